@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian 12 packages, by name), then configures and builds.
+# Usage: scripts/setup.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${1:-build}
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libudev-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev
+  xvfb xauth
+  g++-mingw-w64-x86-64
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build_dir" -j"$(nproc)"

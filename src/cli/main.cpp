@@ -1,0 +1,6 @@
+#include <iostream>
+
+int main() {
+    std::cout << "binwright\n";
+    return 0;
+}

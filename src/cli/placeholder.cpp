@@ -1,0 +1,1 @@
+// Command-line commands live beside this file.

@@ -1,0 +1,51 @@
+#pragma once
+// The one seam between the tool and the operating system's HID class access.
+// Every feature transfer of the tool passes through an HidPlatform, so the
+// simulated controller and the transfer trace see all traffic.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace bw {
+
+// Platform handle; -1 is the invalid handle, as the platform's INVALID_HANDLE_VALUE.
+using HidHandle = std::intptr_t;
+inline constexpr HidHandle kInvalidHandle = -1;
+
+// One HID top-level collection as the platform sees it.
+struct HidInterfaceInfo {
+    std::string path;
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::uint16_t release = 0;        // USB bcdDevice
+    std::uint16_t featureLength = 0;  // feature report byte length, report ID byte included
+    bool attributesRead = true;       // false: attributes/capabilities could not be read
+};
+
+class HidPlatform {
+public:
+    virtual ~HidPlatform() = default;
+
+    // Present HID interfaces in enumeration order. Cheap enough to call ten
+    // times per poll tick.
+    virtual std::vector<HidInterfaceInfo> enumerate() = 0;
+
+    // Opens without exclusive access. Returns kInvalidHandle on failure and,
+    // when error is given, a short reason (for example "permission denied").
+    virtual HidHandle open(const std::string& path, std::string* error = nullptr) = 0;
+
+    // data[0] is the report ID; length counts it.
+    virtual bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) = 0;
+    // data[0] holds the wanted report ID on entry; on success the report is in data.
+    virtual bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) = 0;
+
+    virtual void close(HidHandle handle) = 0;
+
+    // Called around a device operation; a backend may raise the timer resolution.
+    virtual void beginOperation() {}
+    virtual void endOperation() {}
+};
+
+}  // namespace bw

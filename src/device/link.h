@@ -1,0 +1,67 @@
+#pragma once
+// Link state: the handles of the opened mouse and the report buffers of both
+// protocols, with the interface walk and the four feature primitives.
+// A platform handle that a handle variable stops holding is closed here.
+
+#include <array>
+#include <cstdint>
+
+#include "device/hid_platform.h"
+
+namespace bw {
+
+using Report = std::array<std::uint8_t, 8>;
+using Piece = std::array<std::uint8_t, 7>;
+
+class Link {
+public:
+    explicit Link(HidPlatform& platform) : platform_(platform) {}
+    ~Link();
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    HidPlatform& platform() { return platform_; }
+
+    // Number of present HID interfaces whose path could be opened.
+    std::int32_t CountHidInterfaces();
+    // Opens the report-4 interface matching vendor, product, 8-byte features and release.
+    bool OpenDeviceReport4(std::int32_t vendorId, std::int32_t productId,
+                           std::int32_t expectedVersion);
+    // Opens the report-0x40/0x41 interfaces; writes the device's release into expectedVersion.
+    // True only when both Report40Handle and Report41Handle are usable afterwards.
+    bool OpenDeviceReport40(std::int32_t vendorId, std::int32_t productId,
+                            std::int32_t& expectedVersion);
+
+    bool SetFeature4(HidHandle handle, Report& buffer);
+    bool GetFeature4(HidHandle handle, Report& buffer);
+    bool SetFeature40(HidHandle handle, Report& buffer);
+    bool GetFeature40(HidHandle handle, Report& buffer);
+
+    // Drops all three handles (device removed, window closed), closing them.
+    void ForgetHandles();
+    bool AnyDeviceOpen() const {
+        return Report4Handle != kInvalidHandle || Report40Handle != kInvalidHandle ||
+               Report41Handle != kInvalidHandle;
+    }
+
+    // Read-only outside this class: assignments go through the setters so that
+    // a handle that stops being held is closed exactly once.
+    HidHandle Report4Handle = kInvalidHandle;
+    HidHandle Report40Handle = kInvalidHandle;
+    HidHandle Report41Handle = kInvalidHandle;
+    std::int32_t FeatureLength4 = 0;
+    std::int32_t FeatureLength40 = 0;
+
+    Report Report4Buffer{};
+    Report Report40Buffer{};
+    Piece Piece4{};
+    Piece Piece41{};
+
+private:
+    void setHandle(HidHandle& slot, HidHandle value);
+    void releaseIfUnused(HidHandle handle);
+
+    HidPlatform& platform_;
+};
+
+}  // namespace bw

@@ -1,0 +1,26 @@
+#pragma once
+// Report-4 command protocol: command frames acknowledged with 0xCC in byte 7,
+// and block transfers in 6-byte pieces. Addresses and lengths low byte first.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "device/link.h"
+#include "device/operation_host.h"
+
+namespace bw {
+
+bool SendCommand4(Link& link, OperationHost& host, int command, int p1 = 0, int p2 = 0,
+                  int p3 = 0, int p4 = 0);
+// Leaves the piece in link.Piece4 (0xFF when it did not arrive). Returns whether it arrived.
+bool FetchPiece4(Link& link, OperationHost& host);
+bool SendPiece4(Link& link, OperationHost& host, const std::uint8_t data[6]);
+
+// destination must hold destinationSize >= length bytes; all of it is filled with 0xFF first.
+// Returns false when the read command or any piece was not acknowledged.
+bool ReadBlock4(Link& link, OperationHost& host, int address, int length,
+                std::uint8_t* destination, std::size_t destinationSize);
+bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
+                 const std::uint8_t* source);
+
+}  // namespace bw

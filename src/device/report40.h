@@ -1,0 +1,24 @@
+#pragma once
+// Report-0x40/0x41 protocol: commands on report 0x40, data in 7-byte pieces on
+// report 0x41, no acknowledgement. Addresses and lengths high byte first.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "device/link.h"
+#include "device/operation_host.h"
+
+namespace bw {
+
+bool SendCommand40(Link& link, int command, int p1 = 0, int p2 = 0, int p3 = 0, int p4 = 0);
+// Leaves the piece in link.Piece41 (0xFF when the transfer failed). Returns whether it arrived.
+bool FetchPiece41(Link& link, OperationHost& host);
+bool SendPiece41(Link& link, const std::uint8_t data[7]);
+
+// Returns false when the command or any piece transfer failed; a write stops at the first.
+bool WriteBlock40(Link& link, OperationHost& host, int address, int length,
+                  const std::uint8_t* source);
+bool ReadBlock40(Link& link, OperationHost& host, int address, int length,
+                 std::uint8_t* destination, std::size_t destinationSize);
+
+}  // namespace bw

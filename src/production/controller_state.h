@@ -1,0 +1,37 @@
+#pragma once
+// The state every part of the tool shares. One object, owned by the main window
+// (or by the command line), passed by reference; nothing here is global.
+
+#include <cstdint>
+#include <string>
+
+#include "device/link.h"
+#include "image/image_buffers.h"
+
+namespace bw {
+
+struct ControllerState {
+    explicit ControllerState(HidPlatform& platform) : link(platform) {}
+
+    Link link;  // Report4Handle, Report40Handle, Report41Handle and the report buffers
+
+    Image ImageBuffer{};
+    Image BlockBuffer{};
+    Image ReadBackBuffer{};
+    Image DeviceImageBuffer{};
+
+    std::int32_t ExpectedVersion = 0;
+    std::int32_t LastDeviceCount = 0;
+    bool PollBusy = false;
+    bool ImageLoaded = false;
+    std::string LoadedImageType;
+    bool VerifyMismatch = false;
+    bool StatusBit2 = false;
+    std::int32_t ChipCode = 0;
+    std::int32_t PassCount = 0;
+    FactoryRecordBytes FactoryRecord{};
+    std::int32_t LogoClickCount = 0;
+    bool VidPidUnlocked = false;
+};
+
+}  // namespace bw

@@ -1,0 +1,49 @@
+#pragma once
+// One table from an operation's outcome to what the operator sees: the text,
+// its colour and size on the result label, and the command line's exit code.
+
+#include <cstdint>
+#include <string>
+
+#include "image/outcome.h"
+
+namespace bw {
+
+struct Rgb {
+    std::uint8_t r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+inline constexpr Rgb kLime{0, 255, 0};
+inline constexpr Rgb kGreen{0, 128, 0};
+inline constexpr Rgb kRed{255, 0, 0};
+
+enum class ResultPlace {
+    None,            // nothing shown
+    CtrlResult,      // lbl_CtrlResult with text and colour
+    BinDevError,     // lbl_BINDevError ("BIN file not match Mouse")
+    BinIcTypeError,  // lbl_BINICTypeError ("BIN file not match IC Type")
+};
+
+struct ResultView {
+    ResultPlace place = ResultPlace::None;
+    std::string text;        // empty when nothing is shown
+    Rgb colour{0, 0, 0};
+    int pointSize = 0;       // 0: the label keeps its size
+};
+
+ResultView ViewOf(Operation op, Outcome outcome, int icIndex);
+
+// Exit codes of the command line.
+namespace exitcode {
+inline constexpr int Pass = 0;
+inline constexpr int Fail = 1;
+inline constexpr int Usage = 2;
+inline constexpr int NoMouse = 3;
+inline constexpr int Mismatch = 4;
+inline constexpr int NoAnswer = 5;
+}  // namespace exitcode
+
+int ExitCodeOf(Outcome outcome);
+
+}  // namespace bw

@@ -1,0 +1,1 @@
+// The simulated controller lives beside this file.

@@ -1,0 +1,1 @@
+// Window classes live beside this file.
