@@ -1,0 +1,109 @@
+#include "production/polling.h"
+
+#include "production/ic_types.h"
+
+namespace bw {
+
+CountSamples SampleInterfaceCounts(Link& link) {
+    CountSamples samples{};
+    for (CountPair& pair : samples) {
+        pair.first = link.CountHidInterfaces();
+        pair.second = link.CountHidInterfaces();
+    }
+    return samples;
+}
+
+PresenceDecision DecidePresence(const CountSamples& samples, std::int32_t lastDeviceCount) {
+    PresenceDecision decision;
+    decision.current = samples.back().first;
+    if (decision.current == lastDeviceCount) return decision;
+    int stable = 0;
+    for (const CountPair& pair : samples) {
+        if (pair.first == pair.second) ++stable;
+    }
+    if (stable < 2) {
+        decision.change = PresenceChange::Unstable;
+    } else {
+        decision.change = decision.current < lastDeviceCount ? PresenceChange::Removed
+                                                              : PresenceChange::Arrived;
+    }
+    return decision;
+}
+
+bool OpenTarget(ControllerState& state, int icIndex, std::int32_t vid, std::int32_t pid) {
+    const IcType* type = IcTypeAt(icIndex);
+    if (type == nullptr) return false;
+    state.ExpectedVersion = type->release;
+    if (type->protocol == Protocol::Report4) {
+        return state.link.OpenDeviceReport4(vid, pid, state.ExpectedVersion);
+    }
+    return state.link.OpenDeviceReport40(vid, pid, state.ExpectedVersion);
+}
+
+std::int32_t NextProductNumber(std::int32_t current) {
+    // The field holds at most six hex digits shown; the value itself may grow past them
+    // (FFFFFF + 1 shows 1000000), of which the record keeps the low 24 bits.
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(current) + 1u);
+}
+
+namespace {
+// Releases the busy guard however the tick ends, so a failed tick does not stop polling.
+class BusyGuard {
+public:
+    explicit BusyGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~BusyGuard() { flag_ = false; }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// Accepts the new count when the tick leaves, also when a step failed, so a failure is
+// not repeated every second for the same device change.
+class CountAcceptor {
+public:
+    CountAcceptor(std::int32_t& slot, std::int32_t value) : slot_(slot), value_(value) {}
+    ~CountAcceptor() { slot_ = value_; }
+    CountAcceptor(const CountAcceptor&) = delete;
+    CountAcceptor& operator=(const CountAcceptor&) = delete;
+
+private:
+    std::int32_t& slot_;
+    std::int32_t value_;
+};
+}  // namespace
+
+PresenceDecision RunPollTick(ControllerState& state, PollTickHooks& hooks, OperationHost& host) {
+    if (state.PollBusy) return {};
+    BusyGuard busy(state.PollBusy);
+
+    const PresenceDecision decision =
+        DecidePresence(SampleInterfaceCounts(state.link), state.LastDeviceCount);
+    if (decision.change == PresenceChange::None || decision.change == PresenceChange::Unstable) {
+        return decision;
+    }
+    CountAcceptor accept(state.LastDeviceCount, decision.current);
+
+    if (decision.change == PresenceChange::Removed) {
+        state.link.ForgetHandles();
+        hooks.deviceRemoved();
+        return decision;
+    }
+
+    const std::int32_t settle = hooks.settleMs();
+    for (std::int32_t i = 0; settle >= 0 && i <= settle; ++i) {
+        host.sleepMs(1);
+        host.processEvents();
+    }
+    if (hooks.lastResultWasWritePass()) hooks.advanceProductNumber();
+
+    const int icIndex = hooks.icTypeIndex();
+    if (IcTypeAt(icIndex) == nullptr) return decision;
+    const std::int32_t vid = hooks.vid();
+    const std::int32_t pid = hooks.pid();
+    if (OpenTarget(state, icIndex, vid, pid)) hooks.deviceFound();
+    return decision;
+}
+
+}  // namespace bw
