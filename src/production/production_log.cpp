@@ -1,0 +1,74 @@
+#include "production/production_log.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+namespace bw {
+
+namespace {
+
+std::string IsoTime(std::chrono::system_clock::time_point when) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        when.time_since_epoch()) % 1000;
+    char withMs[40];
+    std::snprintf(withMs, sizeof withMs, "%s.%03d", text, static_cast<int>(ms.count()));
+    return withMs;
+}
+
+std::string Quoted(const std::string& field) {
+    if (field.find_first_of(",\"\n\r") == std::string::npos) return field;
+    std::string out = "\"";
+    for (char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string Hex(std::uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
+
+}  // namespace
+
+std::string FormatLogLine(const LogEntry& e) {
+    std::string line = IsoTime(e.when);
+    line += ',' + Quoted(e.icType);
+    line += ',' + Hex(static_cast<std::uint32_t>(e.vid) & 0xFFFFu, 4) + ':' +
+            Hex(static_cast<std::uint32_t>(e.pid) & 0xFFFFu, 4);
+    line += ',' + Quoted(e.operation);
+    line += ',';
+    if (e.productNumber) line += Hex(static_cast<std::uint32_t>(*e.productNumber) & 0xFFFFFFu, 6);
+    line += ',' + Quoted(e.result);
+    line += ',' + std::to_string(e.durationMs);
+    return line;
+}
+
+bool ProductionLog::append(const LogEntry& entry) const {
+    if (!enabled()) return true;
+    std::error_code ec;
+    const bool fresh = !std::filesystem::exists(path_, ec) ||
+                       std::filesystem::file_size(path_, ec) == 0 || ec;
+    std::ofstream out(path_, std::ios::app | std::ios::binary);
+    if (!out) return false;
+    if (fresh) out << kLogHeader << '\n';
+    out << FormatLogLine(entry) << '\n';
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+}  // namespace bw

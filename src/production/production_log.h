@@ -1,0 +1,43 @@
+#pragma once
+// Production log for traceability: one CSV line per operation, appended to a file
+// that the operator names. Without a file nothing is written.
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace bw {
+
+struct LogEntry {
+    std::chrono::system_clock::time_point when;
+    std::string icType;     // row text, e.g. "KVDE31X"
+    std::int32_t vid = 0;
+    std::int32_t pid = 0;
+    std::string operation;  // "write", "verify", "save", "read-factory"
+    std::optional<std::int32_t> productNumber;  // the number written, when a record was written
+    std::string result;     // the result text as shown, e.g. "Write Pass"
+    std::int64_t durationMs = 0;
+};
+
+inline constexpr const char* kLogHeader =
+    "time,ic_type,vid_pid,operation,product_number,result,duration_ms";
+
+// One CSV line (no newline). Fields that could hold a comma or quote are quoted.
+std::string FormatLogLine(const LogEntry& entry);
+
+class ProductionLog {
+public:
+    ProductionLog() = default;  // disabled: append() does nothing
+    explicit ProductionLog(std::string path) : path_(std::move(path)) {}
+
+    bool enabled() const { return !path_.empty(); }
+    // Appends one line, writing the header first when the file is new or empty.
+    // Returns false (and leaves the operation's result alone) when the file cannot be written.
+    bool append(const LogEntry& entry) const;
+
+private:
+    std::string path_;
+};
+
+}  // namespace bw

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "production/production_log.h"
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bw::LogEntry Entry(std::optional<int> number, std::string result) {
+    bw::LogEntry e;
+    e.when = std::chrono::system_clock::now();
+    e.icType = "KVDE31X";
+    e.vid = 0x3A5C;
+    e.pid = 0x0C21;
+    e.operation = "write";
+    e.productNumber = number;
+    e.result = std::move(result);
+    e.durationMs = 5123;
+    return e;
+}
+
+TEST(ProductionLog, HeaderOnlyOnceAndOneLinePerOperation) {
+    const auto path = std::filesystem::temp_directory_path() / "bw_log_test.csv";
+    std::filesystem::remove(path);
+    bw::ProductionLog log(path.string());
+    ASSERT_TRUE(log.append(Entry(1, "Write Pass")));
+    ASSERT_TRUE(log.append(Entry(std::nullopt, "Write Fail")));
+    bw::ProductionLog again(path.string());
+    ASSERT_TRUE(again.append(Entry(2, "Write Pass")));
+
+    std::istringstream lines(ReadAll(path));
+    std::string line;
+    std::vector<std::string> all;
+    while (std::getline(lines, line)) all.push_back(line);
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[0], bw::kLogHeader);
+    EXPECT_NE(all[1].find(",KVDE31X,3A5C:0C21,write,000001,Write Pass,5123"), std::string::npos);
+    EXPECT_NE(all[2].find(",write,,Write Fail,"), std::string::npos);
+    EXPECT_NE(all[3].find(",000002,"), std::string::npos);
+    std::filesystem::remove(path);
+}
+
+TEST(ProductionLog, DisabledWritesNothingAndQuotesOddFields) {
+    EXPECT_TRUE(bw::ProductionLog().append(Entry(1, "x")));
+    auto e = Entry(std::nullopt, "a,\"b\"");
+    EXPECT_NE(bw::FormatLogLine(e).find(",\"a,\"\"b\"\"\","), std::string::npos);
+}
+
+}  // namespace
