@@ -1,1 +1,0 @@
-// Window classes live beside this file.
