@@ -1,0 +1,140 @@
+#include "device/report4.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace bw {
+
+namespace {
+
+constexpr std::uint8_t kReportId = 0x04;
+constexpr std::uint8_t kAck = 0xCC;
+constexpr std::uint8_t kNoAnswer = 0x00;
+constexpr int kSends = 5;
+constexpr int kPolls = 5;
+constexpr int kPieceSize = 6;
+constexpr int kMaxField = 0xFFFF;
+
+enum class Handshake { Acknowledged, NotAcknowledged, Unreachable };
+
+// One command exchange: send the frame, poll for the status in byte 7, resend
+// up to five times. Unreachable means not a single transfer went through.
+Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pauseAfterSend,
+                   int pauseAfterEmptyPoll) {
+    if (link.Report4Handle == kInvalidHandle) return Handshake::Unreachable;
+    bool anyTransfer = false;
+    for (int send = 0; send < kSends; ++send) {
+        link.Report4Buffer = frame;
+        anyTransfer |= link.SetFeature4(link.Report4Handle, link.Report4Buffer);
+        host.sleepMs(pauseAfterSend);
+        std::uint8_t status = kNoAnswer;
+        for (int poll = 0; poll < kPolls; ++poll) {
+            const bool delivered = link.GetFeature4(link.Report4Handle, link.Report4Buffer);
+            anyTransfer |= delivered;
+            // A failed get leaves the buffer stale: it is no answer, whatever byte 7 holds.
+            status = delivered ? link.Report4Buffer[7] : kNoAnswer;
+            if (status != kNoAnswer) break;
+            host.sleepMs(pauseAfterEmptyPoll);
+        }
+        if (status == kAck) return Handshake::Acknowledged;
+    }
+    return anyTransfer ? Handshake::NotAcknowledged : Handshake::Unreachable;
+}
+
+Handshake FetchPiece(Link& link, OperationHost& host) {
+    link.Piece4.fill(0xFF);
+    const Report frame{kReportId, 0x05, 0, 0, 0, 0, 0, 0};
+    const Handshake result = Exchange(link, host, frame, 5, 5);
+    if (result == Handshake::Acknowledged) {
+        std::copy(link.Report4Buffer.begin() + 1, link.Report4Buffer.end(), link.Piece4.begin());
+        host.processEvents();
+    }
+    return result;
+}
+
+bool ValidBlock(int address, int length) {
+    return address >= 0 && address <= kMaxField && length >= 0 && length <= kMaxField;
+}
+
+int PieceCount(int length) {
+    return (length + kPieceSize - 1) / kPieceSize;
+}
+
+// Shown before every piece: the loading window, pending events and progress.
+void BeforePiece(OperationHost& host, int index, int count) {
+    host.showLoading();
+    host.processEvents();
+    host.progress(index + 1, count);
+}
+
+}  // namespace
+
+bool SendCommand4(Link& link, OperationHost& host, int command, int p1, int p2, int p3, int p4) {
+    const Report frame{kReportId,
+                       static_cast<std::uint8_t>(command),
+                       static_cast<std::uint8_t>(p1),
+                       static_cast<std::uint8_t>(p2),
+                       static_cast<std::uint8_t>(p3),
+                       static_cast<std::uint8_t>(p4),
+                       0,
+                       0};
+    return Exchange(link, host, frame, 10, 10) == Handshake::Acknowledged;
+}
+
+bool FetchPiece4(Link& link, OperationHost& host) {
+    return FetchPiece(link, host) == Handshake::Acknowledged;
+}
+
+bool SendPiece4(Link& link, OperationHost& host, const std::uint8_t data[6]) {
+    Report frame{kReportId, 0x07};
+    std::copy(data, data + kPieceSize, frame.begin() + 2);
+    return Exchange(link, host, frame, 10, 5) == Handshake::Acknowledged;
+}
+
+bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::uint8_t* destination,
+                std::size_t destinationSize) {
+    if (destination != nullptr) std::fill(destination, destination + destinationSize, 0xFF);
+    if (!ValidBlock(address, length) || static_cast<std::size_t>(length) > destinationSize ||
+        (length > 0 && destination == nullptr)) {
+        return false;
+    }
+    if (!SendCommand4(link, host, 0x04, address & 0xFF, address >> 8, length & 0xFF, length >> 8)) {
+        return false;
+    }
+    const int count = PieceCount(length);
+    bool allDelivered = true;
+    for (int i = 0; i < count; ++i) {
+        BeforePiece(host, i, count);
+        const Handshake result = FetchPiece(link, host);
+        const int offset = i * kPieceSize;
+        const int size = std::min(kPieceSize, length - offset);
+        std::memcpy(destination + offset, link.Piece4.data(), static_cast<std::size_t>(size));
+        host.processEvents();
+        if (result != Handshake::Acknowledged) allDelivered = false;
+        // A mouse that takes no transfer at all is gone: the rest would stay 0xFF anyway.
+        if (result == Handshake::Unreachable) break;
+    }
+    return allDelivered;
+}
+
+bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
+                 const std::uint8_t* source) {
+    link.Piece4.fill(0xFF);
+    if (!ValidBlock(address, length) || (length > 0 && source == nullptr)) return false;
+    if (!SendCommand4(link, host, 0x06, address & 0xFF, address >> 8, length & 0xFF, length >> 8)) {
+        return false;
+    }
+    const int count = PieceCount(length);
+    for (int i = 0; i < count; ++i) {
+        BeforePiece(host, i, count);
+        const int offset = i * kPieceSize;
+        const int size = std::min(kPieceSize, length - offset);
+        // A short last piece keeps the previous piece's bytes behind its own.
+        std::memcpy(link.Piece4.data(), source + offset, static_cast<std::size_t>(size));
+        host.processEvents();
+        if (!SendPiece4(link, host, link.Piece4.data())) return false;
+    }
+    return true;
+}
+
+}  // namespace bw

@@ -1,0 +1,37 @@
+#pragma once
+// A platform decorator that writes every feature transfer as one JSON line:
+// {"t_ms": ..., "op": "set"|"get", "iface": ..., "data": "<hex>", "ok": ...}.
+
+#include <chrono>
+#include <map>
+#include <ostream>
+#include <string>
+
+#include "device/hid_platform.h"
+
+namespace bw {
+
+class TracingPlatform : public HidPlatform {
+  public:
+    TracingPlatform(HidPlatform& inner, std::ostream& out);
+
+    std::vector<HidInterfaceInfo> enumerate() override;
+    HidHandle open(const std::string& path, std::string* error = nullptr) override;
+    bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
+    bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
+    void close(HidHandle handle) override;
+    void beginOperation() override { inner_.beginOperation(); }
+    void endOperation() override { inner_.endOperation(); }
+
+  private:
+    void write(const char* op, HidHandle handle, const std::uint8_t* data, std::size_t length,
+               bool ok);
+
+    HidPlatform& inner_;
+    std::ostream& out_;
+    std::chrono::steady_clock::time_point start_;
+    std::map<std::string, int> pathIndex_;  // from the last enumeration
+    std::map<HidHandle, int> handleIndex_;  // interface index when the handle was opened
+};
+
+}  // namespace bw
