@@ -1,0 +1,47 @@
+#include "device/report4.h"
+#include "device/report40.h"
+#include "image/device_match.h"
+#include "image/operation_scope.h"
+#include "image/operations.h"
+
+namespace bw {
+
+namespace {
+
+Outcome ReadReport4(ControllerState& state, OperationHost& host) {
+    const MatchOutcome match = CheckDeviceMatch(state, host);
+    if (match == MatchOutcome::MatchBit2Clear) CloseExchange4(state, host);
+    if (match != MatchOutcome::MatchReady) return OutcomeOfMatch(match);
+
+    host.showLoading();
+    host.processEvents();
+    const bool ok = ReadBlock4(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
+                               state.DeviceImageBuffer.size());
+    CloseExchange4(state, host);
+    return ok ? Outcome::Pass : Outcome::Fail;
+}
+
+Outcome ReadReport40(ControllerState& state, OperationHost& host) {
+    host.showLoading();
+    host.processEvents();
+    const bool ok = ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
+                                state.DeviceImageBuffer.size());
+    return ok ? Outcome::Pass : Outcome::Fail;
+}
+
+}  // namespace
+
+Outcome ReadDeviceImage(ControllerState& state, int icIndex, OperationHost& host) {
+    OperationScope scope(state.link.platform());
+    Outcome outcome = Outcome::Skipped;
+    if (icIndex == 0) {
+        outcome = ReadReport4(state, host);
+    } else if (icIndex == 1 || icIndex == 2) {
+        outcome = ReadReport40(state, host);
+    }
+    host.hideLoading();
+    host.processEvents();
+    return outcome;
+}
+
+}  // namespace bw

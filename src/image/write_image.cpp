@@ -1,0 +1,158 @@
+#include "image/write_image.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "device/report4.h"
+#include "device/report40.h"
+#include "image/device_match.h"
+#include "image/operation_scope.h"
+#include "image/operations.h"
+#include "production/factory_record.h"
+
+namespace bw {
+
+namespace {
+
+using BlockWriter = bool (*)(Link&, OperationHost&, int, int, const std::uint8_t*);
+
+// Blocks past the image never get addressed, whatever the caller passed.
+int BlockCount(const WriteParams& params) {
+    return std::clamp(params.blocks, 0, kBlockCount);
+}
+
+// One attempt: the whole image in one block, or the first N blocks, each written even
+// after an earlier one was refused.
+bool WriteAttempt(ControllerState& state, const WriteParams& params, BlockWriter writeBlock,
+                  OperationHost& host) {
+    switch (params.format) {
+        case DataFormat::TwoK:
+            return writeBlock(state.link, host, 0, kImageSize, state.ImageBuffer.data());
+        case DataFormat::Block256: {
+            bool all = true;
+            for (int k = 0; k < BlockCount(params); ++k) {
+                const std::uint8_t* block = state.BlockBuffer.data() + k * kBlockSize;
+                if (!writeBlock(state.link, host, k * kBlockSize, kBlockSize, block)) all = false;
+            }
+            return all;
+        }
+        case DataFormat::None:
+            break;
+    }
+    return false;
+}
+
+bool WriteCycle(ControllerState& state, const WriteParams& params, BlockWriter writeBlock,
+                OperationHost& host) {
+    state.BlockBuffer = state.ImageBuffer;
+    for (int attempt = 0; attempt < params.retries; ++attempt) {
+        if (WriteAttempt(state, params, writeBlock, host)) return true;
+    }
+    return false;
+}
+
+// Pause after the exchange: S + 1 steps of 1 ms, the window kept alive between them.
+void PauseAfterWrite(int sleepMs, OperationHost& host) {
+    for (int i = 0; i <= sleepMs; ++i) {
+        host.sleepMs(1);
+        host.processEvents();
+    }
+}
+
+Outcome WriteReport4(ControllerState& state, const WriteParams& params,
+                     const FactoryFields& factory, OperationHost& host) {
+    const MatchOutcome match = CheckDeviceMatch(state, host);
+    if (match != MatchOutcome::MatchReady) return OutcomeOfMatch(match);
+
+    host.showLoading();
+    host.processEvents();
+
+    bool ok = WriteImageCycles(state, params, host);
+    if (!ok) ok = WriteImageCycle4(state, params, host);
+
+    // Written whatever the image write gave; a record that did not arrive fails the read-back.
+    if (params.writeId) WriteFactoryRecord(state, factory, params.retries, host);
+
+    if (ok) {
+        for (int run = 0; run < params.retries; ++run) {
+            ok = ReadBackCheck(state, params, host);
+            if (ok) break;
+        }
+    }
+
+    CloseExchange4(state, host);
+    PauseAfterWrite(params.sleep, host);
+    return ok ? Outcome::Pass : Outcome::Fail;
+}
+
+Outcome WriteReport40(ControllerState& state, const WriteParams& params, OperationHost& host) {
+    host.showLoading();
+    host.processEvents();
+    bool ok = WriteImageCycle40(state, params, host);
+    if (!ok) ok = WriteImageCycle40(state, params, host);
+    return ok ? Outcome::Pass : Outcome::Fail;
+}
+
+}  // namespace
+
+bool WriteImageCycles(ControllerState& state, const WriteParams& params, OperationHost& host) {
+    state.BlockBuffer = state.ImageBuffer;
+    for (int cycle = 0; cycle < params.total; ++cycle) {
+        for (int attempt = 0; attempt < params.retries; ++attempt) {
+            if (WriteAttempt(state, params, WriteBlock4, host)) return true;
+        }
+    }
+    return false;
+}
+
+bool WriteImageCycle4(ControllerState& state, const WriteParams& params, OperationHost& host) {
+    return WriteCycle(state, params, WriteBlock4, host);
+}
+
+bool WriteImageCycle40(ControllerState& state, const WriteParams& params, OperationHost& host) {
+    return WriteCycle(state, params, WriteBlock40, host);
+}
+
+bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationHost& host) {
+    host.showLoading();
+    host.processEvents();
+
+    bool result = CheckDeviceMatch(state, host) == MatchOutcome::MatchReady;
+    if (result) {
+        if (params.writeId) {
+            std::copy(state.FactoryRecord.begin(), state.FactoryRecord.end(),
+                      state.ImageBuffer.begin() + FactoryRecordOffset);
+        }
+        state.BlockBuffer = state.ImageBuffer;
+        for (int k = 0; k < BlockCount(params) && result; ++k) {
+            std::uint8_t* readBlock = state.ReadBackBuffer.data() + k * kBlockSize;
+            const std::uint8_t* expected = state.BlockBuffer.data() + k * kBlockSize;
+            result =
+                ReadBlock4(state.link, host, k * kBlockSize, kBlockSize, readBlock, kBlockSize) &&
+                std::memcmp(readBlock, expected, kBlockSize) == 0;
+        }
+    }
+
+    CloseExchange4(state, host);
+    host.hideLoading();
+    host.processEvents();
+    return result;
+}
+
+Outcome WriteImage(ControllerState& state, int icIndex, const WriteParams& params,
+                   const FactoryFields& factory, OperationHost& host) {
+    OperationScope scope(state.link.platform());
+    Outcome outcome = Outcome::Skipped;
+    if (icIndex == 0) {
+        outcome = WriteReport4(state, params, factory, host);
+    } else if (icIndex == 1 || icIndex == 2) {
+        outcome = WriteReport40(state, params, host);
+    }
+    if (outcome == Outcome::Pass) ++state.PassCount;
+
+    host.hideLoading();
+    host.processEvents();
+    return outcome;
+}
+
+}  // namespace bw

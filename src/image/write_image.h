@@ -1,0 +1,20 @@
+#pragma once
+// The steps of an image write, exposed for the tests; WriteImage (image/operations.h)
+// runs them in order.
+
+#include "device/operation_host.h"
+#include "image/write_params.h"
+#include "production/controller_state.h"
+
+namespace bw {
+
+// First IC type: up to total x retries attempts; true at the first attempt that succeeds.
+bool WriteImageCycles(ControllerState& state, const WriteParams& params, OperationHost& host);
+// One cycle of up to `retries` attempts, report-4 and report-0x40 protocol.
+bool WriteImageCycle4(ControllerState& state, const WriteParams& params, OperationHost& host);
+bool WriteImageCycle40(ControllerState& state, const WriteParams& params, OperationHost& host);
+// Device test, then the first `blocks` blocks read back and compared with ImageBuffer
+// (which first takes FactoryRecord at offset 160 when writeId is set); closes the exchange.
+bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationHost& host);
+
+}  // namespace bw

@@ -1,0 +1,99 @@
+#include "production/factory_record.h"
+
+#include "device/report4.h"
+#include "image/device_match.h"
+#include "image/operation_scope.h"
+
+namespace bw {
+
+namespace {
+
+constexpr int kFactoryRows = 8;  // "1" to "8"
+constexpr int kLineRows = 26;    // "A" to "Z"
+constexpr int kStationRows = 8;  // "1" to "8"
+
+std::uint8_t Byte(std::uint32_t value, int shift) {
+    return static_cast<std::uint8_t>((value >> shift) & 0xFF);
+}
+
+// A list row as read back: a byte past the list selects nothing.
+int RowOf(std::uint8_t value, int rows) {
+    return value < rows ? value : -1;
+}
+
+}  // namespace
+
+FactoryRecordBytes BuildFactoryRecord(const FactoryFields& fields) {
+    const auto type = static_cast<std::uint32_t>(fields.type);
+    const auto date = static_cast<std::uint32_t>(fields.date);
+    const auto number = static_cast<std::uint32_t>(fields.number);
+    return {
+        Byte(type, 8),
+        Byte(type, 0),
+        Byte(date, 24),
+        Byte(date, 16),
+        Byte(date, 8),
+        Byte(date, 0),
+        Byte(number, 16),
+        Byte(number, 8),
+        Byte(number, 0),
+        // Row indices, low 8 bits: no selection (-1) gives 0xFF.
+        Byte(static_cast<std::uint32_t>(fields.factory), 0),
+        Byte(static_cast<std::uint32_t>(fields.line), 0),
+        Byte(static_cast<std::uint32_t>(fields.station), 0),
+    };
+}
+
+FactoryFields DecodeFactoryRecord(const FactoryRecordBytes& r) {
+    FactoryFields fields;
+    fields.type = r[0] * 256 + r[1];
+    const std::uint32_t date = (std::uint32_t{r[2]} << 24) | (std::uint32_t{r[3]} << 16) |
+                               (std::uint32_t{r[4]} << 8) | r[5];
+    fields.date = static_cast<std::int32_t>(date);  // shown empty when negative
+    fields.number = r[6] * 65536 + r[7] * 256 + r[8];
+    fields.factory = RowOf(r[9], kFactoryRows);
+    fields.line = RowOf(r[10], kLineRows);
+    fields.station = RowOf(r[11], kStationRows);
+    return fields;
+}
+
+bool WriteFactoryRecord(ControllerState& state, const FactoryFields& fields, int retries,
+                        OperationHost& host) {
+    state.FactoryRecord = BuildFactoryRecord(fields);
+    for (int attempt = 0; attempt < retries; ++attempt) {
+        if (WriteBlock4(state.link, host, FactoryRecordOffset, kFactoryRecordSize,
+                        state.FactoryRecord.data())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Outcome ReadFactoryRecord(ControllerState& state, int icIndex, OperationHost& host) {
+    OperationScope scope(state.link.platform());
+    host.showLoading();
+    host.processEvents();
+
+    // Only the first IC type can read the record back; the others answer with failure.
+    Outcome outcome = (icIndex == 1 || icIndex == 2) ? Outcome::Fail : Outcome::Skipped;
+    if (icIndex == 0) {
+        const MatchOutcome match = CheckDeviceMatch(state, host);
+        if (match == MatchOutcome::MatchReady) {
+            // Read into a scratch record: a read that lost bytes leaves the fields alone.
+            FactoryRecordBytes record{};
+            const bool ok = ReadBlock4(state.link, host, FactoryRecordOffset, kFactoryRecordSize,
+                                       record.data(), record.size());
+            if (ok) state.FactoryRecord = record;
+            outcome = ok ? Outcome::Pass : Outcome::Fail;
+        } else {
+            outcome = OutcomeOfMatch(match);
+        }
+        CloseExchange4(state, host);
+    }
+
+    host.hideLoading();
+    host.processEvents();
+    return outcome;
+}
+
+}  // namespace bw

@@ -1,0 +1,99 @@
+#include "production/result_text.h"
+
+#include "ui/lang.h"
+
+namespace bw {
+
+namespace {
+
+constexpr int kWritePointSize = 36;
+
+ResultView Shown(std::uint8_t captionIndex, Rgb colour, int pointSize = 0) {
+    return {ResultPlace::CtrlResult, std::string(GetCaption(captionIndex)), colour, pointSize};
+}
+
+ResultView MismatchMouse() {
+    return {ResultPlace::BinDevError, std::string(GetCaption(caption::BinNotMatchMouse)), kRed, 0};
+}
+
+ResultView WriteView(Outcome outcome, int icIndex) {
+    const bool firstType = icIndex == 0;
+    switch (outcome) {
+        case Outcome::Pass:
+            return firstType ? Shown(caption::WritePass, kLime, kWritePointSize)
+                             : Shown(caption::WritePass, kGreen);
+        case Outcome::Fail:
+            return Shown(caption::WriteFail, kRed, firstType ? kWritePointSize : 0);
+        case Outcome::MismatchMouse:
+            return MismatchMouse();
+        default:
+            return {};
+    }
+}
+
+ResultView VerifyView(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Pass:
+            return Shown(caption::VerifyPass, kGreen);
+        case Outcome::Fail:
+            return Shown(caption::VerifyFail, kRed);
+        case Outcome::MismatchMouse:
+            return MismatchMouse();
+        default:
+            return {};
+    }
+}
+
+// No file is written unless the read passed, so every other end says so.
+ResultView SaveView(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Pass:
+            return Shown(caption::SavePass, kGreen);
+        case Outcome::MismatchMouse:
+            return MismatchMouse();
+        case Outcome::Skipped:
+            return {};
+        default:
+            return Shown(caption::SaveFail, kRed);
+    }
+}
+
+ResultView ReadFactoryView(Outcome outcome) {
+    if (outcome == Outcome::Pass) return {ResultPlace::CtrlResult, "Read Ok", kGreen, 0};
+    return {ResultPlace::CtrlResult, "Read Fail", kRed, 0};
+}
+
+}  // namespace
+
+ResultView ViewOf(Operation op, Outcome outcome, int icIndex) {
+    switch (op) {
+        case Operation::Write:
+            return WriteView(outcome, icIndex);
+        case Operation::Verify:
+            return VerifyView(outcome);
+        case Operation::Save:
+            return SaveView(outcome);
+        case Operation::ReadFactory:
+            return ReadFactoryView(outcome);
+    }
+    return {};
+}
+
+int ExitCodeOf(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Pass:
+            return exitcode::Pass;
+        case Outcome::Fail:
+            return exitcode::Fail;
+        case Outcome::NoAnswer:
+        case Outcome::BadStatus:
+            return exitcode::NoAnswer;
+        case Outcome::MismatchMouse:
+            return exitcode::Mismatch;
+        case Outcome::Skipped:
+            return exitcode::Fail;
+    }
+    return exitcode::Fail;
+}
+
+}  // namespace bw
