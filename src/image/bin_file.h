@@ -9,9 +9,9 @@ namespace bw {
 
 enum class BinLoadError {
     None,
-    WrongSize,      // not a regular file of exactly 2048 bytes (FIFOs, devices, directories too)
-    ShortRead,      // fewer than 2048 bytes arrived
-    CannotOpen,     // message says why
+    WrongSize,   // not a regular file of exactly 2048 bytes (FIFOs, devices, directories too)
+    ShortRead,   // fewer than 2048 bytes arrived
+    CannotOpen,  // message says why
 };
 
 struct BinLoadResult {

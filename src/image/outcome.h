@@ -4,7 +4,13 @@
 
 namespace bw {
 
-enum class MatchOutcome { MatchNoAnswer, MatchWrongDevice, MatchBadStatus, MatchBit2Clear, MatchReady };
+enum class MatchOutcome {
+    MatchNoAnswer,
+    MatchWrongDevice,
+    MatchBadStatus,
+    MatchBit2Clear,
+    MatchReady
+};
 
 enum class Operation { Write, Verify, Save, ReadFactory };
 
