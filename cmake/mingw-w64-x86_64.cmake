@@ -1,0 +1,21 @@
+# Cross-build for 64-bit Windows with Debian's mingw-w64 (posix thread model,
+# which std::thread and the sleeps of the timing code need).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# CLI11 and nlohmann-json are header-only; their package files live in the
+# build machine's /usr/share/cmake.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+list(APPEND CMAKE_PREFIX_PATH /usr)
+
+# Marks the cross-build; the Qt window is not built for it.
+set(WIN32_CROSS ON)

@@ -1,0 +1,145 @@
+#include "device/hid_linux_hidraw.h"
+
+#include <fcntl.h>
+#include <libudev.h>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "device/report_descriptor.h"
+
+namespace bw {
+namespace {
+
+struct UdevDeleter {
+    void operator()(udev* u) const { udev_unref(u); }
+    void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
+    void operator()(udev_device* d) const { udev_device_unref(d); }
+};
+template <typename T>
+using UdevPtr = std::unique_ptr<T, UdevDeleter>;
+
+// HID_ID is "bus:vendor:product" in hex, e.g. "0003:00003A5C:00000C21".
+bool ParseHidId(const char* text, std::uint16_t& vendor, std::uint16_t& product) {
+    if (text == nullptr) return false;
+    unsigned bus = 0;
+    unsigned long v = 0;
+    unsigned long p = 0;
+    if (std::sscanf(text, "%x:%lx:%lx", &bus, &v, &p) != 3) return false;
+    vendor = static_cast<std::uint16_t>(v);
+    product = static_cast<std::uint16_t>(p);
+    return true;
+}
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ErrnoText(int error) {
+    std::string text = std::strerror(error);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+}  // namespace
+
+std::vector<HidInterfaceInfo> HidrawPlatform::enumerate() {
+    std::vector<HidInterfaceInfo> result;
+    UdevPtr<udev> context(udev_new());
+    if (!context) return result;
+    UdevPtr<udev_enumerate> walk(udev_enumerate_new(context.get()));
+    if (!walk) return result;
+    udev_enumerate_add_match_subsystem(walk.get(), "hidraw");
+    udev_enumerate_scan_devices(walk.get());
+
+    udev_list_entry* entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(walk.get())) {
+        UdevPtr<udev_device> node(
+            udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+        if (!node) continue;
+        const char* devnode = udev_device_get_devnode(node.get());
+        if (devnode == nullptr) continue;
+
+        HidInterfaceInfo info;
+        info.path = devnode;
+        // Parents are owned by the child device; no unref.
+        udev_device* hid =
+            udev_device_get_parent_with_subsystem_devtype(node.get(), "hid", nullptr);
+        std::vector<std::uint8_t> descriptor;
+        if (hid != nullptr) {
+            info.attributesRead = ParseHidId(udev_device_get_property_value(hid, "HID_ID"),
+                                             info.vendorId, info.productId);
+            descriptor = ReadFile(std::string(udev_device_get_syspath(hid)) + "/report_descriptor");
+        } else {
+            info.attributesRead = false;
+        }
+        udev_device* usb =
+            udev_device_get_parent_with_subsystem_devtype(node.get(), "usb", "usb_device");
+        if (usb != nullptr) {
+            if (const char* bcd = udev_device_get_sysattr_value(usb, "bcdDevice"))
+                info.release = static_cast<std::uint16_t>(std::strtoul(bcd, nullptr, 16));
+        }
+
+        const auto collections = ParseTopLevelCollections(descriptor.data(), descriptor.size());
+        if (collections.empty()) {
+            result.push_back(info);
+            continue;
+        }
+        for (const auto& collection : collections) {
+            info.featureLength = static_cast<std::uint16_t>(collection.featureLength);
+            result.push_back(info);
+        }
+    }
+    return result;
+}
+
+HidHandle HidrawPlatform::open(const std::string& path, std::string* error) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        if (error != nullptr) *error = ErrnoText(errno);
+        return kInvalidHandle;
+    }
+    return fd;
+}
+
+bool HidrawPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
+    if (handle < 0 || data == nullptr || length == 0) return false;
+    // The ioctl takes a non-const buffer; it only reads it.
+    std::vector<std::uint8_t> buffer(data, data + length);
+    return ::ioctl(static_cast<int>(handle), HIDIOCSFEATURE(length), buffer.data()) >= 0;
+}
+
+bool HidrawPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
+    if (handle < 0 || data == nullptr || length == 0) return false;
+    // A refusal by the device arrives as EIO or EPIPE.
+    return ::ioctl(static_cast<int>(handle), HIDIOCGFEATURE(length), data) >= 0;
+}
+
+void HidrawPlatform::close(HidHandle handle) {
+    if (handle >= 0) ::close(static_cast<int>(handle));
+}
+
+std::string PermissionHint(const std::string& node, std::uint16_t vendorId) {
+    char vendor[8] = "xxxx";
+    if (vendorId != 0) std::snprintf(vendor, sizeof vendor, "%04x", vendorId);
+    return "permission denied on " + node +
+           ": add a udev rule such as\n  SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"" + vendor +
+           "\", MODE=\"0660\", GROUP=\"plugdev\", TAG+=\"uaccess\"\n"
+           "to /etc/udev/rules.d/70-binwright.rules, run 'udevadm control --reload' and "
+           "plug the mouse in again (or run as root)";
+}
+
+}  // namespace bw

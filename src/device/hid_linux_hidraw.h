@@ -1,0 +1,25 @@
+#pragma once
+// Linux backend: hidraw nodes found through udev, feature transfers by ioctl.
+
+#include <cstdint>
+#include <string>
+
+#include "device/hid_platform.h"
+
+namespace bw {
+
+class HidrawPlatform : public HidPlatform {
+  public:
+    // One entry per top-level collection of each hidraw node; a node with several
+    // collections lists its path once per collection, each with its own feature length.
+    std::vector<HidInterfaceInfo> enumerate() override;
+    HidHandle open(const std::string& path, std::string* error = nullptr) override;
+    bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
+    bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
+    void close(HidHandle handle) override;
+};
+
+// What to tell the user when a hidraw node cannot be opened for lack of permission.
+std::string PermissionHint(const std::string& node, std::uint16_t vendorId = 0);
+
+}  // namespace bw

@@ -1,0 +1,262 @@
+#include "device/hid_win32.h"
+
+// clang-format off
+#include <windows.h>
+#include <setupapi.h>
+#include <mmsystem.h>
+// clang-format on
+
+#include <cctype>
+#include <vector>
+
+namespace bw {
+namespace {
+
+// The few HID types used, declared here so that no driver kit headers are needed.
+struct HiddAttributes {
+    ULONG Size;
+    USHORT VendorID;
+    USHORT ProductID;
+    USHORT VersionNumber;
+};
+
+struct HidpCaps {
+    USHORT Usage;
+    USHORT UsagePage;
+    USHORT InputReportByteLength;
+    USHORT OutputReportByteLength;
+    USHORT FeatureReportByteLength;
+    USHORT Reserved[17];
+    USHORT NumberLinkCollectionNodes;
+    USHORT NumberInputButtonCaps;
+    USHORT NumberInputValueCaps;
+    USHORT NumberInputDataIndices;
+    USHORT NumberOutputButtonCaps;
+    USHORT NumberOutputValueCaps;
+    USHORT NumberOutputDataIndices;
+    USHORT NumberFeatureButtonCaps;
+    USHORT NumberFeatureValueCaps;
+    USHORT NumberFeatureDataIndices;
+};
+
+constexpr LONG kHidpStatusSuccess = 0x00110000;
+
+// The published HID interface class, used when HidD_GetHidGuid is not bound.
+constexpr GUID kHidInterfaceGuid = {
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+
+// Size field of SP_DEVICE_INTERFACE_DETAIL_DATA_A: the structure is packed to
+// 5 bytes in 32-bit builds and padded to 8 in 64-bit builds.
+#ifdef _WIN64
+constexpr DWORD kDetailSizeField = 8;
+#else
+constexpr DWORD kDetailSizeField = 5;
+#endif
+
+using GetHidGuidFn = void(WINAPI*)(GUID*);
+using GetAttributesFn = BOOLEAN(WINAPI*)(HANDLE, HiddAttributes*);
+using GetPreparsedDataFn = BOOLEAN(WINAPI*)(HANDLE, void**);
+using GetCapsFn = LONG(WINAPI*)(void*, HidpCaps*);
+using FreePreparsedDataFn = BOOLEAN(WINAPI*)(void*);
+using FeatureFn = BOOLEAN(WINAPI*)(HANDLE, PVOID, ULONG);
+using GetClassDevsFn = HDEVINFO(WINAPI*)(const GUID*, PCSTR, HWND, DWORD);
+using EnumInterfacesFn = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, const GUID*, DWORD,
+                                       PSP_DEVICE_INTERFACE_DATA);
+using GetDetailFn = BOOL(WINAPI*)(HDEVINFO, PSP_DEVICE_INTERFACE_DATA,
+                                  PSP_DEVICE_INTERFACE_DETAIL_DATA_A, DWORD, PDWORD,
+                                  PSP_DEVINFO_DATA);
+using DestroyListFn = BOOL(WINAPI*)(HDEVINFO);
+
+// Bound once per process and never released, as the libraries stay loaded.
+struct HidServices {
+    bool setupBound = false;
+    bool hidBound = false;
+    GetHidGuidFn getHidGuid = nullptr;
+    GetAttributesFn getAttributes = nullptr;
+    GetPreparsedDataFn getPreparsedData = nullptr;
+    GetCapsFn getCaps = nullptr;
+    FreePreparsedDataFn freePreparsedData = nullptr;
+    FeatureFn setFeature = nullptr;
+    FeatureFn getFeature = nullptr;
+    GetClassDevsFn getClassDevs = nullptr;
+    EnumInterfacesFn enumInterfaces = nullptr;
+    GetDetailFn getDetail = nullptr;
+    DestroyListFn destroyList = nullptr;
+};
+
+template <typename Fn>
+Fn Bind(HMODULE module, const char* name) {
+    // Through the generic function pointer type, which the compiler accepts without warning.
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+HMODULE LoadQuietly(const char* name) {
+    const UINT old = SetErrorMode(SEM_NOOPENFILEERRORBOX);
+    HMODULE module = LoadLibraryA(name);
+    SetErrorMode(old);
+    return module;
+}
+
+const HidServices& Services() {
+    static const HidServices services = [] {
+        HidServices s;
+        if (HMODULE setup = LoadQuietly("SetupApi.dll")) {
+            s.getClassDevs = Bind<GetClassDevsFn>(setup, "SetupDiGetClassDevsA");
+            s.enumInterfaces = Bind<EnumInterfacesFn>(setup, "SetupDiEnumDeviceInterfaces");
+            s.getDetail = Bind<GetDetailFn>(setup, "SetupDiGetDeviceInterfaceDetailA");
+            s.destroyList = Bind<DestroyListFn>(setup, "SetupDiDestroyDeviceInfoList");
+            s.setupBound = s.getClassDevs && s.enumInterfaces && s.getDetail && s.destroyList;
+        }
+        if (!s.setupBound) return s;
+        if (HMODULE hid = LoadQuietly("HID.dll")) {
+            s.getHidGuid = Bind<GetHidGuidFn>(hid, "HidD_GetHidGuid");
+            s.getAttributes = Bind<GetAttributesFn>(hid, "HidD_GetAttributes");
+            s.getPreparsedData = Bind<GetPreparsedDataFn>(hid, "HidD_GetPreparsedData");
+            s.getCaps = Bind<GetCapsFn>(hid, "HidP_GetCaps");
+            s.freePreparsedData = Bind<FreePreparsedDataFn>(hid, "HidD_FreePreparsedData");
+            s.setFeature = Bind<FeatureFn>(hid, "HidD_SetFeature");
+            s.getFeature = Bind<FeatureFn>(hid, "HidD_GetFeature");
+            s.hidBound = s.getAttributes && s.getPreparsedData && s.getCaps &&
+                         s.freePreparsedData && s.setFeature && s.getFeature;
+        }
+        return s;
+    }();
+    return services;
+}
+
+HANDLE OpenPath(const std::string& path) {
+    // Access 0: neither read nor write is asked for, so system mice and keyboards open too.
+    return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       0, nullptr);
+}
+
+std::string LastErrorText(DWORD error) {
+    if (error == ERROR_ACCESS_DENIED) return "permission denied";
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string result =
+        n > 0 && text != nullptr ? std::string(text, n) : "error " + std::to_string(error);
+    if (text != nullptr) LocalFree(text);
+    while (!result.empty() &&
+           (result.back() == '\r' || result.back() == '\n' || result.back() == '.'))
+        result.pop_back();
+    if (!result.empty())
+        result[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(result[0])));
+    return result;
+}
+
+// Reads attributes and capabilities of an opened interface into info.
+void ReadIdentity(const HidServices& s, HANDLE handle, HidInterfaceInfo& info) {
+    HiddAttributes attributes{};
+    attributes.Size = sizeof attributes;
+    if (s.getAttributes(handle, &attributes)) {
+        info.vendorId = attributes.VendorID;
+        info.productId = attributes.ProductID;
+        info.release = attributes.VersionNumber;
+    } else {
+        info.attributesRead = false;
+    }
+    HidpCaps caps{};
+    void* preparsed = nullptr;
+    if (s.getPreparsedData(handle, &preparsed) && preparsed != nullptr) {
+        if (s.getCaps(preparsed, &caps) != kHidpStatusSuccess) {
+            caps = HidpCaps{};
+            info.attributesRead = false;
+        }
+        s.freePreparsedData(preparsed);
+    } else {
+        info.attributesRead = false;
+    }
+    info.featureLength = caps.FeatureReportByteLength;
+}
+
+}  // namespace
+
+Win32HidPlatform::~Win32HidPlatform() {
+    while (timerPeriodDepth_ > 0) endOperation();
+}
+
+std::vector<HidInterfaceInfo> Win32HidPlatform::enumerate() {
+    std::vector<HidInterfaceInfo> result;
+    const HidServices& s = Services();
+    if (!s.setupBound || !s.hidBound) return result;
+
+    GUID classId = kHidInterfaceGuid;
+    if (s.getHidGuid != nullptr) s.getHidGuid(&classId);
+
+    HDEVINFO set =
+        s.getClassDevs(&classId, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) return result;
+
+    for (DWORD index = 0;; ++index) {
+        SP_DEVICE_INTERFACE_DATA interfaceData{};
+        interfaceData.cbSize = sizeof interfaceData;
+        if (!s.enumInterfaces(set, nullptr, &classId, index, &interfaceData)) break;
+
+        SP_DEVINFO_DATA deviceData{};
+        deviceData.cbSize = sizeof deviceData;
+        DWORD required = 0;
+        if (s.getDetail(set, &interfaceData, nullptr, 0, &required, &deviceData) ||
+            GetLastError() != ERROR_INSUFFICIENT_BUFFER || required < sizeof(DWORD) + 1)
+            continue;
+
+        std::vector<char> buffer(required, 0);
+        auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(buffer.data());
+        detail->cbSize = kDetailSizeField;
+        if (!s.getDetail(set, &interfaceData, detail, required, nullptr, &deviceData)) continue;
+
+        HidInterfaceInfo info;
+        info.path = detail->DevicePath;
+        const HANDLE handle = OpenPath(info.path);
+        if (handle == INVALID_HANDLE_VALUE) {
+            info.attributesRead = false;
+        } else {
+            ReadIdentity(s, handle, info);
+            CloseHandle(handle);
+        }
+        result.push_back(std::move(info));
+    }
+    s.destroyList(set);
+    return result;
+}
+
+HidHandle Win32HidPlatform::open(const std::string& path, std::string* error) {
+    const HANDLE handle = OpenPath(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (error != nullptr) *error = LastErrorText(GetLastError());
+        return kInvalidHandle;
+    }
+    return reinterpret_cast<HidHandle>(handle);
+}
+
+bool Win32HidPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
+    const HidServices& s = Services();
+    if (!s.hidBound || handle == kInvalidHandle || data == nullptr || length == 0) return false;
+    // The call takes a non-const buffer; it only reads it.
+    std::vector<std::uint8_t> buffer(data, data + length);
+    return s.setFeature(reinterpret_cast<HANDLE>(handle), buffer.data(),
+                        static_cast<ULONG>(length)) != FALSE;
+}
+
+bool Win32HidPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
+    const HidServices& s = Services();
+    if (!s.hidBound || handle == kInvalidHandle || data == nullptr || length == 0) return false;
+    return s.getFeature(reinterpret_cast<HANDLE>(handle), data, static_cast<ULONG>(length)) !=
+           FALSE;
+}
+
+void Win32HidPlatform::close(HidHandle handle) {
+    if (handle != kInvalidHandle) CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+void Win32HidPlatform::beginOperation() {
+    if (timerPeriodDepth_++ == 0) timeBeginPeriod(1);
+}
+
+void Win32HidPlatform::endOperation() {
+    if (timerPeriodDepth_ > 0 && --timerPeriodDepth_ == 0) timeEndPeriod(1);
+}
+
+}  // namespace bw

@@ -1,0 +1,35 @@
+#pragma once
+// Windows backend: SetupAPI walk of the HID interface class and HID.dll
+// feature transfers, both bound at run time by name.
+
+#include <cstdint>
+#include <string>
+
+#include "device/hid_platform.h"
+
+namespace bw {
+
+class Win32HidPlatform : public HidPlatform {
+  public:
+    Win32HidPlatform() = default;
+    ~Win32HidPlatform() override;
+    Win32HidPlatform(const Win32HidPlatform&) = delete;
+    Win32HidPlatform& operator=(const Win32HidPlatform&) = delete;
+
+    // Empty when SetupApi.dll or HID.dll cannot be bound.
+    std::vector<HidInterfaceInfo> enumerate() override;
+    HidHandle open(const std::string& path, std::string* error = nullptr) override;
+    bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
+    bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
+    void close(HidHandle handle) override;
+
+    // Raise the system timer resolution to 1 ms, or the protocol's 5 and 10 ms
+    // pauses stretch to the default 15.6 ms tick.
+    void beginOperation() override;
+    void endOperation() override;
+
+  private:
+    int timerPeriodDepth_ = 0;
+};
+
+}  // namespace bw
