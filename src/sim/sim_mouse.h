@@ -71,7 +71,7 @@ class SimulatedMouse {
     // Report-4 reply state.
     SimFrame reply_{};
     bool answerPending_ = false;  // the last set will be acknowledged
-    bool answerDelivered_ = false;
+    bool pieceAnswer_ = false;    // the pending answer is that of a piece command
     int pollsSinceSet_ = 0;
     // Report-4 piece retries: a piece command resent before its answer was
     // delivered repeats the same piece, up to kSendsPerPiece sends.

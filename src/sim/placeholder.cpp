@@ -1,1 +1,0 @@
-// The simulated controller lives beside this file.

@@ -1,0 +1,278 @@
+#include "sim/sim_platform.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <stdexcept>
+
+#include "device/timing.h"
+
+namespace bw {
+namespace {
+
+constexpr int kEnumerationsPerTick = 10;
+
+std::uint16_t HexField(std::string_view text) {
+    std::uint16_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    return value;
+}
+
+bool WriteDump(const std::string& path, const Image& memory) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(memory.data()),
+              static_cast<std::streamsize>(memory.size()));
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+SimulatedPlatform::SimulatedPlatform(const Scenario& s) : scenario_(s), faults_(s.faults) {
+    initialMemory_.fill(0xFF);
+    if (s.memory) initialMemory_ = *s.memory;
+    for (int i = 0; i < s.others; ++i) plugOther();
+    if (s.mice > 0) {
+        plugNextMouse();
+    } else {
+        firstMouseId_ = plugMouse(s.ic);
+    }
+}
+
+SimulatedPlatform::~SimulatedPlatform() {
+    finish();
+}
+
+std::vector<HidInterfaceInfo> SimulatedPlatform::enumerate() {
+    // The next mouse of an automatic line arrives once a whole poll tick has
+    // seen the previous one gone.
+    if (nextMousePending_) {
+        if (enumerationsSinceRemoval_ >= kEnumerationsPerTick) {
+            nextMousePending_ = false;
+            plugNextMouse();
+        } else {
+            ++enumerationsSinceRemoval_;
+        }
+    }
+    std::vector<HidInterfaceInfo> list;
+    for (const Device& d : present_) {
+        for (std::size_t i = 0; i < d.spec.interfaces.size(); ++i) {
+            const SimInterfaceSpec& iface = d.spec.interfaces[i];
+            HidInterfaceInfo info;
+            info.path = "sim:" + std::to_string(d.id) + "/" + std::to_string(i);
+            info.vendorId = d.spec.vendorId;
+            info.productId = d.spec.productId;
+            info.release = d.spec.release;
+            info.featureLength = iface.attributesRead ? iface.featureLength : 0;
+            info.attributesRead = iface.attributesRead;
+            list.push_back(std::move(info));
+        }
+    }
+    return list;
+}
+
+HidHandle SimulatedPlatform::open(const std::string& path, std::string* error) {
+    int deviceId = 0;
+    int iface = 0;
+    const std::string_view prefix = "sim:";
+    const auto slash = path.find('/');
+    bool parsed = path.rfind(prefix, 0) == 0 && slash != std::string::npos;
+    if (parsed) {
+        const char* begin = path.data() + prefix.size();
+        const char* mid = path.data() + slash;
+        const char* end = path.data() + path.size();
+        const auto a = std::from_chars(begin, mid, deviceId);
+        const auto b = std::from_chars(mid + 1, end, iface);
+        parsed = a.ec == std::errc() && a.ptr == mid && b.ec == std::errc() && b.ptr == end;
+    }
+    const Device* device = parsed ? findDevice(deviceId) : nullptr;
+    if (!device || iface < 0 || iface >= static_cast<int>(device->spec.interfaces.size())) {
+        if (error) *error = "no such device";
+        return kInvalidHandle;
+    }
+    if (!device->spec.interfaces[static_cast<std::size_t>(iface)].openable) {
+        if (error) *error = "permission denied";
+        return kInvalidHandle;
+    }
+    const HidHandle handle = nextHandle_++;
+    handles_[handle] = Binding{deviceId, iface};
+    return handle;
+}
+
+bool SimulatedPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
+    return transfer(true, handle, const_cast<std::uint8_t*>(data), length);
+}
+
+bool SimulatedPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
+    return transfer(false, handle, data, length);
+}
+
+void SimulatedPlatform::close(HidHandle handle) {
+    handles_.erase(handle);
+}
+
+bool SimulatedPlatform::transfer(bool isSet, HidHandle handle, std::uint8_t* data,
+                                 std::size_t length) {
+    ++transferCount_;
+    if (faults_.latencyUs > 0) DelayMicroseconds(faults_.latencyUs);
+
+    TransferRecord record;
+    record.isSet = isSet;
+    bool ok = false;
+    const auto it = handles_.find(handle);
+    if (it != handles_.end() && data != nullptr && length > 0) {
+        record.iface = enumerationIndex(it->second);
+        Device* device = findDevice(it->second.deviceId);
+        const SimInterfaceSpec* iface = device ? bindingInterface(it->second) : nullptr;
+        const bool pulled = faults_.failAfter >= 0 && transferCount_ > faults_.failAfter;
+        const bool carried = iface && std::find(iface->reportIds.begin(), iface->reportIds.end(),
+                                                data[0]) != iface->reportIds.end();
+        if (carried && !pulled && device->mouse && length == iface->featureLength) {
+            SimFrame frame{};
+            const std::size_t n = std::min(length, frame.size());
+            std::copy(data, data + n, frame.begin());
+            if (isSet) {
+                ok = device->mouse->setFeature(frame, faults_);
+            } else {
+                ok = device->mouse->getFeature(frame, faults_);
+                if (ok) {
+                    std::fill(data, data + length, std::uint8_t{0});
+                    std::copy(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(n), data);
+                }
+            }
+        }
+    }
+    if (data != nullptr) {
+        std::copy(data, data + std::min(length, record.data.size()), record.data.begin());
+    }
+    record.ok = ok;
+    transfers_.push_back(record);
+    return ok;
+}
+
+void SimulatedPlatform::endOperation() {
+    if (scenario_.mice <= 0) return;
+    // Only the mice of the automatic line are pulled out, once written.
+    for (auto it = present_.rbegin(); it != present_.rend(); ++it) {
+        if (!it->mouse) continue;
+        if (it->ordinal == 0 || !it->mouse->written()) return;
+        if (!scenario_.dumpFile.empty()) {
+            WriteDump(scenario_.dumpFile + "." + std::to_string(it->ordinal), it->mouse->memory());
+        }
+        unplug(it->id);
+        ++miceDone_;
+        if (micePlugged_ < scenario_.mice) {
+            nextMousePending_ = true;
+            enumerationsSinceRemoval_ = 0;
+        }
+        return;
+    }
+}
+
+int SimulatedPlatform::plugMouse(int icType) {
+    return plug(mouseSpec(icType));
+}
+
+int SimulatedPlatform::plugOther() {
+    // Keyboards and the like: other identities, no 8-byte feature reports.
+    const int n = otherCount_++;
+    SimDeviceSpec spec;
+    spec.vendorId = 0x0B0B;
+    spec.productId = static_cast<std::uint16_t>(0x1000 + n);
+    spec.release = 0x0110;
+    spec.interfaces.push_back(SimInterfaceSpec{static_cast<std::uint16_t>(n % 2 ? 9 : 0), {}});
+    return plug(spec);
+}
+
+SimDeviceSpec SimulatedPlatform::mouseSpec(int icType) const {
+    const IcType* type = IcTypeAt(icType);
+    if (!type) throw std::out_of_range("simulated mouse: IC type must be 0 to 2");
+    SimDeviceSpec spec;
+    spec.icType = icType;
+    spec.vendorId = scenario_.vendorId.value_or(HexField(type->defaultVid));
+    spec.productId = scenario_.productId.value_or(HexField(type->defaultPid));
+    spec.release = scenario_.release.value_or(type->release);
+    if (scenario_.pointer) spec.interfaces.push_back(SimInterfaceSpec{0, {}});
+    if (type->protocol == Protocol::Report4) {
+        spec.interfaces.push_back(SimInterfaceSpec{8, {0x04}});
+    } else if (scenario_.split) {
+        spec.interfaces.push_back(SimInterfaceSpec{8, {0x40}});
+        spec.interfaces.push_back(SimInterfaceSpec{8, {0x41}});
+    } else {
+        spec.interfaces.push_back(SimInterfaceSpec{8, {0x40, 0x41}});
+    }
+    return spec;
+}
+
+int SimulatedPlatform::plug(const SimDeviceSpec& spec) {
+    Device device;
+    device.id = nextDeviceId_++;
+    device.spec = spec;
+    if (IcTypeAt(spec.icType)) {
+        const SimStatusBytes status{scenario_.status1, scenario_.status2, scenario_.chip};
+        device.mouse = std::make_shared<SimulatedMouse>(spec.icType, status, initialMemory_);
+        allMice_[device.id] = device.mouse;
+    }
+    present_.push_back(std::move(device));
+    return present_.back().id;
+}
+
+void SimulatedPlatform::unplug(int deviceId) {
+    // Handles stay registered until closed; their transfers fail from now on.
+    std::erase_if(present_, [deviceId](const Device& d) { return d.id == deviceId; });
+}
+
+std::vector<int> SimulatedPlatform::devices() const {
+    std::vector<int> ids;
+    for (const Device& d : present_) ids.push_back(d.id);
+    return ids;
+}
+
+SimulatedMouse* SimulatedPlatform::mouse(int deviceId) {
+    const auto it = allMice_.find(deviceId);
+    return it == allMice_.end() ? nullptr : it->second.get();
+}
+
+SimulatedMouse* SimulatedPlatform::currentMouse() {
+    for (auto it = present_.rbegin(); it != present_.rend(); ++it) {
+        if (it->mouse) return it->mouse.get();
+    }
+    return nullptr;
+}
+
+bool SimulatedPlatform::finish() {
+    if (finished_) return true;
+    finished_ = true;
+    if (scenario_.mice > 0 || scenario_.dumpFile.empty()) return true;
+    const SimulatedMouse* first = mouse(firstMouseId_);
+    return first == nullptr || WriteDump(scenario_.dumpFile, first->memory());
+}
+
+SimulatedPlatform::Device* SimulatedPlatform::findDevice(int deviceId) {
+    for (Device& d : present_) {
+        if (d.id == deviceId) return &d;
+    }
+    return nullptr;
+}
+
+const SimInterfaceSpec* SimulatedPlatform::bindingInterface(const Binding& b) {
+    const Device* d = findDevice(b.deviceId);
+    if (!d || b.iface < 0 || b.iface >= static_cast<int>(d->spec.interfaces.size())) return nullptr;
+    return &d->spec.interfaces[static_cast<std::size_t>(b.iface)];
+}
+
+int SimulatedPlatform::enumerationIndex(const Binding& b) const {
+    int index = 0;
+    for (const Device& d : present_) {
+        if (d.id == b.deviceId) return index + b.iface;
+        index += static_cast<int>(d.spec.interfaces.size());
+    }
+    return -1;
+}
+
+void SimulatedPlatform::plugNextMouse() {
+    const int id = plugMouse(scenario_.ic);
+    present_.back().ordinal = ++micePlugged_;
+    if (firstMouseId_ == 0) firstMouseId_ = id;
+}
+
+}  // namespace bw
