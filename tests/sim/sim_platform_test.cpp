@@ -1,0 +1,257 @@
+// The simulated line: enumeration, handles, faults, the transfer record and
+// the automatic sequence of mice.
+
+#include "sim/sim_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "sim/sim_line.h"
+
+namespace bw {
+namespace {
+
+using test::Frame;
+using test::MakeFrame;
+using test::RawPort;
+
+std::vector<int> Lengths(SimulatedPlatform& p) {
+    std::vector<int> lengths;
+    for (const auto& info : p.enumerate()) lengths.push_back(info.featureLength);
+    return lengths;
+}
+
+TEST(SimPlatformTest, DefaultIsOneReport4MouseWithItsIdentity) {
+    SimulatedPlatform p;
+    const auto list = p.enumerate();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].vendorId, 0x3A5C);
+    EXPECT_EQ(list[0].productId, 0x0C21);
+    EXPECT_EQ(list[0].release, 0x0104);
+    EXPECT_EQ(list[0].featureLength, 8);
+}
+
+TEST(SimPlatformTest, IdentityOverridesAndSecondIcType) {
+    SimulatedPlatform p{ParseScenario("ic=1,pid=1234,release=0105")};
+    const auto list = p.enumerate();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].vendorId, 0x3A5C);
+    EXPECT_EQ(list[0].productId, 0x1234);
+    EXPECT_EQ(list[0].release, 0x0105);
+    EXPECT_EQ(SimulatedPlatform{ParseScenario("ic=2")}.enumerate()[0].release, 0x0100);
+}
+
+TEST(SimPlatformTest, OthersAndPointerEnumerateBeforeTheFeatureInterface) {
+    SimulatedPlatform p{ParseScenario("others=3,pointer=1")};
+    EXPECT_EQ(Lengths(p), (std::vector<int>{0, 9, 0, 0, 8}));
+    const auto list = p.enumerate();
+    EXPECT_NE(list[0].vendorId, 0x3A5C);
+    EXPECT_EQ(list[3].vendorId, 0x3A5C);  // the mouse's pointer interface
+    // Paths are distinct and every interface opens.
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        for (std::size_t j = i + 1; j < list.size(); ++j) EXPECT_NE(list[i].path, list[j].path);
+    }
+    RawPort pointer{p, 3};
+    EXPECT_FALSE(pointer.set({4, 0x01}));
+    RawPort keyboard{p, 1};
+    EXPECT_FALSE(keyboard.set({4, 0x01}));
+}
+
+TEST(SimPlatformTest, OpenRefusesUnknownAndUnopenablePaths) {
+    SimulatedPlatform p;
+    std::string why;
+    EXPECT_EQ(p.open("sim:99/0", &why), kInvalidHandle);
+    EXPECT_EQ(why, "no such device");
+    EXPECT_EQ(p.open("sim:1/7"), kInvalidHandle);
+    EXPECT_EQ(p.open("sim:1/0x"), kInvalidHandle);
+    EXPECT_EQ(p.open("/dev/hidraw0"), kInvalidHandle);
+    SimDeviceSpec locked = p.mouseSpec(0);
+    locked.interfaces[0].openable = false;
+    const int id = p.plug(locked);
+    EXPECT_EQ(p.open("sim:" + std::to_string(id) + "/0", &why), kInvalidHandle);
+    EXPECT_EQ(why, "permission denied");
+    EXPECT_EQ(p.openHandleCount(), 0);
+}
+
+TEST(SimPlatformTest, HandlesAreUniqueAndCounted) {
+    SimulatedPlatform p{ParseScenario("others=1")};
+    const auto list = p.enumerate();
+    const HidHandle a = p.open(list[0].path);
+    const HidHandle b = p.open(list[1].path);
+    const HidHandle c = p.open(list[1].path);
+    EXPECT_GT(a, 0);
+    EXPECT_NE(a, b);
+    EXPECT_NE(b, c);
+    EXPECT_EQ(p.openHandleCount(), 3);
+    p.close(b);
+    p.close(b);      // twice: harmless
+    p.close(12345);  // unknown: harmless
+    p.close(kInvalidHandle);
+    EXPECT_EQ(p.openHandleCount(), 2);
+    const HidHandle d = p.open(list[0].path);
+    EXPECT_NE(d, b);  // never reused
+    p.close(a);
+    p.close(c);
+    p.close(d);
+    EXPECT_EQ(p.openHandleCount(), 0);
+}
+
+TEST(SimPlatformTest, UnplugMakesTransfersFailUntilTheHandleIsClosed) {
+    SimulatedPlatform p{ParseScenario("others=1")};
+    const HidHandle h = p.open(p.enumerate()[1].path);
+    const Frame f = MakeFrame({4, 0x01});
+    ASSERT_TRUE(p.setFeature(h, f.data(), f.size()));
+    const int mouseId = p.devices().back();
+    p.unplug(mouseId);
+    EXPECT_EQ(p.enumerate().size(), 1u);
+    EXPECT_EQ(p.currentMouse(), nullptr);
+    EXPECT_NE(p.mouse(mouseId), nullptr);  // kept for inspection
+    EXPECT_FALSE(p.setFeature(h, f.data(), f.size()));
+    EXPECT_EQ(p.transfers().back().iface, -1);
+    EXPECT_EQ(p.openHandleCount(), 1);
+    p.close(h);
+    EXPECT_EQ(p.openHandleCount(), 0);
+    // Plugged again, the mouse is a new device with a new path.
+    p.plugMouse(0);
+    EXPECT_NE(p.enumerate()[1].path, "sim:" + std::to_string(mouseId) + "/0");
+}
+
+TEST(SimPlatformTest, CurrentMouseIsTheLastPluggedStillPresent) {
+    SimulatedPlatform p;
+    const int first = p.devices().front();
+    const int second = p.plugMouse(1);
+    p.plugOther();
+    EXPECT_EQ(p.currentMouse(), p.mouse(second));
+    p.unplug(second);
+    EXPECT_EQ(p.currentMouse(), p.mouse(first));
+    EXPECT_EQ(p.mouse(p.devices().back()), nullptr);  // not a mouse
+}
+
+TEST(SimPlatformTest, FailAfterFailsEveryLaterTransfer) {
+    SimulatedPlatform p{ParseScenario("fail-after=3")};
+    RawPort port{p, 0};
+    EXPECT_TRUE(port.set({4, 0x01}));
+    bool ok = false;
+    port.get(4, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(port.set({4, 0x03}));
+    Frame reply = port.get(4, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(reply, MakeFrame({4}));  // left as given
+    EXPECT_FALSE(port.set({4, 0x01}));
+    // Takes effect at once when changed at run time.
+    p.faults().failAfter = -1;
+    EXPECT_TRUE(port.set({4, 0x01}));
+}
+
+TEST(SimPlatformTest, RecordsEveryTransferWithTheReplyOfAGet) {
+    SimulatedPlatform p{ParseScenario("pointer=1")};
+    RawPort port{p, 1};
+    port.set({4, 0x03});
+    port.get(4);
+    port.set({0x40, 0x0D});
+    ASSERT_EQ(p.transfers().size(), 3u);
+    const TransferRecord& set = p.transfers()[0];
+    EXPECT_TRUE(set.isSet);
+    EXPECT_EQ(set.iface, 1);
+    EXPECT_EQ(set.data, MakeFrame({4, 0x03}));
+    EXPECT_TRUE(set.ok);
+    const TransferRecord& get = p.transfers()[1];
+    EXPECT_FALSE(get.isSet);
+    EXPECT_EQ(get.data, MakeFrame({4, 0xAA, 0x04, 0x35, 0, 0, 0, 0xCC}));
+    EXPECT_FALSE(p.transfers()[2].ok);
+    EXPECT_EQ(p.transferCount(), 3);
+    p.clearTransfers();
+    EXPECT_TRUE(p.transfers().empty());
+}
+
+class DumpTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        std::filesystem::remove(base_);
+        for (int i = 1; i <= 4; ++i) std::filesystem::remove(file(i));
+    }
+    std::string file(int i) const { return base_.string() + "." + std::to_string(i); }
+    static std::vector<std::uint8_t> Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    // One report-4 write of a byte at address 0, as a write operation would end.
+    static void WriteOneByte(SimulatedPlatform& p, int value) {
+        RawPort port{p, static_cast<int>(p.enumerate().size()) - 1};
+        port.set({4, 0x06, 0, 0, 1, 0});
+        port.get(4);
+        port.set({4, 0x07, value});
+        port.get(4);
+    }
+    std::filesystem::path base_ = std::filesystem::temp_directory_path() / "bw_sim_dump_test.bin";
+};
+
+TEST_F(DumpTest, SingleMouseIsDumpedOnceAtFinishOrDestruction) {
+    {
+        SimulatedPlatform p{ParseScenario("dump=" + base_.string())};
+        WriteOneByte(p, 0x5A);
+        EXPECT_TRUE(p.finish());
+        auto bytes = Read(base_.string());
+        ASSERT_EQ(bytes.size(), 2048u);
+        EXPECT_EQ(bytes[0], 0x5A);
+        EXPECT_EQ(bytes[1], 0xFF);
+        std::filesystem::remove(base_);
+        EXPECT_TRUE(p.finish());  // once only
+        EXPECT_FALSE(std::filesystem::exists(base_));
+    }
+    { SimulatedPlatform p{ParseScenario("dump=" + base_.string())}; }
+    EXPECT_EQ(Read(base_.string()).size(), 2048u);
+}
+
+TEST_F(DumpTest, FinishReportsAnUnwritableDump) {
+    SimulatedPlatform p{ParseScenario("dump=/nonexistent/dir/out.bin")};
+    EXPECT_FALSE(p.finish());
+}
+
+TEST_F(DumpTest, AutomaticLinePullsEachWrittenMouseAndPlugsTheNextAfterAPollTick) {
+    SimulatedPlatform p{ParseScenario("mice=3,others=1,dump=" + base_.string())};
+    ASSERT_EQ(p.enumerate().size(), 2u);
+    // An operation that wrote nothing leaves the mouse in place.
+    p.endOperation();
+    EXPECT_EQ(p.enumerate().size(), 2u);
+    EXPECT_EQ(p.miceDone(), 0);
+
+    for (int mouse = 1; mouse <= 3; ++mouse) {
+        SCOPED_TRACE(mouse);
+        WriteOneByte(p, mouse);
+        p.endOperation();
+        EXPECT_EQ(p.miceDone(), mouse);
+        const auto dump = Read(file(mouse));
+        ASSERT_EQ(dump.size(), 2048u);
+        EXPECT_EQ(dump[0], mouse);
+        // The next mouse arrives only after a whole poll tick saw the removal.
+        for (int i = 0; i < 10; ++i) ASSERT_EQ(p.enumerate().size(), 1u) << i;
+        EXPECT_EQ(p.enumerate().size(), mouse < 3 ? 2u : 1u);
+        if (mouse < 3) {
+            EXPECT_FALSE(p.currentMouse()->written());
+            EXPECT_EQ(p.currentMouse()->memory()[0], 0xFF);
+        }
+    }
+    for (int i = 0; i < 30; ++i) p.enumerate();
+    EXPECT_EQ(p.enumerate().size(), 1u);  // after N mice none follows
+    EXPECT_FALSE(std::filesystem::exists(file(4)));
+    EXPECT_TRUE(p.finish());
+    EXPECT_FALSE(std::filesystem::exists(base_));  // no single-mouse dump
+}
+
+TEST(SimPlatformTest, MemoryFileSeedsEveryMouse) {
+    Scenario s;
+    s.memory = Image{};
+    (*s.memory)[5] = 0x42;
+    SimulatedPlatform p{s};
+    EXPECT_EQ(p.currentMouse()->memory()[5], 0x42);
+    EXPECT_EQ(p.mouse(p.plugMouse(2))->memory()[5], 0x42);
+}
+
+}  // namespace
+}  // namespace bw
