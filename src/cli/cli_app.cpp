@@ -1,0 +1,146 @@
+#include "cli/cli_app.h"
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "binwright_version.h"
+#include "cli/device_commands.h"
+#include "cli/device_options.h"
+#include "cli/list_command.h"
+#include "cli/platform_factory.h"
+#include "cli/terminal_host.h"
+#include "production/result_text.h"
+#include "sim/scenario.h"
+
+namespace bw {
+namespace {
+
+struct DeviceCommand {
+    CLI::App* app = nullptr;
+    Operation op = Operation::Write;
+    std::string file;
+};
+
+// Identity options, used by every device command.
+void AddIdentityOptions(CLI::App* cmd, DeviceOptionText& text) {
+    cmd->add_option("--ic", text.ic, "IC type: 0, 1, 2 or the row text (KVDE31X, ...)")
+        ->capture_default_str();
+    cmd->add_option("--vid", text.vid, "vendor ID, hex (default: the IC type's)");
+    cmd->add_option("--pid", text.pid, "product ID, hex (default: the IC type's)");
+}
+
+// The "Write Parameter:" group and the factory fields.
+void AddWriteOptions(CLI::App* cmd, DeviceOptionText& text) {
+    cmd->add_option("--total", text.total, "Total Times")->capture_default_str();
+    cmd->add_option("--retries", text.retries, "Retry Times")->capture_default_str();
+    cmd->add_option("--format", text.format, "data format: 2k or 256")->capture_default_str();
+    cmd->add_option("--blocks", text.blocks, "block count N, 1..8")->capture_default_str();
+    cmd->add_option("--sleep", text.sleep, "pause after the exchange, ms")->capture_default_str();
+    cmd->add_flag("--write-id", text.writeId, "write the factory record (Write Product ID)");
+    cmd->add_option("--type", text.type, "product type, hex")->capture_default_str();
+    cmd->add_option("--date", text.date, "production date, hex (YYYYMMDD)")->capture_default_str();
+    cmd->add_option("--sn", text.sn, "product number, hex")->capture_default_str();
+    cmd->add_option("--factory-no", text.factoryNo, "factory, 1..8")->capture_default_str();
+    cmd->add_option("--line", text.line, "line, A..Z")->capture_default_str();
+    cmd->add_option("--station", text.station, "station, 1..8")->capture_default_str();
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    return RunCli(argc, argv, out, err, CliEnvironment{});
+}
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
+           const CliEnvironment& environment) {
+    CLI::App app{"Writes, verifies and saves the configuration image of a USB mouse controller.",
+                 "binwright"};
+    app.set_version_flag("--version", std::string("binwright ") + BINWRIGHT_VERSION);
+    app.require_subcommand(1);
+    app.fallthrough();  // global options may also follow the command
+
+    PlatformOptions platformOptions;
+    auto* simulate = app.add_option("--simulate", platformOptions.scenario,
+                                    "run on the simulated controller; SCENARIO is key=value,...")
+                         ->expected(0, 1)
+                         ->type_name("SCENARIO");
+    app.add_option("--trace", platformOptions.traceFile, "write every HID transfer to FILE")
+        ->type_name("FILE");
+
+    bool json = false;
+    auto* list = app.add_subcommand("list", "list the HID interfaces");
+    list->add_flag("--json", json, "JSON output");
+
+    DeviceOptionText optionText;
+    std::vector<DeviceCommand> commands = {
+        {app.add_subcommand("write", "write IMAGE into the mouse"), Operation::Write, {}},
+        {app.add_subcommand("verify", "compare the mouse with IMAGE"), Operation::Verify, {}},
+        {app.add_subcommand("save", "save the mouse's memory into FILE"), Operation::Save, {}},
+        {app.add_subcommand("read-factory", "read the factory record"), Operation::ReadFactory, {}},
+    };
+    for (auto& c : commands) {
+        if (c.op == Operation::Write || c.op == Operation::Verify) {
+            c.app->add_option("IMAGE", c.file, "BIN file of 2048 bytes")->required();
+        } else if (c.op == Operation::Save) {
+            c.app->add_option("FILE", c.file, "target; .bin is appended unless present")
+                ->required();
+        }
+        AddIdentityOptions(c.app, optionText);
+        if (c.op == Operation::Write) AddWriteOptions(c.app, optionText);
+    }
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e, out, err);
+        return code == 0 ? exitcode::Pass : exitcode::Usage;
+    }
+    platformOptions.simulate = simulate->count() > 0;
+
+    const DeviceCommand* chosen = nullptr;
+    for (const auto& c : commands) {
+        if (c.app->parsed()) chosen = &c;
+    }
+    std::optional<DeviceOptions> deviceOptions;
+    if (chosen != nullptr) {
+        try {
+            deviceOptions = ResolveDeviceOptions(optionText);
+        } catch (const OptionError& e) {
+            err << "binwright " << chosen->app->get_name() << ": " << e.what() << "\n";
+            return exitcode::Usage;
+        }
+    }
+
+    std::unique_ptr<PlatformStack> platforms;
+    try {
+        platforms = std::make_unique<PlatformStack>(platformOptions);
+    } catch (const ScenarioError& e) {
+        err << "binwright: --simulate: " << e.what() << "\n";
+        return exitcode::Usage;
+    } catch (const PlatformError& e) {
+        err << "binwright: " << e.what() << "\n";
+        return exitcode::Usage;
+    }
+
+    TerminalHost terminal(err, environment.showProgress);
+    OperationHost& host = environment.host != nullptr ? *environment.host : terminal;
+
+    int code = exitcode::Pass;
+    if (list->parsed()) {
+        code = RunList(platforms->platform(), json, !platforms->isSimulated(), out);
+    } else if (chosen != nullptr) {
+        code =
+            RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, out, err);
+    }
+
+    std::string message;
+    if (!platforms->finish(&message)) {
+        err << "binwright: " << message << "\n";
+        if (code == exitcode::Pass) code = exitcode::Fail;
+    }
+    return code;
+}
+
+}  // namespace bw

@@ -1,0 +1,90 @@
+#include "cli/list_command.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/platform_factory.h"
+
+namespace bw {
+namespace {
+
+std::string Hex4(std::uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+struct Row {
+    HidInterfaceInfo info;
+    bool opened = false;
+    std::string reason;  // why it could not be opened
+};
+
+std::vector<Row> Probe(HidPlatform& platform) {
+    std::vector<Row> rows;
+    for (const auto& info : platform.enumerate()) {
+        Row row{info, false, {}};
+        std::string error;
+        const HidHandle handle = platform.open(info.path, &error);
+        if (handle != kInvalidHandle) {
+            row.opened = true;
+            platform.close(handle);
+        } else {
+            row.reason = error.empty() ? "cannot be opened" : error;
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace
+
+int RunList(HidPlatform& platform, bool json, bool realHardware, std::ostream& out) {
+    const std::vector<Row> rows = Probe(platform);
+    if (json) {
+        auto list = nlohmann::ordered_json::array();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const Row& r = rows[i];
+            nlohmann::ordered_json item = {
+                {"index", i},
+                {"path", r.info.path},
+                {"vid", Hex4(r.info.vendorId)},
+                {"pid", Hex4(r.info.productId)},
+                {"release", "0x" + Hex4(r.info.release)},
+                {"feature_length", r.info.featureLength},
+                {"attributes_read", r.info.attributesRead},
+                {"opened", r.opened},
+            };
+            if (!r.opened) {
+                item["error"] = r.reason;
+                item["message"] =
+                    OpenFailureText(r.info.path, r.reason, r.info.vendorId, realHardware);
+            }
+            list.push_back(std::move(item));
+        }
+        out << list.dump(2) << "\n";
+        return 0;
+    }
+
+    out << rows.size() << (rows.size() == 1 ? " HID interface" : " HID interfaces") << "\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& r = rows[i];
+        out << i << "  " << r.info.path << "  " << Hex4(r.info.vendorId) << ":"
+            << Hex4(r.info.productId) << "  release 0x" << Hex4(r.info.release) << "  feature "
+            << r.info.featureLength;
+        if (!r.info.attributesRead) out << "  (attributes not readable)";
+        out << "  " << (r.opened ? "opened" : "not opened: " + r.reason) << "\n";
+    }
+    // The fix for a node without permission, once per node, after the table.
+    std::set<std::string> explained;
+    for (const Row& r : rows) {
+        if (r.opened || !explained.insert(r.info.path).second) continue;
+        out << OpenFailureText(r.info.path, r.reason, r.info.vendorId, realHardware) << "\n";
+    }
+    return 0;
+}
+
+}  // namespace bw

@@ -1,1 +1,0 @@
-// Command-line commands live beside this file.
