@@ -1,0 +1,225 @@
+#include "image/write_image.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "image/operations.h"
+#include "image/sim_rig.h"
+#include "production/factory_record.h"
+
+namespace bw::test {
+namespace {
+
+bool IsWriteCommandFor(const Frame& f, int address) {
+    return f[0] == 0x04 && f[1] == 0x06 && (f[2] | f[3] << 8) == address;
+}
+
+class WriteImageTest : public ::testing::Test {
+  protected:
+    Outcome Write(SimRig& rig, const WriteParams& params, const FactoryFields& factory = {}) {
+        return WriteImage(rig.state, rig.ic, params, factory, rig.host);
+    }
+};
+
+TEST_F(WriteImageTest, DefaultWriteStoresTheImageAndReadsBackEightBlocks) {
+    SimRig rig(0);
+    ASSERT_TRUE(rig.opened);
+    rig.state.ImageBuffer = PatternImage();
+
+    EXPECT_EQ(Write(rig, WriteParams{}), Outcome::Pass);
+    EXPECT_EQ(rig.memory(), rig.state.ImageBuffer);
+    EXPECT_EQ(rig.state.PassCount, 1);
+    EXPECT_EQ(rig.filter.blockAddresses4(0x06), std::vector<int>{0});
+    EXPECT_EQ(rig.filter.blockAddresses4(0x04),
+              (std::vector<int>{0, 256, 512, 768, 1024, 1280, 1536, 1792}));
+    // Ends with the read-back's close, then the write's own close.
+    const std::vector<int> cmds = rig.filter.commands4();
+    ASSERT_GE(cmds.size(), 4u);
+    EXPECT_EQ(std::vector<int>(cmds.end() - 4, cmds.end()), (std::vector<int>{8, 2, 8, 2}));
+    EXPECT_FALSE(rig.host.loadingVisible);
+    EXPECT_EQ(rig.filter.begins, 1);
+    EXPECT_EQ(rig.filter.ends, 1);
+
+    EXPECT_EQ(Write(rig, WriteParams{}), Outcome::Pass);
+    EXPECT_EQ(rig.state.PassCount, 2);
+}
+
+TEST_F(WriteImageTest, FactoryRecordIsWrittenAndKeptInTheImage) {
+    SimRig rig(0);
+    rig.state.ImageBuffer = PatternImage();
+    const Image original = rig.state.ImageBuffer;
+    WriteParams params;
+    params.writeId = true;
+    FactoryFields fields;
+    fields.number = 0x123456;
+
+    EXPECT_EQ(Write(rig, params, fields), Outcome::Pass);
+    Image expected = original;
+    const FactoryRecordBytes record = BuildFactoryRecord(fields);
+    std::copy(record.begin(), record.end(), expected.begin() + FactoryRecordOffset);
+    EXPECT_EQ(rig.memory(), expected);
+    EXPECT_EQ(rig.state.ImageBuffer, expected);
+    EXPECT_EQ(rig.filter.blockAddresses4(0x06), (std::vector<int>{0, FactoryRecordOffset}));
+}
+
+TEST_F(WriteImageTest, RecordThatDoesNotArriveFailsTheReadBackEveryRun) {
+    SimRig rig(0);
+    rig.state.ImageBuffer = PatternImage();
+    rig.filter.refuse = [](const Frame& f) { return IsWriteCommandFor(f, FactoryRecordOffset); };
+    WriteParams params;
+    params.writeId = true;
+
+    EXPECT_EQ(Write(rig, params), Outcome::Fail);
+    EXPECT_EQ(rig.state.PassCount, 0);
+    // Three record attempts of five sends each; three read-back runs (one device test each
+    // besides the write's own).
+    EXPECT_EQ(rig.filter.sends4(0x06) - 1, 3 * 5);
+    EXPECT_EQ(rig.filter.sends4(0x01), 1 + 3);
+}
+
+TEST_F(WriteImageTest, Block256WritesOnlyTheFirstNBlocksAndReadsThemBack) {
+    SimRig rig(0);
+    rig.state.ImageBuffer = PatternImage();
+    WriteParams params;
+    params.format = DataFormat::Block256;
+    params.blocks = 4;
+
+    EXPECT_EQ(Write(rig, params), Outcome::Pass);
+    const Image& mem = rig.memory();
+    EXPECT_TRUE(std::equal(mem.begin(), mem.begin() + 1024, rig.state.ImageBuffer.begin()));
+    EXPECT_TRUE(
+        std::all_of(mem.begin() + 1024, mem.end(), [](std::uint8_t b) { return b == 0xFF; }));
+    EXPECT_EQ(rig.filter.blockAddresses4(0x06), (std::vector<int>{0, 256, 512, 768}));
+    EXPECT_EQ(rig.filter.blockAddresses4(0x04), (std::vector<int>{0, 256, 512, 768}));
+}
+
+TEST_F(WriteImageTest, ReadBackCoversOnlyTheFirstNBlocksIn2KMode) {
+    SimRig rig(0);
+    rig.state.ImageBuffer = PatternImage();
+    WriteParams params;
+    params.blocks = 3;
+    ASSERT_EQ(Write(rig, params), Outcome::Pass);
+    EXPECT_EQ(rig.filter.blockAddresses4(0x04), (std::vector<int>{0, 256, 512}));
+
+    // A changed byte past block 2 is never compared; one inside block 2 is.
+    rig.memory()[900] ^= 0x01;
+    rig.filter.sets.clear();
+    EXPECT_TRUE(ReadBackCheck(rig.state, params, rig.host));
+    rig.memory()[700] ^= 0x01;
+    EXPECT_FALSE(ReadBackCheck(rig.state, params, rig.host));
+}
+
+TEST_F(WriteImageTest, RefusedWritesMakeTotalTimesRetriesThenRetriesMoreAttempts) {
+    Scenario s;
+    s.faults.nack = 0x06;
+    SimRig rig(s);
+    rig.state.ImageBuffer = PatternImage();
+    WriteParams params;
+    params.total = 2;
+    params.retries = 3;
+
+    EXPECT_EQ(Write(rig, params), Outcome::Fail);
+    EXPECT_EQ(rig.filter.sends4(0x06), (2 * 3 + 3) * 5);
+    EXPECT_EQ(rig.filter.sends4(0x04), 0) << "no read-back after a failed write";
+    EXPECT_EQ(rig.filter.commands4().back(), 2);
+    EXPECT_EQ(rig.state.PassCount, 0);
+}
+
+TEST_F(WriteImageTest, TotalTimesNeverRepeatsASucceededWrite) {
+    SimRig rig(0);
+    rig.state.ImageBuffer = PatternImage();
+    WriteParams params;
+    params.total = 3;
+    EXPECT_EQ(Write(rig, params), Outcome::Pass);
+    EXPECT_EQ(rig.filter.blockAddresses4(0x06).size(), 1u);
+}
+
+TEST_F(WriteImageTest, ZeroRetriesWritesNothingAndFails) {
+    SimRig rig(0);
+    rig.state.ImageBuffer = PatternImage();
+    WriteParams params;
+    params.retries = 0;
+    EXPECT_EQ(Write(rig, params), Outcome::Fail);
+    EXPECT_EQ(rig.filter.sends4(0x06), 0);
+    EXPECT_EQ(rig.filter.commands4(), (std::vector<int>{1, 3, 8, 2}));
+}
+
+TEST_F(WriteImageTest, BlockRefusedMidAttemptStillWritesTheRestThenRepeatsTheAttempt) {
+    SimRig rig(0);
+    rig.state.ImageBuffer = PatternImage();
+    int refusedSends = 0;
+    rig.filter.refuse = [&](const Frame& f) {
+        if (!IsWriteCommandFor(f, 512) || refusedSends >= 5) return false;
+        ++refusedSends;
+        return true;
+    };
+    WriteParams params;
+    params.format = DataFormat::Block256;
+    params.blocks = 4;
+
+    EXPECT_EQ(Write(rig, params), Outcome::Pass);
+    EXPECT_EQ(rig.filter.blockAddresses4(0x06),
+              (std::vector<int>{0, 256, 512, 768, 0, 256, 512, 768}));
+    EXPECT_TRUE(std::equal(rig.memory().begin(), rig.memory().begin() + 1024,
+                           rig.state.ImageBuffer.begin()));
+}
+
+TEST_F(WriteImageTest, PauseAfterTheExchangeIsSleepPlusOneMilliseconds) {
+    auto elapsedWith = [](int sleep) {
+        SimRig rig(0);
+        rig.state.ImageBuffer = PatternImage();
+        WriteParams params;
+        params.sleep = sleep;
+        EXPECT_EQ(WriteImage(rig.state, 0, params, {}, rig.host), Outcome::Pass);
+        return rig.host.elapsedUs;
+    };
+    const auto none = elapsedWith(-1);
+    EXPECT_EQ(elapsedWith(0) - none, 1000);
+    EXPECT_EQ(elapsedWith(100) - none, 101000);
+}
+
+TEST_F(WriteImageTest, SecondIcTypeWritesTheWholeImageWithoutDeviceTest) {
+    SimRig rig(1);
+    ASSERT_TRUE(rig.opened);
+    rig.state.ImageBuffer = PatternImage(5);
+    rig.state.LoadedImageType.clear();  // no device test guards this protocol
+
+    EXPECT_EQ(Write(rig, WriteParams{}), Outcome::Pass);
+    EXPECT_EQ(rig.memory(), rig.state.ImageBuffer);
+    EXPECT_EQ(rig.state.PassCount, 1);
+    EXPECT_TRUE(rig.filter.commands4().empty());
+    EXPECT_FALSE(rig.host.loadingVisible);
+}
+
+TEST_F(WriteImageTest, SecondIcTypeWithTheDeviceGoneFailsAfterTwoCycles) {
+    SimRig rig(1);
+    rig.state.ImageBuffer = PatternImage();
+    rig.sim.unplug(rig.sim.devices().front());
+
+    EXPECT_EQ(Write(rig, WriteParams{}), Outcome::Fail);
+    int commands = 0;
+    for (const Frame& f : rig.filter.sets) commands += f[0] == 0x40 ? 1 : 0;
+    EXPECT_EQ(commands, 2 * 3);
+    EXPECT_EQ(rig.state.PassCount, 0);
+}
+
+TEST_F(WriteImageTest, UnknownIcTypeTouchesNothing) {
+    SimRig rig(0);
+    EXPECT_EQ(WriteImage(rig.state, 3, WriteParams{}, {}, rig.host), Outcome::Skipped);
+    EXPECT_EQ(WriteImage(rig.state, -1, WriteParams{}, {}, rig.host), Outcome::Skipped);
+    EXPECT_TRUE(rig.filter.sets.empty());
+    EXPECT_FALSE(rig.host.loadingVisible);
+}
+
+TEST_F(WriteImageTest, LostReadPiecesNeverGiveAPass) {
+    Scenario s;
+    s.faults.losePiece = 3;
+    SimRig rig(s);
+    rig.state.ImageBuffer = PatternImage();
+    EXPECT_EQ(Write(rig, WriteParams{}), Outcome::Fail);
+    EXPECT_EQ(rig.state.PassCount, 0);
+}
+
+}  // namespace
+}  // namespace bw::test
