@@ -20,6 +20,10 @@ struct MatchCase {
     MatchOutcome expected;
 };
 
+void PrintTo(const MatchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DeviceMatchTest : public ::testing::TestWithParam<MatchCase> {
   protected:
     SimRig Rig() {
