@@ -2,6 +2,7 @@
 // controller that answers at once, with the real (precise) waits, and compares
 // the wall time with the sum of the pauses the protocol asks for.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -15,38 +16,68 @@
 
 namespace {
 
-// The real waits, with a tally of what was asked for.
+using Clock = std::chrono::steady_clock;
+
+// The real waits, with a tally of what was asked for and how late each wait ended.
 class TallyHost : public bw::NullHost {
   public:
     void sleepMs(int ms) override {
-        requestedUs += static_cast<std::int64_t>(ms) * 1000;
+        const auto start = Clock::now();
         bw::NullHost::sleepMs(ms);
+        record(start, static_cast<std::int64_t>(ms) * 1000);
     }
     void delayUs(int us) override {
-        requestedUs += us;
+        const auto start = Clock::now();
         bw::NullHost::delayUs(us);
+        record(start, us);
+    }
+    // Overshoot of the waits in microseconds at the given fraction (0.5: median).
+    double lateUs(double fraction) {
+        if (lateness.empty()) return 0;
+        std::sort(lateness.begin(), lateness.end());
+        const auto i =
+            static_cast<std::size_t>(fraction * static_cast<double>(lateness.size() - 1));
+        return lateness[i];
     }
     std::int64_t requestedUs = 0;
+    std::vector<double> lateness;
+
+  private:
+    void record(Clock::time_point start, std::int64_t us) {
+        requestedUs += us;
+        const double took = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+        lateness.push_back(took - static_cast<double>(us));
+    }
 };
 
 struct Result {
     double floorMs = 0;
     double measuredMs = 0;
     bool ok = false;
+    std::size_t waits = 0;
+    double lateP50 = 0, lateP99 = 0, lateMax = 0;
 };
 
 template <typename Run>
 Result Time(TallyHost& host, Run run) {
-    using clock = std::chrono::steady_clock;
-    const auto start = clock::now();
+    const auto start = Clock::now();
     const bool ok = run();
-    const auto wall = std::chrono::duration<double, std::milli>(clock::now() - start).count();
-    return {static_cast<double>(host.requestedUs) / 1000.0, wall, ok};
+    const auto wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    return {static_cast<double>(host.requestedUs) / 1000.0,
+            wall,
+            ok,
+            host.lateness.size(),
+            host.lateUs(0.5),
+            host.lateUs(0.99),
+            host.lateUs(1.0)};
 }
 
 void Print(const char* name, const Result& r) {
-    std::printf("%s: %s floor_ms=%.3f measured_ms=%.3f ratio=%.4f\n", name, r.ok ? "ok" : "FAILED",
-                r.floorMs, r.measuredMs, r.measuredMs / r.floorMs);
+    std::printf(
+        "%s: %s floor_ms=%.3f measured_ms=%.3f ratio=%.4f waits=%zu late_us p50=%.0f "
+        "p99=%.0f max=%.0f\n",
+        name, r.ok ? "ok" : "FAILED", r.floorMs, r.measuredMs, r.measuredMs / r.floorMs, r.waits,
+        r.lateP50, r.lateP99, r.lateMax);
 }
 
 std::vector<std::uint8_t> Pattern() {
