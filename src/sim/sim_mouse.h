@@ -2,6 +2,16 @@
 // Model of the mouse controller: 2048 bytes of configuration memory behind the
 // report-4 protocol (IC type 0) or the report-0x40/0x41 protocol (IC types 1, 2).
 // Addresses wrap modulo 2048, so no command can reach outside the memory.
+//
+// Report 4: each set carries a command; gets return 0x00 in byte 7 until the
+// answer is due (ack-after), then the reply with 0xCC. Unknown and nacked
+// commands are never answered. A block read answers its pieces with memory
+// bytes up to the announced length and zeros beyond; a block write stores only
+// the announced length. A piece command resent before its answer was read is a
+// retry of the same piece (the host sends each piece at most kSendsPerPiece times).
+// Reports 0x40/0x41: sets of 0x40 are always accepted (0x07 write, 0x09 read,
+// 0x0D probe, others ignored); a get of 0x41 outside a block read, or past its
+// length, answers zeros; sets of 0x41 outside a block write store nothing.
 
 #include <array>
 #include <cstdint>
