@@ -12,10 +12,11 @@ set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# CLI11 and nlohmann-json are header-only; their package files live in the
-# build machine's /usr/share/cmake.
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
-list(APPEND CMAKE_PREFIX_PATH /usr)
+# CLI11 and nlohmann-json are header-only packages of the build machine; these
+# package files use their headers without the rest of /usr/include.
+set(CLI11_DIR ${CMAKE_CURRENT_LIST_DIR}/cross)
+set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/cross)
 
 # Marks the cross-build; the Qt window is not built for it.
 set(WIN32_CROSS ON)

@@ -8,4 +8,4 @@ cmake -S . -B "$build_dir" -G Ninja \
   -DCMAKE_BUILD_TYPE=Release \
   -DBINWRIGHT_GUI=OFF -DBINWRIGHT_TESTS=OFF -DBINWRIGHT_BENCH=OFF
 cmake --build "$build_dir" --target binwright -j"${BUILD_JOBS:-2}"
-echo "built $build_dir/binwright.exe"
+echo "built $build_dir/src/binwright.exe"

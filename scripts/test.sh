@@ -5,3 +5,5 @@ cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)" --timeout 300
+# The Qt-free code must also cross-build and link for Windows.
+bash scripts/build-windows.sh "${build_dir}-windows"
