@@ -1,10 +1,69 @@
+// Entry of the window: options, the single-instance rule, the main window and
+// the loading window, then the event loop.
+
+#include <CLI/CLI.hpp>
 #include <QApplication>
-#include <QWidget>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "app/main_form.h"
+#include "app/single_instance.h"
+#include "binwright_version.h"
+#include "cli/platform_factory.h"
+#include "ui/form_loading.h"
+#include "ui/message_boxes.h"
 
 int main(int argc, char** argv) {
+    CLI::App options{"The operator's window of Binwright.", "binwright-gui"};
+    options.allow_extras();  // the toolkit's own options (-platform, ...) pass through
+    bw::PlatformOptions platformOptions;
+    CLI::Option* simulate =
+        options
+            .add_option("--simulate", platformOptions.scenario,
+                        "Run on the simulated production line, optionally with SCENARIO")
+            ->expected(0, 1);
+    options.add_option("--trace", platformOptions.traceFile,
+                       "Write every feature transfer to FILE");
+    options.set_version_flag("--version", std::string("binwright-gui ") + BINWRIGHT_VERSION);
+    try {
+        options.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return options.exit(error);
+    }
+    platformOptions.simulate = simulate->count() > 0;
+
     QApplication app(argc, argv);
-    QWidget w;
-    w.setWindowTitle("MIRQ Mse Binwright v1.0");
-    w.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("binwright-gui"));
+    QApplication::setApplicationVersion(QStringLiteral(BINWRIGHT_VERSION));
+
+    // A copy already runs: bring its window to the front and end quietly.
+    bw::SingleInstance instance(QString::fromUtf8(bw::kMainWindowTitle));
+    if (instance.ActivateRunningCopy()) return 0;
+    instance.Listen();
+
+    std::unique_ptr<bw::PlatformStack> platform;
+    try {
+        platform = std::make_unique<bw::PlatformStack>(platformOptions);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "binwright-gui: %s\n", error.what());
+        return 2;
+    }
+
+    bw::TForm1 form(platform->platform());
+    bw::TFormLoadingUI loading;
+    loading.PlaceAtCreation(form.frameGeometry());
+    form.SetLoadingWindow(&loading);
+
+    QObject::connect(&instance, &bw::SingleInstance::restoreRequested, &form,
+                     [&form] { bw::BringToFront(form); });
+    QObject::connect(&form, &bw::TForm1::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    form.show();
+    app.exec();
+
+    std::string message;
+    if (!platform->finish(&message)) std::fprintf(stderr, "binwright-gui: %s\n", message.c_str());
+    return 0;
 }

@@ -1,0 +1,221 @@
+#pragma once
+// The main window: every control the operator uses, the controller state it
+// owns, and the handlers the controls are wired to.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QList>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "app/window_position.h"
+#include "device/hid_platform.h"
+#include "device/operation_host.h"
+#include "production/controller_state.h"
+#include "ui/handler_guard.h"
+#include "ui/hex_edit.h"
+#include "ui/image_label.h"
+
+namespace bw {
+
+inline constexpr char kMainWindowTitle[] = "MIRQ Mse Binwright v1.0";
+
+class TFormLoadingUI;
+
+// Settings of a standard file dialog, applied when it runs.
+struct FileDialogSettings {
+    QString filter;  // "label|pattern"
+    bool overwritePrompt = false;
+    bool hideReadOnly = true;
+    bool resizable = true;
+    bool noPlacesBar = false;
+
+    // The filter in the form QFileDialog takes: "label (pattern)".
+    QString NameFilter() const;
+};
+
+class TForm1 : public QWidget, public OperationHost {
+    Q_OBJECT
+  public:
+    explicit TForm1(HidPlatform& platform, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    ControllerState state;
+    // Column of the caption table in use; set once at creation.
+    std::uint8_t UiLanguage = 0;
+
+    // Band 1, header.
+    TImage* Img_MIRQLog;
+    TImage* Img_Find;
+    TImage* Img_NoFind;
+    QLabel* lbl_DevStatus;
+    // Band 2, identity row.
+    QLabel* lbl_ICType;
+    QComboBox* cb_ICType;
+    QLabel* lbl_VID;
+    THexEdit* edt_VID;
+    QLabel* lbl_PID;
+    THexEdit* edt_PID;
+    // Band 3, mode and file rows.
+    QLabel* lbl_AutoMode;
+    QCheckBox* cb_AutoRun;
+    QLabel* lbl_BinFile;
+    QLineEdit* edt_BinFile;
+    // Band 4, operation buttons.
+    QPushButton* btn_Load;
+    QPushButton* btn_Write;
+    QPushButton* btn_Verify;
+    QPushButton* btn_Save;
+    // Band 5, write parameters.
+    QGroupBox* gbWriteConfig;
+    QLabel* lbl_WriteCount;
+    TIntEdit* edt_AllCnt;
+    QLabel* lbl_WriteType;
+    QFrame* gbDataFormat;  // uncaptioned frame of the radio pair
+    QRadioButton* rb_CmdByte2K;
+    QRadioButton* rb_CmdByte256;
+    QLabel* Label1;
+    TIntEdit* edt_Write256Count;
+    QLabel* lbl_RetryCount;
+    TIntEdit* edt_RetryCnt;
+    QLabel* lbl_RetryMode;
+    QFrame* gbWriteID;  // uncaptioned frame of cb_WriteID
+    QCheckBox* cb_WriteID;
+    QLabel* lbl_sleepTime;
+    TIntEdit* edt_sleepTime;
+    // Band 6a, result.
+    QGroupBox* gbResult;
+    QLabel* lbl_Result;
+    QLabel* lbl_BINDevError;
+    QLabel* lbl_BINICTypeError;
+    QLabel* lbl_CtrlResult;
+    QLabel* lbl_PassNum;
+    QLabel* lbl_PassCnt;
+    // Band 6b, factory information.
+    QGroupBox* gbFactoryConfig;
+    QLabel* lbl_FactoryType;
+    THexEdit* edt_FactoryType;
+    QLabel* lbl_FactoryDate;
+    THexEdit* edt_FactoryDate;
+    QLabel* lbl_FactoryNum;
+    THexEdit* edt_FactoryNum;
+    QLabel* lbl_Factory;
+    QComboBox* cb_Factory;
+    QLabel* Label2;
+    QComboBox* cb_FactoryLine;
+    QLabel* Label3;
+    QComboBox* cb_FactoryStation;
+    QPushButton* btnReadFactory;
+    // Without a place on screen.
+    QTimer* DevTimer;
+    FileDialogSettings OpenDialog1;
+    FileDialogSettings SaveDialog1;
+
+    // The control sets switched together.
+    QList<QWidget*> OperationButtons() const;
+    QList<QWidget*> ParameterControls() const;
+    QList<QWidget*> ResultLabels() const;
+    // Focusable controls in keyboard order.
+    QList<QWidget*> KeyboardOrder() const;
+
+    // Selected row of cb_ICType; -1 when its text is not one of the rows.
+    int IcTypeIndex() const;
+
+    // Creation handler, run by the constructor before the window is shown.
+    void FormCreate();
+    // Language from the system locale, or from a Windows locale identifier.
+    void SelectUiLanguage();
+    void SelectUiLanguage(std::uint32_t localeId);
+    void ApplyCaptions();
+
+    // Control-set switches used by polling, the write and the save.
+    void ShowDeviceFound();
+    void LockOperationControls();
+    void UnlockOperationControls();
+
+    // Device operations bracket their work with these (or OperationGuard); a
+    // close request that arrives meanwhile is carried out when the last one ends.
+    void BeginOperation();
+    void EndOperation();
+    bool OperationRunning() const { return operationDepth_ > 0; }
+    bool CloseRequested() const { return closeRequested_; }
+
+    class OperationGuard {
+      public:
+        explicit OperationGuard(TForm1& form) : form_(form) { form_.BeginOperation(); }
+        ~OperationGuard() { form_.EndOperation(); }
+        OperationGuard(const OperationGuard&) = delete;
+        OperationGuard& operator=(const OperationGuard&) = delete;
+
+      private:
+        TForm1& form_;
+    };
+
+    // Runs a handler; an error it raises ends it and is shown in the error box,
+    // after which the window is made usable again. False when it failed.
+    bool RunHandler(const std::function<void()>& handler);
+
+    // The loading window shown around device work (created after this window).
+    void SetLoadingWindow(TFormLoadingUI* window) { loading_ = window; }
+    TFormLoadingUI* LoadingWindow() const { return loading_; }
+
+    // OperationHost: the loading window over this one, and the window keeps
+    // painting while the device is worked.
+    void showLoading() override;
+    void hideLoading() override;
+    void processEvents() override;
+
+    // Handlers, named after the control and event.
+    void Img_MIRQLogDblClick();
+    void cb_ICTypeChange();
+    void edt_VIDChange();
+    void edt_PIDChange();
+    void cb_AutoRunClick();
+    void btn_LoadClick();
+    void btn_WriteClick();
+    void btn_VerifyClick();
+    void btn_SaveClick();
+    void edt_Write256CountChange();
+    void btnReadFactoryClick();
+    void DevTimerTimer();
+
+  signals:
+    // The window has closed for good (the application should end).
+    void closed();
+
+  protected:
+    // FormCloseQuery: forget the device handles and close, unless an operation runs.
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void CreateControls();
+    void CreateHeader();
+    void CreateIdentityRow();
+    void CreateFileRows();
+    void CreateButtons();
+    void CreateWriteConfig();
+    void CreateResult();
+    void CreateFactoryConfig();
+    void ApplyLook();
+    void WireEvents();
+    void SetKeyboardOrder();
+
+    void RecoverAfterFailure();
+
+    int operationDepth_ = 0;
+    bool closeRequested_ = false;
+    TFormLoadingUI* loading_ = nullptr;
+    HandlerGuard guard_;
+};
+
+}  // namespace bw
