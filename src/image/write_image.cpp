@@ -1,6 +1,7 @@
 #include "image/write_image.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "device/report4.h"
@@ -53,7 +54,7 @@ bool WriteCycle(ControllerState& state, const WriteParams& params, BlockWriter w
 
 // Pause after the exchange: S + 1 steps of 1 ms, the window kept alive between them.
 void PauseAfterWrite(int sleepMs, OperationHost& host) {
-    for (int i = 0; i <= sleepMs; ++i) {
+    for (std::int64_t i = 0; i <= std::int64_t{sleepMs}; ++i) {
         host.sleepMs(1);
         host.processEvents();
     }
