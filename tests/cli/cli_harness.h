@@ -1,0 +1,84 @@
+#pragma once
+// Runs the command line in-process on a virtual clock, in a temporary folder.
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_app.h"
+#include "image/image_buffers.h"
+#include "support/recording_host.h"
+
+namespace bw::test {
+
+struct CliResult {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+inline CliResult RunArgs(std::vector<std::string> args, OperationHost* host = nullptr) {
+    args.insert(args.begin(), "binwright");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    std::ostringstream out;
+    std::ostringstream err;
+    RecordingHost clock;
+    CliEnvironment environment;
+    environment.host = host != nullptr ? host : &clock;
+    CliResult r;
+    r.code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, environment);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+class TempFolder {
+  public:
+    TempFolder() {
+        std::random_device rd;
+        path_ = std::filesystem::temp_directory_path() /
+                ("binwright-cli-" + std::to_string(rd()) + std::to_string(rd()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+inline Image PatternImage(unsigned seed) {
+    Image image{};
+    std::mt19937 gen(seed);
+    for (auto& b : image) b = static_cast<std::uint8_t>(gen());
+    return image;
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void WriteImageFile(const std::string& path, const Image& image) {
+    WriteBytes(path, std::vector<std::uint8_t>(image.begin(), image.end()));
+}
+
+inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+inline std::vector<std::uint8_t> Bytes(const Image& image) {
+    return {image.begin(), image.end()};
+}
+
+}  // namespace bw::test
