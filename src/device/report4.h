@@ -10,16 +10,20 @@
 
 namespace bw {
 
-bool SendCommand4(Link& link, OperationHost& host, int command, int p1 = 0, int p2 = 0,
-                  int p3 = 0, int p4 = 0);
+bool SendCommand4(Link& link, OperationHost& host, int command, int p1 = 0, int p2 = 0, int p3 = 0,
+                  int p4 = 0);
 // Leaves the piece in link.Piece4 (0xFF when it did not arrive). Returns whether it arrived.
 bool FetchPiece4(Link& link, OperationHost& host);
 bool SendPiece4(Link& link, OperationHost& host, const std::uint8_t data[6]);
 
 // destination must hold destinationSize >= length bytes; all of it is filled with 0xFF first.
-// Returns false when the read command or any piece was not acknowledged.
-bool ReadBlock4(Link& link, OperationHost& host, int address, int length,
-                std::uint8_t* destination, std::size_t destinationSize);
+// Returns false when the read command or any piece was not acknowledged; a piece that did
+// not arrive stays 0xFF. The read goes on past such a piece, but stops once a piece saw no
+// transfer succeed at all (the mouse is gone, so the rest would stay 0xFF anyway).
+// Blocks outside 0..65535 or larger than the destination are refused without a transfer.
+bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::uint8_t* destination,
+                std::size_t destinationSize);
+// True when the write command and every piece were acknowledged; stops at the first that was not.
 bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
                  const std::uint8_t* source);
 

@@ -15,7 +15,9 @@ bool SendCommand40(Link& link, int command, int p1 = 0, int p2 = 0, int p3 = 0, 
 bool FetchPiece41(Link& link, OperationHost& host);
 bool SendPiece41(Link& link, const std::uint8_t data[7]);
 
-// Returns false when the command or any piece transfer failed; a write stops at the first.
+// Return false when the command or any piece transfer failed; a write stops at the first.
+// With data to move and no Report41Handle they fail before sending the command. A read
+// fills its whole destination with 0xFF first; a piece that failed stays 0xFF.
 bool WriteBlock40(Link& link, OperationHost& host, int address, int length,
                   const std::uint8_t* source);
 bool ReadBlock40(Link& link, OperationHost& host, int address, int length,
