@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -18,6 +19,21 @@ constexpr int kPromptTop = 34;
 constexpr int kEditTop = 58;
 constexpr int kEditHeight = 21;
 constexpr int kButtonTop = 120;
+
+// Draws the masked entry with the dialog's own character instead of the style's.
+class MaskCharacterStyle : public QProxyStyle {
+  public:
+    explicit MaskCharacterStyle(QChar character) : character_(character) {}
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) return character_.unicode();
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+
+  private:
+    QChar character_;
+};
 
 QPushButton* MakeButton(QDialog& dialog, const QString& caption, const char* name, int left) {
     auto* button = new QPushButton(caption, &dialog);
@@ -38,6 +54,8 @@ TPassDialog::TPassDialog(QObject* parent) : QObject(parent) {
 }
 
 int TPassDialog::Execute(QWidget* mainWindow) {
+    // Declared first so that it outlives the edit field that uses it.
+    MaskCharacterStyle maskStyle(PasswordChar);
     // Fixed border with a title and a close button, nothing else.
     QDialog dialog(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
                                    Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -54,9 +72,8 @@ int TPassDialog::Execute(QWidget* mainWindow) {
     auto* edit = new QLineEdit(ValueText, &dialog);
     edit->setObjectName(QStringLiteral("Value"));
     edit->setGeometry(kMarginX, kEditTop, kEditWidth, kEditHeight);
+    edit->setStyle(&maskStyle);
     edit->setEchoMode(QLineEdit::Password);
-    edit->setStyleSheet(QStringLiteral("lineedit-password-character: %1")
-                            .arg(static_cast<int>(PasswordChar.unicode())));
     edit->selectAll();
     edit->setFocus();
 
