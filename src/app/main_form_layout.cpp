@@ -135,7 +135,6 @@ void TForm1::CreateFileRows() {
     edt_BinFile->setFont(Face("Tahoma", 12));
     edt_BinFile->setReadOnly(true);
     edt_BinFile->setEnabled(false);
-    edt_BinFile->setFocusPolicy(Qt::NoFocus);
 }
 
 void TForm1::CreateButtons() {
@@ -281,6 +280,8 @@ void TForm1::ApplyLook() {
 void TForm1::SetKeyboardOrder() {
     const QList<QWidget*> order = KeyboardOrder();
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    // Keeps its place in the order, but never takes the focus.
+    edt_BinFile->setFocusPolicy(Qt::NoFocus);
 }
 
 }  // namespace bw

@@ -1,0 +1,328 @@
+#include "app/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/null_platform.h"
+#include "ui/message_boxes.h"
+
+namespace bw {
+namespace {
+
+class MainFormTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetMessageBoxHook(
+            [this](BoxKind, const QString&, const QString& text) { boxes.push_back(text); });
+    }
+    void TearDown() override { SetMessageBoxHook({}); }
+
+    NullPlatform platform;
+    TForm1 form{platform};
+    QStringList boxes;
+};
+
+struct ControlState {
+    const char* name;
+    QString text;
+    bool enabled;
+    bool hidden;
+};
+
+QString TextOf(QWidget* w) {
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text();
+    if (auto* list = qobject_cast<QComboBox*>(w)) return list->currentText();
+    if (auto* group = qobject_cast<QGroupBox*>(w)) return group->title();
+    return {};
+}
+
+TEST_F(MainFormTest, EveryControlStartsInItsDesignStateWithEnglishCaptions) {
+    form.SelectUiLanguage(1033);
+    const std::vector<ControlState> expected{
+        {"Img_MIRQLog", "", true, false},
+        {"Img_Find", "", true, true},
+        {"Img_NoFind", "", true, false},
+        {"lbl_DevStatus", "No Find Mouse", true, false},
+        {"lbl_ICType", "MIRQ IC Type:", true, false},
+        {"cb_ICType", "KVDE31X", true, false},
+        {"lbl_VID", "VID:", true, false},
+        {"edt_VID", "3A5C", true, false},
+        {"lbl_PID", "PID:", true, false},
+        {"edt_PID", "0C21", true, false},
+        {"lbl_AutoMode", "Write Mode:", true, false},
+        {"cb_AutoRun", "Auto Write", true, false},
+        {"lbl_BinFile", "BIN File Path:", true, false},
+        {"edt_BinFile", "", false, false},
+        {"btn_Load", "Load BIN", true, false},
+        {"btn_Write", "Write", false, false},
+        {"btn_Verify", "Verify", false, false},
+        {"btn_Save", "Save", false, false},
+        {"gbWriteConfig", "Write Parameter:", true, false},
+        {"lbl_WriteCount", "Total Times", true, false},
+        {"edt_AllCnt", "1", true, false},
+        {"lbl_WriteType", "Data Format", true, false},
+        {"rb_CmdByte2K", "2K Byte", true, false},
+        {"rb_CmdByte256", "256 Byte", true, false},
+        {"Label1", "*", true, false},
+        {"edt_Write256Count", "8", true, false},
+        {"lbl_RetryCount", "Retry Times", true, false},
+        {"edt_RetryCnt", "3", true, false},
+        {"lbl_RetryMode", "Factory Config", true, false},
+        {"cb_WriteID", "Write Product ID", true, false},
+        {"lbl_sleepTime", "Sleep Time:", true, false},
+        {"edt_sleepTime", "100", true, false},
+        {"gbResult", "Result:", true, false},
+        {"lbl_Result", "PASS", true, true},
+        {"lbl_BINDevError", "BIN file not match Mouse", true, true},
+        {"lbl_BINICTypeError", "BIN file not match IC Type", true, true},
+        {"lbl_CtrlResult", "BIN类型和IC种类不匹配", true, true},
+        {"lbl_PassNum", "PASS Number:", true, false},
+        {"lbl_PassCnt", "0", true, false},
+        {"gbFactoryConfig", "Factory Config", true, false},
+        {"lbl_FactoryType", "Product", true, false},
+        {"edt_FactoryType", "0005", true, false},
+        {"lbl_FactoryDate", "Date", true, false},
+        {"edt_FactoryDate", "20200527", true, false},
+        {"lbl_FactoryNum", "SN", true, false},
+        {"edt_FactoryNum", "000001", true, false},
+        {"lbl_Factory", "Factory", true, false},
+        {"cb_Factory", "1", true, false},
+        {"Label2", "Line", true, false},
+        {"cb_FactoryLine", "A", true, false},
+        {"Label3", "Station", true, false},
+        {"cb_FactoryStation", "1", true, false},
+        {"btnReadFactory", "Read", false, false},
+    };
+    for (const ControlState& c : expected) {
+        auto* w = form.findChild<QWidget*>(QString::fromLatin1(c.name));
+        ASSERT_NE(w, nullptr) << c.name;
+        EXPECT_EQ(TextOf(w), c.text) << c.name;
+        EXPECT_EQ(w->isEnabled(), c.enabled) << c.name;
+        EXPECT_EQ(w->isHidden(), c.hidden) << c.name;
+    }
+    EXPECT_TRUE(form.rb_CmdByte2K->isChecked());
+    EXPECT_FALSE(form.rb_CmdByte256->isChecked());
+    EXPECT_FALSE(form.cb_AutoRun->isChecked());
+    EXPECT_FALSE(form.cb_WriteID->isChecked());
+    EXPECT_TRUE(form.edt_BinFile->isReadOnly());
+    EXPECT_EQ(form.Img_Find->geometry(), form.Img_NoFind->geometry());
+    EXPECT_EQ(form.Img_MIRQLog->size(), QSize(200, 66));
+    EXPECT_FALSE(form.Img_MIRQLog->pixmap().isNull());
+    EXPECT_FALSE(form.Img_Find->pixmap().isNull());
+}
+
+TEST_F(MainFormTest, ListsLimitsAndTimer) {
+    EXPECT_EQ(form.cb_ICType->count(), 3);
+    EXPECT_EQ(form.cb_ICType->itemText(1), "KVDE52xx");
+    EXPECT_EQ(form.cb_ICType->itemText(2), "KVDE847");
+    EXPECT_TRUE(form.cb_ICType->isEditable());
+    EXPECT_EQ(form.cb_ICType->maxVisibleItems(), 6);
+    EXPECT_EQ(form.cb_Factory->count(), 8);
+    EXPECT_EQ(form.cb_FactoryLine->count(), 26);
+    EXPECT_EQ(form.cb_FactoryLine->itemText(25), "Z");
+    EXPECT_EQ(form.cb_FactoryStation->itemText(7), "8");
+
+    EXPECT_EQ(form.edt_VID->maxLength(), 4);
+    EXPECT_EQ(form.edt_PID->maxLength(), 4);
+    EXPECT_EQ(form.edt_AllCnt->maxLength(), 4);
+    EXPECT_EQ(form.edt_RetryCnt->maxLength(), 4);
+    EXPECT_EQ(form.edt_Write256Count->maxLength(), 4);
+    EXPECT_EQ(form.edt_sleepTime->maxLength(), 3);
+    EXPECT_EQ(form.edt_FactoryType->maxLength(), 4);
+    EXPECT_EQ(form.edt_FactoryDate->maxLength(), 8);
+    EXPECT_EQ(form.edt_FactoryNum->maxLength(), 6);
+
+    EXPECT_FALSE(form.DevTimer->isActive());
+    EXPECT_EQ(form.DevTimer->interval(), 1000);
+    EXPECT_EQ(form.OpenDialog1.NameFilter(), "LoadFile(*.bin) (*.bin)");
+    EXPECT_EQ(form.SaveDialog1.NameFilter(), "SaveFile(*.bin) (*.bin)");
+    EXPECT_TRUE(form.SaveDialog1.overwritePrompt);
+    EXPECT_FALSE(form.OpenDialog1.overwritePrompt);
+}
+
+TEST_F(MainFormTest, WindowIsFixedAtDesignSizeWithItsTitle) {
+    EXPECT_EQ(form.windowTitle(), "MIRQ Mse Binwright v1.0");
+    EXPECT_EQ(form.size(), QSize(625, 680));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form.palette().color(QPalette::Window), QColor(239, 235, 222));
+}
+
+TEST(WindowPosition, CentresTruncatingTowardZero) {
+    EXPECT_EQ(CentredOrigin(1024, DesignWidth), 199);
+    EXPECT_EQ(CentredOrigin(625, DesignWidth), 0);
+    EXPECT_EQ(CentredOrigin(624, DesignWidth), 0);  // -1 div 2 is 0
+    EXPECT_EQ(CentredOrigin(623, DesignWidth), -1);
+    EXPECT_EQ(CentredOrigin(620, DesignWidth), -2);
+    EXPECT_EQ(CentredOrigin(679, DesignHeight), 0);
+    EXPECT_EQ(CentredOrigin(677, DesignHeight), -1);
+    EXPECT_EQ(CentredOrigin(600, DesignHeight), -40);
+}
+
+TEST(WindowPosition, OnlyChineseAsUsedInChinaIs2052) {
+    EXPECT_EQ(WindowsLocaleId(QLocale(QLocale::Chinese, QLocale::China)), 2052u);
+    EXPECT_EQ(WindowsLocaleId(QLocale(QLocale::English, QLocale::UnitedStates)), 1033u);
+    EXPECT_NE(WindowsLocaleId(QLocale(QLocale::Chinese, QLocale::Taiwan)), 2052u);
+    EXPECT_NE(WindowsLocaleId(QLocale(QLocale::Chinese, QLocale::HongKong)), 2052u);
+    EXPECT_NE(WindowsLocaleId(QLocale(QLocale::German, QLocale::Germany)), 2052u);
+}
+
+TEST_F(MainFormTest, CaptionLanguageChangesOneCaptionAndTheFace) {
+    form.SelectUiLanguage(2052);
+    EXPECT_EQ(form.UiLanguage, 2);
+    EXPECT_EQ(form.lbl_ICType->text(), "MIRQ IC Type");
+    EXPECT_EQ(form.lbl_VID->text(), "VID:");
+    for (QWidget* w : {static_cast<QWidget*>(form.lbl_ICType), static_cast<QWidget*>(form.edt_VID),
+                       static_cast<QWidget*>(form.Label3), static_cast<QWidget*>(form.lbl_PassCnt),
+                       static_cast<QWidget*>(form.lbl_sleepTime)}) {
+        EXPECT_EQ(w->font().family(), "Microsoft JhengHei") << w->objectName().toStdString();
+    }
+    // Controls outside the 37 keep their design face.
+    EXPECT_EQ(form.edt_AllCnt->font().family(), "MS Sans Serif");
+    EXPECT_EQ(form.cb_Factory->font().family(), "Tahoma");
+
+    form.SelectUiLanguage(1033);
+    EXPECT_EQ(form.UiLanguage, 0);
+    EXPECT_EQ(form.lbl_ICType->text(), "MIRQ IC Type:");
+    EXPECT_EQ(form.lbl_ICType->font().family(), "MS Sans Serif");
+    // Only the face changes: size and weight stay.
+    EXPECT_EQ(form.lbl_DevStatus->font().pixelSize(), 21);
+    EXPECT_TRUE(form.lbl_DevStatus->font().bold());
+    EXPECT_EQ(form.cb_AutoRun->text(), "Auto Write");
+    EXPECT_EQ(form.lbl_sleepTime->text(), "Sleep Time:");
+}
+
+TEST_F(MainFormTest, KeyboardOrderFollowsTheBands) {
+    const QList<QWidget*> order = form.KeyboardOrder();
+    ASSERT_EQ(order.first(), form.cb_ICType);
+    ASSERT_EQ(order.last(), form.btnReadFactory);
+    QList<QWidget*> chain;
+    QWidget* w = form.cb_ICType;
+    for (int steps = 0; steps < 500 && chain.size() < order.size(); ++steps) {
+        if (order.contains(w) && !chain.contains(w)) chain << w;
+        w = w->nextInFocusChain();
+    }
+    EXPECT_EQ(chain, order);
+    const QList<QWidget*> expected{
+        form.cb_ICType,       form.btn_Load,          form.btn_Write,         form.btn_Verify,
+        form.btn_Save,        form.cb_AutoRun,        form.edt_BinFile,       form.edt_VID,
+        form.edt_PID,         form.edt_AllCnt,        form.edt_RetryCnt,      form.cb_WriteID,
+        form.rb_CmdByte2K,    form.rb_CmdByte256,     form.edt_Write256Count, form.edt_sleepTime,
+        form.edt_FactoryType, form.edt_FactoryDate,   form.edt_FactoryNum,    form.cb_Factory,
+        form.cb_FactoryLine,  form.cb_FactoryStation, form.btnReadFactory};
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(form.edt_BinFile->focusPolicy(), Qt::NoFocus);
+}
+
+TEST_F(MainFormTest, BlockCountIsHeldBetweenOneAndEight) {
+    QLineEdit* f = form.edt_Write256Count;
+    f->clear();
+    EXPECT_EQ(f->text(), "1");
+    f->setText("0");
+    EXPECT_EQ(f->text(), "1");
+    f->setText("12");
+    EXPECT_EQ(f->text(), "8");
+    f->setText("5");
+    EXPECT_EQ(f->text(), "5");
+
+    // Typed: select all, type 12, the second digit makes it 8.
+    form.show();
+    f->setFocus();
+    f->selectAll();
+    QTest::keyClicks(f, "12");
+    EXPECT_EQ(f->text(), "8");
+    QTest::keyClick(f, Qt::Key_Backspace);
+    EXPECT_EQ(f->text(), "1");
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+TEST_F(MainFormTest, FieldThatDoesNotConvertEndsTheHandlerWithTheErrorBox) {
+    form.edt_Write256Count->setText("1x");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.front(), "'01x' is not a valid integer value.");
+    EXPECT_EQ(form.edt_Write256Count->text(), "1x");
+}
+
+TEST_F(MainFormTest, IcTypeIndexFollowsTheListText) {
+    EXPECT_EQ(form.IcTypeIndex(), 0);
+    form.cb_ICType->setCurrentIndex(2);
+    EXPECT_EQ(form.IcTypeIndex(), 2);
+    form.cb_ICType->setEditText("KVDE9");
+    EXPECT_EQ(form.IcTypeIndex(), -1);
+    form.cb_ICType->setEditText("KVDE52xx");
+    EXPECT_EQ(form.IcTypeIndex(), 1);
+}
+
+TEST_F(MainFormTest, ControlSetsSwitchTogether) {
+    EXPECT_EQ(form.OperationButtons(), (QList<QWidget*>{form.btn_Write, form.btnReadFactory,
+                                                        form.btn_Verify, form.btn_Save}));
+    form.UnlockOperationControls();
+    for (QWidget* w : form.OperationButtons()) EXPECT_TRUE(w->isEnabled());
+    form.lbl_CtrlResult->show();
+    form.btn_Load->setEnabled(false);
+    form.LockOperationControls();
+    for (QWidget* w : form.OperationButtons() + form.ParameterControls()) {
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    }
+    for (QWidget* w : form.ResultLabels()) EXPECT_TRUE(w->isHidden());
+    EXPECT_FALSE(form.cb_AutoRun->isEnabled());
+    EXPECT_TRUE(form.btn_Load->isEnabled());
+
+    form.ShowDeviceFound();
+    EXPECT_FALSE(form.Img_Find->isHidden());
+    EXPECT_TRUE(form.Img_NoFind->isHidden());
+    EXPECT_EQ(form.lbl_DevStatus->text(), "Mouse Ready");
+    EXPECT_FALSE(form.cb_ICType->isEnabled());
+}
+
+TEST_F(MainFormTest, CloseWithoutOperationClosesAtOnce) {
+    form.show();
+    QSignalSpy closed(&form, &TForm1::closed);
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.state.link.AnyDeviceOpen());
+}
+
+TEST_F(MainFormTest, CloseDuringAnOperationWaitsForItsEnd) {
+    form.show();
+    QSignalSpy closed(&form, &TForm1::closed);
+    {
+        TForm1::OperationGuard outer(form);
+        {
+            TForm1::OperationGuard inner(form);
+            EXPECT_FALSE(form.close());
+        }
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(form.isVisible());  // the outer operation still runs
+        EXPECT_TRUE(form.CloseRequested());
+        EXPECT_EQ(closed.count(), 0);
+    }
+    EXPECT_FALSE(form.OperationRunning());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(MainFormTest, FailingOperationStillCarriesOutTheDeferredClose) {
+    form.show();
+    QSignalSpy closed(&form, &TForm1::closed);
+    const bool ok = form.RunHandler([this] {
+        form.BeginOperation();  // never ended: the handler fails first
+        form.close();
+        throw std::runtime_error("device gone");
+    });
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.front(), "device gone.");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form.OperationRunning());
+    EXPECT_EQ(closed.count(), 1);
+}
+
+}  // namespace
+}  // namespace bw

@@ -1,0 +1,200 @@
+#include "ui/hex_edit.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <limits>
+
+#include "production/conversion_error.h"
+
+namespace bw {
+namespace {
+
+std::string ConversionMessage(const std::function<void()>& read) {
+    try {
+        read();
+    } catch (const ConversionError& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+TEST(HexTextValue, ReadsHexadecimalAsSigned32BitPattern) {
+    EXPECT_EQ(HexTextValue(""), 0);
+    EXPECT_EQ(HexTextValue("3a5c"), 0x3A5C);
+    EXPECT_EQ(HexTextValue("3A5C"), 0x3A5C);
+    EXPECT_EQ(HexTextValue("FFFFFFFF"), -1);
+    EXPECT_EQ(HexTextValue("80000000"), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(HexTextValue("7fffffff"), std::numeric_limits<std::int32_t>::max());
+    // Leading zeros are not significant digits.
+    EXPECT_EQ(HexTextValue("000000000001"), 1);
+}
+
+TEST(HexTextValue, RejectsNonNumbersWithThePrefixedText) {
+    EXPECT_EQ(ConversionMessage([] { HexTextValue("123456789"); }),
+              "'$0123456789' is not a valid integer value");
+    EXPECT_EQ(ConversionMessage([] { HexTextValue("12g"); }),
+              "'$012g' is not a valid integer value");
+    EXPECT_EQ(ConversionMessage([] { HexTextValue("-1"); }), "'$0-1' is not a valid integer value");
+    EXPECT_EQ(ConversionMessage([] { HexTextValue(" 1"); }), "'$0 1' is not a valid integer value");
+}
+
+TEST(DecimalTextValue, ReadsUpToInt32Max) {
+    EXPECT_EQ(DecimalTextValue(""), 0);
+    EXPECT_EQ(DecimalTextValue("0100"), 100);
+    EXPECT_EQ(DecimalTextValue("2147483647"), 2147483647);
+    EXPECT_EQ(ConversionMessage([] { DecimalTextValue("2147483648"); }),
+              "'02147483648' is not a valid integer value");
+    EXPECT_EQ(ConversionMessage([] { DecimalTextValue("12a"); }),
+              "'012a' is not a valid integer value");
+    EXPECT_EQ(ConversionMessage([] { DecimalTextValue("-3"); }),
+              "'0-3' is not a valid integer value");
+}
+
+TEST(ValueText, HexHasNoLeadingZerosAndNothingForZeroOrLess) {
+    EXPECT_EQ(HexValueText(5), "5");
+    EXPECT_EQ(HexValueText(15), "F");
+    EXPECT_EQ(HexValueText(16), "10");
+    EXPECT_EQ(HexValueText(255), "FF");
+    EXPECT_EQ(HexValueText(4096), "1000");
+    EXPECT_EQ(HexValueText(0xC21), "C21");
+    EXPECT_EQ(HexValueText(0x20200527), "20200527");
+    EXPECT_EQ(HexValueText(0), "");
+    EXPECT_EQ(HexValueText(-1), "");
+    EXPECT_EQ(HexValueText(std::numeric_limits<std::int32_t>::max()), "7FFFFFFF");
+}
+
+TEST(ValueText, DecimalPositiveOnly) {
+    EXPECT_EQ(DecimalValueText(42), "42");
+    EXPECT_EQ(DecimalValueText(0), "");
+    EXPECT_EQ(DecimalValueText(-7), "");
+}
+
+class NumberFieldTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window.resize(300, 100);
+        hex = new THexEdit(&window);
+        dec = new TIntEdit(&window);
+        dec->move(0, 40);
+        window.show();
+        QApplication::clipboard()->clear();
+    }
+
+    QWidget window;
+    THexEdit* hex = nullptr;
+    TIntEdit* dec = nullptr;
+};
+
+TEST_F(NumberFieldTest, TypedCharactersOutsideTheDigitSetChangeNothing) {
+    hex->setFocus();
+    QTest::keyClicks(hex, "g-$ 1aFz9");
+    EXPECT_EQ(hex->text(), "1aF9");
+    QTest::keyClick(hex, Qt::Key_Backspace);
+    EXPECT_EQ(hex->text(), "1aF");
+
+    dec->setFocus();
+    QTest::keyClicks(dec, "1a2-b3 ");
+    EXPECT_EQ(dec->text(), "123");
+    QTest::keyClick(dec, Qt::Key_Backspace);
+    EXPECT_EQ(dec->text(), "12");
+}
+
+TEST_F(NumberFieldTest, FilterOffAcceptsAnything) {
+    EXPECT_TRUE(hex->IsFilter());
+    hex->SetIsFilter(false);
+    QTest::keyClicks(hex, "x-1 ");
+    EXPECT_EQ(hex->text(), "x-1 ");
+    EXPECT_THROW(hex->GetValue(), ConversionError);
+}
+
+TEST_F(NumberFieldTest, PasteOfInvalidTextIsRefusedValidTextArrives) {
+    dec->setText("7");
+    dec->end(false);
+    QApplication::clipboard()->setText("12a");
+    dec->paste();
+    EXPECT_EQ(dec->text(), "7");
+    QTest::keyClick(dec, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(dec->text(), "7");
+
+    QApplication::clipboard()->setText("45");
+    QTest::keyClick(dec, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(dec->text(), "745");
+    EXPECT_EQ(dec->GetValue(), 745);
+
+    QApplication::clipboard()->setText("c0de");
+    hex->paste();
+    EXPECT_EQ(hex->text(), "c0de");
+    QApplication::clipboard()->setText("c0 de");
+    hex->paste();
+    EXPECT_EQ(hex->text(), "c0de");
+}
+
+TEST_F(NumberFieldTest, CopyOfTheFieldWorks) {
+    hex->setText("3A5C");
+    hex->selectAll();
+    QTest::keyClick(hex, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "3A5C");
+}
+
+TEST_F(NumberFieldTest, DroppedInvalidTextIsRefused) {
+    QMimeData bad;
+    bad.setText("zz");
+    const QPointF at(5, 5);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &bad, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dec, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &bad, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dec, &drop);
+    EXPECT_EQ(dec->text(), "");
+
+    QMimeData good;
+    good.setText("31");
+    QDragEnterEvent enter2(at.toPoint(), Qt::CopyAction, &good, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dec, &enter2);
+    QDropEvent drop2(at, Qt::CopyAction, &good, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dec, &drop2);
+    EXPECT_EQ(dec->text(), "31");
+}
+
+TEST_F(NumberFieldTest, ProgrammaticTextStillFailsToConvert) {
+    dec->setText("12a");
+    EXPECT_EQ(ConversionMessage([this] { dec->GetValue(); }),
+              "'012a' is not a valid integer value");
+    hex->setText("123456789");
+    EXPECT_EQ(ConversionMessage([this] { hex->GetValue(); }),
+              "'$0123456789' is not a valid integer value");
+}
+
+TEST_F(NumberFieldTest, SetValueWritesTextAndRaisesTheChange) {
+    QSignalSpy changes(hex, &QLineEdit::textChanged);
+    hex->setText("FFFFFFFF");
+    EXPECT_EQ(hex->GetValue(), -1);
+    hex->SetValue(hex->GetValue());
+    EXPECT_EQ(hex->text(), "");
+    EXPECT_EQ(hex->GetValue(), 0);
+    hex->SetValue(4096);
+    EXPECT_EQ(hex->text(), "1000");
+    EXPECT_EQ(changes.count(), 3);
+
+    dec->SetValue(0);
+    EXPECT_EQ(dec->text(), "");
+    dec->SetValue(100);
+    EXPECT_EQ(dec->text(), "100");
+    EXPECT_EQ(dec->GetValue(), 100);
+}
+
+TEST_F(NumberFieldTest, AlignmentMapsOntoTheField) {
+    EXPECT_EQ(hex->Alignment(), TMIRQEdit::TAlignment::Left);
+    EXPECT_TRUE(hex->alignment() & Qt::AlignLeft);
+    hex->SetAlignment(TMIRQEdit::TAlignment::Right);
+    EXPECT_TRUE(hex->alignment() & Qt::AlignRight);
+    hex->SetAlignment(TMIRQEdit::TAlignment::Centre);
+    EXPECT_TRUE(hex->alignment() & Qt::AlignHCenter);
+}
+
+}  // namespace
+}  // namespace bw
