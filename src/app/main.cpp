@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("binwright-gui"));
     QApplication::setApplicationVersion(QStringLiteral(BINWRIGHT_VERSION));
+    // The application title captions the message boxes (kApplicationTitle). It is
+    // not set as the display name: the toolkit would append it to the window title.
 
     // A copy already runs: bring its window to the front and end quietly.
     bw::SingleInstance instance(QString::fromUtf8(bw::kMainWindowTitle));
