@@ -175,6 +175,10 @@ QList<QWidget*> TForm1::ResultLabels() const {
     return {lbl_Result, lbl_BINDevError, lbl_BINICTypeError, lbl_CtrlResult};
 }
 
+QList<QWidget*> TForm1::IdentityControls() const {
+    return {lbl_VID, edt_VID, lbl_PID, edt_PID};
+}
+
 QList<QWidget*> TForm1::KeyboardOrder() const {
     // Top level, then inside the write parameters (the check box's frame comes
     // before the radio pair), then inside the factory group.
@@ -235,7 +239,17 @@ void TForm1::RecoverAfterFailure() {
     // The failed handler has unwound: nothing runs any more.
     state.PollBusy = false;
     operationDepth_ = 0;
-    if (closeRequested_) close();
+    if (closeRequested_) {
+        close();
+        return;
+    }
+    // Usable again: loading always, the operations when a mouse is ready for the
+    // loaded image in manual mode, and polling whenever an image is loaded.
+    btn_Load->setEnabled(true);
+    if (state.ImageLoaded && state.link.AnyDeviceOpen() && !cb_AutoRun->isChecked()) {
+        UnlockOperationControls();
+    }
+    if (state.ImageLoaded) DevTimer->start();
 }
 
 void TForm1::showLoading() {

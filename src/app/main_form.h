@@ -30,6 +30,7 @@ namespace bw {
 inline constexpr char kMainWindowTitle[] = "MIRQ Mse Binwright v1.0";
 
 class TFormLoadingUI;
+class TPassDialog;
 
 // Settings of a standard file dialog, applied when it runs.
 struct FileDialogSettings {
@@ -119,11 +120,14 @@ class TForm1 : public QWidget, public OperationHost {
     QTimer* DevTimer;
     FileDialogSettings OpenDialog1;
     FileDialogSettings SaveDialog1;
+    TPassDialog* dlgPass;
 
     // The control sets switched together.
     QList<QWidget*> OperationButtons() const;
     QList<QWidget*> ParameterControls() const;
     QList<QWidget*> ResultLabels() const;
+    // lbl_VID, edt_VID, lbl_PID, edt_PID: enabled and disabled together.
+    QList<QWidget*> IdentityControls() const;
     // Focusable controls in keyboard order.
     QList<QWidget*> KeyboardOrder() const;
 

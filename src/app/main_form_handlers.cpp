@@ -1,7 +1,12 @@
 // Event wiring of the main window and the handlers that belong to the window
 // itself. The device, image and production handlers grow here.
 
+#include <QDialog>
+
 #include "app/main_form.h"
+#include "production/identity_lock.h"
+#include "ui/message_boxes.h"
+#include "ui/pass_dialog.h"
 
 namespace bw {
 
@@ -40,7 +45,25 @@ void TForm1::edt_Write256CountChange() {
     }
 }
 
-void TForm1::Img_MIRQLogDblClick() {}
+// Locks the identity fields, or on every fifth double-click asks for the password
+// that unlocks them.
+void TForm1::Img_MIRQLogDblClick() {
+    switch (OnLogoDoubleClick(state)) {
+        case LogoAction::Nothing:
+            return;
+        case LogoAction::Locked:
+            for (QWidget* control : IdentityControls()) control->setEnabled(false);
+            ShowMessage(this, QStringLiteral("Locked"));
+            return;
+        case LogoAction::AskPassword: {
+            const bool accepted = dlgPass->Execute(this) == QDialog::Accepted;
+            if (OnPasswordEntered(state, accepted, dlgPass->ValueText.toStdString())) {
+                for (QWidget* control : IdentityControls()) control->setEnabled(true);
+            }
+            return;
+        }
+    }
+}
 
 void TForm1::cb_ICTypeChange() {}
 

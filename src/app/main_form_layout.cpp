@@ -5,6 +5,7 @@
 #include <QPixmap>
 
 #include "app/main_form.h"
+#include "ui/pass_dialog.h"
 
 namespace bw {
 
@@ -85,6 +86,9 @@ void TForm1::CreateControls() {
     SaveDialog1.filter = QStringLiteral("SaveFile(*.bin)|*.bin");
     SaveDialog1.overwritePrompt = true;
     SaveDialog1.noPlacesBar = true;
+
+    dlgPass = new TPassDialog(this);
+    dlgPass->setObjectName(QStringLiteral("dlgPass"));
 }
 
 void TForm1::CreateHeader() {
