@@ -1,0 +1,93 @@
+#include "support/fault_campaign.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+namespace bw::test {
+namespace {
+
+std::string Failures(const CampaignSummary& summary) {
+    std::string text;
+    for (const std::string& f : summary.failures) text += f + "\n";
+    return text;
+}
+
+TEST(FaultCampaign, NoScenarioBreaksAnInvariant) {
+    const CampaignSummary summary = RunCampaign(1, 300);
+    std::cout << "scenarios=" << summary.scenarios << " broken=" << summary.broken
+              << " passes=" << summary.passes << "\n";
+    EXPECT_EQ(summary.scenarios, 300);
+    EXPECT_EQ(summary.broken, 0) << Failures(summary);
+    // The faults must leave room for passes, or the invariants are never put to the test.
+    EXPECT_GT(summary.passes, 60);
+    EXPECT_LT(summary.passes, 270);
+}
+
+TEST(FaultCampaign, ScenariosAreReproducibleFromTheirSeed) {
+    for (std::uint64_t seed : {3u, 77u, 1234u}) {
+        const CampaignScenario a = MakeScenario(seed);
+        EXPECT_EQ(Describe(a), Describe(MakeScenario(seed)));
+        const CampaignRun first = RunScenario(a);
+        const CampaignRun second = RunScenario(a);
+        EXPECT_EQ(first.outcome, second.outcome) << Describe(a);
+        EXPECT_EQ(first.transfers, second.transfers) << Describe(a);
+    }
+}
+
+// Each fault kind on its own still gives a sound verdict on both protocols.
+TEST(FaultCampaign, SingleFaultsOnEveryOperation) {
+    int runs = 0;
+    for (int ic : {0, 1}) {
+        for (Operation op :
+             {Operation::Write, Operation::Verify, Operation::Save, Operation::ReadFactory}) {
+            for (int fault = 0; fault < 6; ++fault) {
+                CampaignScenario c;
+                c.seed = static_cast<std::uint64_t>(1000 + runs);
+                c.ic = ic;
+                c.op = op;
+                c.memoryKind = 1;
+                c.params.writeId = true;
+                switch (fault) {
+                    case 0:
+                        c.silentFrom = 200;
+                        break;
+                    case 1:
+                        c.unplugAt = 300;
+                        break;
+                    case 2:
+                        c.losePiece = 5;
+                        break;
+                    case 3:
+                        c.failPerMille = 5;
+                        break;
+                    case 4:
+                        c.ackAfter = 6;
+                        break;
+                    default:
+                        c.chip = 0x36;
+                        break;
+                }
+                const CampaignRun run = RunScenario(c);
+                EXPECT_TRUE(run.broken.empty()) << Describe(c) << ": " << run.broken;
+                ++runs;
+            }
+        }
+    }
+}
+
+TEST(FaultCampaign, WithoutFaultsEveryOperationPasses) {
+    for (int ic : {0, 2}) {
+        for (Operation op : {Operation::Write, Operation::Verify, Operation::Save}) {
+            CampaignScenario c;
+            c.seed = 42;
+            c.ic = ic;
+            c.op = op;
+            c.memoryKind = 1;
+            EXPECT_EQ(RunScenario(c).outcome, Outcome::Pass) << Describe(c);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace bw::test

@@ -1,0 +1,72 @@
+#pragma once
+// Seeded random fault scenarios against the simulated mouse: one operation per
+// scenario (write, verify, save, factory read-back) on either protocol, run on a
+// virtual clock, then checked against what must hold whatever the faults were:
+//   - a write passes only when the written range of the memory equals the image
+//     (and bytes 160..171 equal the factory record, when it was written);
+//   - a verify passes only when the memory equals the image (the record left out
+//     on the first IC type);
+//   - a save keeps a file only on a pass, and that file equals the memory;
+//   - a factory read passes only when the record read equals memory bytes 160..171;
+//   - every operation ends, with the loading window hidden again.
+// Qt-free: the test and the benchmark share it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/outcome.h"
+#include "image/write_params.h"
+
+namespace bw::test {
+
+struct CampaignScenario {
+    std::uint64_t seed = 0;
+    int ic = 0;
+    bool split = false;
+    Operation op = Operation::Write;
+    WriteParams params;
+    FactoryFields factory;
+
+    // Memory before the operation: 0 all 0xFF, 1 the image, 2 the image with a few
+    // bytes changed, 3 random.
+    int memoryKind = 0;
+
+    // Status reply of the first IC type.
+    std::uint8_t status1 = 0xAA;
+    std::uint8_t status2 = 0x04;
+    std::uint8_t chip = 0x35;
+
+    // Faults; -1 / 0 means off.
+    int nackCommand = -1;  // this report-4 command is never acknowledged
+    int ackAfter = 1;      // acknowledgement on the K-th poll (above 5: never)
+    int losePiece = 0;     // 1-based piece of every block read that is lost
+    int silentFrom = -1;   // from this transfer on, report-4 replies carry no acknowledgement
+    int unplugAt = -1;     // the mouse is pulled out before this transfer
+    int failPerMille = 0;  // chance of each transfer failing (not reaching the mouse)
+};
+
+struct CampaignRun {
+    Outcome outcome = Outcome::Skipped;
+    long transfers = 0;
+    std::string broken;  // empty: every invariant held
+};
+
+struct CampaignSummary {
+    int scenarios = 0;
+    int broken = 0;
+    int passes = 0;
+    long transfers = 0;
+    std::vector<std::string> failures;  // the first few broken scenarios, described
+};
+
+// The scenario of one seed; the same seed always gives the same scenario.
+CampaignScenario MakeScenario(std::uint64_t seed);
+// Runs one scenario on a fresh simulated line and checks the invariants.
+CampaignRun RunScenario(const CampaignScenario& scenario);
+// Seeds first .. first + count - 1.
+CampaignSummary RunCampaign(std::uint64_t first, int count);
+// One line for a report: operation, IC type, parameters and faults.
+std::string Describe(const CampaignScenario& scenario);
+
+}  // namespace bw::test
