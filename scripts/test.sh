@@ -7,3 +7,7 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)" --timeout 300
 # The Qt-free code must also cross-build and link for Windows.
 bash scripts/build-windows.sh "${build_dir}-windows"
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+bash scripts/test-sanitizers.sh "${build_dir}-asan"
+# Each fuzz target for a bounded time (FUZZ_SECONDS each, default 30).
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}" "${build_dir}-fuzz"
