@@ -8,10 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "app/line_simulator.h"
 #include "app/main_form.h"
 #include "app/single_instance.h"
 #include "binwright_version.h"
 #include "cli/platform_factory.h"
+#include "sim/sim_platform.h"
 #include "ui/form_loading.h"
 #include "ui/message_boxes.h"
 
@@ -26,6 +28,8 @@ int main(int argc, char** argv) {
             ->expected(0, 1);
     options.add_option("--trace", platformOptions.traceFile,
                        "Write every feature transfer to FILE");
+    std::string logFile;
+    options.add_option("--log", logFile, "Append one CSV line per operation to FILE");
     options.set_version_flag("--version", std::string("binwright-gui ") + BINWRIGHT_VERSION);
     try {
         options.parse(argc, argv);
@@ -57,6 +61,16 @@ int main(int argc, char** argv) {
     bw::TFormLoadingUI loading;
     loading.PlaceAtCreation(form.frameGeometry());
     form.SetLoadingWindow(&loading);
+    if (!logFile.empty()) form.productionLog = bw::ProductionLog(logFile);
+
+    // On the simulated line a second window plugs and pulls the devices.
+    std::unique_ptr<bw::LineSimulator> lineSimulator;
+    if (bw::SimulatedPlatform* line = platform->simulated()) {
+        lineSimulator = std::make_unique<bw::LineSimulator>(*line);
+        const QRect main = form.frameGeometry();
+        lineSimulator->move(main.right() + 12, main.top());
+        lineSimulator->show();
+    }
 
     QObject::connect(&instance, &bw::SingleInstance::restoreRequested, &form,
                      [&form] { bw::BringToFront(form); });

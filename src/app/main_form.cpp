@@ -264,6 +264,22 @@ void TForm1::processEvents() {
     QCoreApplication::processEvents();
 }
 
+void TForm1::sleepMs(int ms) {
+    if (clock_ != nullptr) {
+        clock_->sleepMs(ms);
+    } else {
+        OperationHost::sleepMs(ms);
+    }
+}
+
+void TForm1::delayUs(int us) {
+    if (clock_ != nullptr) {
+        clock_->delayUs(us);
+    } else {
+        OperationHost::delayUs(us);
+    }
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
     if (OperationRunning()) {
         // Closing now could leave a mouse half written; close when the operation ends.

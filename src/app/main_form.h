@@ -16,11 +16,17 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "app/window_position.h"
 #include "device/hid_platform.h"
 #include "device/operation_host.h"
+#include "image/outcome.h"
+#include "image/write_params.h"
 #include "production/controller_state.h"
+#include "production/operation_log.h"
+#include "production/production_log.h"
+#include "production/result_text.h"
 #include "ui/handler_guard.h"
 #include "ui/hex_edit.h"
 #include "ui/image_label.h"
@@ -122,6 +128,14 @@ class TForm1 : public QWidget, public OperationHost {
     FileDialogSettings SaveDialog1;
     TPassDialog* dlgPass;
 
+    // The open and save dialogs; replaceable (tests). An empty path means cancelled.
+    std::function<QString()> chooseOpenFile;
+    std::function<QString()> chooseSaveFile;
+    // One line per device operation when a file is named (--log FILE).
+    ProductionLog productionLog;
+    // Waits go through this clock when set (tests); otherwise they really wait.
+    void SetClock(OperationHost* clock) { clock_ = clock; }
+
     // The control sets switched together.
     QList<QWidget*> OperationButtons() const;
     QList<QWidget*> ParameterControls() const;
@@ -177,6 +191,13 @@ class TForm1 : public QWidget, public OperationHost {
     void showLoading() override;
     void hideLoading() override;
     void processEvents() override;
+    void sleepMs(int ms) override;
+    void delayUs(int us) override;
+
+    // Last step of a successful load: result labels hidden, image loaded, polling on.
+    void ImageReady();
+    // An operation's result on the label the table names, in its colour and size.
+    void ShowResult(const ResultView& view);
 
     // Handlers, named after the control and event.
     void Img_MIRQLogDblClick();
@@ -215,6 +236,22 @@ class TForm1 : public QWidget, public OperationHost {
     void SetKeyboardOrder();
 
     void RecoverAfterFailure();
+
+    // Fields read and checked before an operation's first device command.
+    WriteParams ReadWriteParams(int icIndex) const;
+    FactoryFields ReadFactoryFields() const;
+    void SetFactoryFields(const FactoryFields& fields);
+    void HideLoadResultLabels();
+    void SetOperationButtonsEnabled(bool enabled);
+    void LogOperation(Operation op, Outcome outcome, int icIndex,
+                      std::optional<std::int32_t> productNumber, const OperationTiming& timing);
+
+    class PollHooks;
+
+    OperationHost* clock_ = nullptr;
+    // Identity the open device was found with (for the production log).
+    std::int32_t openedVid_ = 0;
+    std::int32_t openedPid_ = 0;
 
     int operationDepth_ = 0;
     bool closeRequested_ = false;

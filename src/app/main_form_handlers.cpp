@@ -1,9 +1,14 @@
-// Event wiring of the main window and the handlers that belong to the window
-// itself. The device, image and production handlers grow here.
+// Event wiring of the main window, the handlers of the window itself, the IC type
+// change and the load of a BIN file.
 
 #include <QDialog>
+#include <QFileDialog>
+#include <stdexcept>
 
 #include "app/main_form.h"
+#include "image/bin_file.h"
+#include "production/ic_type_change.h"
+#include "production/ic_types.h"
 #include "production/identity_lock.h"
 #include "ui/message_boxes.h"
 #include "ui/pass_dialog.h"
@@ -65,20 +70,60 @@ void TForm1::Img_MIRQLogDblClick() {
     }
 }
 
-void TForm1::cb_ICTypeChange() {}
+// A new IC type: the loaded image and the pass count no longer count, polling
+// stops until an image is loaded for the new type, and VID and PID take its defaults.
+void TForm1::cb_ICTypeChange() {
+    edt_BinFile->clear();
+    const std::optional<IdentityDefaults> identity = OnIcTypeChange(state, IcTypeIndex());
+    lbl_PassCnt->setText(QStringLiteral("0"));
+    HideLoadResultLabels();
+    DevTimer->stop();
+    if (identity) {
+        edt_VID->setText(QString::fromLatin1(identity->vid.data(),
+                                             static_cast<qsizetype>(identity->vid.size())));
+        edt_PID->setText(QString::fromLatin1(identity->pid.data(),
+                                             static_cast<qsizetype>(identity->pid.size())));
+    }
+}
 
-void TForm1::cb_AutoRunClick() {}
+void TForm1::HideLoadResultLabels() {
+    lbl_Result->hide();
+    lbl_BINDevError->hide();
+    lbl_BINICTypeError->hide();
+}
 
-void TForm1::btn_LoadClick() {}
+void TForm1::ImageReady() {
+    HideLoadResultLabels();
+    state.ImageLoaded = true;
+    DevTimer->start();
+}
 
-void TForm1::btn_WriteClick() {}
+// Loads a BIN file as the image of the selected IC type. From the first step on no
+// image counts as loaded and polling is off, whatever follows.
+void TForm1::btn_LoadClick() {
+    state.LoadedImageType.clear();
+    HideLoadResultLabels();
+    state.ImageLoaded = false;
+    DevTimer->stop();
 
-void TForm1::btn_VerifyClick() {}
+    const QString path = chooseOpenFile ? chooseOpenFile()
+                                        : QFileDialog::getOpenFileName(this, QString(), QString(),
+                                                                       OpenDialog1.NameFilter());
+    if (path.isEmpty()) return;
+    edt_BinFile->setText(path);
 
-void TForm1::btn_SaveClick() {}
-
-void TForm1::btnReadFactoryClick() {}
-
-void TForm1::DevTimerTimer() {}
+    Image loaded{};
+    const BinLoadResult result = LoadBinFile(path.toStdString(), loaded);
+    if (result.error == BinLoadError::CannotOpen) throw std::runtime_error(result.message);
+    if (result.error != BinLoadError::None) {
+        lbl_BINICTypeError->show();
+        return;
+    }
+    const IcType* row = IcTypeAt(IcTypeIndex());
+    if (row == nullptr) return;
+    state.LoadedImageType = std::string(row->rowText);
+    state.ImageBuffer = loaded;
+    ImageReady();
+}
 
 }  // namespace bw

@@ -1,0 +1,220 @@
+// The device operations of the main window: write, verify, save and the factory
+// read-back. Each reads its fields before the first device command, runs the shared
+// operation and shows its outcome through the result table.
+
+#include <QFileDialog>
+#include <stdexcept>
+
+#include "app/main_form.h"
+#include "image/bin_file.h"
+#include "image/operations.h"
+#include "production/factory_record.h"
+#include "ui/lang.h"
+
+namespace bw {
+
+namespace {
+
+// The caption in the window's language for a text of the result table; texts
+// outside the caption table stay as they are.
+QString LocalText(const std::string& text, std::uint8_t language) {
+    for (const CaptionRow& row : CaptionTable) {
+        if (row.text[0] == text) {
+            const std::string_view local = GetCaption(row.index, language);
+            return QString::fromUtf8(local.data(), static_cast<qsizetype>(local.size()));
+        }
+    }
+    return QString::fromStdString(text);
+}
+
+// Selected row of a list whose text the operator may edit; -1 when none matches.
+int RowIndex(const QComboBox* list) {
+    const int index = list->currentIndex();
+    if (index >= 0 && list->itemText(index) == list->currentText()) return index;
+    return list->findText(list->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+void SetRow(QComboBox* list, int row) {
+    list->setCurrentIndex(row >= 0 && row < list->count() ? row : -1);
+}
+
+}  // namespace
+
+WriteParams TForm1::ReadWriteParams(int icIndex) const {
+    WriteParams params;
+    if (icIndex < 0 || icIndex > 2) return params;
+    // The other IC types use only the retries and the data format.
+    if (icIndex == 0) params.total = edt_AllCnt->GetValue();
+    params.retries = edt_RetryCnt->GetValue();
+    params.format = rb_CmdByte2K->isChecked()    ? DataFormat::TwoK
+                    : rb_CmdByte256->isChecked() ? DataFormat::Block256
+                                                 : DataFormat::None;
+    params.blocks = edt_Write256Count->GetValue();
+    if (icIndex == 0) {
+        params.writeId = cb_WriteID->isChecked();
+        params.sleep = edt_sleepTime->GetValue();
+    }
+    return params;
+}
+
+FactoryFields TForm1::ReadFactoryFields() const {
+    FactoryFields fields;
+    fields.type = edt_FactoryType->GetValue();
+    fields.date = edt_FactoryDate->GetValue();
+    fields.number = edt_FactoryNum->GetValue();
+    fields.factory = RowIndex(cb_Factory);
+    fields.line = RowIndex(cb_FactoryLine);
+    fields.station = RowIndex(cb_FactoryStation);
+    return fields;
+}
+
+void TForm1::SetFactoryFields(const FactoryFields& fields) {
+    edt_FactoryType->SetValue(fields.type);
+    edt_FactoryDate->SetValue(fields.date);
+    edt_FactoryNum->SetValue(fields.number);
+    SetRow(cb_Factory, fields.factory);
+    SetRow(cb_FactoryLine, fields.line);
+    SetRow(cb_FactoryStation, fields.station);
+}
+
+void TForm1::ShowResult(const ResultView& view) {
+    switch (view.place) {
+        case ResultPlace::None:
+            return;
+        case ResultPlace::BinDevError:
+            lbl_BINDevError->show();
+            return;
+        case ResultPlace::BinIcTypeError:
+            lbl_BINICTypeError->show();
+            return;
+        case ResultPlace::CtrlResult:
+            break;
+    }
+    lbl_CtrlResult->setText(LocalText(view.text, UiLanguage));
+    QPalette palette = lbl_CtrlResult->palette();
+    palette.setColor(QPalette::WindowText, QColor(view.colour.r, view.colour.g, view.colour.b));
+    lbl_CtrlResult->setPalette(palette);
+    if (view.pointSize > 0) {
+        QFont font = lbl_CtrlResult->font();
+        font.setPointSize(view.pointSize);
+        lbl_CtrlResult->setFont(font);
+    }
+    lbl_CtrlResult->show();
+}
+
+void TForm1::SetOperationButtonsEnabled(bool enabled) {
+    for (QWidget* button : OperationButtons()) button->setEnabled(enabled);
+}
+
+void TForm1::LogOperation(Operation op, Outcome outcome, int icIndex,
+                          std::optional<std::int32_t> productNumber,
+                          const OperationTiming& timing) {
+    if (!productionLog.enabled()) return;
+    // A log that cannot be written must not turn a finished operation into a failure.
+    productionLog.append(
+        MakeLogEntry(op, outcome, icIndex, openedVid_, openedPid_, productNumber, timing));
+}
+
+// Writes the loaded image. Every field is read before the mouse is touched, so a
+// field that does not convert stops the write with the mouse untouched.
+void TForm1::btn_WriteClick() {
+    OperationGuard operation(*this);
+    const OperationTiming timing;
+    const int ic = IcTypeIndex();
+    const WriteParams params = ReadWriteParams(ic);
+    const FactoryFields factory = ic == 0 && params.writeId ? ReadFactoryFields() : FactoryFields{};
+
+    lbl_CtrlResult->hide();
+    DevTimer->stop();
+    SetOperationButtonsEnabled(false);
+
+    const Outcome outcome = WriteImage(state, ic, params, factory, *this);
+    ShowResult(ViewOf(Operation::Write, outcome, ic));
+
+    hideLoading();
+    DevTimer->start();
+    lbl_PassCnt->setText(QString::number(state.PassCount));
+    processEvents();
+    if (!cb_AutoRun->isChecked()) SetOperationButtonsEnabled(true);
+    processEvents();
+    if (outcome != Outcome::Skipped) {
+        LogOperation(Operation::Write, outcome, ic, WrittenProductNumber(ic, params, factory),
+                     timing);
+    }
+}
+
+void TForm1::btn_VerifyClick() {
+    OperationGuard operation(*this);
+    const OperationTiming timing;
+    const int ic = IcTypeIndex();
+    lbl_CtrlResult->hide();
+    DevTimer->stop();
+    SetOperationButtonsEnabled(false);
+
+    const Outcome outcome = VerifyImage(state, ic, *this);
+    ShowResult(ViewOf(Operation::Verify, outcome, ic));
+
+    hideLoading();
+    processEvents();
+    SetOperationButtonsEnabled(true);
+    DevTimer->start();
+    processEvents();
+    if (outcome != Outcome::Skipped) {
+        LogOperation(Operation::Verify, outcome, ic, std::nullopt, timing);
+    }
+}
+
+// Saves the mouse's memory into a BIN file. The file is written only when the whole
+// memory was read, and atomically, so a failed save never leaves a misleading file.
+void TForm1::btn_SaveClick() {
+    const QString chosen =
+        chooseSaveFile ? chooseSaveFile()
+                       : QFileDialog::getSaveFileName(
+                             this, QString(), QString(), SaveDialog1.NameFilter(), nullptr,
+                             SaveDialog1.overwritePrompt ? QFileDialog::Options()
+                                                         : QFileDialog::DontConfirmOverwrite);
+    if (chosen.isEmpty()) return;
+    OperationGuard operation(*this);
+    const OperationTiming timing;
+    const std::string target = SaveTargetName(chosen.toStdString());
+    LockOperationControls();
+    const int ic = IcTypeIndex();
+
+    Outcome outcome = ReadDeviceImage(state, ic, *this);
+    std::string failure;
+    if (outcome == Outcome::Pass && !SaveBinFile(target, state.DeviceImageBuffer, &failure)) {
+        outcome = Outcome::Fail;
+    }
+    ShowResult(ViewOf(Operation::Save, outcome, ic));
+
+    hideLoading();
+    processEvents();
+    UnlockOperationControls();
+    processEvents();
+    if (outcome != Outcome::Skipped)
+        LogOperation(Operation::Save, outcome, ic, std::nullopt, timing);
+    // The file could not be created: the error box says why.
+    if (!failure.empty()) throw std::runtime_error(failure);
+}
+
+void TForm1::btnReadFactoryClick() {
+    OperationGuard operation(*this);
+    const OperationTiming timing;
+    const int ic = IcTypeIndex();
+    lbl_CtrlResult->hide();
+    DevTimer->stop();
+    SetOperationButtonsEnabled(false);
+
+    const Outcome outcome = ReadFactoryRecord(state, ic, *this);
+    if (outcome == Outcome::Pass) SetFactoryFields(DecodeFactoryRecord(state.FactoryRecord));
+    ShowResult(ViewOf(Operation::ReadFactory, outcome, ic));
+
+    hideLoading();
+    processEvents();
+    SetOperationButtonsEnabled(true);
+    DevTimer->start();
+    processEvents();
+    LogOperation(Operation::ReadFactory, outcome, ic, std::nullopt, timing);
+}
+
+}  // namespace bw

@@ -1,0 +1,75 @@
+// Device polling and automatic mode of the main window: the poll tick applies the
+// shared presence decision to the window's display and controls.
+
+#include "app/main_form.h"
+#include "production/polling.h"
+#include "ui/lang.h"
+
+namespace bw {
+
+namespace {
+
+QString Caption(std::uint8_t index, std::uint8_t language) {
+    const std::string_view text = GetCaption(index, language);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+// The window's side of one poll tick.
+class TForm1::PollHooks : public PollTickHooks {
+  public:
+    explicit PollHooks(TForm1& form) : form_(form) {}
+
+    int icTypeIndex() override { return form_.IcTypeIndex(); }
+    std::int32_t vid() override { return form_.openedVid_ = form_.edt_VID->GetValue(); }
+    std::int32_t pid() override { return form_.openedPid_ = form_.edt_PID->GetValue(); }
+    std::int32_t settleMs() override { return form_.edt_sleepTime->GetValue(); }
+
+    bool lastResultWasWritePass() override {
+        return form_.lbl_CtrlResult->text() == Caption(caption::WritePass, form_.UiLanguage);
+    }
+    void advanceProductNumber() override {
+        form_.edt_FactoryNum->SetValue(NextProductNumber(form_.edt_FactoryNum->GetValue()));
+    }
+
+    void deviceRemoved() override {
+        form_.Img_Find->hide();
+        form_.Img_NoFind->show();
+        form_.lbl_DevStatus->setText(Caption(caption::NoFindMouse, form_.UiLanguage));
+        form_.LockOperationControls();
+    }
+
+    void deviceFound() override {
+        form_.ShowDeviceFound();
+        if (!form_.state.ImageLoaded) return;
+        form_.btn_Load->setEnabled(false);
+        if (form_.cb_AutoRun->isChecked()) {
+            form_.LockOperationControls();
+            form_.btn_WriteClick();
+        } else {
+            form_.UnlockOperationControls();
+        }
+    }
+
+  private:
+    TForm1& form_;
+};
+
+void TForm1::DevTimerTimer() {
+    // A close request during the tick (settle wait, automatic write) waits for its end.
+    OperationGuard operation(*this);
+    PollHooks hooks(*this);
+    RunPollTick(state, hooks, *this);
+}
+
+// Automatic mode switched. With a mouse open, checking it writes that mouse at once.
+void TForm1::cb_AutoRunClick() {
+    if (!state.link.AnyDeviceOpen()) return;
+    const bool automatic = cb_AutoRun->isChecked();
+    for (QWidget* control : OperationButtons()) control->setEnabled(!automatic);
+    for (QWidget* control : ParameterControls()) control->setEnabled(!automatic);
+    if (automatic) btn_WriteClick();
+}
+
+}  // namespace bw

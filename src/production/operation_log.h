@@ -1,0 +1,34 @@
+#pragma once
+// Builds the production-log line of one finished operation, the same way for the
+// window and the command line.
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include "image/outcome.h"
+#include "image/write_params.h"
+#include "production/production_log.h"
+
+namespace bw {
+
+// "write", "verify", "save", "read-factory".
+const char* OperationName(Operation op);
+
+// The result as the log records it: the operator's text, or what a quiet end means.
+std::string LogResultText(Operation op, Outcome outcome, int icIndex);
+
+// The product number a write stores: only a first-IC-type write with the record asked for.
+std::optional<std::int32_t> WrittenProductNumber(int icIndex, const WriteParams& params,
+                                                 const FactoryFields& factory);
+
+struct OperationTiming {
+    std::chrono::system_clock::time_point started = std::chrono::system_clock::now();
+    std::chrono::steady_clock::time_point clockStart = std::chrono::steady_clock::now();
+};
+
+LogEntry MakeLogEntry(Operation op, Outcome outcome, int icIndex, std::int32_t vid,
+                      std::int32_t pid, std::optional<std::int32_t> productNumber,
+                      const OperationTiming& timing);
+
+}  // namespace bw
