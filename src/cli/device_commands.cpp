@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/command_log.h"
 #include "image/bin_file.h"
 #include "image/operations.h"
 #include "production/controller_state.h"
@@ -14,14 +15,6 @@
 
 namespace bw {
 namespace {
-
-// A hex field after SetValue: minimal upper-case digits, empty for 0 or less.
-std::string HexFieldText(std::int32_t value) {
-    if (value <= 0) return "";
-    char text[16];
-    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
-    return text;
-}
 
 // A list row's text; empty when no row is selected.
 std::string RowText(int row, char first, int rows) {
@@ -49,6 +42,10 @@ bool SaveTargetUsable(const std::string& target, std::string* message) {
 // Says why no mouse was found when a matching interface exists but could not be opened.
 void ExplainNoMouse(PlatformStack& platforms, const DeviceOptions& options, std::ostream& err) {
     HidPlatform& platform = platforms.platform();
+    if (const std::string error = platform.serviceError(); !error.empty()) {
+        err << "HID services unavailable: " << error << "\n";
+        return;
+    }
     for (const auto& info : platform.enumerate()) {
         if (info.vendorId != options.vid || info.productId != options.pid) continue;
         std::string reason;
@@ -58,7 +55,7 @@ void ExplainNoMouse(PlatformStack& platforms, const DeviceOptions& options, std:
             continue;
         }
         err << OpenFailureText(info.path, reason.empty() ? "cannot be opened" : reason,
-                               info.vendorId, !platforms.isSimulated())
+                               info.vendorId, !platforms.isSimulated(), info.productId)
             << "\n";
     }
 }
@@ -70,6 +67,30 @@ void ExplainQuietEnd(Outcome outcome, std::ostream& err) {
 
 }  // namespace
 
+std::string HexFieldText(std::int32_t value) {
+    if (value <= 0) return "";
+    char text[16];
+    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
+    return text;
+}
+
+std::optional<int> LoadCommandImage(const std::string& file, int icIndex, ControllerState& state,
+                                    std::ostream& out, std::ostream& err) {
+    const BinLoadResult load = LoadBinFile(file, state.ImageBuffer);
+    if (load.error == BinLoadError::CannotOpen) {
+        err << load.message << "\n";
+        return exitcode::Usage;
+    }
+    if (load.error != BinLoadError::None) {
+        out << GetCaption(caption::BinNotMatchIcType) << "\n";
+        return exitcode::Mismatch;
+    }
+    // The IC type given stands for the type the image was loaded under.
+    state.ImageLoaded = true;
+    state.LoadedImageType = std::string(IcTypeAt(icIndex)->rowText);
+    return std::nullopt;
+}
+
 std::string FormatFactoryFields(const FactoryFields& f) {
     return "Product: " + HexFieldText(f.type) + "\n" + "Date: " + HexFieldText(f.date) + "\n" +
            "SN: " + HexFieldText(f.number) + "\n" + "Factory: " + RowText(f.factory, '1', 8) +
@@ -79,22 +100,14 @@ std::string FormatFactoryFields(const FactoryFields& f) {
 
 int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions& options,
                      PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                     std::ostream& err) {
+                     std::ostream& err, const ProductionLog& log) {
     ControllerState state(platforms.platform());
     const IcType& row = *IcTypeAt(options.ic);
 
     // Everything the operation needs is read and checked before the first device command.
     std::string saveTarget;
     if (op == Operation::Write || op == Operation::Verify) {
-        const BinLoadResult load = LoadBinFile(file, state.ImageBuffer);
-        if (load.error == BinLoadError::CannotOpen) {
-            err << load.message << "\n";
-            return exitcode::Usage;
-        }
-        if (load.error != BinLoadError::None) {
-            out << GetCaption(caption::BinNotMatchIcType) << "\n";
-            return exitcode::Mismatch;
-        }
+        if (const auto code = LoadCommandImage(file, options.ic, state, out, err)) return *code;
     } else if (op == Operation::Save) {
         saveTarget = SaveTargetName(file);
         std::string message;
@@ -103,9 +116,11 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
             return exitcode::Usage;
         }
     }
-    // The IC type given stands for the type the image was loaded under.
-    state.ImageLoaded = true;
-    state.LoadedImageType = std::string(row.rowText);
+    if (op == Operation::Save || op == Operation::ReadFactory) {
+        // The IC type given stands for the type the image was loaded under.
+        state.ImageLoaded = true;
+        state.LoadedImageType = std::string(row.rowText);
+    }
 
     if (!OpenTarget(state, options.ic, options.vid, options.pid)) {
         out << GetCaption(caption::NoFindMouse) << "\n";
@@ -113,6 +128,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         return exitcode::NoMouse;
     }
 
+    const OperationTiming timing;
     Outcome outcome = Outcome::Fail;
     switch (op) {
         case Operation::Write:
@@ -135,9 +151,15 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         if (!SaveBinFile(saveTarget, state.DeviceImageBuffer, &message)) {
             err << message << "\n";
             out << GetCaption(caption::SaveFail) << "\n";
+            AppendCommandLog(log,
+                             CommandLogEntry(op, outcome, options, timing,
+                                             std::string(GetCaption(caption::SaveFail))),
+                             err);
             return exitcode::Fail;
         }
     }
+
+    AppendCommandLog(log, CommandLogEntry(op, outcome, options, timing), err);
 
     const ResultView view = ViewOf(op, outcome, options.ic);
     if (!view.text.empty()) out << view.text << "\n";

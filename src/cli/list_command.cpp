@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/platform_factory.h"
+#include "production/result_text.h"
 
 namespace bw {
 namespace {
@@ -43,6 +44,11 @@ std::vector<Row> Probe(HidPlatform& platform) {
 }  // namespace
 
 int RunList(HidPlatform& platform, bool json, bool realHardware, std::ostream& out) {
+    // No HID access at all is a failure, not an empty list.
+    if (const std::string error = platform.serviceError(); !error.empty()) {
+        out << "HID services unavailable: " << error << "\n";
+        return exitcode::Fail;
+    }
     const std::vector<Row> rows = Probe(platform);
     if (json) {
         auto list = nlohmann::ordered_json::array();
@@ -61,7 +67,8 @@ int RunList(HidPlatform& platform, bool json, bool realHardware, std::ostream& o
             if (!r.opened) {
                 item["error"] = r.reason;
                 item["message"] =
-                    OpenFailureText(r.info.path, r.reason, r.info.vendorId, realHardware);
+                    OpenFailureText(r.info.path, r.reason, r.info.vendorId, realHardware,
+                                    r.info.productId);
             }
             list.push_back(std::move(item));
         }
@@ -82,7 +89,9 @@ int RunList(HidPlatform& platform, bool json, bool realHardware, std::ostream& o
     std::set<std::string> explained;
     for (const Row& r : rows) {
         if (r.opened || !explained.insert(r.info.path).second) continue;
-        out << OpenFailureText(r.info.path, r.reason, r.info.vendorId, realHardware) << "\n";
+        out << OpenFailureText(r.info.path, r.reason, r.info.vendorId, realHardware,
+                               r.info.productId)
+            << "\n";
     }
     return 0;
 }

@@ -63,12 +63,15 @@ bool PlatformStack::finish(std::string* message) {
 }
 
 std::string OpenFailureText(const std::string& path, const std::string& reason,
-                            std::uint16_t vendorId, bool realHardware) {
+                            std::uint16_t vendorId, bool realHardware,
+                            std::uint16_t productId) {
 #if !defined(_WIN32)
-    if (realHardware && reason == "permission denied") return PermissionHint(path, vendorId);
+    if (realHardware && reason == "permission denied")
+        return PermissionHint(path, vendorId, productId);
 #else
     (void)vendorId;
     (void)realHardware;
+    (void)productId;
 #endif
     return "cannot open " + path + ": " + reason;
 }

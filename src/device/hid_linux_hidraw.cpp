@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "device/report_descriptor.h"
+#include "device/udev_rule.h"
 
 namespace bw {
 namespace {
@@ -132,14 +133,18 @@ void HidrawPlatform::close(HidHandle handle) {
     if (handle >= 0) ::close(static_cast<int>(handle));
 }
 
-std::string PermissionHint(const std::string& node, std::uint16_t vendorId) {
-    char vendor[8] = "xxxx";
-    if (vendorId != 0) std::snprintf(vendor, sizeof vendor, "%04x", vendorId);
-    return "permission denied on " + node +
-           ": add a udev rule such as\n  SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"" + vendor +
-           "\", MODE=\"0660\", GROUP=\"plugdev\", TAG+=\"uaccess\"\n"
-           "to /etc/udev/rules.d/70-binwright.rules, run 'udevadm control --reload' and "
-           "plug the mouse in again (or run as root)";
+std::string PermissionHint(const std::string& node, std::uint16_t vendorId,
+                           std::uint16_t productId) {
+    std::string text = "permission denied on " + node;
+    if (vendorId == 0) {
+        return text +
+               ": the user may not open it; add a udev rule for the mouse's USB identity to " +
+               kLocalUdevRulesFile + " (or run as root)";
+    }
+    return text + ": add this udev rule to " + kLocalUdevRulesFile + "\n  " +
+           UdevRuleLine(vendorId, productId) +
+           "\nthen run 'sudo udevadm control --reload && sudo udevadm trigger' and plug the "
+           "mouse in again (or run as root)";
 }
 
 }  // namespace bw

@@ -19,7 +19,9 @@ class HidrawPlatform : public HidPlatform {
     void close(HidHandle handle) override;
 };
 
-// What to tell the user when a hidraw node cannot be opened for lack of permission.
-std::string PermissionHint(const std::string& node, std::uint16_t vendorId = 0);
+// What to tell the user when a hidraw node cannot be opened for lack of permission:
+// the udev rule for the device's identity (productId 0: vendor only; vendorId 0: unknown).
+std::string PermissionHint(const std::string& node, std::uint16_t vendorId = 0,
+                           std::uint16_t productId = 0);
 
 }  // namespace bw

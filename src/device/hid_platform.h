@@ -43,6 +43,10 @@ public:
 
     virtual void close(HidHandle handle) = 0;
 
+    // Empty while the system's HID services are usable; otherwise why they are not
+    // (a library that could not be bound). enumerate() is then empty.
+    virtual std::string serviceError() { return {}; }
+
     // Called around a device operation; a backend may raise the timer resolution.
     virtual void beginOperation() {}
     virtual void endOperation() {}

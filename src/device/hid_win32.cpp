@@ -69,6 +69,7 @@ using DestroyListFn = BOOL(WINAPI*)(HDEVINFO);
 
 // Bound once per process and never released, as the libraries stay loaded.
 struct HidServices {
+    std::string error;  // the first library or entry point that could not be bound
     bool setupBound = false;
     bool hidBound = false;
     GetHidGuidFn getHidGuid = nullptr;
@@ -106,6 +107,9 @@ const HidServices& Services() {
             s.getDetail = Bind<GetDetailFn>(setup, "SetupDiGetDeviceInterfaceDetailA");
             s.destroyList = Bind<DestroyListFn>(setup, "SetupDiDestroyDeviceInfoList");
             s.setupBound = s.getClassDevs && s.enumInterfaces && s.getDetail && s.destroyList;
+            if (!s.setupBound) s.error = "SetupApi.dll lacks a device-interface entry point";
+        } else {
+            s.error = "cannot load SetupApi.dll";
         }
         if (!s.setupBound) return s;
         if (HMODULE hid = LoadQuietly("HID.dll")) {
@@ -118,6 +122,9 @@ const HidServices& Services() {
             s.getFeature = Bind<FeatureFn>(hid, "HidD_GetFeature");
             s.hidBound = s.getAttributes && s.getPreparsedData && s.getCaps &&
                          s.freePreparsedData && s.setFeature && s.getFeature;
+            if (!s.hidBound) s.error = "HID.dll lacks a HidD_/HidP_ entry point";
+        } else {
+            s.error = "cannot load HID.dll";
         }
         return s;
     }();
@@ -220,6 +227,10 @@ std::vector<HidInterfaceInfo> Win32HidPlatform::enumerate() {
     }
     s.destroyList(set);
     return result;
+}
+
+std::string Win32HidPlatform::serviceError() {
+    return Services().error;
 }
 
 HidHandle Win32HidPlatform::open(const std::string& path, std::string* error) {

@@ -22,6 +22,8 @@ class Win32HidPlatform : public HidPlatform {
     bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
     bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
     void close(HidHandle handle) override;
+    // Names the library or entry point that could not be bound.
+    std::string serviceError() override;
 
     // Raise the system timer resolution to 1 ms, or the protocol's 5 and 10 ms
     // pauses stretch to the default 15.6 ms tick.

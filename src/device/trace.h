@@ -20,6 +20,7 @@ class TracingPlatform : public HidPlatform {
     bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
     bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
     void close(HidHandle handle) override;
+    std::string serviceError() override { return inner_.serviceError(); }
     void beginOperation() override { inner_.beginOperation(); }
     void endOperation() override { inner_.endOperation(); }
 
