@@ -139,7 +139,7 @@ unplug
 report unplug-mid-write "$problems"
 
 # 6. Automatic mode over two plug cycles of the gadget.
-if "$bw" run --help >/dev/null 2>&1; then
+if "$bw" --help 2>/dev/null | grep -qE '^  run +'; then
   problems=
   if plug "ic=0,mice=2,dump=$work/run-dump" 1; then
     run run-count "$bw" run --count 2 "$work/image.bin"

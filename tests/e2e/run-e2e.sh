@@ -39,34 +39,41 @@ kpkg=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-im
   kpkg=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}'); }
 [ -n "$kpkg" ] || fail "cannot tell which kernel package linux-image-amd64 depends on"
 kver=${kpkg#linux-image-}
-kroot="$cache/$kpkg"
-if [ ! -f "$kroot/boot/vmlinuz-$kver" ]; then
+vmlinuz="$cache/vmlinuz-$kver"
+modcache="$cache/modules-$kver"
+if [ ! -f "$vmlinuz" ] || [ ! -s "$modcache/modules.order" ]; then
   echo "fetching $kpkg"
-  rm -rf "$kroot" "$cache"/linux-image-*.deb
+  kroot="$cache/$kpkg"
+  rm -rf "$kroot" "$modcache" "$cache"/linux-image-*.deb
   (cd "$cache" && apt-get download "$kpkg" >"$cache/download.log" 2>&1) ||
     fail "apt-get download $kpkg failed (see $cache/download.log)"
   dpkg-deb -x "$cache/${kpkg}"_*.deb "$kroot" || fail "cannot unpack $kpkg"
   rm -f "$cache/${kpkg}"_*.deb
   depmod -b "$kroot" "$kver" || fail "depmod failed"
-fi
-
-# Initramfs: busybox, /dev/console, the modules in dependency order, /init.
-initrd="$cache/initrd-$kver.cpio.gz"
-if [ ! -f "$initrd" ] || [ "$here/init.sh" -nt "$initrd" ]; then
-  stage=$(mktemp -d)
-  mkdir -p "$stage"/{bin,dev,proc,sys,mnt/host,lib/modules}
-  cp /bin/busybox "$stage/bin/busybox"
-  mknod -m 600 "$stage/dev/console" c 5 1 || fail "mknod /dev/console needs root"
-  : >"$stage/modules.order"
+  # Only the modules the guest loads are kept, in dependency order.
+  mkdir -p "$modcache"
   modules=(usbcore usbhid hid-generic udc-core dummy_hcd libcomposite usb_f_fs configfs
            virtio_pci 9pnet_virtio 9p)
   for m in "${modules[@]}"; do
     modprobe -d "$kroot" -S "$kver" --show-depends "$m" 2>/dev/null | awk '$1 == "insmod" {print $2}'
   done | awk '!seen[$0]++' | while read -r ko; do
-    cp "$ko" "$stage/lib/modules/"
-    basename "$ko" >>"$stage/modules.order"
+    cp "$ko" "$modcache/"
+    basename "$ko" >>"$modcache/modules.order"
   done
-  [ -s "$stage/modules.order" ] || fail "no modules found for $kver"
+  cp "$kroot/boot/vmlinuz-$kver" "$vmlinuz"
+  rm -rf "$kroot"
+  [ -s "$modcache/modules.order" ] || fail "no modules found in $kpkg"
+fi
+
+# Initramfs: busybox, /dev/console, the modules, /init.
+initrd="$cache/initrd-$kver.cpio.gz"
+if [ ! -f "$initrd" ] || [ "$here/init.sh" -nt "$initrd" ] || [ "$modcache/modules.order" -nt "$initrd" ]; then
+  stage=$(mktemp -d)
+  mkdir -p "$stage"/{bin,dev,proc,sys,mnt/host,lib/modules}
+  cp /bin/busybox "$stage/bin/busybox"
+  mknod -m 600 "$stage/dev/console" c 5 1 || fail "mknod /dev/console needs root"
+  cp "$modcache"/*.ko "$stage/lib/modules/"
+  cp "$modcache/modules.order" "$stage/modules.order"
   cp "$here/init.sh" "$stage/init"
   chmod 755 "$stage/init"
   (cd "$stage" && find . | cpio -o -H newc --quiet | gzip -1) >"$initrd.tmp" && mv "$initrd.tmp" "$initrd"
@@ -76,7 +83,7 @@ fi
 log="$build/e2e-console.log"
 echo "booting $kver under QEMU (tcg); console in $log"
 timeout 600 qemu-system-x86_64 -accel tcg -m 512M -smp 1 -nographic -no-reboot \
-  -kernel "$kroot/boot/vmlinuz-$kver" -initrd "$initrd" \
+  -kernel "$vmlinuz" -initrd "$initrd" \
   -append "console=ttyS0 quiet panic=-1 e2e_build=$build e2e_dir=$here" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on \
   -nic none </dev/null >"$log" 2>"$build/e2e-qemu.err"
