@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libudev-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev
   xvfb xauth
   g++-mingw-w64-x86-64
+  wine wine64 dpkg-dev
   clang
 )
 missing=()

@@ -7,6 +7,12 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)" --timeout 300
 # The Qt-free code must also cross-build and link for Windows.
 bash scripts/build-windows.sh "${build_dir}-windows"
+# ... and run under Wine: simulated round trips and the real HID binding.
+bash scripts/wine-smoke.sh "${build_dir}-windows"
+# The Debian package: built, installed with apt-get, run from /usr/bin, removed.
+if [ "${CI:-}" = true ] || [ "${PACKAGE_SMOKE:-}" = 1 ]; then
+  bash scripts/package-smoke.sh "$build_dir"
+fi
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 bash scripts/test-sanitizers.sh "${build_dir}-asan"
 # Each fuzz target for a bounded time (FUZZ_SECONDS each, default 30).
