@@ -6,10 +6,13 @@
 #include <string>
 
 #include "binwright_version.h"
+#include "cli/command_log.h"
 #include "cli/device_commands.h"
 #include "cli/device_options.h"
+#include "cli/interrupt_flag.h"
 #include "cli/list_command.h"
 #include "cli/platform_factory.h"
+#include "cli/run_command.h"
 #include "cli/terminal_host.h"
 #include "production/result_text.h"
 #include "sim/scenario.h"
@@ -91,6 +94,26 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         if (c.op == Operation::Write) AddWriteOptions(c.app, optionText);
     }
 
+    RunOptions runOptions;
+    std::string imageToRun;
+    auto* run = app.add_subcommand("run", "automatic mode: write every mouse plugged in");
+    run->add_option("IMAGE", imageToRun, "BIN file of 2048 bytes")->required();
+    AddIdentityOptions(run, optionText);
+    AddWriteOptions(run, optionText);
+    run->add_option("--count", runOptions.count, "stop after N mice (default: on Ctrl-C)")
+        ->check(CLI::Range(1, 1000000000))
+        ->type_name("N");
+    run->add_option("--interval-ms", runOptions.intervalMs, "poll period, ms")
+        ->check(CLI::Range(0, 3600000))
+        ->capture_default_str();
+
+    std::string logFile;
+    for (CLI::App* cmd :
+         {commands[0].app, commands[1].app, commands[2].app, commands[3].app, run}) {
+        cmd->add_option("--log", logFile, "append one CSV line per operation to FILE")
+            ->type_name("FILE");
+    }
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -103,15 +126,23 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     for (const auto& c : commands) {
         if (c.app->parsed()) chosen = &c;
     }
+    CLI::App* deviceCommand = chosen != nullptr ? chosen->app : run->parsed() ? run : nullptr;
     std::optional<DeviceOptions> deviceOptions;
-    if (chosen != nullptr) {
+    if (deviceCommand != nullptr) {
         try {
             deviceOptions = ResolveDeviceOptions(optionText);
         } catch (const OptionError& e) {
-            err << "binwright " << chosen->app->get_name() << ": " << e.what() << "\n";
+            err << "binwright " << deviceCommand->get_name() << ": " << e.what() << "\n";
+            return exitcode::Usage;
+        }
+        std::string message;
+        if (!logFile.empty() && !LogFileUsable(logFile, &message)) {
+            err << "binwright " << deviceCommand->get_name() << ": " << message << "\n";
             return exitcode::Usage;
         }
     }
+    const ProductionLog log(logFile);
+    runOptions.log = log;
 
     std::unique_ptr<PlatformStack> platforms;
     try {
@@ -131,8 +162,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     if (list->parsed()) {
         code = RunList(platforms->platform(), json, !platforms->isSimulated(), out);
     } else if (chosen != nullptr) {
-        code =
-            RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, out, err);
+        code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, out,
+                                err, log);
+    } else if (run->parsed()) {
+        const InterruptFlag interrupt;
+        code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host,
+                            interrupt.raised(), out, err);
     }
 
     std::string message;

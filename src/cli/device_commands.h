@@ -2,6 +2,7 @@
 // The device commands: write, verify, save, read-factory. Each opens the mouse as
 // the poll tick would, runs the window's operation and prints its result text.
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -9,14 +10,24 @@
 #include "cli/platform_factory.h"
 #include "device/operation_host.h"
 #include "image/outcome.h"
+#include "production/controller_state.h"
+#include "production/production_log.h"
 
 namespace bw {
 
 // file: the BIN image for write and verify, the target for save, unused for read-factory.
-// Returns the exit code (production/result_text.h).
+// Returns the exit code (production/result_text.h). A log line is appended per operation run.
 int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions& options,
                      PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                     std::ostream& err);
+                     std::ostream& err, const ProductionLog& log = {});
+
+// Loads the BIN image of write, verify and run into ImageBuffer and marks it loaded for the
+// IC type given. Returns the exit code when the file cannot be used (said on out or err).
+std::optional<int> LoadCommandImage(const std::string& file, int icIndex, ControllerState& state,
+                                    std::ostream& out, std::ostream& err);
+
+// A hex field after SetValue: minimal upper-case digits, empty for 0 or less.
+std::string HexFieldText(std::int32_t value);
 
 // The six factory fields as the window shows them after a read-back, one per line.
 std::string FormatFactoryFields(const FactoryFields& fields);

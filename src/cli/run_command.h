@@ -1,0 +1,35 @@
+#pragma once
+// `binwright run`: the automatic mode in a terminal. Polls as the window's timer does,
+// writes every target mouse that arrives and prints one line per mouse, then the totals.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "cli/device_options.h"
+#include "cli/platform_factory.h"
+#include "device/operation_host.h"
+#include "production/production_log.h"
+
+namespace bw {
+
+struct RunOptions {
+    int count = 0;          // stop after this many mice; 0: until stopped
+    int intervalMs = 1000;  // poll period
+    ProductionLog log;
+};
+
+// stop is read between ticks only. Returns 0 when every mouse passed, 1 otherwise, and the
+// exit codes of write for an image that cannot be used.
+int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
+                 PlatformStack& platforms, OperationHost& host, const std::atomic<bool>& stop,
+                 std::ostream& out, std::ostream& err);
+
+// "HH:MM:SS  SN <number as the field shows it>  <result>  <seconds, 1 decimal>s  passes <n>"
+std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32_t productNumber,
+                          const std::string& result, std::chrono::steady_clock::duration taken,
+                          std::int32_t passes);
+
+}  // namespace bw

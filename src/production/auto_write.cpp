@@ -1,0 +1,41 @@
+#include "production/auto_write.h"
+
+#include <utility>
+
+#include "image/operations.h"
+#include "production/result_text.h"
+#include "ui/lang.h"
+
+namespace bw {
+
+AutoWriteHooks::AutoWriteHooks(ControllerState& state, const AutoWriteSettings& settings,
+                               OperationHost& host, ResultSink onResult)
+    : state_(state), settings_(settings), host_(host), onResult_(std::move(onResult)) {}
+
+bool AutoWriteHooks::lastResultWasWritePass() {
+    return shownResult_ == GetCaption(caption::WritePass);
+}
+
+void AutoWriteHooks::advanceProductNumber() {
+    settings_.factory.number = NextProductNumber(settings_.factory.number);
+}
+
+void AutoWriteHooks::deviceFound() {
+    if (!state_.ImageLoaded) return;
+    MouseResult result;
+    result.factory = settings_.factory;
+    result.outcome = WriteImage(state_, settings_.ic, settings_.params, settings_.factory, host_);
+    result.sinceArrival = std::chrono::steady_clock::now() - tickStart_;
+    result.passCount = state_.PassCount;
+    result.text = LogResultText(Operation::Write, result.outcome, settings_.ic);
+
+    // As the window's result label: a quiet end (no answer, other mouse) leaves its text.
+    const ResultView view = ViewOf(Operation::Write, result.outcome, settings_.ic);
+    if (view.place == ResultPlace::CtrlResult) shownResult_ = view.text;
+
+    ++mice_;
+    if (result.outcome == Outcome::Pass) ++passes_;
+    if (onResult_) onResult_(result);
+}
+
+}  // namespace bw

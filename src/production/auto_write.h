@@ -1,0 +1,76 @@
+#pragma once
+// Automatic production without a window: the poll tick's hooks for a fixed set of write
+// settings. Every target mouse that arrives is written; the product number advances after
+// a pass as the window's field does. The command line's `run` and the benchmarks use it.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "device/operation_host.h"
+#include "image/outcome.h"
+#include "image/write_params.h"
+#include "production/controller_state.h"
+#include "production/operation_log.h"
+#include "production/polling.h"
+
+namespace bw {
+
+// What the window's fields would hold during the run.
+struct AutoWriteSettings {
+    int ic = 0;
+    std::int32_t vid = 0;
+    std::int32_t pid = 0;
+    WriteParams params;     // params.sleep is also the settle wait
+    FactoryFields factory;  // factory.number is advanced after each pass
+};
+
+// One written mouse.
+struct MouseResult {
+    Outcome outcome = Outcome::Fail;
+    std::string text;            // the result as shown, or what a quiet end means
+    FactoryFields factory;       // the fields the write used
+    std::int32_t passCount = 0;  // PassCount after the write
+    OperationTiming timing;      // started just before the write
+    std::chrono::steady_clock::duration sinceArrival{};  // from the start of the tick
+};
+
+class AutoWriteHooks : public PollTickHooks {
+  public:
+    using ResultSink = std::function<void(const MouseResult&)>;
+
+    // state must hold the loaded image (ImageLoaded true).
+    AutoWriteHooks(ControllerState& state, const AutoWriteSettings& settings, OperationHost& host,
+                   ResultSink onResult);
+
+    // Call before each RunPollTick: an arrival is timed from here.
+    void startTick() { tickStart_ = std::chrono::steady_clock::now(); }
+
+    int mice() const { return mice_; }
+    int passes() const { return passes_; }
+    const AutoWriteSettings& settings() const { return settings_; }
+    // The text the result label would hold now (empty before the first write).
+    const std::string& shownResult() const { return shownResult_; }
+
+    int icTypeIndex() override { return settings_.ic; }
+    std::int32_t vid() override { return settings_.vid; }
+    std::int32_t pid() override { return settings_.pid; }
+    std::int32_t settleMs() override { return settings_.params.sleep; }
+    bool lastResultWasWritePass() override;
+    void advanceProductNumber() override;
+    void deviceRemoved() override {}
+    void deviceFound() override;
+
+  private:
+    ControllerState& state_;
+    AutoWriteSettings settings_;
+    OperationHost& host_;
+    ResultSink onResult_;
+    std::chrono::steady_clock::time_point tickStart_ = std::chrono::steady_clock::now();
+    std::string shownResult_;
+    int mice_ = 0;
+    int passes_ = 0;
+};
+
+}  // namespace bw
