@@ -61,9 +61,9 @@ class FuzzPlatform : public bw::HidPlatform {
         if (!transfer() || length < 8) return false;
         if (d[0] == 0x04) {
             command4_ = d[1];
-            if (d[1] == 0x04) open(d[2] | d[3] << 8, d[4] | d[5] << 8, 6);
+            if (d[1] == 0x04) startStream(d[2] | d[3] << 8, d[4] | d[5] << 8, 6);
         } else if (d[0] == 0x40 && d[1] == 0x09) {
-            open(d[2] << 8 | d[3], d[4] << 8 | d[5], 7);
+            startStream(d[2] << 8 | d[3], d[4] << 8 | d[5], 7);
         }
         return true;
     }
@@ -91,7 +91,7 @@ class FuzzPlatform : public bw::HidPlatform {
         return (data_[pos_++] & 1) != 0;
     }
     std::uint8_t next() { return pos_ < size_ ? data_[pos_++] : 0; }
-    void open(int address, int length, int pieceSize) {
+    void startStream(int address, int length, int pieceSize) {
         streams_.push_back(Stream{address, length, pieceSize, {}, 0});
     }
     void add(const std::uint8_t* bytes, int n) {
@@ -107,19 +107,20 @@ class FuzzPlatform : public bw::HidPlatform {
     std::uint16_t pid_;
     long transfers_ = 0;
     int command4_ = -1;
+    std::vector<Stream> streams_;
 };
 
 void Require(bool condition) {
     if (!condition) std::abort();
 }
 
-// The stream holds exactly the pieces of a whole block and its bytes equal `expected`
-// over [from, to) of the block (offsets within the block).
+// The stream holds exactly the pieces of a whole block of this length.
 bool Whole(const Stream& s, int length) {
     const int pieces = (length + s.pieceSize - 1) / s.pieceSize;
     return s.length == length && s.pieces == pieces;
 }
 
+// The stream's bytes equal `expected`, offsets [skipFrom, skipTo) left out.
 bool Same(const Stream& s, const std::uint8_t* expected, int length, int skipFrom = -1,
           int skipTo = -1) {
     for (int i = 0; i < length; ++i) {

@@ -25,10 +25,18 @@ Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pau
     bool anyTransfer = false;
     for (int send = 0; send < kSends; ++send) {
         link.Report4Buffer = frame;
-        anyTransfer |= link.SetFeature4(link.Report4Handle, link.Report4Buffer);
+        const bool sent = link.SetFeature4(link.Report4Handle, link.Report4Buffer);
+        anyTransfer |= sent;
         host.sleepMs(pauseAfterSend);
         std::uint8_t status = kNoAnswer;
         for (int poll = 0; poll < kPolls; ++poll) {
+            // The frame did not go out: the device still holds its answer to the previous
+            // one (for a piece command: the previous piece, which a poll would consume).
+            // Nothing it could show answers this frame, so the polls' time passes unpolled.
+            if (!sent) {
+                host.sleepMs(pauseAfterEmptyPoll);
+                continue;
+            }
             const bool delivered = link.GetFeature4(link.Report4Handle, link.Report4Buffer);
             anyTransfer |= delivered;
             // A failed get leaves the buffer stale: it is no answer, whatever byte 7 holds.

@@ -10,6 +10,8 @@
 
 namespace bw {
 
+// Acknowledged only by a status 0xCC read after a set that went through: after a failed
+// set no poll is made (the device's answer would belong to the frame before).
 bool SendCommand4(Link& link, OperationHost& host, int command, int p1 = 0, int p2 = 0, int p3 = 0,
                   int p4 = 0);
 // Leaves the piece in link.Piece4 (0xFF when it did not arrive). Returns whether it arrived.
