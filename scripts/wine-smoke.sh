@@ -6,12 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 exe="$PWD/${1:-build-windows}/src/binwright.exe"
 [ -f "$exe" ] || { echo "wine-smoke: $exe not built" >&2; exit 1; }
-wine=$(command -v wine64 || command -v wine || true)
-if [ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ]; then wine=/usr/lib/wine/wine64; fi
+wine=$(command -v wine || true)
 [ -n "$wine" ] || { echo "wine-smoke: wine is not installed" >&2; exit 1; }
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
 work=$(mktemp -d)
-trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+trap '"$wineserver" -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 echo "wine-smoke: creating the Wine prefix"
@@ -43,3 +43,12 @@ echo "$out" | sed 's/^/  /'
 [ $code -eq 0 ] || fail "list exited with $code"
 echo "$out" | grep -Eq '^[0-9]+ HID interfaces?' || fail "list printed no interface count"
 echo "wine-smoke: list through SetupApi.dll and HID.dll: ok"
+
+# With HID.dll disabled the binding must fail visibly, not look like an empty line.
+set +e
+out=$(WINEDLLOVERRIDES="$WINEDLLOVERRIDES;hid=d" run list 2>&1)
+code=$?
+set -e
+[ $code -eq 1 ] && echo "$out" | grep -q "HID services unavailable: cannot load HID.dll" ||
+  fail "list without HID.dll exited with $code: $out"
+echo "wine-smoke: list without HID.dll reports the failed binding: ok"
