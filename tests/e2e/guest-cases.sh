@@ -138,12 +138,34 @@ fi
 unplug
 report unplug-mid-write "$problems"
 
-# 6. Automatic mode over two plug cycles of the gadget.
-if "$bw" --help 2>/dev/null | grep -qE '^  run +'; then
+# 6. Two plug cycles of the gadget: each written mouse is pulled out and a fresh one
+# plugged in; first with single writes, then with the automatic mode.
+problems=
+if plug "ic=0,mice=2,dump=$work/cycle-dump" 1; then
+  for n in 1 2; do
+    run "cycle-write-$n" "$bw" write "$work/image.bin"
+    [ $rc -eq 0 ] || { problems+=" write $n (exit $rc)"; show "cycle-write-$n"; }
+    # Pulled out once quiet, then plugged in again.
+    for _ in $(seq 100); do grep -q "mouse $n written" "$work/vm.log" && break; sleep 0.1; done
+    if [ $n -eq 1 ]; then
+      for _ in $(seq 100); do grep -q "mouse 2 plugged" "$work/vm.log" && break; sleep 0.1; done
+      wait_nodes 1 && sleep 0.3 || problems+=" no second plug-in"
+    fi
+    cmp -s "$work/cycle-dump.$n" "$work/image.bin" || problems+=" mouse $n not written"
+  done
+else
+  problems=" mouse did not appear"
+fi
+unplug
+report replug-two-mice "$problems"
+
+if "$bw" run --help 2>/dev/null | grep -q -- '--count'; then
   problems=
   if plug "ic=0,mice=2,dump=$work/run-dump" 1; then
     run run-count "$bw" run --count 2 "$work/image.bin"
     [ $rc -eq 0 ] || { problems+=" run (exit $rc)"; show run-count; }
+    # The last mouse is dumped when the line pulls it out, once it is quiet.
+    for _ in $(seq 100); do grep -q "mouse 2 written" "$work/vm.log" && break; sleep 0.1; done
     for n in 1 2; do
       cmp -s "$work/run-dump.$n" "$work/image.bin" || problems+=" mouse $n not written"
     done
