@@ -1,0 +1,253 @@
+// The window's load, write, verify, save and factory read-back on the simulated
+// line: captions, colours, pass count and the controls left enabled.
+
+#include <QFileInfo>
+#include <algorithm>
+
+#include "app/sim_form_fixture.h"
+
+namespace bw::test {
+namespace {
+
+class OperationsTest : public SimFormTest {
+  protected:
+    // Image loaded and the mouse found in manual mode.
+    void Ready(const Scenario& scenario = {}) {
+        Start(scenario);
+        Load();
+        ASSERT_TRUE(Tick());
+        ASSERT_TRUE(ButtonsEnabled());
+    }
+    SimulatedMouse& Mouse() { return *line->currentMouse(); }
+};
+
+TEST_F(OperationsTest, LoadAcceptsOnly2048ByteFilesAndKeepsTheImageOtherwise) {
+    Start();
+    Load();
+    EXPECT_TRUE(form->state.ImageLoaded);
+    EXPECT_EQ(form->state.LoadedImageType, "KVDE31X");
+    EXPECT_TRUE(form->DevTimer->isActive());
+    EXPECT_EQ(form->state.ImageBuffer, image);
+
+    Image other{};
+    const QString shortFile = WriteFile(QStringLiteral("short.bin"), other, 2047);
+    form->chooseOpenFile = [shortFile] { return shortFile; };
+    ASSERT_TRUE(Run(&TForm1::btn_LoadClick));
+    EXPECT_FALSE(form->lbl_BINICTypeError->isHidden());
+    EXPECT_FALSE(form->state.ImageLoaded);
+    EXPECT_TRUE(form->state.LoadedImageType.empty());
+    EXPECT_FALSE(form->DevTimer->isActive());
+    EXPECT_EQ(form->state.ImageBuffer, image);
+    EXPECT_EQ(form->edt_BinFile->text(), shortFile);
+
+    // Cancelled: unloaded, the old path stays.
+    form->chooseOpenFile = [] { return QString(); };
+    ASSERT_TRUE(Run(&TForm1::btn_LoadClick));
+    EXPECT_TRUE(form->lbl_BINICTypeError->isHidden());
+    EXPECT_EQ(form->edt_BinFile->text(), shortFile);
+
+    // A file that cannot be opened goes to the error box; polling stays off.
+    const QString missing = dir.filePath(QStringLiteral("missing.bin"));
+    form->chooseOpenFile = [missing] { return missing; };
+    EXPECT_FALSE(Run(&TForm1::btn_LoadClick));
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("missing.bin")));
+    EXPECT_FALSE(form->DevTimer->isActive());
+    EXPECT_FALSE(form->state.ImageLoaded);
+}
+
+TEST_F(OperationsTest, FirstIcTypeWritePassesInLimeAt36PointAndCounts) {
+    Ready();
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+    EXPECT_EQ(ResultColour(), QColor(0, 255, 0));
+    EXPECT_EQ(form->lbl_CtrlResult->font().pointSize(), 36);
+    EXPECT_TRUE(ResultShown());
+    EXPECT_EQ(form->lbl_PassCnt->text(), "1");
+    EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_TRUE(form->DevTimer->isActive());
+    EXPECT_EQ(Mouse().memory(), image);
+    EXPECT_FALSE(form->OperationRunning());
+}
+
+TEST_F(OperationsTest, FirstIcTypeWriteFailsInRedAndDoesNotCount) {
+    Ready();
+    line->faults().failAfter = static_cast<int>(line->transferCount()) + 20;
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Fail");
+    EXPECT_EQ(ResultColour(), QColor(255, 0, 0));
+    EXPECT_EQ(form->lbl_PassCnt->text(), "0");
+    EXPECT_TRUE(ButtonsEnabled());
+}
+
+TEST_F(OperationsTest, SecondIcTypeWritePassesInGreenAndKeepsTheFontSize) {
+    Scenario scenario;
+    scenario.ic = 1;
+    Ready(scenario);
+    const int size = form->lbl_CtrlResult->font().pointSize();
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+    EXPECT_EQ(ResultColour(), QColor(0, 128, 0));
+    EXPECT_EQ(form->lbl_CtrlResult->font().pointSize(), size);
+    EXPECT_EQ(form->lbl_PassCnt->text(), "1");
+    EXPECT_EQ(Mouse().memory(), image);
+}
+
+TEST_F(OperationsTest, WrongChipShowsMismatchAndQuietMouseShowsNothing) {
+    Ready();
+    Mouse().status().chip = 0x36;
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    EXPECT_FALSE(form->lbl_BINDevError->isHidden());
+    EXPECT_FALSE(ResultShown());
+    EXPECT_EQ(form->lbl_PassCnt->text(), "0");
+    EXPECT_TRUE(ButtonsEnabled());
+
+    Mouse().status().chip = 0x35;
+    Mouse().status().status1 = 0xAB;
+    form->lbl_BINDevError->hide();
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    EXPECT_TRUE(form->lbl_BINDevError->isHidden());
+    EXPECT_FALSE(ResultShown());
+    EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_TRUE(form->DevTimer->isActive());
+}
+
+TEST_F(OperationsTest, FieldThatDoesNotConvertStopsTheWriteBeforeAnyTransfer) {
+    Ready();
+    form->edt_sleepTime->setText(QStringLiteral("1x"));
+    line->clearTransfers();
+    EXPECT_FALSE(Run(&TForm1::btn_WriteClick));
+    EXPECT_TRUE(line->transfers().empty());
+    ASSERT_EQ(boxes.size(), 1);
+    // The window stays usable.
+    EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_TRUE(form->DevTimer->isActive());
+    EXPECT_FALSE(form->OperationRunning());
+
+    // A factory field counts too when the record is to be written.
+    form->edt_sleepTime->setText(QStringLiteral("100"));
+    form->cb_WriteID->setChecked(true);
+    form->edt_FactoryDate->setText(QStringLiteral("zz"));
+    EXPECT_FALSE(Run(&TForm1::btn_WriteClick));
+    EXPECT_TRUE(line->transfers().empty());
+}
+
+TEST_F(OperationsTest, VerifyPassesInGreenAndFailsInRed) {
+    Ready();
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    ASSERT_TRUE(Run(&TForm1::btn_VerifyClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Verify Pass");
+    EXPECT_EQ(ResultColour(), QColor(0, 128, 0));
+    EXPECT_EQ(form->lbl_CtrlResult->font().pointSize(), 36);  // kept from the write
+    EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_TRUE(form->DevTimer->isActive());
+
+    Mouse().memory()[200] ^= 0xFF;
+    ASSERT_TRUE(Run(&TForm1::btn_VerifyClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Verify Fail");
+    EXPECT_EQ(ResultColour(), QColor(255, 0, 0));
+    EXPECT_EQ(form->lbl_PassCnt->text(), "1");
+}
+
+TEST_F(OperationsTest, SaveWritesTheDeviceMemoryOnlyWhenTheReadPassed) {
+    Ready();
+    Mouse().memory() = image;
+    form->cb_AutoRun->setEnabled(false);
+    const QString chosen = dir.filePath(QStringLiteral("dump"));
+    form->chooseSaveFile = [chosen] { return chosen; };
+    ASSERT_TRUE(Run(&TForm1::btn_SaveClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Save Pass");
+    EXPECT_EQ(ResultColour(), QColor(0, 128, 0));
+    QFile saved(chosen + QStringLiteral(".bin"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    ASSERT_EQ(bytes.size(), 2048);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(),
+                           reinterpret_cast<const std::uint8_t*>(bytes.constData())));
+    EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_TRUE(form->cb_AutoRun->isEnabled());
+
+    // A silent mouse: "Save Fail" and no file.
+    line->faults().nack = 1;
+    const QString second = dir.filePath(QStringLiteral("second"));
+    form->chooseSaveFile = [second] { return second; };
+    ASSERT_TRUE(Run(&TForm1::btn_SaveClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Save Fail");
+    EXPECT_EQ(ResultColour(), QColor(255, 0, 0));
+    EXPECT_FALSE(QFileInfo::exists(second + QStringLiteral(".bin")));
+    EXPECT_TRUE(ButtonsEnabled());
+
+    // A lost piece is a failure too, never a file of fill bytes.
+    line->faults().nack = -1;
+    line->faults().losePiece = 3;
+    ASSERT_TRUE(Run(&TForm1::btn_SaveClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Save Fail");
+    EXPECT_FALSE(QFileInfo::exists(second + QStringLiteral(".bin")));
+}
+
+TEST_F(OperationsTest, SaveIntoAFolderThatDoesNotExistShowsTheReasonAndUnlocks) {
+    Ready();
+    const QString chosen = dir.filePath(QStringLiteral("no/such/folder/dump"));
+    form->chooseSaveFile = [chosen] { return chosen; };
+    EXPECT_FALSE(Run(&TForm1::btn_SaveClick));
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Save Fail");
+    EXPECT_TRUE(ButtonsEnabled());
+}
+
+TEST_F(OperationsTest, FactoryReadBackFillsTheFieldsOrFailsWithThemUnchanged) {
+    Ready();
+    form->cb_WriteID->setChecked(true);
+    form->edt_FactoryNum->setText(QStringLiteral("00ABCD"));
+    form->cb_FactoryLine->setCurrentIndex(3);
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    ASSERT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+
+    form->edt_FactoryNum->setText(QStringLiteral("1"));
+    form->cb_FactoryLine->setCurrentIndex(0);
+    form->edt_FactoryType->clear();
+    ASSERT_TRUE(Run(&TForm1::btnReadFactoryClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Read Ok");
+    EXPECT_EQ(ResultColour(), QColor(0, 128, 0));
+    EXPECT_EQ(form->edt_FactoryNum->text(), "ABCD");
+    EXPECT_EQ(form->edt_FactoryType->text(), "5");
+    EXPECT_EQ(form->edt_FactoryDate->text(), "20200527");
+    EXPECT_EQ(form->cb_FactoryLine->currentText(), "D");
+    EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_TRUE(form->DevTimer->isActive());
+
+    // All 0xFF: out-of-range list bytes select no row.
+    std::fill_n(Mouse().memory().begin() + 160, 12, 0xFF);
+    ASSERT_TRUE(Run(&TForm1::btnReadFactoryClick));
+    EXPECT_EQ(form->edt_FactoryType->text(), "FFFF");
+    EXPECT_EQ(form->edt_FactoryDate->text(), "");
+    EXPECT_EQ(form->cb_Factory->currentIndex(), -1);
+
+    form->edt_FactoryNum->setText(QStringLiteral("77"));
+    line->faults().nack = 3;
+    ASSERT_TRUE(Run(&TForm1::btnReadFactoryClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Read Fail");
+    EXPECT_EQ(ResultColour(), QColor(255, 0, 0));
+    EXPECT_EQ(form->edt_FactoryNum->text(), "77");
+    EXPECT_TRUE(ButtonsEnabled());
+}
+
+TEST_F(OperationsTest, IcTypeChangeForgetsImageAndCountAndSetsTheIdentity) {
+    Ready();
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    form->edt_VID->setText(QStringLiteral("1234"));
+    form->lbl_BINICTypeError->show();
+    form->cb_ICType->setCurrentIndex(2);
+    ASSERT_TRUE(Run(&TForm1::cb_ICTypeChange));
+    EXPECT_EQ(form->edt_BinFile->text(), "");
+    EXPECT_FALSE(form->state.ImageLoaded);
+    EXPECT_EQ(form->state.PassCount, 0);
+    EXPECT_EQ(form->lbl_PassCnt->text(), "0");
+    EXPECT_TRUE(form->lbl_BINICTypeError->isHidden());
+    EXPECT_FALSE(form->DevTimer->isActive());
+    EXPECT_EQ(form->edt_VID->text(), "3A5C");
+    EXPECT_EQ(form->edt_PID->text(), "0C37");
+}
+
+}  // namespace
+}  // namespace bw::test

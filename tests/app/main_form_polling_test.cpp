@@ -1,0 +1,267 @@
+// Polling and automatic mode of the window on the simulated line, with the
+// timer stepped by the test.
+
+#include <QSignalSpy>
+#include <deque>
+
+#include "app/sim_form_fixture.h"
+
+namespace bw::test {
+namespace {
+
+// Adds an extra interface to chosen enumerations, so that pairs of counts disagree.
+class FlickeringPlatform : public HidPlatform {
+  public:
+    explicit FlickeringPlatform(SimulatedPlatform& line) : line_(line) {}
+    std::deque<bool> extra;  // one entry per enumeration; true: one interface more
+
+    std::vector<HidInterfaceInfo> enumerate() override {
+        std::vector<HidInterfaceInfo> list = line_.enumerate();
+        if (!extra.empty()) {
+            if (extra.front()) list.push_back({"flicker", 1, 2, 3, 0, true});
+            extra.pop_front();
+        }
+        return list;
+    }
+    HidHandle open(const std::string& path, std::string* error) override {
+        return path == "flicker" ? kFlickerHandle : line_.open(path, error);
+    }
+    bool setFeature(HidHandle h, const std::uint8_t* d, std::size_t n) override {
+        return line_.setFeature(h, d, n);
+    }
+    bool getFeature(HidHandle h, std::uint8_t* d, std::size_t n) override {
+        return line_.getFeature(h, d, n);
+    }
+    void close(HidHandle h) override {
+        if (h != kFlickerHandle) line_.close(h);
+    }
+    void endOperation() override { line_.endOperation(); }
+
+  private:
+    static constexpr HidHandle kFlickerHandle = 1 << 20;
+    SimulatedPlatform& line_;
+};
+
+class PollingTest : public SimFormTest {
+  protected:
+    bool Found() const {
+        return !form->Img_Find->isHidden() && form->lbl_DevStatus->text() == "Mouse Ready";
+    }
+    bool Missing() const {
+        return form->Img_Find->isHidden() && form->lbl_DevStatus->text() == "No Find Mouse";
+    }
+    bool ParametersEnabled() const {
+        for (QWidget* c : form->ParameterControls())
+            if (!c->isEnabled()) return false;
+        return true;
+    }
+    bool ParametersDisabled() const {
+        for (QWidget* c : form->ParameterControls())
+            if (c->isEnabled()) return false;
+        return true;
+    }
+};
+
+class AutomaticCycleTest : public PollingTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(AutomaticCycleTest, ThreeMiceAreWrittenWithConsecutiveProductNumbers) {
+    Scenario scenario;
+    scenario.ic = GetParam();
+    scenario.mice = 3;
+    Start(scenario);
+    form->cb_WriteID->setChecked(true);
+    form->cb_AutoRun->setChecked(true);
+    Load();
+    for (int tick = 0; tick < 20 && line->miceDone() < 3; ++tick) ASSERT_TRUE(Tick());
+
+    ASSERT_EQ(line->miceDone(), 3);
+    EXPECT_TRUE(boxes.isEmpty());
+    EXPECT_EQ(form->state.PassCount, 3);
+    EXPECT_EQ(form->lbl_PassCnt->text(), "3");
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+    EXPECT_TRUE(ButtonsDisabled());
+    for (int id = 1; id <= 3; ++id) {
+        const Image& memory = line->mouse(id)->memory();
+        if (GetParam() == 0) {
+            // The record carries the product number of its turn, big-endian.
+            EXPECT_EQ(memory[166], 0) << id;
+            EXPECT_EQ(memory[167], 0) << id;
+            EXPECT_EQ(memory[168], id) << id;
+            EXPECT_TRUE(std::equal(memory.begin(), memory.begin() + 160, image.begin()));
+        } else {
+            EXPECT_EQ(memory, image) << id;
+        }
+    }
+    // The pull of the last mouse is seen: the display is back to "No Find Mouse".
+    ASSERT_TRUE(Tick());
+    EXPECT_TRUE(Missing());
+    EXPECT_TRUE(form->btn_Load->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachIcType, AutomaticCycleTest, ::testing::Values(0, 1, 2));
+
+TEST_F(PollingTest, UnrelatedDeviceOutLocksAndForgetsInWritesAgain) {
+    Scenario scenario;
+    scenario.others = 1;
+    Start(scenario);
+    form->cb_AutoRun->setChecked(true);
+    Load();
+    ASSERT_TRUE(Tick());
+    ASSERT_TRUE(Found());
+    ASSERT_EQ(form->state.PassCount, 1);
+
+    const int other = line->devices().front();
+    ASSERT_EQ(line->mouse(other), nullptr);
+    line->unplug(other);
+    ASSERT_TRUE(Tick());
+    EXPECT_TRUE(Missing());
+    EXPECT_FALSE(form->state.link.AnyDeviceOpen());
+    EXPECT_TRUE(ButtonsDisabled());
+    EXPECT_TRUE(ParametersDisabled());
+    EXPECT_FALSE(form->cb_AutoRun->isEnabled());
+    EXPECT_TRUE(form->btn_Load->isEnabled());
+    EXPECT_TRUE(form->lbl_CtrlResult->isHidden());
+
+    // The target is still there: the next arrival re-opens and writes it again,
+    // advancing the product number after the pass.
+    line->plugOther();
+    ASSERT_TRUE(Tick());
+    EXPECT_TRUE(Found());
+    EXPECT_TRUE(form->state.link.AnyDeviceOpen());
+    EXPECT_EQ(form->state.PassCount, 2);
+    EXPECT_EQ(form->edt_FactoryNum->text(), "2");
+}
+
+TEST_F(PollingTest, CountsUnstableInFourOfFivePairsAreNotAccepted) {
+    FlickeringPlatform* flicker = nullptr;
+    Start({}, [&flicker](SimulatedPlatform& line) {
+        auto platform = std::make_unique<FlickeringPlatform>(line);
+        flicker = platform.get();
+        return platform;
+    });
+    Load();
+    // Pairs 1 to 4 disagree, pair 5 agrees.
+    flicker->extra = {false, true, false, true, false, true, false, true, false, false};
+    ASSERT_TRUE(Tick());
+    EXPECT_FALSE(Found());
+    EXPECT_EQ(form->state.LastDeviceCount, 0);
+    EXPECT_FALSE(form->state.link.AnyDeviceOpen());
+
+    // Two pairs agreeing are enough.
+    flicker->extra = {false, true, false, true, false, true, false, false, false, false};
+    ASSERT_TRUE(Tick());
+    EXPECT_TRUE(Found());
+    EXPECT_EQ(form->state.LastDeviceCount, 1);
+}
+
+TEST_F(PollingTest, ArrivalWithoutImageOnlyShowsTheMouse) {
+    Start();
+    ASSERT_TRUE(Tick());
+    EXPECT_TRUE(Found());
+    EXPECT_FALSE(form->cb_ICType->isEnabled());
+    EXPECT_FALSE(form->cb_AutoRun->isEnabled());
+    EXPECT_TRUE(ButtonsDisabled());
+    EXPECT_TRUE(form->btn_Load->isEnabled());
+    EXPECT_EQ(form->state.PassCount, 0);
+}
+
+TEST_F(PollingTest, ManualArrivalUnlocksAndDisablesLoad) {
+    Start();
+    Load();
+    ASSERT_TRUE(Tick());
+    EXPECT_TRUE(Found());
+    EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_TRUE(ParametersEnabled());
+    EXPECT_TRUE(form->cb_AutoRun->isEnabled());
+    EXPECT_FALSE(form->btn_Load->isEnabled());
+    EXPECT_EQ(form->state.PassCount, 0);
+}
+
+TEST_F(PollingTest, AutoRunCheckedWithoutADeviceChangesNothing) {
+    Start();
+    Load();
+    line->clearTransfers();
+    form->cb_AutoRun->setChecked(true);
+    ASSERT_TRUE(Run(&TForm1::cb_AutoRunClick));
+    EXPECT_TRUE(line->transfers().empty());
+    EXPECT_TRUE(ParametersEnabled());
+    EXPECT_FALSE(ResultShown());
+
+    // The next arrival is written at once.
+    ASSERT_TRUE(Tick());
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+}
+
+TEST_F(PollingTest, AutoRunCheckedWithAnOpenDeviceWritesItAndKeepsButtonsOff) {
+    Start();
+    Load();
+    ASSERT_TRUE(Tick());
+    form->cb_AutoRun->setChecked(true);
+    ASSERT_TRUE(Run(&TForm1::cb_AutoRunClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+    EXPECT_EQ(form->lbl_PassCnt->text(), "1");
+    EXPECT_TRUE(ButtonsDisabled());
+    EXPECT_TRUE(ParametersDisabled());
+    EXPECT_TRUE(form->cb_AutoRun->isEnabled());
+    EXPECT_TRUE(form->DevTimer->isActive());
+
+    form->cb_AutoRun->setChecked(false);
+    ASSERT_TRUE(Run(&TForm1::cb_AutoRunClick));
+    EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_TRUE(ParametersEnabled());
+}
+
+TEST_F(PollingTest, CloseDuringAnAutomaticWriteWaitsForTheWrite) {
+    Start();
+    form->cb_AutoRun->setChecked(true);
+    Load();
+    QSignalSpy closed(form.get(), &TForm1::closed);
+    // Delivered while the tick lets pending messages run.
+    QMetaObject::invokeMethod(
+        form.get(), [this] { form->close(); }, Qt::QueuedConnection);
+    ASSERT_TRUE(Tick());
+    EXPECT_TRUE(form->CloseRequested());
+    EXPECT_EQ(line->currentMouse()->memory(), image);
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(closed.count(), 1);
+}
+
+TEST_F(PollingTest, FailingTickDoesNotStopPolling) {
+    Start();
+    Load();
+    form->edt_VID->setText(QStringLiteral("zz"));
+    EXPECT_FALSE(Tick());
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_FALSE(form->state.PollBusy);
+    EXPECT_TRUE(form->DevTimer->isActive());
+    EXPECT_FALSE(Found());
+
+    // Fixed, the next device change finds the mouse.
+    form->edt_VID->setText(QStringLiteral("3A5C"));
+    line->plugOther();
+    ASSERT_TRUE(Tick());
+    EXPECT_TRUE(Found());
+}
+
+TEST_F(PollingTest, ProductionLogGetsOneLinePerOperation) {
+    Start();
+    const QString log = dir.filePath(QStringLiteral("line.csv"));
+    form->productionLog = ProductionLog(log.toStdString());
+    form->cb_WriteID->setChecked(true);
+    Load();
+    ASSERT_TRUE(Tick());
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    ASSERT_TRUE(Run(&TForm1::btn_VerifyClick));
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], QString::fromLatin1(kLogHeader));
+    EXPECT_TRUE(lines[1].contains(",KVDE31X,3A5C:0C21,write,000001,Write Pass,"))
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains(",verify,,Verify Pass,")) << lines[2].toStdString();
+}
+
+}  // namespace
+}  // namespace bw::test
