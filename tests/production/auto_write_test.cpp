@@ -1,0 +1,88 @@
+#include "production/auto_write.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "production/controller_state.h"
+#include "sim/scenario.h"
+#include "sim/sim_platform.h"
+#include "support/recording_host.h"
+
+namespace bw::test {
+namespace {
+
+struct AutoRig {
+    AutoRig() : sim(Scenario{}), state(sim) {
+        state.ImageBuffer.fill(0x5A);
+        state.ImageLoaded = true;
+        state.LoadedImageType = "KVDE31X";
+        settings.vid = 0x3A5C;
+        settings.pid = 0x0C21;
+        settings.params.writeId = true;
+    }
+    void tick() {
+        if (!hooks) {
+            hooks = std::make_unique<AutoWriteHooks>(
+                state, settings, host, [this](const MouseResult& r) { results.push_back(r); });
+        }
+        hooks->startTick();
+        RunPollTick(state, *hooks, host);
+    }
+    // The current mouse out, a fresh one in (two ticks: removal, arrival).
+    void swapMouse() {
+        for (int id : sim.devices()) sim.unplug(id);
+        tick();
+        sim.plugMouse(0);
+        tick();
+    }
+
+    SimulatedPlatform sim;
+    ControllerState state;
+    RecordingHost host;
+    AutoWriteSettings settings;
+    std::unique_ptr<AutoWriteHooks> hooks;
+    std::vector<MouseResult> results;
+};
+
+TEST(AutoWriteHooks, QuietEndKeepsTheShownPassSoTheNumberStillAdvances) {
+    AutoRig rig;
+    rig.tick();
+    ASSERT_EQ(rig.results.size(), 1u);
+    EXPECT_EQ(rig.results[0].text, "Write Pass");
+    EXPECT_EQ(rig.results[0].factory.number, 1);
+
+    // The next mouse never acknowledges: nothing is shown, the label keeps "Write Pass".
+    rig.sim.faults().nack = 1;
+    rig.swapMouse();
+    ASSERT_EQ(rig.results.size(), 2u);
+    EXPECT_EQ(rig.results[1].outcome, Outcome::NoAnswer);
+    EXPECT_EQ(rig.results[1].text, "No answer");
+    EXPECT_EQ(rig.results[1].factory.number, 2);
+    EXPECT_EQ(rig.hooks->shownResult(), "Write Pass");
+
+    rig.sim.faults().nack = -1;
+    rig.sim.faults().losePiece = 2;  // read-back fails: "Write Fail" replaces the text
+    rig.swapMouse();
+    EXPECT_EQ(rig.results.at(2).text, "Write Fail");
+    EXPECT_EQ(rig.results[2].factory.number, 3);
+
+    rig.sim.faults().losePiece = 0;
+    rig.swapMouse();
+    EXPECT_EQ(rig.results.at(3).factory.number, 3);  // no advance after a fail
+    EXPECT_EQ(rig.results[3].passCount, 2);
+    EXPECT_EQ(rig.hooks->mice(), 4);
+    EXPECT_EQ(rig.hooks->passes(), 2);
+}
+
+TEST(AutoWriteHooks, NothingIsWrittenWithoutAnImage) {
+    AutoRig rig;
+    rig.state.ImageLoaded = false;
+    rig.tick();
+    EXPECT_TRUE(rig.results.empty());
+    EXPECT_EQ(rig.hooks->mice(), 0);
+    EXPECT_FALSE(rig.sim.currentMouse()->written());
+}
+
+}  // namespace
+}  // namespace bw::test
