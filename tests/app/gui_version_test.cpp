@@ -9,7 +9,7 @@
 namespace {
 
 // Output and exit status of a shell command.
-std::pair<std::string, int> Run(const std::string& command) {
+std::pair<std::string, int> RunShell(const std::string& command) {
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return {"", -1};
@@ -21,8 +21,8 @@ std::pair<std::string, int> Run(const std::string& command) {
 // --version must answer on a machine without any display, before the toolkit starts.
 TEST(GuiVersion, PrintsTheProjectVersionWithoutADisplay) {
     const auto [out, status] =
-        Run(std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") +
-            BINWRIGHT_GUI_PATH + " --version 2>&1");
+        RunShell(std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") +
+                 BINWRIGHT_GUI_PATH + " --version 2>&1");
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(out, std::string("binwright-gui ") + BINWRIGHT_VERSION + "\n");
 }
