@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "device/operation_host.h"
+#include "floor_host.h"
 #include "image/operations.h"
 #include "production/controller_state.h"
 #include "production/ic_types.h"
@@ -14,26 +14,6 @@
 #include "sim/sim_platform.h"
 
 namespace {
-
-// Waits for real, precisely, and adds up what was asked for.
-class FloorHost : public bw::NullHost {
-  public:
-    void sleepMs(int ms) override {
-        if (ms > 0) askedUs += static_cast<double>(ms) * 1000.0;
-        const auto start = Clock::now();
-        bw::NullHost::sleepMs(ms);
-        waitedUs += std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-    }
-    void delayUs(int us) override {
-        if (us > 0) askedUs += us;
-        const auto start = Clock::now();
-        bw::NullHost::delayUs(us);
-        waitedUs += std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-    }
-    using Clock = std::chrono::steady_clock;
-    double askedUs = 0;
-    double waitedUs = 0;  // time really spent in the waits
-};
 
 struct Run {
     double floorMs = 0;
@@ -59,7 +39,7 @@ Run WriteOnce(int ic) {
         state.ImageBuffer[i] = static_cast<std::uint8_t>(i * 13 + 7);
     }
 
-    FloorHost host;
+    bw::bench::FloorHost host;
     const auto start = std::chrono::steady_clock::now();
     const bw::Outcome outcome = bw::WriteImage(state, ic, bw::WriteParams{}, {}, host);
     const auto end = std::chrono::steady_clock::now();
