@@ -1,8 +1,8 @@
+#include "device/timing.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
-
-#include "device/timing.h"
 
 namespace {
 
