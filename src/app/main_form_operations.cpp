@@ -138,8 +138,8 @@ void TForm1::btn_WriteClick() {
     if (!cb_AutoRun->isChecked()) SetOperationButtonsEnabled(true);
     processEvents();
     if (outcome != Outcome::Skipped) {
-        LogOperation(Operation::Write, outcome, ic, WrittenProductNumber(ic, params, factory),
-                     timing);
+        LogOperation(Operation::Write, outcome, ic,
+                     WrittenProductNumber(outcome, ic, params, factory), timing);
     }
 }
 

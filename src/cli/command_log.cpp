@@ -22,12 +22,10 @@ bool LogFileUsable(const std::string& path, std::string* message) {
 LogEntry CommandLogEntry(Operation op, Outcome outcome, const DeviceOptions& options,
                          const OperationTiming& timing,
                          const std::optional<std::string>& resultText) {
-    // The record goes out after the device test, whatever the image write gave.
-    const bool recordSent =
-        op == Operation::Write && (outcome == Outcome::Pass || outcome == Outcome::Fail);
     const std::optional<std::int32_t> number =
-        recordSent ? WrittenProductNumber(options.ic, options.params, options.factory)
-                   : std::nullopt;
+        op == Operation::Write
+            ? WrittenProductNumber(outcome, options.ic, options.params, options.factory)
+            : std::nullopt;
     LogEntry entry =
         MakeLogEntry(op, outcome, options.ic, options.vid, options.pid, number, timing);
     if (resultText) entry.result = *resultText;

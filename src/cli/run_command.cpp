@@ -24,13 +24,7 @@ void WaitForNextTick(OperationHost& host, int intervalMs, const std::atomic<bool
 }
 
 std::string ClockTime(std::chrono::system_clock::time_point when) {
-    const std::time_t t = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &t);
-#else
-    localtime_r(&t, &local);
-#endif
+    const std::tm local = LocalTime(when);
     char text[16];
     std::strftime(text, sizeof text, "%H:%M:%S", &local);
     return text;

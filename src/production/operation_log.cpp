@@ -34,9 +34,11 @@ std::string LogResultText(Operation op, Outcome outcome, int icIndex) {
     }
 }
 
-std::optional<std::int32_t> WrittenProductNumber(int icIndex, const WriteParams& params,
+std::optional<std::int32_t> WrittenProductNumber(Outcome outcome, int icIndex,
+                                                 const WriteParams& params,
                                                  const FactoryFields& factory) {
     if (icIndex != 0 || !params.writeId) return std::nullopt;
+    if (outcome != Outcome::Pass && outcome != Outcome::Fail) return std::nullopt;
     return factory.number;
 }
 

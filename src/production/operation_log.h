@@ -18,8 +18,10 @@ const char* OperationName(Operation op);
 // The result as the log records it: the operator's text, or what a quiet end means.
 std::string LogResultText(Operation op, Outcome outcome, int icIndex);
 
-// The product number a write stores: only a first-IC-type write with the record asked for.
-std::optional<std::int32_t> WrittenProductNumber(int icIndex, const WriteParams& params,
+// The product number a write stored: only a first-IC-type write with the record asked for
+// that got past the device test (the record goes out whatever the image write gave).
+std::optional<std::int32_t> WrittenProductNumber(Outcome outcome, int icIndex,
+                                                 const WriteParams& params,
                                                  const FactoryFields& factory);
 
 struct OperationTiming {

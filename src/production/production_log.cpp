@@ -7,9 +7,7 @@
 
 namespace bw {
 
-namespace {
-
-std::string IsoTime(std::chrono::system_clock::time_point when) {
+std::tm LocalTime(std::chrono::system_clock::time_point when) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
 #ifdef _WIN32
@@ -17,10 +15,17 @@ std::string IsoTime(std::chrono::system_clock::time_point when) {
 #else
     localtime_r(&t, &local);
 #endif
+    return local;
+}
+
+namespace {
+
+std::string IsoTime(std::chrono::system_clock::time_point when) {
+    const std::tm local = LocalTime(when);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        when.time_since_epoch()) % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()) % 1000;
     char withMs[40];
     std::snprintf(withMs, sizeof withMs, "%s.%03d", text, static_cast<int>(ms.count()));
     return withMs;
@@ -61,8 +66,8 @@ std::string FormatLogLine(const LogEntry& e) {
 bool ProductionLog::append(const LogEntry& entry) const {
     if (!enabled()) return true;
     std::error_code ec;
-    const bool fresh = !std::filesystem::exists(path_, ec) ||
-                       std::filesystem::file_size(path_, ec) == 0 || ec;
+    const bool fresh =
+        !std::filesystem::exists(path_, ec) || std::filesystem::file_size(path_, ec) == 0 || ec;
     std::ofstream out(path_, std::ios::app | std::ios::binary);
     if (!out) return false;
     if (fresh) out << kLogHeader << '\n';

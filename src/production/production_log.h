@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -11,23 +12,26 @@ namespace bw {
 
 struct LogEntry {
     std::chrono::system_clock::time_point when;
-    std::string icType;     // row text, e.g. "KVDE31X"
+    std::string icType;  // row text, e.g. "KVDE31X"
     std::int32_t vid = 0;
     std::int32_t pid = 0;
-    std::string operation;  // "write", "verify", "save", "read-factory"
+    std::string operation;                      // "write", "verify", "save", "read-factory"
     std::optional<std::int32_t> productNumber;  // the number written, when a record was written
-    std::string result;     // the result text as shown, e.g. "Write Pass"
+    std::string result;                         // the result text as shown, e.g. "Write Pass"
     std::int64_t durationMs = 0;
 };
 
 inline constexpr const char* kLogHeader =
     "time,ic_type,vid_pid,operation,product_number,result,duration_ms";
 
+// Broken-down local time of a time point (thread-safe on both platforms).
+std::tm LocalTime(std::chrono::system_clock::time_point when);
+
 // One CSV line (no newline). Fields that could hold a comma or quote are quoted.
 std::string FormatLogLine(const LogEntry& entry);
 
 class ProductionLog {
-public:
+  public:
     ProductionLog() = default;  // disabled: append() does nothing
     explicit ProductionLog(std::string path) : path_(std::move(path)) {}
 
@@ -36,7 +40,7 @@ public:
     // Returns false (and leaves the operation's result alone) when the file cannot be written.
     bool append(const LogEntry& entry) const;
 
-private:
+  private:
     std::string path_;
 };
 

@@ -55,13 +55,13 @@ std::vector<HidInterfaceInfo> SimulatedPlatform::enumerate() {
     }
     std::vector<HidInterfaceInfo> list;
     for (const Device& d : present_) {
-        for (std::size_t i = 0; i < d.spec.interfaces.size(); ++i) {
-            const SimInterfaceSpec& iface = d.spec.interfaces[i];
+        for (std::size_t i = 0; i < d.layout.interfaces.size(); ++i) {
+            const SimInterfaceSpec& iface = d.layout.interfaces[i];
             HidInterfaceInfo info;
             info.path = "sim:" + std::to_string(d.id) + "/" + std::to_string(i);
-            info.vendorId = d.spec.vendorId;
-            info.productId = d.spec.productId;
-            info.release = d.spec.release;
+            info.vendorId = d.layout.vendorId;
+            info.productId = d.layout.productId;
+            info.release = d.layout.release;
             info.featureLength = iface.attributesRead ? iface.featureLength : 0;
             info.attributesRead = iface.attributesRead;
             list.push_back(std::move(info));
@@ -85,11 +85,11 @@ HidHandle SimulatedPlatform::open(const std::string& path, std::string* error) {
         parsed = a.ec == std::errc() && a.ptr == mid && b.ec == std::errc() && b.ptr == end;
     }
     const Device* device = parsed ? findDevice(deviceId) : nullptr;
-    if (!device || iface < 0 || iface >= static_cast<int>(device->spec.interfaces.size())) {
+    if (!device || iface < 0 || iface >= static_cast<int>(device->layout.interfaces.size())) {
         if (error) *error = "no such device";
         return kInvalidHandle;
     }
-    if (!device->spec.interfaces[static_cast<std::size_t>(iface)].openable) {
+    if (!device->layout.interfaces[static_cast<std::size_t>(iface)].openable) {
         if (error) *error = "permission denied";
         return kInvalidHandle;
     }
@@ -175,41 +175,41 @@ int SimulatedPlatform::plugMouse(int icType) {
 int SimulatedPlatform::plugOther() {
     // Keyboards and the like: other identities, no 8-byte feature reports.
     const int n = otherCount_++;
-    SimDeviceSpec spec;
-    spec.vendorId = 0x0B0B;
-    spec.productId = static_cast<std::uint16_t>(0x1000 + n);
-    spec.release = 0x0110;
-    spec.interfaces.push_back(SimInterfaceSpec{static_cast<std::uint16_t>(n % 2 ? 9 : 0), {}});
-    return plug(spec);
+    SimDeviceSpec layout;
+    layout.vendorId = 0x0B0B;
+    layout.productId = static_cast<std::uint16_t>(0x1000 + n);
+    layout.release = 0x0110;
+    layout.interfaces.push_back(SimInterfaceSpec{static_cast<std::uint16_t>(n % 2 ? 9 : 0), {}});
+    return plug(layout);
 }
 
 SimDeviceSpec SimulatedPlatform::mouseSpec(int icType) const {
     const IcType* type = IcTypeAt(icType);
     if (!type) throw std::out_of_range("simulated mouse: IC type must be 0 to 2");
-    SimDeviceSpec spec;
-    spec.icType = icType;
-    spec.vendorId = scenario_.vendorId.value_or(HexField(type->defaultVid));
-    spec.productId = scenario_.productId.value_or(HexField(type->defaultPid));
-    spec.release = scenario_.release.value_or(type->release);
-    if (scenario_.pointer) spec.interfaces.push_back(SimInterfaceSpec{0, {}});
+    SimDeviceSpec layout;
+    layout.icType = icType;
+    layout.vendorId = scenario_.vendorId.value_or(HexField(type->defaultVid));
+    layout.productId = scenario_.productId.value_or(HexField(type->defaultPid));
+    layout.release = scenario_.release.value_or(type->release);
+    if (scenario_.pointer) layout.interfaces.push_back(SimInterfaceSpec{0, {}});
     if (type->protocol == Protocol::Report4) {
-        spec.interfaces.push_back(SimInterfaceSpec{8, {0x04}});
+        layout.interfaces.push_back(SimInterfaceSpec{8, {0x04}});
     } else if (scenario_.split) {
-        spec.interfaces.push_back(SimInterfaceSpec{8, {0x40}});
-        spec.interfaces.push_back(SimInterfaceSpec{8, {0x41}});
+        layout.interfaces.push_back(SimInterfaceSpec{8, {0x40}});
+        layout.interfaces.push_back(SimInterfaceSpec{8, {0x41}});
     } else {
-        spec.interfaces.push_back(SimInterfaceSpec{8, {0x40, 0x41}});
+        layout.interfaces.push_back(SimInterfaceSpec{8, {0x40, 0x41}});
     }
-    return spec;
+    return layout;
 }
 
-int SimulatedPlatform::plug(const SimDeviceSpec& spec) {
+int SimulatedPlatform::plug(const SimDeviceSpec& layout) {
     Device device;
     device.id = nextDeviceId_++;
-    device.spec = spec;
-    if (IcTypeAt(spec.icType)) {
+    device.layout = layout;
+    if (IcTypeAt(layout.icType)) {
         const SimStatusBytes status{scenario_.status1, scenario_.status2, scenario_.chip};
-        device.mouse = std::make_shared<SimulatedMouse>(spec.icType, status, initialMemory_);
+        device.mouse = std::make_shared<SimulatedMouse>(layout.icType, status, initialMemory_);
         allMice_[device.id] = device.mouse;
     }
     present_.push_back(std::move(device));
@@ -256,15 +256,16 @@ SimulatedPlatform::Device* SimulatedPlatform::findDevice(int deviceId) {
 
 const SimInterfaceSpec* SimulatedPlatform::bindingInterface(const Binding& b) {
     const Device* d = findDevice(b.deviceId);
-    if (!d || b.iface < 0 || b.iface >= static_cast<int>(d->spec.interfaces.size())) return nullptr;
-    return &d->spec.interfaces[static_cast<std::size_t>(b.iface)];
+    if (!d || b.iface < 0 || b.iface >= static_cast<int>(d->layout.interfaces.size()))
+        return nullptr;
+    return &d->layout.interfaces[static_cast<std::size_t>(b.iface)];
 }
 
 int SimulatedPlatform::enumerationIndex(const Binding& b) const {
     int index = 0;
     for (const Device& d : present_) {
         if (d.id == b.deviceId) return index + b.iface;
-        index += static_cast<int>(d.spec.interfaces.size());
+        index += static_cast<int>(d.layout.interfaces.size());
     }
     return -1;
 }

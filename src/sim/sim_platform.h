@@ -57,7 +57,7 @@ class SimulatedPlatform : public HidPlatform {
     // Line control. Device ids are unique over the platform's life.
     int plugMouse(int icType);  // with the scenario's identity, status and layout
     int plugOther();
-    int plug(const SimDeviceSpec& spec);        // any device, for unusual layouts
+    int plug(const SimDeviceSpec& layout);      // any device, for unusual layouts
     SimDeviceSpec mouseSpec(int icType) const;  // what plugMouse(icType) plugs
     void unplug(int deviceId);
     std::vector<int> devices() const;  // present devices in enumeration order
@@ -80,7 +80,7 @@ class SimulatedPlatform : public HidPlatform {
   private:
     struct Device {
         int id = 0;
-        SimDeviceSpec spec;
+        SimDeviceSpec layout;
         std::shared_ptr<SimulatedMouse> mouse;
         int ordinal = 0;  // 1-based mouse number of the automatic line
     };

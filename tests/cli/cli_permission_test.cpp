@@ -25,9 +25,9 @@ using ::testing::Not;
 
 // A line whose mouse interfaces exist but may not be opened, beside an unrelated open one.
 int PlugLockedMouse(SimulatedPlatform& line, int icType) {
-    SimDeviceSpec spec = line.mouseSpec(icType);
-    for (auto& iface : spec.interfaces) iface.openable = false;
-    return line.plug(spec);
+    SimDeviceSpec layout = line.mouseSpec(icType);
+    for (auto& iface : layout.interfaces) iface.openable = false;
+    return line.plug(layout);
 }
 
 const char* kRule0 =

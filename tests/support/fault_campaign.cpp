@@ -8,6 +8,7 @@
 #include "production/controller_state.h"
 #include "production/factory_record.h"
 #include "production/ic_types.h"
+#include "production/operation_log.h"
 #include "sim/sim_platform.h"
 #include "support/recording_host.h"
 
@@ -110,20 +111,6 @@ std::uint16_t HexId(std::string_view text) {
 
 bool Equal(const Image& a, const Image& b, int from, int to) {
     return std::equal(a.begin() + from, a.begin() + to, b.begin() + from);
-}
-
-const char* OperationName(Operation op) {
-    switch (op) {
-        case Operation::Write:
-            return "write";
-        case Operation::Verify:
-            return "verify";
-        case Operation::Save:
-            return "save";
-        case Operation::ReadFactory:
-            return "read-factory";
-    }
-    return "?";
 }
 
 // What must hold after the operation; empty when it all does.
