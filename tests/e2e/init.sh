@@ -21,6 +21,13 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /mnt/ho
   mount --bind /sys /mnt/host/sys
   mount --bind /sys/kernel/config /mnt/host/sys/kernel/config
   mount --bind /dev /mnt/host/dev
+  # The checkout and the build may live under /tmp, which the guest's own tmpfs hides:
+  # mount both again at their own paths.
+  for share in e2edir:$dir e2ebuild:$build; do
+    mkdir -p "/mnt/host${share#*:}" 2>/dev/null
+    mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 "${share%%:*}" \
+      "/mnt/host${share#*:}" || echo "FAIL boot: cannot mount ${share#*:} over virtio-9p"
+  done
   chroot /mnt/host /bin/bash "$dir/guest-cases.sh" "$build"
 else
   echo "FAIL boot: cannot mount the host's root over virtio-9p"

@@ -86,6 +86,8 @@ timeout 600 qemu-system-x86_64 -accel tcg -m 512M -smp 1 -nographic -no-reboot \
   -kernel "$vmlinuz" -initrd "$initrd" \
   -append "console=ttyS0 quiet panic=-1 e2e_build=$build e2e_dir=$here" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on \
+  -virtfs local,path="$here",mount_tag=e2edir,security_model=none,readonly=on \
+  -virtfs local,path="$build",mount_tag=e2ebuild,security_model=none,readonly=on \
   -nic none </dev/null >"$log" 2>"$build/e2e-qemu.err"
 qemu_rc=$?
 tr -d '\r' <"$log" | grep -E '^(E2E|PASS|FAIL|NOT RUN|  )' | grep -v '^E2E-BOOT' || true
