@@ -66,9 +66,8 @@ int RunList(HidPlatform& platform, bool json, bool realHardware, std::ostream& o
             };
             if (!r.opened) {
                 item["error"] = r.reason;
-                item["message"] =
-                    OpenFailureText(r.info.path, r.reason, r.info.vendorId, realHardware,
-                                    r.info.productId);
+                item["message"] = OpenFailureText(r.info.path, r.reason, r.info.vendorId,
+                                                  realHardware, r.info.productId);
             }
             list.push_back(std::move(item));
         }

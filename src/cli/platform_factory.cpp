@@ -63,8 +63,7 @@ bool PlatformStack::finish(std::string* message) {
 }
 
 std::string OpenFailureText(const std::string& path, const std::string& reason,
-                            std::uint16_t vendorId, bool realHardware,
-                            std::uint16_t productId) {
+                            std::uint16_t vendorId, bool realHardware, std::uint16_t productId) {
 #if !defined(_WIN32)
     if (realHardware && reason == "permission denied")
         return PermissionHint(path, vendorId, productId);

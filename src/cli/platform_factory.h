@@ -60,7 +60,6 @@ class PlatformStack {
 // A sentence for an interface that could not be opened, with the fix where one is known
 // (on Linux, a udev rule for a node without permission).
 std::string OpenFailureText(const std::string& path, const std::string& reason,
-                            std::uint16_t vendorId, bool realHardware,
-                            std::uint16_t productId = 0);
+                            std::uint16_t vendorId, bool realHardware, std::uint16_t productId = 0);
 
 }  // namespace bw

@@ -25,7 +25,7 @@ struct HidInterfaceInfo {
 };
 
 class HidPlatform {
-public:
+  public:
     virtual ~HidPlatform() = default;
 
     // Present HID interfaces in enumeration order. Cheap enough to call ten

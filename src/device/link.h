@@ -14,7 +14,7 @@ using Report = std::array<std::uint8_t, 8>;
 using Piece = std::array<std::uint8_t, 7>;
 
 class Link {
-public:
+  public:
     explicit Link(HidPlatform& platform) : platform_(platform) {}
     ~Link();
     Link(const Link&) = delete;
@@ -57,7 +57,7 @@ public:
     Piece Piece4{};
     Piece Piece41{};
 
-private:
+  private:
     void setHandle(HidHandle& slot, HidHandle value);
     void releaseIfUnused(HidHandle handle);
 

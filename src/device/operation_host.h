@@ -6,7 +6,7 @@
 namespace bw {
 
 class OperationHost {
-public:
+  public:
     virtual ~OperationHost() = default;
 
     // Place the loading window centred over the main window and show it.

@@ -30,7 +30,11 @@ void PreciseSleepMs(int ms) {
     }
 }
 
-void OperationHost::sleepMs(int ms) { PreciseSleepMs(ms); }
-void OperationHost::delayUs(int us) { DelayMicroseconds(us); }
+void OperationHost::sleepMs(int ms) {
+    PreciseSleepMs(ms);
+}
+void OperationHost::delayUs(int us) {
+    DelayMicroseconds(us);
+}
 
 }  // namespace bw

@@ -16,7 +16,7 @@ struct IcType {
     Protocol protocol;
     std::string_view defaultVid;  // as written into the VID field
     std::string_view defaultPid;
-    std::uint16_t release;        // ExpectedVersion before the open
+    std::uint16_t release;  // ExpectedVersion before the open
     bool releaseCompared;
     bool factoryReadBack;
 };

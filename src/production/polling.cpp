@@ -24,8 +24,8 @@ PresenceDecision DecidePresence(const CountSamples& samples, std::int32_t lastDe
     if (stable < 2) {
         decision.change = PresenceChange::Unstable;
     } else {
-        decision.change = decision.current < lastDeviceCount ? PresenceChange::Removed
-                                                              : PresenceChange::Arrived;
+        decision.change =
+            decision.current < lastDeviceCount ? PresenceChange::Removed : PresenceChange::Arrived;
     }
     return decision;
 }
@@ -49,26 +49,26 @@ std::int32_t NextProductNumber(std::int32_t current) {
 namespace {
 // Releases the busy guard however the tick ends, so a failed tick does not stop polling.
 class BusyGuard {
-public:
+  public:
     explicit BusyGuard(bool& flag) : flag_(flag) { flag_ = true; }
     ~BusyGuard() { flag_ = false; }
     BusyGuard(const BusyGuard&) = delete;
     BusyGuard& operator=(const BusyGuard&) = delete;
 
-private:
+  private:
     bool& flag_;
 };
 
 // Accepts the new count when the tick leaves, also when a step failed, so a failure is
 // not repeated every second for the same device change.
 class CountAcceptor {
-public:
+  public:
     CountAcceptor(std::int32_t& slot, std::int32_t value) : slot_(slot), value_(value) {}
     ~CountAcceptor() { slot_ = value_; }
     CountAcceptor(const CountAcceptor&) = delete;
     CountAcceptor& operator=(const CountAcceptor&) = delete;
 
-private:
+  private:
     std::int32_t& slot_;
     std::int32_t value_;
 };

@@ -40,7 +40,7 @@ std::int32_t NextProductNumber(std::int32_t current);
 // What the front end does at each step of a tick. The reads may throw (a field whose text
 // is not a number); the tick then ends, its guard released.
 class PollTickHooks {
-public:
+  public:
     virtual ~PollTickHooks() = default;
     virtual int icTypeIndex() = 0;
     virtual std::int32_t vid() = 0;

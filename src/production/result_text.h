@@ -27,9 +27,9 @@ enum class ResultPlace {
 
 struct ResultView {
     ResultPlace place = ResultPlace::None;
-    std::string text;        // empty when nothing is shown
+    std::string text;  // empty when nothing is shown
     Rgb colour{0, 0, 0};
-    int pointSize = 0;       // 0: the label keeps its size
+    int pointSize = 0;  // 0: the label keeps its size
 };
 
 ResultView ViewOf(Operation op, Outcome outcome, int icIndex);

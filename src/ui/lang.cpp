@@ -58,7 +58,9 @@ std::string_view GetCaption(std::uint8_t index, std::uint8_t uiLanguage) {
     return {};
 }
 
-std::uint8_t UiLanguageForLocale(std::uint32_t localeId) { return localeId == 2052 ? 2 : 0; }
+std::uint8_t UiLanguageForLocale(std::uint32_t localeId) {
+    return localeId == 2052 ? 2 : 0;
+}
 
 std::string_view CaptionFontFace(std::uint8_t uiLanguage) {
     return uiLanguage == 0 ? "MS Sans Serif" : "Microsoft JhengHei";

@@ -1,10 +1,10 @@
+#include "production/production_log.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include "production/production_log.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 namespace bw::test {
 
 class RecordingHost : public OperationHost {
-public:
+  public:
     void showLoading() override {
         ++showCount;
         loadingVisible = true;
