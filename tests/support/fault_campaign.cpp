@@ -21,59 +21,6 @@ namespace {
 constexpr long kTransferBudget = 200000;
 constexpr int kFailuresKept = 10;
 
-// Passes transfers on to the simulated line and adds the faults the line itself does
-// not model: a mouse pulled out at a given transfer, a device that stops answering,
-// and transfers that fail at random without reaching the mouse.
-class FaultPlatform : public HidPlatform {
-  public:
-    FaultPlatform(SimulatedPlatform& sim, const CampaignScenario& c, int mouseId)
-        : sim_(sim), c_(c), mouseId_(mouseId), rng_(c.seed ^ 0x9E3779B97F4A7C15ull) {}
-
-    std::vector<HidInterfaceInfo> enumerate() override { return sim_.enumerate(); }
-    HidHandle open(const std::string& path, std::string* error) override {
-        return sim_.open(path, error);
-    }
-    bool setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) override {
-        return transfer() && sim_.setFeature(h, data, length);
-    }
-    bool getFeature(HidHandle h, std::uint8_t* data, std::size_t length) override {
-        return transfer() && sim_.getFeature(h, data, length);
-    }
-    void close(HidHandle h) override { sim_.close(h); }
-    void beginOperation() override { sim_.beginOperation(); }
-    void endOperation() override { sim_.endOperation(); }
-
-    // Faults count from the first transfer after this call (the open is not faulted).
-    void arm() {
-        armed_ = true;
-        count_ = 0;
-    }
-    long transfers() const { return count_; }
-    bool exhausted() const { return count_ > kTransferBudget; }
-
-  private:
-    // False: this transfer fails before it reaches the mouse.
-    bool transfer() {
-        if (!armed_) return true;
-        const long index = count_++;
-        if (index == c_.unplugAt) sim_.unplug(mouseId_);
-        if (index == c_.silentFrom) sim_.faults().ackAfter = 1000;
-        if (index >= kTransferBudget) return false;
-        if (c_.failPerMille > 0 &&
-            std::uniform_int_distribution<int>(0, 999)(rng_) < c_.failPerMille) {
-            return false;
-        }
-        return true;
-    }
-
-    SimulatedPlatform& sim_;
-    const CampaignScenario& c_;
-    int mouseId_;
-    std::mt19937_64 rng_;
-    bool armed_ = false;
-    long count_ = 0;
-};
-
 Image RandomImage(std::mt19937_64& rng) {
     Image image{};
     for (auto& b : image) b = static_cast<std::uint8_t>(rng());
@@ -113,7 +60,75 @@ bool Equal(const Image& a, const Image& b, int from, int to) {
     return std::equal(a.begin() + from, a.begin() + to, b.begin() + from);
 }
 
-// What must hold after the operation; empty when it all does.
+}  // namespace
+
+FaultPlatform::FaultPlatform(SimulatedPlatform& sim, const CampaignScenario& c, int mouseId)
+    : sim_(sim), c_(c), mouseId_(mouseId), rng_(c.seed ^ 0x9E3779B97F4A7C15ull) {}
+
+std::vector<HidInterfaceInfo> FaultPlatform::enumerate() {
+    return sim_.enumerate();
+}
+HidHandle FaultPlatform::open(const std::string& path, std::string* error) {
+    return sim_.open(path, error);
+}
+bool FaultPlatform::setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) {
+    return transfer() && sim_.setFeature(h, data, length);
+}
+bool FaultPlatform::getFeature(HidHandle h, std::uint8_t* data, std::size_t length) {
+    return transfer() && sim_.getFeature(h, data, length);
+}
+void FaultPlatform::close(HidHandle h) {
+    sim_.close(h);
+}
+void FaultPlatform::beginOperation() {
+    sim_.beginOperation();
+}
+void FaultPlatform::endOperation() {
+    sim_.endOperation();
+}
+
+void FaultPlatform::arm() {
+    Faults& faults = sim_.faults();
+    faults.nack = c_.nackCommand;
+    faults.ackAfter = c_.ackAfter;
+    faults.losePiece = c_.losePiece;
+    faults.latencyUs = 0;
+    armed_ = true;
+    count_ = 0;
+}
+
+bool FaultPlatform::exhausted() const {
+    return count_ > kTransferBudget;
+}
+
+// False: this transfer fails before it reaches the mouse.
+bool FaultPlatform::transfer() {
+    if (!armed_) return true;
+    const long index = count_++;
+    if (index == c_.unplugAt) sim_.unplug(mouseId_);
+    if (index == c_.silentFrom) sim_.faults().ackAfter = 1000;
+    if (index >= kTransferBudget) return false;
+    if (c_.failPerMille > 0 && std::uniform_int_distribution<int>(0, 999)(rng_) < c_.failPerMille) {
+        return false;
+    }
+    return true;
+}
+
+Image CampaignImage(const CampaignScenario& c) {
+    return ImageOf(c);
+}
+
+Scenario CampaignLine(const CampaignScenario& c) {
+    Scenario s;
+    s.ic = c.ic;
+    s.split = c.split;
+    s.status1 = c.status1;
+    s.status2 = c.status2;
+    s.chip = c.chip;
+    s.memory = InitialMemory(c, ImageOf(c));
+    return s;
+}
+
 std::string CheckInvariants(const CampaignScenario& c, const ControllerState& state,
                             const Image& memory, Outcome outcome) {
     const bool pass = outcome == Outcome::Pass;
@@ -160,8 +175,6 @@ std::string CheckInvariants(const CampaignScenario& c, const ControllerState& st
     }
     return {};
 }
-
-}  // namespace
 
 CampaignScenario MakeScenario(std::uint64_t seed) {
     std::mt19937_64 rng(seed);
@@ -215,14 +228,7 @@ CampaignRun RunScenario(const CampaignScenario& c) {
     const IcType& type = *IcTypeAt(c.ic);
     const Image image = ImageOf(c);
 
-    Scenario s;
-    s.ic = c.ic;
-    s.split = c.split;
-    s.status1 = c.status1;
-    s.status2 = c.status2;
-    s.chip = c.chip;
-    s.memory = InitialMemory(c, image);
-    SimulatedPlatform sim(s);
+    SimulatedPlatform sim(CampaignLine(c));
     const int mouseId = sim.devices().front();
     FaultPlatform faulty(sim, c, mouseId);
 
@@ -241,11 +247,6 @@ CampaignRun RunScenario(const CampaignScenario& c) {
     state.ImageLoaded = true;
     state.LoadedImageType = std::string(type.rowText);
 
-    Faults& faults = sim.faults();
-    faults.nack = c.nackCommand;
-    faults.ackAfter = c.ackAfter;
-    faults.losePiece = c.losePiece;
-    faults.latencyUs = 0;
     faulty.arm();
 
     RecordingHost host;

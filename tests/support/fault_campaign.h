@@ -12,11 +12,15 @@
 // Qt-free: the test and the benchmark share it.
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "device/hid_platform.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
+#include "production/controller_state.h"
+#include "sim/sim_platform.h"
 
 namespace bw::test {
 
@@ -60,10 +64,51 @@ struct CampaignSummary {
     std::vector<std::string> failures;  // the first few broken scenarios, described
 };
 
+// Passes transfers on to the simulated line and adds the faults the line itself does
+// not model: a mouse pulled out at a given transfer, a device that stops answering,
+// and transfers that fail at random without reaching the mouse.
+class FaultPlatform : public HidPlatform {
+  public:
+    FaultPlatform(SimulatedPlatform& sim, const CampaignScenario& c, int mouseId);
+
+    std::vector<HidInterfaceInfo> enumerate() override;
+    HidHandle open(const std::string& path, std::string* error) override;
+    bool setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) override;
+    bool getFeature(HidHandle h, std::uint8_t* data, std::size_t length) override;
+    void close(HidHandle h) override;
+    void beginOperation() override;
+    void endOperation() override;
+
+    // Sets the line's own faults; faults count from the first transfer after this
+    // call (opening the mouse is not faulted).
+    void arm();
+    long transfers() const { return count_; }
+    // True when the operation ran past any legitimate length (taken for a hang).
+    bool exhausted() const;
+
+  private:
+    bool transfer();
+
+    SimulatedPlatform& sim_;
+    const CampaignScenario& c_;
+    int mouseId_;
+    std::mt19937_64 rng_;
+    bool armed_ = false;
+    long count_ = 0;
+};
+
 // The scenario of one seed; the same seed always gives the same scenario.
 CampaignScenario MakeScenario(std::uint64_t seed);
 // Runs one scenario on a fresh simulated line and checks the invariants.
 CampaignRun RunScenario(const CampaignScenario& scenario);
+// The image the scenario loads, and the simulated line it starts from (IC type,
+// layout, status replies, memory before the operation; no faults yet).
+Image CampaignImage(const CampaignScenario& scenario);
+Scenario CampaignLine(const CampaignScenario& scenario);
+// What must hold after the operation ended with `outcome`, given the controller
+// state and the mouse's memory; empty when it all does.
+std::string CheckInvariants(const CampaignScenario& scenario, const ControllerState& state,
+                            const Image& memory, Outcome outcome);
 // Seeds first .. first + count - 1.
 CampaignSummary RunCampaign(std::uint64_t first, int count);
 // One line for a report: operation, IC type, parameters and faults.

@@ -1,0 +1,174 @@
+// Seeded fault scenarios run through the window's own handlers: after every one the
+// window is usable again, and it shows a pass only when the campaign's invariants
+// hold for the memory the mouse ended with.
+
+#include <QFileInfo>
+#include <algorithm>
+
+#include "app/sim_form_fixture.h"
+#include "image/bin_file.h"
+#include "support/fault_campaign.h"
+#include "ui/form_loading.h"
+
+namespace bw::test {
+namespace {
+
+constexpr std::uint64_t kFirstSeed = 5001;
+constexpr int kScenarios = 48;
+
+class WindowFaultCampaignTest : public SimFormTest {
+  protected:
+    void TearDown() override {
+        // The window refers to the wrapper, the line and the loading window.
+        form.reset();
+        front.reset();
+        line.reset();
+        SimFormTest::TearDown();
+    }
+
+    // A fresh window on the scenario's line, image loaded, mouse found in manual
+    // mode and the write parameters and factory fields set from the scenario.
+    void Prepare(const CampaignScenario& c) {
+        form.reset();
+        front.reset();
+        line.reset();
+        scenario = c;
+        faulty = nullptr;
+        Start(CampaignLine(scenario), [this](SimulatedPlatform& sim) {
+            mouseId = sim.devices().front();
+            auto wrapper = std::make_unique<FaultPlatform>(sim, scenario, mouseId);
+            faulty = wrapper.get();
+            return std::unique_ptr<HidPlatform>(std::move(wrapper));
+        });
+        form->SetLoadingWindow(&loading);
+        image = CampaignImage(scenario);
+        Load();
+        ASSERT_TRUE(Tick());
+        ASSERT_TRUE(ButtonsEnabled()) << Describe(c);
+
+        const WriteParams& p = scenario.params;
+        form->edt_AllCnt->SetValue(p.total);
+        form->edt_RetryCnt->SetValue(p.retries);
+        (p.format == DataFormat::TwoK ? form->rb_CmdByte2K : form->rb_CmdByte256)->setChecked(true);
+        form->edt_Write256Count->SetValue(p.blocks);
+        form->cb_WriteID->setChecked(p.writeId);
+        form->edt_sleepTime->SetValue(p.sleep);
+
+        FactoryFields& f = scenario.factory;
+        form->edt_FactoryType->SetValue(f.type);
+        form->edt_FactoryDate->SetValue(f.date);
+        form->edt_FactoryNum->SetValue(f.number);
+        // Rows the lists do not have end up unselected; the invariant uses what the
+        // window holds.
+        for (auto [list, row] :
+             {std::pair{form->cb_Factory, &f.factory}, std::pair{form->cb_FactoryLine, &f.line},
+              std::pair{form->cb_FactoryStation, &f.station}}) {
+            list->setCurrentIndex(*row >= 0 && *row < list->count() ? *row : -1);
+            *row = list->currentIndex();
+        }
+    }
+
+    QString SavePath() const { return dir.filePath(QStringLiteral("dump-%1").arg(scenario.seed)); }
+
+    // The handler of the scenario's operation, as the button runs it.
+    bool RunOperation() {
+        switch (scenario.op) {
+            case Operation::Write:
+                return Run(&TForm1::btn_WriteClick);
+            case Operation::Verify:
+                return Run(&TForm1::btn_VerifyClick);
+            case Operation::Save: {
+                const QString path = SavePath();
+                form->chooseSaveFile = [path] { return path; };
+                return Run(&TForm1::btn_SaveClick);
+            }
+            case Operation::ReadFactory:
+                return Run(&TForm1::btnReadFactoryClick);
+        }
+        return false;
+    }
+
+    static QString PassCaption(Operation op) {
+        switch (op) {
+            case Operation::Write:
+                return QStringLiteral("Write Pass");
+            case Operation::Verify:
+                return QStringLiteral("Verify Pass");
+            case Operation::Save:
+                return QStringLiteral("Save Pass");
+            case Operation::ReadFactory:
+                return QStringLiteral("Read Ok");
+        }
+        return {};
+    }
+
+    bool AllEnabled(const QList<QWidget*>& controls) const {
+        return std::all_of(controls.begin(), controls.end(),
+                           [](QWidget* w) { return w->isEnabled(); });
+    }
+
+    // The saved file exists only on a pass and then holds the mouse's memory.
+    std::string CheckSavedFile(bool passed, const Image& memory) const {
+        QFile saved(QString::fromStdString(SaveTargetName(SavePath().toStdString())));
+        if (!saved.exists()) return passed ? "Save Pass without a file" : std::string();
+        if (!passed) return "a file was kept without Save Pass";
+        if (!saved.open(QIODevice::ReadOnly)) return "the saved file cannot be read";
+        const QByteArray bytes = saved.readAll();
+        const bool same = bytes.size() == static_cast<qsizetype>(memory.size()) &&
+                          std::equal(memory.begin(), memory.end(),
+                                     reinterpret_cast<const std::uint8_t*>(bytes.constData()));
+        return same ? std::string() : "the saved file differs from the memory";
+    }
+
+    TFormLoadingUI loading;
+    CampaignScenario scenario;
+    FaultPlatform* faulty = nullptr;
+    int mouseId = 0;
+};
+
+TEST_F(WindowFaultCampaignTest, EveryOperationLeavesTheWindowUsableAndPassesOnlyWhenSound) {
+    int passes = 0;
+    int ops[4] = {};
+    for (int i = 0; i < kScenarios; ++i) {
+        const CampaignScenario c = MakeScenario(kFirstSeed + static_cast<std::uint64_t>(i));
+        ASSERT_NO_FATAL_FAILURE(Prepare(c));
+        SCOPED_TRACE(Describe(c));
+        faulty->arm();
+        boxes.clear();
+
+        EXPECT_TRUE(RunOperation());
+        EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QStringLiteral(" | ")).toStdString();
+        EXPECT_FALSE(faulty->exhausted());
+        EXPECT_TRUE(loading.isHidden());
+        EXPECT_FALSE(form->OperationRunning());
+        // Manual mode: the buttons come back; polling runs again (the save never
+        // stops it) and the save also unlocks the parameters and the mode box.
+        EXPECT_TRUE(ButtonsEnabled());
+        EXPECT_TRUE(form->DevTimer->isActive());
+        if (scenario.op == Operation::Save) {
+            EXPECT_TRUE(AllEnabled(form->ParameterControls()));
+            EXPECT_TRUE(form->cb_AutoRun->isEnabled());
+        }
+        EXPECT_EQ(form->lbl_PassCnt->text(), QString::number(form->state.PassCount));
+
+        const bool passed =
+            ResultShown() && form->lbl_CtrlResult->text() == PassCaption(scenario.op);
+        const Image& memory = line->mouse(mouseId)->memory();
+        EXPECT_EQ(
+            CheckInvariants(scenario, form->state, memory, passed ? Outcome::Pass : Outcome::Fail),
+            "");
+        if (scenario.op == Operation::Save) {
+            EXPECT_EQ(CheckSavedFile(passed, memory), "");
+        }
+
+        passes += passed ? 1 : 0;
+        ++ops[static_cast<int>(scenario.op)];
+    }
+    // The seeds cover every operation, and both verdicts, or the checks prove little.
+    for (int count : ops) EXPECT_GT(count, 0);
+    EXPECT_GT(passes, kScenarios / 8);
+    EXPECT_LT(passes, kScenarios);
+}
+
+}  // namespace
+}  // namespace bw::test
