@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device/block_pieces.h"
+
 namespace bw {
 
 namespace {
@@ -13,7 +15,6 @@ constexpr std::uint8_t kNoAnswer = 0x00;
 constexpr int kSends = 5;
 constexpr int kPolls = 5;
 constexpr int kPieceSize = 6;
-constexpr int kMaxField = 0xFFFF;
 
 enum class Handshake { Acknowledged, NotAcknowledged, Unreachable };
 
@@ -60,21 +61,6 @@ Handshake FetchPiece(Link& link, OperationHost& host) {
     return result;
 }
 
-bool ValidBlock(int address, int length) {
-    return address >= 0 && address <= kMaxField && length >= 0 && length <= kMaxField;
-}
-
-int PieceCount(int length) {
-    return (length + kPieceSize - 1) / kPieceSize;
-}
-
-// Shown before every piece: the loading window, pending events and progress.
-void BeforePiece(OperationHost& host, int index, int count) {
-    host.showLoading();
-    host.processEvents();
-    host.progress(index + 1, count);
-}
-
 }  // namespace
 
 bool SendCommand4(Link& link, OperationHost& host, int command, int p1, int p2, int p3, int p4) {
@@ -109,7 +95,7 @@ bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::u
     if (!SendCommand4(link, host, 0x04, address & 0xFF, address >> 8, length & 0xFF, length >> 8)) {
         return false;
     }
-    const int count = PieceCount(length);
+    const int count = PieceCount(length, kPieceSize);
     bool allDelivered = true;
     for (int i = 0; i < count; ++i) {
         BeforePiece(host, i, count);
@@ -132,7 +118,7 @@ bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
     if (!SendCommand4(link, host, 0x06, address & 0xFF, address >> 8, length & 0xFF, length >> 8)) {
         return false;
     }
-    const int count = PieceCount(length);
+    const int count = PieceCount(length, kPieceSize);
     for (int i = 0; i < count; ++i) {
         BeforePiece(host, i, count);
         const int offset = i * kPieceSize;

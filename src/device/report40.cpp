@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device/block_pieces.h"
+
 namespace bw {
 
 namespace {
@@ -11,21 +13,6 @@ constexpr std::uint8_t kCommandId = 0x40;
 constexpr std::uint8_t kDataId = 0x41;
 constexpr int kPieceSize = 7;
 constexpr int kPieceWaitUs = 500;
-constexpr int kMaxField = 0xFFFF;
-
-bool ValidBlock(int address, int length) {
-    return address >= 0 && address <= kMaxField && length >= 0 && length <= kMaxField;
-}
-
-int PieceCount(int length) {
-    return (length + kPieceSize - 1) / kPieceSize;
-}
-
-void BeforePiece(OperationHost& host, int index, int count) {
-    host.showLoading();
-    host.processEvents();
-    host.progress(index + 1, count);
-}
 
 }  // namespace
 
@@ -69,7 +56,7 @@ bool WriteBlock40(Link& link, OperationHost& host, int address, int length,
     if (!SendCommand40(link, 0x07, address >> 8, address & 0xFF, length >> 8, length & 0xFF)) {
         return false;
     }
-    const int count = PieceCount(length);
+    const int count = PieceCount(length, kPieceSize);
     for (int i = 0; i < count; ++i) {
         BeforePiece(host, i, count);
         const int offset = i * kPieceSize;
@@ -93,7 +80,7 @@ bool ReadBlock40(Link& link, OperationHost& host, int address, int length,
     if (!SendCommand40(link, 0x09, address >> 8, address & 0xFF, length >> 8, length & 0xFF)) {
         return false;
     }
-    const int count = PieceCount(length);
+    const int count = PieceCount(length, kPieceSize);
     bool allDelivered = true;
     for (int i = 0; i < count; ++i) {
         BeforePiece(host, i, count);

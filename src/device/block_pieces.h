@@ -1,0 +1,28 @@
+#pragma once
+// What both report protocols' block routines share: the limits of the 16-bit address
+// and length fields, the number of pieces a block travels in, and the window work
+// done before every piece.
+
+#include "device/operation_host.h"
+
+namespace bw {
+
+inline constexpr int kMaxBlockField = 0xFFFF;
+
+inline bool ValidBlock(int address, int length) {
+    return address >= 0 && address <= kMaxBlockField && length >= 0 && length <= kMaxBlockField;
+}
+
+// Whole pieces plus one short piece for the remainder.
+inline int PieceCount(int length, int pieceSize) {
+    return (length + pieceSize - 1) / pieceSize;
+}
+
+// Before every piece: the loading window, pending events and progress.
+inline void BeforePiece(OperationHost& host, int index, int count) {
+    host.showLoading();
+    host.processEvents();
+    host.progress(index + 1, count);
+}
+
+}  // namespace bw
