@@ -5,13 +5,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 
+# Every package the build and the test scripts use, by name: a minimal Debian 12 has none of
+# them, and recommended packages are not installed (scripts/fresh-check.sh proves the list).
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libudev-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev
   xvfb xauth
   g++-mingw-w64-x86-64
-  wine wine64 dpkg-dev
-  clang
+  wine wine64
+  dpkg-dev file
+  clang libclang-rt-14-dev
+  qemu-system-x86 busybox-static cpio kmod
 )
 missing=()
 for p in "${packages[@]}"; do
