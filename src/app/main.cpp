@@ -63,20 +63,20 @@ int main(int argc, char** argv) {
     form.SetLoadingWindow(&loading);
     if (!logFile.empty()) form.productionLog = bw::ProductionLog(logFile);
 
-    // On the simulated line a second window plugs and pulls the devices.
-    std::unique_ptr<bw::LineSimulator> lineSimulator;
-    if (bw::SimulatedPlatform* line = platform->simulated()) {
-        lineSimulator = std::make_unique<bw::LineSimulator>(*line);
-        const QRect main = form.frameGeometry();
-        lineSimulator->move(main.right() + 12, main.top());
-        lineSimulator->show();
-    }
-
     QObject::connect(&instance, &bw::SingleInstance::restoreRequested, &form,
                      [&form] { bw::BringToFront(form); });
     QObject::connect(&form, &bw::TForm1::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     form.show();
+
+    // On the simulated line a second window plugs and pulls the devices. Shown after
+    // the main window, so that it starts on top where the screen makes them overlap.
+    std::unique_ptr<bw::LineSimulator> lineSimulator;
+    if (bw::SimulatedPlatform* line = platform->simulated()) {
+        lineSimulator = std::make_unique<bw::LineSimulator>(*line);
+        lineSimulator->FollowBeside(form);
+        lineSimulator->show();
+    }
     app.exec();
 
     std::string message;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <optional>
 
+#include "app/file_dialog_settings.h"
 #include "app/window_position.h"
 #include "device/hid_platform.h"
 #include "device/operation_host.h"
@@ -37,18 +38,6 @@ inline constexpr char kMainWindowTitle[] = "MIRQ Mse Binwright v1.0";
 
 class TFormLoadingUI;
 class TPassDialog;
-
-// Settings of a standard file dialog, applied when it runs.
-struct FileDialogSettings {
-    QString filter;  // "label|pattern"
-    bool overwritePrompt = false;
-    bool hideReadOnly = true;
-    bool resizable = true;
-    bool noPlacesBar = false;
-
-    // The filter in the form QFileDialog takes: "label (pattern)".
-    QString NameFilter() const;
-};
 
 class TForm1 : public QWidget, public OperationHost {
     Q_OBJECT
@@ -150,6 +139,9 @@ class TForm1 : public QWidget, public OperationHost {
 
     // Creation handler, run by the constructor before the window is shown.
     void FormCreate();
+    // Centres the window's frame on the primary screen (by the client area until
+    // the frame is known).
+    void CentreOnScreen();
     // Language from the system locale, or from a Windows locale identifier.
     void SelectUiLanguage();
     void SelectUiLanguage(std::uint32_t localeId);

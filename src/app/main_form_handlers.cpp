@@ -2,7 +2,6 @@
 // change and the load of a BIN file.
 
 #include <QDialog>
-#include <QFileDialog>
 #include <stdexcept>
 
 #include "app/main_form.h"
@@ -106,9 +105,7 @@ void TForm1::btn_LoadClick() {
     state.ImageLoaded = false;
     DevTimer->stop();
 
-    const QString path = chooseOpenFile ? chooseOpenFile()
-                                        : QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                                       OpenDialog1.NameFilter());
+    const QString path = chooseOpenFile ? chooseOpenFile() : OpenDialog1.GetOpenFileName(this);
     if (path.isEmpty()) return;
     edt_BinFile->setText(path);
 

@@ -2,7 +2,6 @@
 // read-back. Each reads its fields before the first device command, runs the shared
 // operation and shows its outcome through the result table.
 
-#include <QFileDialog>
 #include <stdexcept>
 
 #include "app/main_form.h"
@@ -167,12 +166,7 @@ void TForm1::btn_VerifyClick() {
 // Saves the mouse's memory into a BIN file. The file is written only when the whole
 // memory was read, and atomically, so a failed save never leaves a misleading file.
 void TForm1::btn_SaveClick() {
-    const QString chosen =
-        chooseSaveFile ? chooseSaveFile()
-                       : QFileDialog::getSaveFileName(
-                             this, QString(), QString(), SaveDialog1.NameFilter(), nullptr,
-                             SaveDialog1.overwritePrompt ? QFileDialog::Options()
-                                                         : QFileDialog::DontConfirmOverwrite);
+    const QString chosen = chooseSaveFile ? chooseSaveFile() : SaveDialog1.GetSaveFileName(this);
     if (chosen.isEmpty()) return;
     OperationGuard operation(*this);
     const OperationTiming timing;
