@@ -38,13 +38,19 @@ openbox >/dev/null 2>&1 &
 wm=$!
 sleep 1
 head -c 2048 /dev/urandom >"$work/demo.bin"
+# The file dialogs remember their last folder and layout: start from none.
+export XDG_CONFIG_HOME="$work/.config"
 
 # Slow transfers, so that the write lasts long enough to be seen.
 (cd "$work" && exec "$OLDPWD/$build_dir/src/binwright-gui" --simulate=latency-us=4000) \
   >/dev/null 2>&1 &
 gui=$!
 sleep 3
-main=$(xdotool search --name "MIRQ Mse Binwright v1.0" | head -1)
+main=$(xdotool search --name "MIRQ Mse Binwright v1.0" | head -1 || true)
+if [ -z "$main" ]; then
+  echo "window_screenshots: the window did not come up (is another copy running?)" >&2
+  exit 1
+fi
 
 # The main window's frame on the screen: its client area and the window manager's margins.
 frame() {

@@ -1,5 +1,6 @@
 #include "app/file_dialog_settings.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QList>
 #include <QUrl>
@@ -33,12 +34,11 @@ void FileDialogSettings::Apply(QFileDialog& dialog) const {
     // without the pattern repeated after it.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !overwritePrompt);
-    // The places bar is the dialog's sidebar of locations: it lists none, and the
-    // toolkit's own dialog (which has no setting for it) hides the empty pane too.
-    if (noPlacesBar) {
-        dialog.setSidebarUrls({});
-        if (auto* places = dialog.findChild<QWidget*>(QStringLiteral("sidebar"))) places->hide();
-    }
+    // The places bar is the dialog's sidebar of locations: without it, it lists none.
+    // Set every time, because the dialog stores its last sidebar for the next one.
+    dialog.setSidebarUrls(noPlacesBar ? QList<QUrl>()
+                                      : QList<QUrl>{QUrl(QStringLiteral("file:")),
+                                                    QUrl::fromLocalFile(QDir::homePath())});
     if (resizable) {
         dialog.setSizeGripEnabled(true);
     } else {

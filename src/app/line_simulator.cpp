@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -181,8 +182,10 @@ void LineSimulator::ApplyFaults() {
 void LineSimulator::FollowBeside(QWidget& main) {
     PlaceBeside(main);
     // Queued, so that the main window has taken its own place first.
-    const auto place = [this, &main] {
-        QTimer::singleShot(0, this, [this, &main] { PlaceBeside(main); });
+    const auto place = [this, window = QPointer<QWidget>(&main)] {
+        QTimer::singleShot(0, this, [this, window] {
+            if (window) PlaceBeside(*window);
+        });
     };
     new FramePlacement(*this, place);
     new FramePlacement(main, place, this);
