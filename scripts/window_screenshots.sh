@@ -42,8 +42,8 @@ head -c 2048 /dev/urandom >"$work/demo.bin"
 export XDG_CONFIG_HOME="$work/.config"
 
 # Slow transfers, so that the write lasts long enough to be seen.
-(cd "$work" && exec "$OLDPWD/$build_dir/src/binwright-gui" --simulate=latency-us=4000) \
-  >/dev/null 2>&1 &
+gui_bin=$(realpath "$build_dir/src/binwright-gui")
+(cd "$work" && exec "$gui_bin" --simulate=latency-us=4000) >/dev/null 2>&1 &
 gui=$!
 sleep 3
 main=$(xdotool search --name "MIRQ Mse Binwright v1.0" | head -1 || true)
