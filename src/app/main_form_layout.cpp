@@ -139,6 +139,11 @@ void TForm1::CreateFileRows() {
     edt_BinFile->setFont(Face("Tahoma", 12));
     edt_BinFile->setReadOnly(true);
     edt_BinFile->setEnabled(false);
+    // At the field's right end; the path's text stops short of it while it shows.
+    lbl_BinIdentity = Make<QLabel>(edt_BinFile, "lbl_BinIdentity", {489 - 210, 1, 210, 22});
+    lbl_BinIdentity->setFont(Face("Tahoma", 11));
+    lbl_BinIdentity->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lbl_BinIdentity->hide();
 }
 
 void TForm1::CreateButtons() {
