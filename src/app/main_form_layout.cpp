@@ -143,6 +143,8 @@ void TForm1::CreateFileRows() {
     lbl_BinIdentity = Make<QLabel>(edt_BinFile, "lbl_BinIdentity", {489 - 210, 1, 210, 22});
     lbl_BinIdentity->setFont(Face("Tahoma", 11));
     lbl_BinIdentity->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The field is always disabled; its identity stays readable all the same.
+    lbl_BinIdentity->setStyleSheet(QStringLiteral("QLabel:disabled { color: rgb(64, 64, 64); }"));
     lbl_BinIdentity->hide();
 }
 
