@@ -30,7 +30,8 @@ std::vector<std::string> IgnoredOptions(const CLI::App& command, bool automatic,
         if (Given(command, "--write-id"))
             lines.push_back("--write-id is ignored: " + row + " has no factory record");
         if (Given(command, "--total"))
-            lines.push_back("--total is ignored: " + row + " writes in one cycle of retries");
+            lines.push_back("--total is ignored: " + row +
+                            " writes in at most two cycles of --retries attempts");
         if (Given(command, "--sleep") && !automatic)
             lines.push_back("--sleep is ignored: " + row + " makes no pause after the write");
         if (Given(command, "--blocks") && params.format == DataFormat::TwoK)
