@@ -22,6 +22,7 @@
 #include "app/window_position.h"
 #include "device/hid_platform.h"
 #include "device/operation_host.h"
+#include "image/image_identity.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
 #include "production/controller_state.h"
@@ -66,6 +67,7 @@ class TForm1 : public QWidget, public OperationHost {
     QCheckBox* cb_AutoRun;
     QLabel* lbl_BinFile;
     QLineEdit* edt_BinFile;
+    QLabel* lbl_BinIdentity;  // short identity of the loaded image, inside edt_BinFile
     // Band 4, operation buttons.
     QPushButton* btn_Load;
     QPushButton* btn_Write;
@@ -122,6 +124,10 @@ class TForm1 : public QWidget, public OperationHost {
     std::function<QString()> chooseSaveFile;
     // One line per device operation when a file is named (--log FILE).
     ProductionLog productionLog;
+    // --expect-sha256: only this image is loaded; any other is refused in the error box.
+    std::optional<Sha256> approvedSha256;
+    // --verify-after-write: every write reads back and compares every byte it wrote.
+    bool verifyAfterWrite = false;
     // Waits go through this clock when set (tests); otherwise they really wait.
     void SetClock(OperationHost* clock) { clock_ = clock; }
 
@@ -234,6 +240,8 @@ class TForm1 : public QWidget, public OperationHost {
     FactoryFields ReadFactoryFields() const;
     void SetFactoryFields(const FactoryFields& fields);
     void HideLoadResultLabels();
+    // The loaded image's identity beside the path and as its tooltip; none clears both.
+    void ShowImageIdentity(const std::optional<ImageIdentity>& identity);
     void SetOperationButtonsEnabled(bool enabled);
     void LogOperation(Operation op, Outcome outcome, int icIndex,
                       std::optional<std::int32_t> productNumber, const OperationTiming& timing);

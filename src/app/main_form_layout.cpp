@@ -139,6 +139,13 @@ void TForm1::CreateFileRows() {
     edt_BinFile->setFont(Face("Tahoma", 12));
     edt_BinFile->setReadOnly(true);
     edt_BinFile->setEnabled(false);
+    // At the field's right end; the path's text stops short of it while it shows.
+    lbl_BinIdentity = Make<QLabel>(edt_BinFile, "lbl_BinIdentity", {489 - 210, 1, 210, 22});
+    lbl_BinIdentity->setFont(Face("Tahoma", 11));
+    lbl_BinIdentity->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The field is always disabled; its identity stays readable all the same.
+    lbl_BinIdentity->setStyleSheet(QStringLiteral("QLabel:disabled { color: rgb(64, 64, 64); }"));
+    lbl_BinIdentity->hide();
 }
 
 void TForm1::CreateButtons() {

@@ -53,6 +53,7 @@ WriteParams TForm1::ReadWriteParams(int icIndex) const {
         params.writeId = cb_WriteID->isChecked();
         params.sleep = edt_sleepTime->GetValue();
     }
+    params.verifyAfterWrite = verifyAfterWrite;
     return params;
 }
 
@@ -110,8 +111,11 @@ void TForm1::LogOperation(Operation op, Outcome outcome, int icIndex,
                           const OperationTiming& timing) {
     if (!productionLog.enabled()) return;
     // A log that cannot be written must not turn a finished operation into a failure.
-    productionLog.append(
-        MakeLogEntry(op, outcome, icIndex, openedVid_, openedPid_, productNumber, timing));
+    // Only a write and a verify use the loaded image.
+    const bool usesImage = op == Operation::Write || op == Operation::Verify;
+    productionLog.append(MakeLogEntry(op, outcome, icIndex, openedVid_, openedPid_, productNumber,
+                                      timing,
+                                      usesImage ? state.LoadedImageIdentity : std::nullopt));
 }
 
 // Writes the loaded image. Every field is read before the mouse is touched, so a
