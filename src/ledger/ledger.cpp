@@ -156,9 +156,10 @@ std::string TypeText(std::int64_t productType) {
     return text;
 }
 
-Ledger::Ledger(std::unique_ptr<SqlSession> session, const std::vector<Migration>& migrations)
+Ledger::Ledger(std::unique_ptr<SqlSession> session, const std::vector<Migration>& migrations,
+               bool create)
     : session_(std::move(session)) {
-    schemaVersion_ = PrepareSchema(*session_, migrations);
+    schemaVersion_ = PrepareSchema(*session_, migrations, create);
 }
 
 Ledger::~Ledger() = default;

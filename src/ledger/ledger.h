@@ -26,6 +26,7 @@ namespace bw::ledger {
 struct LedgerOptions {
     int busyTimeoutMs = 5000;                            // wait for a lock another station holds
     const std::vector<Migration>* migrations = nullptr;  // null: the built-in ones
+    bool create = true;  // false (the read side): a missing file or empty database is an error
 };
 
 struct OperationFilter {
@@ -46,7 +47,8 @@ using WrittenProof = std::function<std::optional<OperationRecord>(const SerialRo
 class Ledger {
   public:
     // Takes the session and brings its schema to the last migration (throws LedgerError).
-    Ledger(std::unique_ptr<SqlSession> session, const std::vector<Migration>& migrations);
+    Ledger(std::unique_ptr<SqlSession> session, const std::vector<Migration>& migrations,
+           bool create = true);
     ~Ledger();
     Ledger(const Ledger&) = delete;
     Ledger& operator=(const Ledger&) = delete;

@@ -23,10 +23,11 @@ std::unique_ptr<Ledger> OpenLedger(const std::string& url, const LedgerOptions& 
     const auto& migrations = options.migrations ? *options.migrations : BuiltInMigrations();
 #ifdef BINWRIGHT_LEDGER_BACKENDS
     if (IsPostgresConnectionString(url)) {
-        return std::make_unique<Ledger>(OpenPostgresSession(url, options.busyTimeoutMs),
-                                        migrations);
+        return std::make_unique<Ledger>(OpenPostgresSession(url, options.busyTimeoutMs), migrations,
+                                        options.create);
     }
-    return std::make_unique<Ledger>(OpenSqliteSession(url, options.busyTimeoutMs), migrations);
+    return std::make_unique<Ledger>(OpenSqliteSession(url, options.busyTimeoutMs, options.create),
+                                    migrations, options.create);
 #else
     (void)migrations;
     throw LedgerError(LedgerErrorKind::Invalid,

@@ -116,7 +116,7 @@ const std::vector<Migration>& BuiltInMigrations() {
     return migrations;
 }
 
-int PrepareSchema(SqlSession& s, const std::vector<Migration>& migrations) {
+int PrepareSchema(SqlSession& s, const std::vector<Migration>& migrations, bool create) {
     const int known = migrations.empty() ? 0 : migrations.back().version;
     s.begin(TxMode::Read);
     int stored = 0;
@@ -129,6 +129,9 @@ int PrepareSchema(SqlSession& s, const std::vector<Migration>& migrations) {
     }
     RefuseNewer(s, stored, known);
     if (stored == known) return stored;
+    if (stored == 0 && !create) {
+        throw LedgerError(LedgerErrorKind::Invalid, "ledger " + s.where() + " holds no ledger yet");
+    }
 
     // Stations that start together migrate one at a time; the later ones find it done.
     s.begin(TxMode::Durable);

@@ -19,6 +19,7 @@ const std::vector<Migration>& BuiltInMigrations();
 
 // Creates an empty database's schema, migrates an older one, refuses a newer one or a
 // database that holds other tables. Returns the version now in force.
-int PrepareSchema(SqlSession& session, const std::vector<Migration>& migrations);
+// create false: an empty database is refused rather than given the schema.
+int PrepareSchema(SqlSession& session, const std::vector<Migration>& migrations, bool create);
 
 }  // namespace bw::ledger

@@ -10,8 +10,8 @@ namespace {
 
 class SqliteSession final : public SqlSession {
   public:
-    SqliteSession(std::string path, int busyTimeoutMs)
-        : path_(std::move(path)), busyTimeoutMs_(busyTimeoutMs) {
+    SqliteSession(std::string path, int busyTimeoutMs, bool create)
+        : path_(std::move(path)), busyTimeoutMs_(busyTimeoutMs), create_(create) {
         connect();
     }
     ~SqliteSession() override { disconnect(); }
@@ -90,8 +90,13 @@ class SqliteSession final : public SqlSession {
             throw SqlError(SqlFault::Other, LedgerErrorKind::Invalid,
                            "ledger " + path_ + " is a folder, not a ledger file");
         }
-        const int rc = sqlite3_open_v2(path_.c_str(), &db_,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (!create_ && !std::filesystem::exists(path_, ec)) {
+            throw SqlError(SqlFault::Other, LedgerErrorKind::Invalid,
+                           "ledger " + path_ + " does not exist");
+        }
+        const int rc =
+            sqlite3_open_v2(path_.c_str(), &db_,
+                            SQLITE_OPEN_READWRITE | (create_ ? SQLITE_OPEN_CREATE : 0), nullptr);
         if (rc != SQLITE_OK) {
             const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
             disconnect();
@@ -189,6 +194,7 @@ class SqliteSession final : public SqlSession {
 
     std::string path_;
     int busyTimeoutMs_;
+    bool create_;
     sqlite3* db_ = nullptr;
     bool durableNow_ = true;
     std::map<std::string, sqlite3_stmt*, std::less<>> statements_;
@@ -196,8 +202,9 @@ class SqliteSession final : public SqlSession {
 
 }  // namespace
 
-std::unique_ptr<SqlSession> OpenSqliteSession(const std::string& path, int busyTimeoutMs) {
-    return std::make_unique<SqliteSession>(path, busyTimeoutMs);
+std::unique_ptr<SqlSession> OpenSqliteSession(const std::string& path, int busyTimeoutMs,
+                                              bool create) {
+    return std::make_unique<SqliteSession>(path, busyTimeoutMs, create);
 }
 
 }  // namespace bw::ledger

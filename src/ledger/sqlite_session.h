@@ -10,6 +10,8 @@
 namespace bw::ledger {
 
 // Opens (or creates) the file. Throws LedgerError when it cannot be opened or is no database.
-std::unique_ptr<SqlSession> OpenSqliteSession(const std::string& path, int busyTimeoutMs);
+// create false: a missing file is an error.
+std::unique_ptr<SqlSession> OpenSqliteSession(const std::string& path, int busyTimeoutMs,
+                                              bool create = true);
 
 }  // namespace bw::ledger

@@ -42,9 +42,11 @@ std::string TestServerUrl(std::string* why) {
     return {};
 }
 
-LedgerPlace::LedgerPlace(Backend backend) : backend_(backend) {
-    folder_ =
-        (std::filesystem::temp_directory_path() / ("binwright-ledger-" + RandomTag())).string();
+LedgerPlace::LedgerPlace(Backend backend, bool fastDisk) : backend_(backend) {
+    std::error_code ec;
+    const bool shm = fastDisk && std::filesystem::is_directory("/dev/shm", ec);
+    const std::filesystem::path base = shm ? "/dev/shm" : std::filesystem::temp_directory_path();
+    folder_ = (base / ("binwright-ledger-" + RandomTag())).string();
     std::filesystem::create_directories(folder_);
     if (backend == Backend::Sqlite) {
         url_ = file("ledger.db");

@@ -17,7 +17,8 @@ enum class Backend { Sqlite, Postgres };
 
 class LedgerPlace {
   public:
-    explicit LedgerPlace(Backend backend);
+    // fastDisk: the SQLite file on a memory file system where there is one (many rows).
+    explicit LedgerPlace(Backend backend, bool fastDisk = false);
     ~LedgerPlace();
     LedgerPlace(const LedgerPlace&) = delete;
     LedgerPlace& operator=(const LedgerPlace&) = delete;

@@ -7,6 +7,7 @@
 #   pg-cluster.sh stop DIR
 #
 # Installs Debian's postgresql package when initdb is missing and we are root.
+# The tests run with fsync off (their server is thrown away); PG_FSYNC=on for measurements.
 set -uo pipefail
 action=${1:?usage: pg-cluster.sh start|stop DIR}
 dir=${2:?usage: pg-cluster.sh start|stop DIR}
@@ -71,7 +72,7 @@ start)
     port=$((port + 1))
     port_taken "$port" && continue
     if as_owner "$bin/pg_ctl" -D "$data" -l "$home/server.log" -w -t 30 \
-      -o "-p $port -k $home/socket -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=60" \
+      -o "-p $port -k $home/socket -c listen_addresses=127.0.0.1 -c fsync=${PG_FSYNC:-off} -c max_connections=60" \
       start >"$dir/pg_ctl.log" 2>&1; then
       echo "postgresql://binwright@127.0.0.1:$port/postgres" >"$dir/url"
       echo "pg-cluster: started on port $port" >&2
