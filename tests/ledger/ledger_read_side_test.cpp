@@ -34,9 +34,9 @@ OperationRow Write(const char* station, int minute, bool pass, std::int32_t numb
 
 TEST(LedgerSummary, FiguresPerStationAndType) {
     std::vector<OperationRow> rows = {
-        Write("st1", 0, true, 1),          Write("st1", 10, false, 2, "mismatch"),
-        Write("st1", 20, true, 2),         Write("st1", 29, true, 3),
-        Write("st2", 5, false, 4),         Write("st2", 15, false, 4, "no-answer"),
+        Write("st1", 0, true, 1),  Write("st1", 10, false, 2, "mismatch"),
+        Write("st1", 20, true, 2), Write("st1", 29, true, 3),
+        Write("st2", 5, false, 4), Write("st2", 15, false, 4, "no-answer"),
         Write("st2", 25, true, 4),
     };
     OperationRow verify = Write("st1", 40, true, 9);
@@ -106,13 +106,17 @@ TEST_F(LedgerCli, ExitCodesAndMessages) {
     };
     const std::vector<Row> rows = {
         {{"check"}, "", 0, "is sound: "},
-        {{"check"}, "UPDATE serials SET state = 'reserved' WHERE number = 3", 1,
+        {{"check"},
+         "UPDATE serials SET state = 'reserved' WHERE number = 3",
+         1,
          "000003 of type 0005 is a dangling reservation"},
         {{"summary", "--since", "2025-03-04T09:00Z"}, "", 0, "line-a-1"},
         {{"summary", "--station", "nobody"}, "", 0, "no writes recorded"},
         {{"summary", "--since", "tomorrow"}, "", 2, "--since: \"tomorrow\" is not a time"},
         {{"report", "--html", "/no/such/folder/r.html"}, "", 2, "cannot be written"},
-        {{"check"}, "UPDATE ledger_schema SET version = 9", 2,
+        {{"check"},
+         "UPDATE ledger_schema SET version = 9",
+         2,
          "has schema version 9; this binwright knows up to version 1"},
         {{"export"}, "", 2, "--csv is required"},
     };
@@ -124,7 +128,8 @@ TEST_F(LedgerCli, ExitCodesAndMessages) {
         EXPECT_NE((r.out + r.err).find(row.text), std::string::npos) << r.out << r.err;
         SetUp();  // a fresh, sound ledger for the next row
     }
-    const auto missing = bw::test::RunArgs({"ledger", "summary", "--ledger", place_->file("none.db")});
+    const auto missing =
+        bw::test::RunArgs({"ledger", "summary", "--ledger", place_->file("none.db")});
     EXPECT_EQ(missing.code, 2);
     EXPECT_FALSE(std::filesystem::exists(place_->file("none.db")));  // not made by a read
 }
@@ -138,8 +143,8 @@ TEST_F(LedgerCli, ExportWritesTheCsvLogsColumns) {
     std::getline(lines, first);
     EXPECT_EQ(header, kLogHeader);
     const auto row = place_->open()->operations().front().record;
-    LogEntry entry{row.started, row.icType, row.vid, row.pid, row.operation, row.productNumber,
-                   row.result, row.durationMs};
+    LogEntry entry{row.started,   row.icType,        row.vid,    row.pid,
+                   row.operation, row.productNumber, row.result, row.durationMs};
     EXPECT_EQ(first, FormatLogLine(entry));
     int count = 1;
     for (std::string line; std::getline(lines, line);) ++count;

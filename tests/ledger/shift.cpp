@@ -17,7 +17,8 @@ int RecordShift(Ledger& ledger, const ShiftPlan& plan) {
     std::uniform_real_distribution<> chance(0, 1);
     const auto end = plan.start + std::chrono::hours{plan.hours};
     std::vector<std::chrono::system_clock::time_point> next;
-    for (int s = 0; s < plan.stations; ++s) next.push_back(plan.start + std::chrono::minutes{3 * s});
+    for (int s = 0; s < plan.stations; ++s)
+        next.push_back(plan.start + std::chrono::minutes{3 * s});
     int cycles = 0;
     for (;;) {
         // The station whose mouse comes next, so numbers interleave as on a real line.
