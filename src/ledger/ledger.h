@@ -9,6 +9,7 @@
 //   commitWritten(r, row)          after the read-back passed: row and number in one commit
 //   commitReleased(r, row)         after a failure: the next mouse gets the number
 // At the start of a station: recover(station, proof) ends what a crash left behind.
+// A Ledger holds one connection: use it from one thread; each thread or process opens its own.
 
 #include <functional>
 #include <memory>

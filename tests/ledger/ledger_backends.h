@@ -57,6 +57,9 @@ class LedgerBackendTest : public ::testing::TestWithParam<Backend> {
 };
 
 std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
+inline void PrintTo(Backend backend, std::ostream* out) {
+    *out << (backend == Backend::Sqlite ? "Sqlite" : "Postgres");
+}
 
 #define BW_LEDGER_BACKENDS(suite)                                                      \
     INSTANTIATE_TEST_SUITE_P(Backends, suite,                                          \

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "ledger/ledger_backends.h"
 
@@ -58,21 +59,32 @@ TEST(LedgerFaults, WhatCannotBeOpened) {
 
 using LockedLedger = LedgerBackendTest;
 
-TEST_P(LockedLedger, IsUnavailableAfterTheTimeoutAndUsableAfterwards) {
+TEST_P(LockedLedger, IsUnavailableAfterTheTimeoutAndTheResultWaitsInHand) {
     LedgerOptions quick;
     quick.busyTimeoutMs = 150;
     auto ledger = place().open(quick);
-    ledger->reserve(5, "st1");
+    const Reservation r = ledger->reserve(5, "st1");
+    ledger->markSending(r);
     auto other = place().raw();
     other->begin(TxMode::Write);
-    other->query(place().backend() == Backend::Postgres
-                     ? "SELECT first_number FROM product_types WHERE product_type = 5 FOR UPDATE"
-                     : "SELECT first_number FROM product_types WHERE product_type = 5");
-    const Expected got = Failure([&] { ledger->reserve(5, "st1"); });
-    EXPECT_EQ(got.kind, LedgerErrorKind::Unavailable);
-    EXPECT_NE(got.text.find("is locked by another"), std::string::npos) << got.text;
+    if (place().backend() == Backend::Postgres) {  // SQLite's BEGIN IMMEDIATE holds it all
+        other->query("SELECT number FROM serials FOR UPDATE");
+        other->query("SELECT first_number FROM product_types FOR UPDATE");
+    }
+    OperationRecord row = SampleRecord();
+    row.productNumber = row.factory->number = r.number;
+    for (const auto& call : std::vector<std::function<void()>>{
+             [&] { ledger->commitWritten(r, row); }, [&] { ledger->reserve(5, "st1"); }}) {
+        const Expected got = Failure(call);
+        EXPECT_EQ(got.kind, LedgerErrorKind::Unavailable);
+        EXPECT_NE(got.text.find("is locked by another"), std::string::npos) << got.text;
+    }
     other->rollback();
+    // The mouse's result, kept while the ledger was locked, is recorded once it is free.
+    const std::int64_t id = ledger->commitWritten(r, row);
+    EXPECT_EQ(ledger->commitWritten(r, row), id);  // a repeat records nothing twice
     EXPECT_EQ(ledger->reserve(5, "st1").number, 2);
+    EXPECT_EQ(ledger->operations().size(), 1u);
 }
 
 BW_LEDGER_BACKENDS(LockedLedger);
