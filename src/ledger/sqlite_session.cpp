@@ -106,9 +106,14 @@ class SqliteSession final : public SqlSession {
         sqlite3_extended_result_codes(db_, 1);
         sqlite3_busy_timeout(db_, busyTimeoutMs_);
         // The first statement that reads the file says whether it is a database at all.
-        run("PRAGMA foreign_keys=ON");
-        run("PRAGMA journal_mode=WAL");
-        run("PRAGMA synchronous=FULL");
+        try {
+            run("PRAGMA foreign_keys=ON");
+            run("PRAGMA journal_mode=WAL");
+            run("PRAGMA synchronous=FULL");
+        } catch (...) {
+            disconnect();  // a constructor that throws runs no destructor
+            throw;
+        }
         durableNow_ = true;
     }
 
