@@ -1,11 +1,13 @@
 // Serial numbers on both backends: allocation order, --sn, the range, transitions that
-// another process has overtaken, crash recovery, and stations allocating at once.
+// another process has overtaken, crash recovery, and stations (threads, then processes)
+// allocating at once.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <mutex>
-#include <set>
+#include <fstream>
 #include <thread>
 
 #include "ledger/ledger_backends.h"
@@ -183,36 +185,66 @@ TEST_P(Serials, RecoveryEndsWhatACrashLeftBehind) {
     }
 }
 
+// One station: its own connection, 25 mice, every third cycle failing (its number goes
+// back to the pool); the numbers it was given go to a file of its own.
+void Station(const LedgerPlace& place, int s, int mice) {
+    auto ledger = place.open();
+    std::ofstream got(place.file("st" + std::to_string(s)));
+    for (int cycle = s, passed = 0; passed < mice; ++cycle) {
+        const Reservation r = ledger->reserve(kType, "st" + std::to_string(s));
+        const bool pass = cycle % 3 != 0;
+        Finish(*ledger, r, pass);
+        if (pass) {
+            ++passed;
+            got << r.number << "\n";
+        }
+    }
+}
+
 TEST_P(Serials, ConcurrentStationsNeverShareANumber) {
     constexpr int kStations = 4;
     constexpr int kMice = 25;
-    place().open();  // the schema exists before the stations start
-    std::mutex lock;
-    std::vector<std::int32_t> numbers;
-    std::vector<std::thread> stations;
-    for (int s = 0; s < kStations; ++s) {
-        stations.emplace_back([&, s] {
-            auto ledger = place().open();  // a connection of its own
-            const std::string name = "st" + std::to_string(s);
-            for (int cycle = s, passed = 0; passed < kMice; ++cycle) {
-                const Reservation r = ledger->reserve(kType, name);
-                // Every third cycle fails and its number goes back to the pool.
-                const bool pass = cycle % 3 != 0;
-                Finish(*ledger, r, pass);
-                if (!pass) continue;
-                ++passed;
-                const std::lock_guard<std::mutex> hold(lock);
-                numbers.push_back(r.number);
+    for (const bool processes : {false, true}) {
+        SCOPED_TRACE(processes ? "processes" : "threads");
+        LedgerPlace fresh(GetParam());
+        fresh.open();  // the schema exists before the stations start
+        std::vector<std::thread> threads;
+        std::vector<pid_t> children;
+        for (int s = 0; s < kStations; ++s) {
+            if (!processes) {
+                threads.emplace_back([&, s] { Station(fresh, s, kMice); });
+                continue;
             }
-        });
+            const pid_t child = fork();
+            if (child == 0) {
+                try {
+                    Station(fresh, s, kMice);
+                } catch (const LedgerError&) {
+                    _exit(1);
+                }
+                _exit(0);
+            }
+            children.push_back(child);
+        }
+        for (auto& t : threads) t.join();
+        for (const pid_t child : children) {
+            int status = 0;
+            waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        std::vector<std::int32_t> numbers;
+        for (int s = 0; s < kStations; ++s) {
+            std::ifstream got(fresh.file("st" + std::to_string(s)));
+            for (std::int32_t n; got >> n;) numbers.push_back(n);
+        }
+        std::sort(numbers.begin(), numbers.end());
+        std::vector<std::int32_t> expected(kStations * kMice);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            expected[i] = static_cast<std::int32_t>(i + 1);
+        }
+        EXPECT_EQ(numbers, expected);  // distinct and consecutive
+        EXPECT_TRUE(fresh.open()->check().empty());
     }
-    for (auto& t : stations) t.join();
-    std::sort(numbers.begin(), numbers.end());
-    std::vector<std::int32_t> expected(kStations * kMice);
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        expected[i] = static_cast<std::int32_t>(i + 1);
-    EXPECT_EQ(numbers, expected);  // distinct and consecutive
-    EXPECT_TRUE(place().open()->check().empty());
 }
 
 BW_LEDGER_BACKENDS(Serials);
