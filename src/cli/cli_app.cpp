@@ -11,6 +11,7 @@
 #include "cli/device_options.h"
 #include "cli/ignored_options.h"
 #include "cli/interrupt_flag.h"
+#include "cli/ledger_command.h"
 #include "cli/list_command.h"
 #include "cli/platform_factory.h"
 #include "cli/run_command.h"
@@ -132,12 +133,15 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
             ->type_name("FILE");
     }
 
+    LedgerCommand ledger(app);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e, out, err);
         return code == 0 ? exitcode::Pass : exitcode::Usage;
     }
+    if (ledger.parsed()) return ledger.run(out, err);
     platformOptions.simulate = simulate->count() > 0;
 
     const DeviceCommand* chosen = nullptr;
