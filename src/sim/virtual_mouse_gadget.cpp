@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <fstream>
 
 #include "sim/virtual_mouse_ffs.h"
+#include "sim/virtual_mouse_ports.h"
 
 namespace bw {
 namespace {
@@ -43,16 +45,22 @@ void WriteAll(int fd, const std::vector<std::uint8_t>& bytes, const char* what) 
                           std::strerror(errno));
 }
 
-std::string FirstUdc() {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(kUdcClass, ec))
-        return entry.path().filename().string();
-    throw GadgetError("no USB device controller in /sys/class/udc (is dummy_hcd loaded?)");
-}
-
 }  // namespace
 
-UsbGadget::UsbGadget(const std::string& name, const VirtualMouseLayout& layout) {
+std::vector<std::string> ListUdcs() {
+    std::vector<std::string> udcs;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(kUdcClass, ec))
+        udcs.push_back(entry.path().filename().string());
+    if (udcs.empty())
+        throw GadgetError("no USB device controller in /sys/class/udc (is dummy_hcd loaded?)");
+    std::sort(udcs.begin(), udcs.end(), UdcOrderLess);
+    return udcs;
+}
+
+UsbGadget::UsbGadget(const std::string& name, const VirtualMouseLayout& layout,
+                     const std::string& udc, const std::string& serialNumber)
+    : udc_(udc) {
     try {
         const std::string gadgets = std::string(kConfigfs) + "/usb_gadget";
         if (::access(gadgets.c_str(), F_OK) != 0 &&
@@ -60,7 +68,6 @@ UsbGadget::UsbGadget(const std::string& name, const VirtualMouseLayout& layout) 
             throw GadgetError(std::string("cannot mount configfs: ") + std::strerror(errno));
         if (::access(gadgets.c_str(), F_OK) != 0)
             throw GadgetError(gadgets + " is missing (is libcomposite loaded?)");
-        udc_ = FirstUdc();
 
         gadgetDir_ = gadgets + "/" + name;
         const auto makeDir = [this](const std::string& path) {
@@ -76,7 +83,7 @@ UsbGadget::UsbGadget(const std::string& name, const VirtualMouseLayout& layout) 
         makeDir(gadgetDir_ + "/strings/0x409");
         WriteAttribute(gadgetDir_ + "/strings/0x409/manufacturer", "Binwright");
         WriteAttribute(gadgetDir_ + "/strings/0x409/product", "Virtual mouse");
-        WriteAttribute(gadgetDir_ + "/strings/0x409/serialnumber", "0001");
+        WriteAttribute(gadgetDir_ + "/strings/0x409/serialnumber", serialNumber);
         makeDir(gadgetDir_ + "/configs/c.1");
         WriteAttribute(gadgetDir_ + "/configs/c.1/MaxPower", "100");
         const std::string function = gadgetDir_ + "/functions/ffs." + name;

@@ -1,7 +1,7 @@
 #pragma once
 // A USB gadget in configfs with one FunctionFS function, mounted and given its
-// descriptors, bound to the first UDC (dummy_hcd in the test guest). Linux only;
-// needs root, configfs and the usb_f_fs module.
+// descriptors, bound to a USB device controller (dummy_hcd in the test guest).
+// Linux only; needs root, configfs and the usb_f_fs module.
 
 #include <stdexcept>
 #include <string>
@@ -16,11 +16,16 @@ class GadgetError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The controllers in /sys/class/udc in port order; throws GadgetError when there are none.
+std::vector<std::string> ListUdcs();
+
 class UsbGadget {
   public:
-    // Creates the gadget and writes descriptors and strings to ep0; not yet bound.
-    // Throws GadgetError naming the step that failed; what was made is removed.
-    UsbGadget(const std::string& name, const VirtualMouseLayout& layout);
+    // Creates the gadget for the controller udc and writes descriptors and strings to
+    // ep0; not yet bound. Throws GadgetError naming the step that failed; what was made
+    // is removed.
+    UsbGadget(const std::string& name, const VirtualMouseLayout& layout, const std::string& udc,
+              const std::string& serialNumber);
     ~UsbGadget();
     UsbGadget(const UsbGadget&) = delete;
     UsbGadget& operator=(const UsbGadget&) = delete;

@@ -1,150 +1,117 @@
-// binwright-virtual-mouse: serves the simulated mouse controller as a real USB
-// HID device through configfs + FunctionFS (dummy_hcd), until SIGTERM/SIGINT.
-// Usage: binwright-virtual-mouse [SCENARIO] (the keys of --simulate)
+// binwright-virtual-mouse: serves simulated mouse controllers as real USB HID devices
+// through configfs + FunctionFS (dummy_hcd), one per USB device controller, until
+// SIGTERM/SIGINT. Lines "unplug P" and "plug P" on standard input pull the mouse of
+// port P out and put it back.
 
-#include <linux/usb/functionfs.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <fstream>
+#include <atomic>
 #include <iostream>
-#include <thread>
+#include <memory>
+#include <string>
+#include <vector>
 
-#include "sim/scenario.h"
 #include "sim/virtual_mouse_gadget.h"
-#include "sim/virtual_mouse_layout.h"
-#include "sim/virtual_mouse_requests.h"
+#include "sim/virtual_mouse_port.h"
+#include "sim/virtual_mouse_ports.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// An automatic-line mouse is pulled out once written and quiet this long.
-constexpr auto kQuietAfterWrite = std::chrono::milliseconds(700);
-constexpr auto kUnpluggedTime = std::chrono::milliseconds(1500);
-
-volatile sig_atomic_t g_stop = 0;
+// Set by the signal handler and by a port that fails; every port thread watches it.
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnSignal(int) {
-    g_stop = 1;
+    g_stop = true;
 }
 
-void WriteDump(const std::string& path, const bw::Image& memory) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(memory.data()),
-              static_cast<std::streamsize>(memory.size()));
-    if (!out) std::cerr << "binwright-virtual-mouse: cannot write " << path << "\n";
-}
+constexpr const char* kUsage =
+    "usage: binwright-virtual-mouse [SCENARIO]\n"
+    "       binwright-virtual-mouse SCENARIO SCENARIO ...\n"
+    "       binwright-virtual-mouse --ports N [SCENARIO]\n"
+    "Serves the simulated mouse (scenario keys as for --simulate) as a USB HID device,\n"
+    "one mouse per USB device controller (dummy_hcd num=N gives N): one per scenario,\n"
+    "or N of one scenario (dump=F writes F.1 ... F.N). Lines 'unplug P' and 'plug P'\n"
+    "on standard input pull port P's mouse out and put it back. Needs root, configfs\n"
+    "and FunctionFS.\n";
 
-// One setup request on ep0. Stalling is a transfer in the wrong direction.
-void ServeSetup(int ep0, const usb_ctrlrequest& raw, bw::VirtualMouseRequests& requests) {
-    bw::ControlSetup setup;
-    setup.requestType = raw.bRequestType;
-    setup.request = raw.bRequest;
-    setup.value = raw.wValue;
-    setup.index = raw.wIndex;
-    setup.length = raw.wLength;
-    std::uint8_t none = 0;
-    const bool in = (setup.requestType & USB_DIR_IN) != 0;
-    if (in) {
-        const bw::ControlAnswer answer = requests.answer(setup);
-        if (answer.stall) {
-            (void)!::read(ep0, &none, 0);
-        } else {
-            (void)!::write(ep0, answer.data.data(), answer.data.size());
-        }
-    } else if (setup.length == 0) {
-        const bw::ControlAnswer answer = requests.answer(setup);
-        if (answer.stall) {
-            (void)!::write(ep0, &none, 0);
-        } else {
-            (void)!::read(ep0, &none, 0);
-        }
-    } else if (requests.acceptsData(setup)) {
-        std::uint8_t data[64];
-        const ssize_t n = ::read(ep0, data, std::min<std::size_t>(setup.length, sizeof data));
-        if (n > 0) requests.deliver(setup, data, static_cast<std::size_t>(n));
-    } else {
-        (void)!::write(ep0, &none, 0);
-    }
-}
-
-int Serve(const bw::Scenario& scenario) {
-    bw::VirtualMouseRequests requests(bw::MakeVirtualMouseLayout(scenario), scenario);
-    bw::UsbGadget gadget("binwright", requests.layout());
-    gadget.bind();
-    std::cout << "binwright-virtual-mouse: bound to " << gadget.udc() << std::endl;
-
-    int plugged = 1;
-    auto lastTransfer = Clock::now();
-    long seenTransfers = 0;
+// Hands the plug/unplug lines of standard input to the ports until stop; after end of
+// input the ports go on serving.
+void ReadCommands(std::vector<std::unique_ptr<bw::VirtualPort>>& ports, bw::PortLog& log) {
+    bool open = true;
+    std::string pending;
     while (!g_stop) {
-        pollfd p{gadget.ep0(), POLLIN, 0};
-        const int ready = ::poll(&p, 1, 100);
-        if (ready > 0) {
-            usb_functionfs_event events[4];
-            const ssize_t n = ::read(gadget.ep0(), events, sizeof events);
-            for (ssize_t i = 0; n > 0 && i < n / static_cast<ssize_t>(sizeof events[0]); ++i) {
-                if (events[i].type == FUNCTIONFS_SETUP)
-                    ServeSetup(gadget.ep0(), events[i].u.setup, requests);
-            }
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        if (!open) {
+            ::poll(nullptr, 0, 100);
+            continue;
         }
-        if (requests.transfers() != seenTransfers) {
-            seenTransfers = requests.transfers();
-            lastTransfer = Clock::now();
+        if (::poll(&p, 1, 100) <= 0) continue;
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            open = false;
+            continue;
         }
-        if (requests.unplugDue() && gadget.bound()) {
-            gadget.unbind();
-            std::cout << "binwright-virtual-mouse: unplugged after " << requests.transfers()
-                      << " transfers" << std::endl;
-        }
-        // Automatic line: pull the written mouse out and plug in a fresh one.
-        if (scenario.mice > 0 && gadget.bound() && requests.mouse().written() &&
-            Clock::now() - lastTransfer > kQuietAfterWrite) {
-            gadget.unbind();
-            if (!scenario.dumpFile.empty())
-                WriteDump(scenario.dumpFile + "." + std::to_string(plugged),
-                          requests.mouse().memory());
-            std::cout << "binwright-virtual-mouse: mouse " << plugged << " written, unplugged"
-                      << std::endl;
-            if (plugged < scenario.mice) {
-                std::this_thread::sleep_for(kUnpluggedTime);
-                requests.replaceMouse();
-                gadget.bind();
-                ++plugged;
-                std::cout << "binwright-virtual-mouse: mouse " << plugged << " plugged"
-                          << std::endl;
+        pending.append(buffer, static_cast<std::size_t>(n));
+        for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+            const std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            const auto command = bw::ParsePortCommand(line, static_cast<int>(ports.size()));
+            if (command) {
+                ports[static_cast<std::size_t>(command->port - 1)]->request(command->plug);
+            } else if (line.find_first_not_of(" \t\r") != std::string::npos) {
+                log.warn(0, "ignored '" + line + "' (expected 'plug P' or 'unplug P', P 1 to " +
+                                std::to_string(ports.size()) + ")");
             }
         }
     }
-    if (scenario.mice <= 0 && !scenario.dumpFile.empty())
-        WriteDump(scenario.dumpFile, requests.mouse().memory());
-    return 0;
+}
+
+int Serve(const bw::VirtualMouseOptions& options) {
+    const int count = static_cast<int>(options.ports.size());
+    const std::vector<std::string> udcs = bw::ListUdcs();
+    if (static_cast<int>(udcs.size()) < count)
+        throw bw::GadgetError(std::to_string(count) +
+                              " mice need as many USB device controllers; " +
+                              "/sys/class/udc has " + std::to_string(udcs.size()) +
+                              " (load dummy_hcd with num=" + std::to_string(count) + ")");
+    bw::PortLog log(count > 1);
+    std::vector<std::unique_ptr<bw::VirtualPort>> ports;
+    for (int i = 0; i < count; ++i) {
+        ports.push_back(std::make_unique<bw::VirtualPort>(
+            i + 1, count, options.ports[static_cast<std::size_t>(i)],
+            udcs[static_cast<std::size_t>(i)], log));
+    }
+    for (auto& port : ports) port->start(g_stop);
+    ReadCommands(ports, log);
+    bool ok = true;
+    for (auto& port : ports) ok = port->finish() && ok;
+    return ok ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 ||
-        (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0))) {
-        std::cerr << "usage: binwright-virtual-mouse [SCENARIO]\n"
-                     "Serves the simulated mouse (scenario keys as for --simulate) as a USB\n"
-                     "HID device on the first UDC; needs root, configfs and FunctionFS.\n";
-        return argc == 2 ? 0 : 2;
+    bw::VirtualMouseOptions options;
+    try {
+        options = bw::ParseVirtualMouseArgs(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const bw::ScenarioError& e) {
+        std::cerr << "binwright-virtual-mouse: " << e.what() << "\n";
+        return 2;
+    }
+    if (options.help) {
+        std::cerr << kUsage;
+        return 0;
     }
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     try {
-        return Serve(bw::ParseScenario(argc == 2 ? argv[1] : ""));
-    } catch (const bw::ScenarioError& e) {
-        std::cerr << "binwright-virtual-mouse: " << e.what() << "\n";
-        return 2;
+        return Serve(options);
     } catch (const std::exception& e) {
         std::cerr << "binwright-virtual-mouse: " << e.what() << "\n";
         return 1;

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "device/report_descriptor.h"
 #include "sim/virtual_mouse_ffs.h"
 #include "sim/virtual_mouse_layout.h"
+#include "sim/virtual_mouse_ports.h"
 #include "sim/virtual_mouse_requests.h"
 
 namespace bw {
@@ -150,6 +153,76 @@ TEST(VirtualMouseRequests, ReplacedMouseStartsFromTheScenarioMemory) {
     requests.replaceMouse();
     EXPECT_EQ(requests.mouse().memory()[0], 0xFF);
     EXPECT_FALSE(requests.mouse().written());
+}
+
+// Command lines: ports, their scenarios and dump files; "" in dumps: none.
+TEST(VirtualMouseArgs, PortsScenariosAndDumps) {
+    struct Row {
+        std::vector<std::string> args;
+        bool error;
+        std::vector<int> ics;
+        std::vector<std::string> dumps;
+    };
+    const Row rows[] = {
+        {{}, false, {0}, {""}},
+        {{"ic=1,dump=m"}, false, {1}, {"m"}},
+        {{"ic=1,dump=a", "ic=0"}, false, {1, 0}, {"a", ""}},
+        {{"--ports", "3", "ic=2,dump=m"}, false, {2, 2, 2}, {"m.1", "m.2", "m.3"}},
+        {{"--ports=2"}, false, {0, 0}, {"", ""}},
+        {{"--ports", "1", "dump=m"}, false, {0}, {"m"}},  // one port: the name as given
+        {{"--ports", "2", "ic=0", "ic=1"}, true, {}, {}},
+        {{"--ports", "0"}, true, {}, {}},
+        {{"--ports", "33"}, true, {}, {}},
+        {{"--ports", "2x"}, true, {}, {}},
+        {{"--ports"}, true, {}, {}},
+        {{"--mice", "2"}, true, {}, {}},
+        {{"ic=0", "ic=9"}, true, {}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.args));
+        if (row.error) {
+            EXPECT_THROW(ParseVirtualMouseArgs(row.args), ScenarioError);
+            continue;
+        }
+        const VirtualMouseOptions options = ParseVirtualMouseArgs(row.args);
+        std::vector<int> ics;
+        std::vector<std::string> dumps;
+        for (const Scenario& port : options.ports) {
+            ics.push_back(port.ic);
+            dumps.push_back(port.dumpFile);
+        }
+        EXPECT_EQ(ics, row.ics);
+        EXPECT_EQ(dumps, row.dumps);
+    }
+    EXPECT_TRUE(ParseVirtualMouseArgs({"ic=0", "--help"}).help);
+}
+
+TEST(VirtualMouseArgs, PortCommandsAndControllerOrder) {
+    struct Row {
+        const char* line;
+        bool valid;
+        bool plug;
+        int port;
+    };
+    const Row rows[] = {
+        {"unplug 2", true, false, 2}, {"plug 1\n", true, true, 1},  {"  plug  3 ", true, true, 3},
+        {"plug 4", false, false, 0},  {"plug 0", false, false, 0},  {"unplug", false, false, 0},
+        {"pull 1", false, false, 0},  {"plug 1x", false, false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        const auto command = ParsePortCommand(row.line, 3);
+        ASSERT_EQ(command.has_value(), row.valid);
+        if (!command) continue;
+        EXPECT_EQ(command->plug, row.plug);
+        EXPECT_EQ(command->port, row.port);
+    }
+    std::vector<std::string> udcs = {"dummy_udc.10", "dummy_udc.2", "dummy_udc.0", "dummy_udc.1"};
+    std::sort(udcs.begin(), udcs.end(), UdcOrderLess);
+    EXPECT_EQ(udcs, (std::vector<std::string>{"dummy_udc.0", "dummy_udc.1", "dummy_udc.2",
+                                              "dummy_udc.10"}));
+    EXPECT_NE(PortGadgetName(1, 2), PortGadgetName(2, 2));
+    EXPECT_EQ(PortGadgetName(1, 1), "binwright");
 }
 
 }  // namespace
