@@ -17,9 +17,16 @@ chmod 644 "$work/image.bin"
 
 vm_pid=
 hidraw_count() { ls /sys/class/hidraw 2>/dev/null | wc -l; }
+nodes_in_dev() {  # every hidraw node of sysfs has its /dev entry
+  local n
+  for n in /sys/class/hidraw/*; do
+    [ -e "$n" ] || continue
+    [ -e "/dev/${n##*/}" ] || return 1
+  done
+}
 wait_nodes() {  # wait until N hidraw nodes exist (N=0: all gone), up to 20 s
   for _ in $(seq 200); do
-    [ "$(hidraw_count)" -eq "$1" ] && [ "$1" -eq 0 -o -e /dev/hidraw0 ] && return 0
+    [ "$(hidraw_count)" -eq "$1" ] && nodes_in_dev && return 0
     sleep 0.1
   done
   return 1
@@ -32,9 +39,32 @@ plug() {  # plug SCENARIO NODES
   sed 's/^/  | /' "$work/vm.log"
   return 1
 }
+# plug_ports NODES ARGS...: one virtual mouse per controller (ARGS as for the virtual
+# mouse: --ports N SCENARIO, or a scenario per port); its standard input is a FIFO on
+# fd 9, so that port_cmd can pull single mice out and put them back.
+plug_ports() {
+  local nodes=$1
+  shift
+  rm -f "$work/vm.ctl"
+  mkfifo "$work/vm.ctl"
+  "$vm" "$@" <"$work/vm.ctl" >"$work/vm.log" 2>&1 &
+  vm_pid=$!
+  exec 9>"$work/vm.ctl"
+  wait_nodes "$nodes" && sleep 0.3 && return 0
+  echo "  virtual mice '$*': $(hidraw_count) hidraw nodes instead of $nodes"
+  sed 's/^/  | /' "$work/vm.log"
+  return 1
+}
+port_cmd() {  # port_cmd plug|unplug PORT NODES: then wait until NODES hidraw nodes exist
+  echo "$1 $2" >&9
+  wait_nodes "$3" && sleep 0.3 && return 0
+  echo "  $1 $2: $(hidraw_count) hidraw nodes instead of $3"
+  return 1
+}
 unplug() {
   [ -n "$vm_pid" ] && kill -TERM "$vm_pid" 2>/dev/null && wait "$vm_pid" 2>/dev/null
   vm_pid=
+  exec 9>&-
   wait_nodes 0
 }
 # run NAME ARGS...: binwright with a time limit; output in $work/NAME.out, exit in $rc
@@ -178,7 +208,70 @@ else
   echo "NOT RUN run-two-mice: this binwright has no 'run' command"
 fi
 
-# 7. A hidraw node the user may not open: a clear message naming the node.
+# 7. Two mice at once, each on its own controller: two hidraw nodes on two USB buses,
+# each mouse written and verified on its own while the other is pulled out.
+LC_ALL=C awk 'BEGIN { srand(9); for (i = 0; i < 2048; i++) printf "%c", int(rand() * 256) }' >"$work/image2.bin"
+chmod 644 "$work/image2.bin"
+problems=
+if plug_ports 2 --ports 2 "ic=1,dump=$work/two-dump"; then
+  run two-list "$bw" list
+  [ "$(grep -c '/dev/hidraw[0-9]*  3A5C:0C37 .*feature 8  opened' "$work/two-list.out")" -eq 2 ] &&
+    [ "$(grep -o '/dev/hidraw[0-9]*' "$work/two-list.out" | sort -u | wc -l)" -eq 2 ] ||
+    { problems+=" list"; show two-list; }
+  buses=$(for n in /sys/class/hidraw/*; do readlink -f "$n/device"; done |
+    grep -o '/usb[0-9]*/' | sort -u | wc -l)
+  [ "$buses" -eq 2 ] || problems+=" the nodes share a USB bus"
+  port_cmd unplug 2 1 || problems+=" port 2 not unplugged"
+  run two-write-1 "$bw" write --ic 1 "$work/image.bin"
+  [ $rc -eq 0 ] || { problems+=" write mouse 1 (exit $rc)"; show two-write-1; }
+  run two-verify-1 "$bw" verify --ic 1 "$work/image.bin"
+  [ $rc -eq 0 ] || { problems+=" verify mouse 1 (exit $rc)"; show two-verify-1; }
+  port_cmd plug 2 2 && port_cmd unplug 1 1 || problems+=" ports 2/1 not swapped"
+  run two-write-2 "$bw" write --ic 1 "$work/image2.bin"
+  [ $rc -eq 0 ] || { problems+=" write mouse 2 (exit $rc)"; show two-write-2; }
+  run two-verify-2 "$bw" verify --ic 1 "$work/image2.bin"
+  [ $rc -eq 0 ] || { problems+=" verify mouse 2 (exit $rc)"; show two-verify-2; }
+  # Mouse 2 never got the first image: the verify must see the other mouse's memory.
+  run two-verify-other "$bw" verify --ic 1 "$work/image.bin"
+  [ $rc -ne 0 ] && [ $rc -lt 124 ] || { problems+=" mouse 2 verified as mouse 1 (exit $rc)"; show two-verify-other; }
+  port_cmd plug 1 2 || problems+=" port 1 not plugged back"
+else
+  problems=" mice did not appear"
+fi
+unplug
+cmp -s "$work/two-dump.1" "$work/image.bin" || problems+=" mouse 1 does not hold its image"
+cmp -s "$work/two-dump.2" "$work/image2.bin" || problems+=" mouse 2 does not hold its image"
+report two-mice "$problems"
+
+# 8. Gang mode: PORTS virtual mice of SCENARIO (one 8-byte interface each, ic 0 or 1)
+# written in parallel by `binwright run --gang ARGS... IMAGE`; each port's mouse must
+# end up holding the image and the output must name every slot.
+# Usage: gang_case NAME PORTS SCENARIO ARGS...  (PORTS at most E2E_UDCS)
+gang_case() {
+  local name=$1 ports=$2 scenario=$3 problems= p
+  shift 3
+  if ! "$bw" run --help 2>/dev/null | grep -q -- '--gang'; then
+    echo "NOT RUN $name: this binwright has no 'run --gang'"
+    return
+  fi
+  if plug_ports "$ports" --ports "$ports" "$scenario,dump=$work/$name-dump"; then
+    run "$name" "$bw" run --gang "$@" "$work/image.bin"
+    [ $rc -eq 0 ] || { problems+=" run --gang (exit $rc)"; show "$name"; }
+    for p in $(seq "$ports"); do
+      grep -Eq "^slot $p .*Write Pass" "$work/$name.out" || problems+=" no pass for slot $p"
+    done
+  else
+    problems=" mice did not appear"
+  fi
+  unplug
+  for p in $(seq "$ports"); do
+    cmp -s "$work/$name-dump.$p" "$work/image.bin" || problems+=" port $p not written"
+  done
+  report "$name" "$problems"
+}
+gang_case gang-two-ic0 2 "ic=0" --count 2
+
+# 9. A hidraw node the user may not open: a clear message naming the node.
 problems=
 if plug "ic=0" 1; then
   chmod 600 /dev/hidraw0

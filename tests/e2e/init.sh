@@ -7,13 +7,21 @@ mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
 echo E2E-BOOT
+udcs=2
+for arg in $(cat /proc/cmdline); do
+  case $arg in
+    e2e_build=*) build=${arg#e2e_build=} ;;
+    e2e_dir=*) dir=${arg#e2e_dir=} ;;
+    e2e_udcs=*) udcs=${arg#e2e_udcs=} ;;
+  esac
+done
+# dummy_hcd with several controllers: one virtual mouse per controller.
 for ko in $(cat /modules.order); do
-  insmod /lib/modules/$ko 2>/dev/null || echo "E2E: insmod $ko failed"
+  params=
+  [ "$ko" = dummy_hcd.ko ] && params="num=$udcs"
+  insmod /lib/modules/$ko $params 2>/dev/null || echo "E2E: insmod $ko $params failed"
 done
 mount -t configfs none /sys/kernel/config
-for arg in $(cat /proc/cmdline); do
-  case $arg in e2e_build=*) build=${arg#e2e_build=} ;; e2e_dir=*) dir=${arg#e2e_dir=} ;; esac
-done
 if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /mnt/host; then
   mount -t tmpfs tmpfs /mnt/host/tmp
   mount -t tmpfs tmpfs /mnt/host/run

@@ -2,6 +2,8 @@
 # End-to-end tests: boots a Debian kernel under QEMU and runs the real binwright
 # (hidraw backend) against binwright-virtual-mouse, a USB gadget on dummy_hcd.
 # Usage: tests/e2e/run-e2e.sh BUILD_DIR
+# E2E_UDCS: USB device controllers of the guest's dummy_hcd, at most that many virtual
+# mice at once (default 2).
 # Exit: 0 every case that ran passed, 1 a case failed or the guest did not finish,
 # 77 QEMU could not start here (skip, reason printed).
 set -uo pipefail
@@ -84,7 +86,7 @@ log="$build/e2e-console.log"
 echo "booting $kver under QEMU (tcg); console in $log"
 timeout 600 qemu-system-x86_64 -accel tcg -m 512M -smp 1 -nographic -no-reboot \
   -kernel "$vmlinuz" -initrd "$initrd" \
-  -append "console=ttyS0 quiet panic=-1 e2e_build=$build e2e_dir=$here" \
+  -append "console=ttyS0 quiet panic=-1 e2e_build=$build e2e_dir=$here e2e_udcs=${E2E_UDCS:-2}" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on \
   -virtfs local,path="$here",mount_tag=e2edir,security_model=none,readonly=on \
   -virtfs local,path="$build",mount_tag=e2ebuild,security_model=none,readonly=on \
