@@ -1,13 +1,16 @@
 // The automatic cycle on the simulated line with real waits: time per mouse from the tick
 // that sees it arrive to its result, against the floor (settle wait plus the write's own
-// mandated pauses), leaving out the wait for the next tick. Then the cost of one poll tick
-// with 30 HID interfaces present.
+// mandated pauses, plus the feature transfers made times the scenario's per-transfer
+// latency), leaving out the wait for the next tick. A mouse whose waits or transfers differ
+// from what the protocol prescribes fails the benchmark (exit 1). Then the cost of one poll
+// tick with 30 HID interfaces present.
 
 #include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "floor_host.h"
+#include "prescribed_cost.h"
 #include "production/auto_write.h"
 #include "production/controller_state.h"
 #include "production/ic_types.h"
@@ -19,12 +22,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A realistic full-speed USB control transfer.
+constexpr int kUsbLatencyUs = 1000;
+
 struct Cycle {
     double floorMs = 0;
     double measuredMs = 0;
     double waitedMs = 0;
+    double askedMs = 0;
     int mice = 0;
     int passes = 0;
+    int unprescribed = 0;  // mice whose waits or transfers differ from the protocol's
 };
 
 bw::AutoWriteSettings SettingsFor(int ic) {
@@ -38,10 +46,11 @@ bw::AutoWriteSettings SettingsFor(int ic) {
 }
 
 // Mice written one after another; the ticks follow each other without the poll period.
-Cycle MeasureCycle(int ic, int mice) {
+Cycle MeasureCycle(int ic, int mice, int latencyUs) {
     bw::Scenario scenario;
     scenario.ic = ic;
     scenario.mice = mice;
+    scenario.faults.latencyUs = latencyUs;
     bw::SimulatedPlatform sim(scenario);
     bw::ControllerState state(sim);
     for (std::size_t i = 0; i < state.ImageBuffer.size(); ++i) {
@@ -52,31 +61,48 @@ Cycle MeasureCycle(int ic, int mice) {
 
     bw::bench::FloorHost host;
     Cycle cycle;
-    bw::AutoWriteHooks hooks(state, SettingsFor(ic), host, [&](const bw::MouseResult& r) {
-        cycle.floorMs += host.askedUs / 1000.0;
+    const bw::AutoWriteSettings settings = SettingsFor(ic);
+    // From the arrival: the settle wait, the open by IC type, the write.
+    const bw::bench::Prescribed cost = bw::bench::MillisecondSteps(settings.params.sleep) +
+                                       bw::bench::OpenMouse(ic) +
+                                       bw::bench::PassingWrite(ic, settings.params);
+    long transfersAtTick = 0;
+    bw::AutoWriteHooks hooks(state, settings, host, [&](const bw::MouseResult& r) {
+        const long transfers = sim.transferCount() - transfersAtTick;
+        const std::string label = "mouse " + std::to_string(cycle.mice + 1);
+        if (!bw::bench::AsPrescribed(label.c_str(), host.askedUs, transfers, cost))
+            ++cycle.unprescribed;
+        ++cycle.mice;
+        cycle.floorMs += bw::bench::FloorMs(cost, transfers, latencyUs);
+        cycle.askedMs += host.askedUs / 1000.0;
         cycle.waitedMs += host.waitedUs / 1000.0;
         cycle.measuredMs += std::chrono::duration<double, std::milli>(r.sinceArrival).count();
     });
     for (int tick = 0; tick < 4 * mice && hooks.mice() < mice; ++tick) {
         host.reset();
+        transfersAtTick = sim.transferCount();
         hooks.startTick();
         bw::RunPollTick(state, hooks, host);
     }
-    cycle.mice = hooks.mice();
     cycle.passes = hooks.passes();
     return cycle;
 }
 
-void PrintCycle(const char* label, const Cycle& c) {
+// The zero-latency lines as they always were; a latency line says its latency at the end.
+void PrintCycle(const char* label, const Cycle& c, int latencyUs) {
     if (c.mice == 0) return;
     const double floor = c.floorMs / c.mice;
     const double measured = c.measuredMs / c.mice;
     const double waited = c.waitedMs / c.mice;
     std::printf(
-        "# %s: %d mice, %d passed; per mouse from arrival to result, waits overran by %.1f ms, "
-        "work outside waits %.1f ms\n",
-        label, c.mice, c.passes, waited - floor, measured - waited);
-    std::printf("floor_ms=%.1f measured_ms=%.1f ratio=%.4f\n", floor, measured, measured / floor);
+        "# %s: %d mice, %d passed%s; latency %d us per transfer; per mouse from arrival to "
+        "result, waits overran by %.1f ms, work outside waits %.1f ms\n",
+        label, c.mice, c.passes, c.unprescribed > 0 ? ", NOT AS PRESCRIBED" : "", latencyUs,
+        waited - c.askedMs / c.mice, measured - waited);
+    const std::string latency =
+        latencyUs > 0 ? " latency_us=" + std::to_string(latencyUs) : std::string();
+    std::printf("floor_ms=%.1f measured_ms=%.1f ratio=%.4f%s\n", floor, measured, measured / floor,
+                latency.c_str());
 }
 
 // Average cost of a tick that sees no change, with 29 unrelated interfaces and the mouse.
@@ -97,11 +123,16 @@ double PollTickMicroseconds() {
 }  // namespace
 
 int main() {
-    const Cycle fast = MeasureCycle(1, 5);
-    const Cycle first = MeasureCycle(0, 3);
-    PrintCycle("second IC type (KVDE52xx)", fast);
-    PrintCycle("first IC type (KVDE31X), Write Product ID", first);
+    bool ok = true;
+    for (const int latencyUs : {0, kUsbLatencyUs}) {
+        const Cycle fast = MeasureCycle(1, 5, latencyUs);
+        const Cycle first = MeasureCycle(0, 3, latencyUs);
+        PrintCycle("second IC type (KVDE52xx)", fast, latencyUs);
+        PrintCycle("first IC type (KVDE31X), Write Product ID", first, latencyUs);
+        ok = ok && fast.passes == 5 && first.passes == 3 && fast.mice == 5 && first.mice == 3 &&
+             fast.unprescribed == 0 && first.unprescribed == 0;
+    }
     std::printf("# one poll tick, 30 HID interfaces present, no change\n");
     std::printf("poll_tick_us=%.1f\n", PollTickMicroseconds());
-    return fast.passes == 5 && first.passes == 3 ? 0 : 1;
+    return ok ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A host for the benchmarks: waits for real, precisely, and adds up what was asked for.
-// The sum is the floor of an operation: the time its mandated pauses alone take.
+// The benchmarks check the sum against the pauses the protocol prescribes (prescribed_cost.h)
+// before they take those as the pause part of the floor.
 
 #include <chrono>
 
