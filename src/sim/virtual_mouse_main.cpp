@@ -4,6 +4,7 @@
 // port P out and put it back.
 
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -85,7 +86,14 @@ int Serve(const bw::VirtualMouseOptions& options) {
             i + 1, count, options.ports[static_cast<std::size_t>(i)],
             udcs[static_cast<std::size_t>(i)], log));
     }
+    // The signals go to this thread only, so that none breaks a port's transfer on ep0.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     for (auto& port : ports) port->start(g_stop);
+    pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
     ReadCommands(ports, log);
     bool ok = true;
     for (auto& port : ports) ok = port->finish() && ok;

@@ -18,7 +18,7 @@ std::optional<int> WholeNumber(std::string_view text) {
 }
 
 [[noreturn]] void Usage(const std::string& why) {
-    throw ScenarioError("virtual mouse: " + why);
+    throw ScenarioError(why);
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ VirtualMouseOptions ParseVirtualMouseArgs(const std::vector<std::string>& args) 
         scenarios.push_back(arg);
     }
     if (ports && scenarios.size() > 1)
-        Usage("--ports takes one scenario for every port, not " + std::to_string(scenarios.size()));
+        Usage("--ports takes one scenario for all ports, not " + std::to_string(scenarios.size()));
     if (static_cast<int>(scenarios.size()) > kMaxPorts)
         Usage("at most " + std::to_string(kMaxPorts) + " mice");
 
