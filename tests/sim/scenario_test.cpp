@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -101,8 +102,10 @@ class MemoryFileTest : public ::testing::Test {
         for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7));
         return path_.string();
     }
+    // One file per process: CTest runs the cases side by side, other checkouts too.
     std::filesystem::path path_ =
-        std::filesystem::temp_directory_path() / "bw_scenario_memory_test.bin";
+        std::filesystem::temp_directory_path() /
+        ("bw_scenario_memory_test." + std::to_string(::getpid()) + ".bin");
 };
 
 TEST_F(MemoryFileTest, LoadsTheInitialMemory) {
