@@ -19,13 +19,16 @@ bool MatchesIds(const HidInterfaceInfo& info, std::int32_t vendorId, std::int32_
 }
 
 // Transfers `length` bytes of an 8-byte buffer; refuses lengths the buffer cannot hold.
+// Succeeds only when the whole feature report moved: after a short reply the rest of the
+// buffer still holds the frame sent before, which must never be read as the answer.
 bool Transfer(HidPlatform& platform, HidHandle handle, Report& buffer, std::int32_t length,
               bool set) {
     if (handle == kInvalidHandle) return false;
     if (length <= 0 || length > static_cast<std::int32_t>(buffer.size())) return false;
     const auto n = static_cast<std::size_t>(length);
-    return set ? platform.setFeature(handle, buffer.data(), n)
-               : platform.getFeature(handle, buffer.data(), n);
+    const int moved = set ? platform.setFeature(handle, buffer.data(), n)
+                          : platform.getFeature(handle, buffer.data(), n);
+    return moved == length;
 }
 
 }  // namespace
@@ -37,6 +40,11 @@ Link::~Link() {
 std::int32_t Link::CountHidInterfaces() {
     std::int32_t count = 0;
     for (const auto& info : platform_.enumerate()) {
+        // The backend already opened it while enumerating: one open per interface is enough.
+        if (info.openable) {
+            count += *info.openable ? 1 : 0;
+            continue;
+        }
         const HidHandle handle = platform_.open(info.path);
         if (handle == kInvalidHandle) continue;
         ++count;

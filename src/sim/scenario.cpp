@@ -121,6 +121,8 @@ Scenario ParseScenario(std::string_view text) {
                 s.faults.losePiece = Decimal(key, value, 1, kIntMax);
             } else if (key == "fail-after") {
                 s.faults.failAfter = Decimal(key, value, 0, kIntMax);
+            } else if (key == "short-reply") {
+                s.faults.shortReply = Decimal(key, value, 1, kIntMax);
             } else if (key == "latency-us") {
                 s.faults.latencyUs = Decimal(key, value, 0, 1'000'000);
             } else if (key == "memory") {

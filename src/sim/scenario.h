@@ -24,6 +24,7 @@ struct Faults {
     int losePiece = 0;   // 1-based data piece of every block read that is lost; 0: none
     int failAfter = -1;  // every transfer after this many fails; -1: never
     int latencyUs = 0;   // each transfer takes this long
+    int shortReply = 0;  // the N-th get-feature, and every N-th after it, moves 1 byte; 0: none
 };
 
 struct Scenario {

@@ -26,10 +26,10 @@ class FlickeringPlatform : public HidPlatform {
     HidHandle open(const std::string& path, std::string* error) override {
         return path == "flicker" ? kFlickerHandle : line_.open(path, error);
     }
-    bool setFeature(HidHandle h, const std::uint8_t* d, std::size_t n) override {
+    int setFeature(HidHandle h, const std::uint8_t* d, std::size_t n) override {
         return line_.setFeature(h, d, n);
     }
-    bool getFeature(HidHandle h, std::uint8_t* d, std::size_t n) override {
+    int getFeature(HidHandle h, std::uint8_t* d, std::size_t n) override {
         return line_.getFeature(h, d, n);
     }
     void close(HidHandle h) override {

@@ -71,11 +71,11 @@ std::vector<HidInterfaceInfo> FaultPlatform::enumerate() {
 HidHandle FaultPlatform::open(const std::string& path, std::string* error) {
     return sim_.open(path, error);
 }
-bool FaultPlatform::setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) {
-    return transfer() && sim_.setFeature(h, data, length);
+int FaultPlatform::setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) {
+    return transfer() ? sim_.setFeature(h, data, length) : -1;
 }
-bool FaultPlatform::getFeature(HidHandle h, std::uint8_t* data, std::size_t length) {
-    return transfer() && sim_.getFeature(h, data, length);
+int FaultPlatform::getFeature(HidHandle h, std::uint8_t* data, std::size_t length) {
+    return transfer() ? sim_.getFeature(h, data, length) : -1;
 }
 void FaultPlatform::close(HidHandle h) {
     sim_.close(h);

@@ -73,8 +73,8 @@ class FaultPlatform : public HidPlatform {
 
     std::vector<HidInterfaceInfo> enumerate() override;
     HidHandle open(const std::string& path, std::string* error) override;
-    bool setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) override;
-    bool getFeature(HidHandle h, std::uint8_t* data, std::size_t length) override;
+    int setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) override;
+    int getFeature(HidHandle h, std::uint8_t* data, std::size_t length) override;
     void close(HidHandle h) override;
     void beginOperation() override;
     void endOperation() override;
