@@ -156,7 +156,13 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     }
 
     TerminalHost terminal(err, environment.showProgress);
-    OperationHost& host = environment.host != nullptr ? *environment.host : terminal;
+    OperationHost& inner = environment.host != nullptr ? *environment.host : terminal;
+    // Ctrl-C and SIGTERM reach the device commands through the host's stop request.
+    std::optional<InterruptFlag> interrupt;
+    if (deviceCommand != nullptr) interrupt.emplace();
+    std::optional<SignalAwareHost> signalAware;
+    if (interrupt) signalAware.emplace(inner, *interrupt);
+    OperationHost& host = signalAware ? static_cast<OperationHost&>(*signalAware) : inner;
 
     int code = exitcode::Pass;
     if (list->parsed()) {
@@ -165,10 +171,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, out,
                                 err, log);
     } else if (run->parsed()) {
-        const InterruptFlag interrupt;
-        code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host,
-                            interrupt.raised(), out, err);
+        code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host, out, err);
     }
+    if (interrupt) code = interrupt->exitCode(code);
 
     std::string message;
     if (!platforms->finish(&message)) {

@@ -1,7 +1,6 @@
 #include "cli/device_commands.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "cli/command_log.h"
 #include "image/bin_file.h"
@@ -9,6 +8,7 @@
 #include "production/controller_state.h"
 #include "production/factory_record.h"
 #include "production/ic_types.h"
+#include "production/operation_log.h"
 #include "production/polling.h"
 #include "production/result_text.h"
 #include "ui/lang.h"
@@ -20,23 +20,6 @@ namespace {
 std::string RowText(int row, char first, int rows) {
     if (row < 0 || row >= rows) return "";
     return std::string(1, static_cast<char>(first + row));
-}
-
-// Checks a save target before the device is touched: its folder must exist.
-bool SaveTargetUsable(const std::string& target, std::string* message) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path path(target);
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    if (!fs::is_directory(folder, ec)) {
-        *message = "save: folder \"" + folder.string() + "\" does not exist";
-        return false;
-    }
-    if (fs::is_directory(path, ec)) {
-        *message = "save: \"" + target + "\" is a folder";
-        return false;
-    }
-    return true;
 }
 
 // Says why no mouse was found when a matching interface exists but could not be opened.
@@ -63,6 +46,7 @@ void ExplainNoMouse(PlatformStack& platforms, const DeviceOptions& options, std:
 void ExplainQuietEnd(Outcome outcome, std::ostream& err) {
     if (outcome == Outcome::NoAnswer) err << "the mouse did not answer\n";
     if (outcome == Outcome::BadStatus) err << "the mouse's status byte 1 is not 0xAA\n";
+    if (outcome == Outcome::Aborted) err << "aborted by a second Ctrl-C; the exchange was closed\n";
 }
 
 }  // namespace
@@ -76,14 +60,12 @@ std::string HexFieldText(std::int32_t value) {
 
 std::optional<int> LoadCommandImage(const std::string& file, int icIndex, ControllerState& state,
                                     std::ostream& out, std::ostream& err) {
+    (void)out;
+    // A file that is no image is the station's error, never the mouse's: exit 2, not 4.
     const BinLoadResult load = LoadBinFile(file, state.ImageBuffer);
-    if (load.error == BinLoadError::CannotOpen) {
-        err << load.message << "\n";
-        return exitcode::Usage;
-    }
     if (load.error != BinLoadError::None) {
-        out << GetCaption(caption::BinNotMatchIcType) << "\n";
-        return exitcode::Mismatch;
+        err << file << ": " << load.reason << "\n";
+        return exitcode::Usage;
     }
     // The IC type given stands for the type the image was loaded under.
     state.ImageLoaded = true;
@@ -110,9 +92,16 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         if (const auto code = LoadCommandImage(file, options.ic, state, out, err)) return *code;
     } else if (op == Operation::Save) {
         saveTarget = SaveTargetName(file);
-        std::string message;
-        if (!SaveTargetUsable(saveTarget, &message)) {
-            err << message << "\n";
+        if (const std::string problem = SaveTargetProblem(saveTarget); !problem.empty()) {
+            err << problem << "\n";
+            return exitcode::Usage;
+        }
+    }
+    if (op == Operation::Write) {
+        const std::string problem =
+            ProductNumberProblem(options.ic, options.params, options.factory);
+        if (!problem.empty()) {
+            err << "binwright write: " << problem << "\n";
             return exitcode::Usage;
         }
     }
@@ -126,6 +115,12 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         out << GetCaption(caption::NoFindMouse) << "\n";
         ExplainNoMouse(platforms, options, err);
         return exitcode::NoMouse;
+    }
+
+    // A signal before the mouse was touched: nothing starts.
+    if (StopAsked(host)) {
+        err << "binwright: stopped before the operation started\n";
+        return exitcode::Fail;
     }
 
     const OperationTiming timing;
@@ -146,27 +141,34 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     }
     host.hideLoading();
 
+    const std::optional<std::int32_t> number =
+        op == Operation::Write ? WrittenProductNumber(state, options.factory) : std::nullopt;
     if (op == Operation::Save && outcome == Outcome::Pass) {
         std::string message;
         if (!SaveBinFile(saveTarget, state.DeviceImageBuffer, &message)) {
             err << message << "\n";
             out << GetCaption(caption::SaveFail) << "\n";
-            AppendCommandLog(log,
-                             CommandLogEntry(op, outcome, options, timing,
-                                             std::string(GetCaption(caption::SaveFail))),
-                             err);
-            return exitcode::Fail;
+            const bool logged =
+                AppendCommandLog(log,
+                                 CommandLogEntry(op, outcome, options, timing, number,
+                                                 std::string(GetCaption(caption::SaveFail))),
+                                 err);
+            return logged ? exitcode::Fail : exitcode::NotLogged;
         }
     }
 
-    AppendCommandLog(log, CommandLogEntry(op, outcome, options, timing), err);
+    const bool logged =
+        AppendCommandLog(log, CommandLogEntry(op, outcome, options, timing, number), err);
 
     const ResultView view = ViewOf(op, outcome, options.ic);
     if (!view.text.empty()) out << view.text << "\n";
+    if (outcome == Outcome::Aborted) out << LogResultText(op, outcome, options.ic) << "\n";
     ExplainQuietEnd(outcome, err);
     if (op == Operation::Save && outcome == Outcome::Pass) out << "saved " << saveTarget << "\n";
     if (op == Operation::ReadFactory && outcome == Outcome::Pass)
         out << FormatFactoryFields(DecodeFactoryRecord(state.FactoryRecord));
+    // The operation ran, but the station has no record of it.
+    if (!logged) return exitcode::NotLogged;
     return ExitCodeOf(outcome);
 }
 

@@ -22,7 +22,8 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
                      std::ostream& err, const ProductionLog& log = {});
 
 // Loads the BIN image of write, verify and run into ImageBuffer and marks it loaded for the
-// IC type given. Returns the exit code when the file cannot be used (said on out or err).
+// IC type given. Returns the exit code when the file cannot be used (2; the path and the
+// reason said on err).
 std::optional<int> LoadCommandImage(const std::string& file, int icIndex, ControllerState& state,
                                     std::ostream& out, std::ostream& err);
 

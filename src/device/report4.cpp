@@ -98,7 +98,7 @@ bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::u
     const int count = PieceCount(length, kPieceSize);
     bool allDelivered = true;
     for (int i = 0; i < count; ++i) {
-        BeforePiece(host, i, count);
+        if (!BeforePiece(host, i, count)) return false;
         const Handshake result = FetchPiece(link, host);
         const int offset = i * kPieceSize;
         const int size = std::min(kPieceSize, length - offset);
@@ -120,7 +120,7 @@ bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
     }
     const int count = PieceCount(length, kPieceSize);
     for (int i = 0; i < count; ++i) {
-        BeforePiece(host, i, count);
+        if (!BeforePiece(host, i, count)) return false;
         const int offset = i * kPieceSize;
         const int size = std::min(kPieceSize, length - offset);
         // A short last piece keeps the previous piece's bytes behind its own.

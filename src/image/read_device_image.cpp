@@ -18,7 +18,7 @@ Outcome ReadReport4(ControllerState& state, OperationHost& host) {
     const bool ok = ReadBlock4(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                                state.DeviceImageBuffer.size());
     CloseExchange4(state, host);
-    return ok ? Outcome::Pass : Outcome::Fail;
+    return ok ? Outcome::Pass : Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
 Outcome ReadReport40(ControllerState& state, OperationHost& host) {
@@ -26,7 +26,7 @@ Outcome ReadReport40(ControllerState& state, OperationHost& host) {
     host.processEvents();
     const bool ok = ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                                 state.DeviceImageBuffer.size());
-    return ok ? Outcome::Pass : Outcome::Fail;
+    return ok ? Outcome::Pass : Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
 }  // namespace

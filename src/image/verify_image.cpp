@@ -26,8 +26,8 @@ Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
     state.BlockBuffer = state.ImageBuffer;
 
     // All eight blocks are read even after a refused one.
-    bool readFailed = false;
-    for (int k = 0; k < kBlockCount; ++k) {
+    bool readFailed = Aborting(host);
+    for (int k = 0; k < kBlockCount && !Aborting(host); ++k) {
         if (!ReadBlock4(state.link, host, k * kBlockSize, kBlockSize,
                         state.ReadBackBuffer.data() + k * kBlockSize, kBlockSize)) {
             readFailed = true;
@@ -44,6 +44,8 @@ Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
             }
         }
         outcome = state.VerifyMismatch ? Outcome::Fail : Outcome::Pass;
+    } else if (Aborting(host)) {
+        outcome = Outcome::Aborted;
     }
     CloseExchange4(state, host);
     return outcome;
@@ -55,7 +57,7 @@ Outcome VerifyReport40(ControllerState& state, OperationHost& host) {
     host.processEvents();
     if (!ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                      state.DeviceImageBuffer.size())) {
-        return Outcome::Fail;
+        return Aborting(host) ? Outcome::Aborted : Outcome::Fail;
     }
     state.VerifyMismatch = state.ImageBuffer != state.DeviceImageBuffer;
     return state.VerifyMismatch ? Outcome::Fail : Outcome::Pass;

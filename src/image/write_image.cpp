@@ -10,6 +10,7 @@
 #include "image/operation_scope.h"
 #include "image/operations.h"
 #include "production/factory_record.h"
+#include "production/ic_types.h"
 
 namespace bw {
 
@@ -31,11 +32,11 @@ bool WriteAttempt(ControllerState& state, const WriteParams& params, BlockWriter
             return writeBlock(state.link, host, 0, kImageSize, state.ImageBuffer.data());
         case DataFormat::Block256: {
             bool all = true;
-            for (int k = 0; k < BlockCount(params); ++k) {
+            for (int k = 0; k < BlockCount(params) && !Aborting(host); ++k) {
                 const std::uint8_t* block = state.BlockBuffer.data() + k * kBlockSize;
                 if (!writeBlock(state.link, host, k * kBlockSize, kBlockSize, block)) all = false;
             }
-            return all;
+            return all && !Aborting(host);
         }
         case DataFormat::None:
             break;
@@ -47,6 +48,7 @@ bool WriteCycle(ControllerState& state, const WriteParams& params, BlockWriter w
                 OperationHost& host) {
     state.BlockBuffer = state.ImageBuffer;
     for (int attempt = 0; attempt < params.retries; ++attempt) {
+        if (attempt > 0 && StopAsked(host)) return false;
         if (WriteAttempt(state, params, writeBlock, host)) return true;
     }
     return false;
@@ -54,7 +56,7 @@ bool WriteCycle(ControllerState& state, const WriteParams& params, BlockWriter w
 
 // Pause after the exchange: S + 1 steps of 1 ms, the window kept alive between them.
 void PauseAfterWrite(int sleepMs, OperationHost& host) {
-    for (std::int64_t i = 0; i <= std::int64_t{sleepMs}; ++i) {
+    for (std::int64_t i = 0; i <= std::int64_t{sleepMs} && !Aborting(host); ++i) {
         host.sleepMs(1);
         host.processEvents();
     }
@@ -69,13 +71,19 @@ Outcome WriteReport4(ControllerState& state, const WriteParams& params,
     host.processEvents();
 
     bool ok = WriteImageCycles(state, params, host);
-    if (!ok) ok = WriteImageCycle4(state, params, host);
+    if (!ok && !StopAsked(host)) ok = WriteImageCycle4(state, params, host);
 
     // Written whatever the image write gave; a record that did not arrive fails the read-back.
-    if (params.writeId) WriteFactoryRecord(state, factory, params.retries, host);
+    // Once a stop was asked for, only an image that arrived still gets its record.
+    if (params.writeId && !Aborting(host) && (ok || !StopAsked(host))) {
+        WriteFactoryRecord(state, factory, params.retries, host);
+    }
 
+    // The check of an attempt that succeeded runs even after a stop request: a pass must
+    // mean the mouse holds the image. Only its retries are given up.
     if (ok) {
         for (int run = 0; run < params.retries; ++run) {
+            if (run > 0 && StopAsked(host)) break;
             ok = ReadBackCheck(state, params, host);
             if (ok) break;
         }
@@ -83,15 +91,17 @@ Outcome WriteReport4(ControllerState& state, const WriteParams& params,
 
     CloseExchange4(state, host);
     PauseAfterWrite(params.sleep, host);
-    return ok ? Outcome::Pass : Outcome::Fail;
+    if (ok) return Outcome::Pass;
+    return Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
 Outcome WriteReport40(ControllerState& state, const WriteParams& params, OperationHost& host) {
     host.showLoading();
     host.processEvents();
     bool ok = WriteImageCycle40(state, params, host);
-    if (!ok) ok = WriteImageCycle40(state, params, host);
-    return ok ? Outcome::Pass : Outcome::Fail;
+    if (!ok && !StopAsked(host)) ok = WriteImageCycle40(state, params, host);
+    if (ok) return Outcome::Pass;
+    return Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
 }  // namespace
@@ -100,6 +110,7 @@ bool WriteImageCycles(ControllerState& state, const WriteParams& params, Operati
     state.BlockBuffer = state.ImageBuffer;
     for (int cycle = 0; cycle < params.total; ++cycle) {
         for (int attempt = 0; attempt < params.retries; ++attempt) {
+            if ((cycle > 0 || attempt > 0) && StopAsked(host)) return false;
             if (WriteAttempt(state, params, WriteBlock4, host)) return true;
         }
     }
@@ -118,7 +129,9 @@ bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationH
     host.showLoading();
     host.processEvents();
 
-    bool result = CheckDeviceMatch(state, host) == MatchOutcome::MatchReady;
+    // A check of no blocks would compare nothing.
+    bool result = params.blocks >= 1 && params.blocks <= kBlockCount &&
+                  CheckDeviceMatch(state, host) == MatchOutcome::MatchReady;
     if (result) {
         if (params.writeId) {
             std::copy(state.FactoryRecord.begin(), state.FactoryRecord.end(),
@@ -140,8 +153,19 @@ bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationH
     return result;
 }
 
+bool WriteParamsUsable(int icIndex, const WriteParams& params, const FactoryFields& factory) {
+    if (params.blocks < 1 || params.blocks > kBlockCount) return false;
+    return ProductNumberProblem(icIndex, params, factory).empty();
+}
+
 Outcome WriteImage(ControllerState& state, int icIndex, const WriteParams& params,
                    const FactoryFields& factory, OperationHost& host) {
+    state.FactoryRecordSent = false;
+    if (IcTypeAt(icIndex) == nullptr) return Outcome::Skipped;
+    // Refused before the mouse is touched: an attempt of no blocks would pass unchecked,
+    // and a product number past 24 bits would be stored cut short.
+    if (!WriteParamsUsable(icIndex, params, factory)) return Outcome::Fail;
+
     OperationScope scope(state.link.platform());
     Outcome outcome = Outcome::Skipped;
     if (icIndex == 0) {

@@ -1,9 +1,12 @@
 #include "production/production_log.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
+#include <system_error>
+
+#include "image/regular_file.h"
 
 namespace bw {
 
@@ -42,6 +45,11 @@ std::string Quoted(const std::string& field) {
     return out;
 }
 
+std::string ErrnoText() {
+    const int error = errno;
+    return error != 0 ? std::generic_category().message(error) : std::string("unknown error");
+}
+
 std::string Hex(std::uint32_t value, int digits) {
     char text[16];
     std::snprintf(text, sizeof text, "%0*X", digits, value);
@@ -63,17 +71,32 @@ std::string FormatLogLine(const LogEntry& e) {
     return line;
 }
 
-bool ProductionLog::append(const LogEntry& entry) const {
+bool ProductionLog::append(const LogEntry& entry, std::string* reason) const {
     if (!enabled()) return true;
+    const auto fail = [&](const std::string& why) {
+        if (reason != nullptr) *reason = "\"" + path_ + "\" " + why;
+        return false;
+    };
+    // Looked at before every line: a FIFO put in its place would block the run for ever.
+    if (const std::string problem = RegularFileProblem(path_, true); !problem.empty()) {
+        return fail(problem);
+    }
     std::error_code ec;
     const bool fresh =
         !std::filesystem::exists(path_, ec) || std::filesystem::file_size(path_, ec) == 0 || ec;
-    std::ofstream out(path_, std::ios::app | std::ios::binary);
-    if (!out) return false;
-    if (fresh) out << kLogHeader << '\n';
-    out << FormatLogLine(entry) << '\n';
-    out.flush();
-    return static_cast<bool>(out);
+
+    std::string text = fresh ? std::string(kLogHeader) + '\n' : std::string();
+    text += FormatLogLine(entry) + '\n';
+    errno = 0;
+    std::FILE* out = std::fopen(path_.c_str(), "ab");
+    if (out == nullptr) return fail("cannot be opened: " + ErrnoText());
+    const bool written =
+        std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
+    const std::string writeError = written ? std::string() : ErrnoText();
+    const bool closed = std::fclose(out) == 0;
+    if (!written) return fail("cannot be written: " + writeError);
+    if (!closed) return fail("cannot be written: " + ErrnoText());
+    return true;
 }
 
 }  // namespace bw

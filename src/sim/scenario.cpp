@@ -1,11 +1,14 @@
 #include "sim/scenario.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <set>
 #include <vector>
+
+#include "image/regular_file.h"
 
 namespace bw {
 namespace {
@@ -62,6 +65,12 @@ bool Flag(std::string_view key, std::string_view value) {
 }
 
 Image ReadMemoryFile(std::string_view key, const std::string& path) {
+    // Looked at first: a FIFO or a device node would block or never end.
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        if (const std::string problem = RegularFileProblem(path, false); !problem.empty())
+            Fail(key, path, "the file " + problem);
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) Fail(key, path, "cannot open the file");
     std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "device/timing.h"
+#include "image/regular_file.h"
 
 namespace bw {
 namespace {
@@ -19,6 +20,7 @@ std::uint16_t HexField(std::string_view text) {
 }
 
 bool WriteDump(const std::string& path, const Image& memory) {
+    if (!RegularFileProblem(path, true).empty()) return false;  // never block on a FIFO
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(memory.data()),
               static_cast<std::streamsize>(memory.size()));
