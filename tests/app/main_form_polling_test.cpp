@@ -224,6 +224,8 @@ TEST_F(PollingTest, CloseDuringAnAutomaticWriteWaitsForTheWrite) {
         form.get(), [this] { form->close(); }, Qt::QueuedConnection);
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(form->CloseRequested());
+    // Heard in the settle wait; the write that followed still says so.
+    EXPECT_EQ(form->lbl_DevStatus->text(), "Closing when this write ends");
     EXPECT_EQ(line->currentMouse()->memory(), image);
     EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
     QCoreApplication::processEvents();

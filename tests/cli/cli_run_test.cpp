@@ -64,19 +64,27 @@ class TimeoutHost : public RecordingHost {
 };
 
 // Raises the given signals, back to back, before the piece numbered `at` of the first block
-// transfer that gets that far (a transfer of at least `at` pieces).
+// transfer that gets that far (a transfer of at least `at` pieces); with `at` negative, at
+// the -at-th wait instead (a settle wait, between mice).
 class SignalAtPieceHost : public RecordingHost {
   public:
     SignalAtPieceHost(int at, std::vector<int> signals) : at_(at), signals_(std::move(signals)) {}
     void progress(int done, int total) override {
         RecordingHost::progress(done, total);
-        if (raised || done != at_) return;
-        raised = true;
-        for (int s : signals_) std::raise(s);
+        if (done == at_) raise();
+    }
+    void sleepMs(int ms) override {
+        RecordingHost::sleepMs(ms);
+        if (sleeps == -at_) raise();
     }
     bool raised = false;
 
   private:
+    void raise() {
+        if (raised) return;
+        raised = true;
+        for (int s : signals_) std::raise(s);
+    }
     int at_;
     std::vector<int> signals_;
 };
@@ -226,10 +234,17 @@ TEST_F(CliRun, SignalsStopEveryCommandAsTheRulesSay) {
          1,
          exitcode::Terminated,
          "Read Ok"},
+        // During the settle wait after the first mouse arrived: no mouse is started at all.
+        {"term-settle",
+         {Line("mice=2"), "run", "@"},
+         {SIGTERM},
+         -50,
+         exitcode::Terminated,
+         "total 0 passed 0 failed 0"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        std::filesystem::remove(logPath);
+        for (const std::string& f : {logPath, dump + ".1", dump + ".2"}) std::filesystem::remove(f);
         const std::string trace = dir.file(std::string(row.name) + ".jsonl");
         const std::string saved = dir.file(row.name);
         std::vector<std::string> args = {"--trace", trace};
@@ -248,6 +263,13 @@ TEST_F(CliRun, SignalsStopEveryCommandAsTheRulesSay) {
         const auto out = Lines(r.out);
         ASSERT_FALSE(out.empty());
         EXPECT_THAT(r.out, ::testing::HasSubstr(row.result));
+        if (row.at < 0) {
+            EXPECT_EQ(out.size(), 1u);
+            EXPECT_TRUE(ReadBytes(logPath).empty());
+            EXPECT_TRUE(ReadBytes(dump + ".1").empty());
+            EXPECT_EQ(ReadText(trace).find("\"set\""), std::string::npos);
+            continue;
+        }
         if (args[3] == "run") {
             // One mouse, then the totals; the next mouse was never touched.
             EXPECT_EQ(out.size(), 2u);
@@ -381,12 +403,13 @@ TEST_F(CliRun, ALostLogLineIsSaidAndStopsTheRun) {
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    EXPECT_EQ(runLimited("--simulate write '" + imagePath + "'"), exitcode::NotLogged);
+    EXPECT_EQ(runLimited("--simulate=ic=1 write --ic 1 '" + imagePath + "'"), exitcode::NotLogged);
     EXPECT_EQ(ReadText(out), "Write Pass\n");
     EXPECT_THAT(ReadText(err), ::testing::HasSubstr("done, but not logged: \"" + logPath +
                                                     "\" cannot be written: File too large"));
 
-    EXPECT_EQ(runLimited("--simulate=mice=3 run '" + imagePath + "' --interval-ms 1"),
+    EXPECT_EQ(runLimited("--simulate=mice=3,ic=1 run --ic 1 '" + imagePath +
+                         "' --interval-ms 1 --count 3"),
               exitcode::NotLogged);
     EXPECT_THAT(Lines(ReadText(out)),
                 ::testing::ElementsAre(RunLine("1", "Write Pass", 1), "total 1 passed 1 failed 0"));
