@@ -196,6 +196,11 @@ int TForm1::IcTypeIndex() const {
 }
 
 void TForm1::ShowClosing() {
+    // Longer than the status captions: two smaller lines in the same place.
+    QFont font = lbl_DevStatus->font();
+    font.setPixelSize(17);
+    lbl_DevStatus->setFont(font);
+    lbl_DevStatus->setWordWrap(true);
     lbl_DevStatus->setText(writeDepth_ > 0 ? QStringLiteral("Closing when this write ends")
                                            : QStringLiteral("Closing when this operation ends"));
 }
