@@ -175,91 +175,52 @@ TEST_F(CliRun, CtrlCStopsAfterTheWriteInProgress) {
 // further starts, the mouse is logged with its outcome and the exit code names the signal.
 TEST_F(CliRun, SignalsStopEveryCommandAsTheRulesSay) {
     struct Row {
-        const char* name;
-        std::vector<std::string> args;  // after the image (or target); "@" stands for it
-        std::vector<int> signals;
-        int at;
-        int code;
-        const char* result;  // the result line's text, or the one printed
+        const char* args;     // "@" stands for the image (the target of save); "line:K" for
+                              // the simulated line with dump and keys K
+        const char* signals;  // "INT", "TERM" or "INT INT", raised back to back
+        int at;               // before this piece; negative: at this wait
+        const char* result;   // the result line's text, or the one printed
     };
     const std::vector<Row> rows = {
         // SIGTERM (a service stopped) during the first of three mice: it is still written.
-        {"term-run",
-         {Line("mice=3"), "run", "@", "--interval-ms", "1"},
-         {SIGTERM},
-         100,
-         exitcode::Terminated,
-         "Write Pass"},
+        {"line:mice=3 run @ --interval-ms 1", "TERM", 100, "Write Pass"},
         // Every attempt would fail, up to 9999 x 9999 of them: one attempt, then the end.
-        {"int-failing-run",
-         {Line("mice=2,nack=7"), "run", "@", "--total", "9999", "--retries", "9999"},
-         {SIGINT},
-         1,
-         exitcode::Interrupted,
-         "Write Fail"},
-        {"int-fast-run",
-         {Line("mice=2,ic=1"), "run", "--ic", "1", "@", "--retries", "9999"},
-         {SIGINT},
-         50,
-         exitcode::Interrupted,
-         "Write Pass"},
+        {"line:mice=2,nack=7 run @ --total 9999 --retries 9999", "INT", 1, "Write Fail"},
+        {"line:mice=2,ic=1 run --ic 1 @ --retries 9999", "INT", 50, "Write Pass"},
         // Two Ctrl-C: stopped at the next piece, the exchange closed.
-        {"abort-run",
-         {Line("mice=2"), "run", "@", "--interval-ms", "1"},
-         {SIGINT, SIGINT},
-         100,
-         exitcode::Interrupted,
-         "Aborted"},
-        {"abort-write",
-         {"--simulate", "write", "@", "--write-id"},
-         {SIGINT, SIGINT},
-         10,
-         exitcode::Interrupted,
-         "Aborted"},
-        {"int-verify",
-         {"--simulate=memory=@", "verify", "@"},
-         {SIGINT},
-         10,
-         exitcode::Interrupted,
-         "Verify Pass"},
-        {"abort-save",
-         {"--simulate", "save", "@"},
-         {SIGINT, SIGINT},
-         10,
-         exitcode::Interrupted,
-         "Aborted"},
-        {"term-read",
-         {"--simulate", "read-factory"},
-         {SIGTERM},
-         1,
-         exitcode::Terminated,
-         "Read Ok"},
+        {"line:mice=2 run @ --interval-ms 1", "INT INT", 100, "Aborted"},
+        {"--simulate write @ --write-id", "INT INT", 10, "Aborted"},
+        {"--simulate=memory=@ verify @", "INT", 10, "Verify Pass"},
+        {"--simulate save @", "INT INT", 10, "Aborted"},
+        {"--simulate read-factory", "TERM", 1, "Read Ok"},
         // During the settle wait after the first mouse arrived: no mouse is started at all.
-        {"term-settle",
-         {Line("mice=2"), "run", "@"},
-         {SIGTERM},
-         -50,
-         exitcode::Terminated,
-         "total 0 passed 0 failed 0"},
+        {"line:mice=2 run @", "TERM", -50, "total 0 passed 0 failed 0"},
     };
+    int n = 0;
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.args);
         for (const std::string& f : {logPath, dump + ".1", dump + ".2"}) std::filesystem::remove(f);
-        const std::string trace = dir.file(std::string(row.name) + ".jsonl");
-        const std::string saved = dir.file(row.name);
+        const std::string trace = dir.file("trace" + std::to_string(++n) + ".jsonl");
+        const std::string saved = dir.file("saved" + std::to_string(n));
+        const bool save = std::string(row.args).find(" save ") != std::string::npos;
         std::vector<std::string> args = {"--trace", trace};
-        for (std::string a : row.args) {
-            const auto at = a.find('@');
-            if (at != std::string::npos) {
-                a.replace(at, 1, std::string(row.name) == "abort-save" ? saved : imagePath);
+        std::istringstream words(row.args);
+        for (std::string a; words >> a;) {
+            if (a.rfind("line:", 0) == 0) a = Line(a.substr(5));
+            if (const auto at = a.find('@'); at != std::string::npos) {
+                a.replace(at, 1, save ? saved : imagePath);
             }
             args.push_back(a);
         }
+        std::vector<int> signals;
+        std::istringstream names(row.signals);
+        for (std::string s; names >> s;) signals.push_back(s == "INT" ? SIGINT : SIGTERM);
+        const int code = signals[0] == SIGINT ? exitcode::Interrupted : exitcode::Terminated;
         args.insert(args.end(), {"--log", logPath});
-        SignalAtPieceHost host(row.at, row.signals);
+        SignalAtPieceHost host(row.at, signals);
         const auto r = RunArgs(args, &host);
         ASSERT_TRUE(host.raised);
-        EXPECT_EQ(r.code, row.code) << r.out << r.err;
+        EXPECT_EQ(r.code, code) << r.out << r.err;
         const auto out = Lines(r.out);
         ASSERT_FALSE(out.empty());
         EXPECT_THAT(r.out, ::testing::HasSubstr(row.result));
@@ -282,16 +243,14 @@ TEST_F(CliRun, SignalsStopEveryCommandAsTheRulesSay) {
             }
         }
         // The mouse is logged with its outcome.
-        const auto log = ReadBytes(logPath);
-        const auto logLines = Lines(std::string(log.begin(), log.end()));
+        const auto logLines = Lines(ReadText(logPath));
         ASSERT_EQ(logLines.size(), 2u);
         EXPECT_EQ(Fields(logLines[1]).at(5), row.result);
         if (std::string(row.result) == "Aborted") {
             EXPECT_TRUE(ReadBytes(saved + ".bin").empty());
             // The last two commands sent close the exchange: 8, then 2.
             std::vector<std::string> sets;
-            const auto text = ReadBytes(trace);
-            for (const auto& line : Lines(std::string(text.begin(), text.end()))) {
+            for (const auto& line : Lines(ReadText(trace))) {
                 if (line.find("\"set\"") != std::string::npos) sets.push_back(line);
             }
             ASSERT_GE(sets.size(), 2u);
