@@ -101,8 +101,11 @@ class MemoryFileTest : public ::testing::Test {
         for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7));
         return path_.string();
     }
+    // One file per test: the tests run in parallel processes.
     std::filesystem::path path_ =
-        std::filesystem::temp_directory_path() / "bw_scenario_memory_test.bin";
+        std::filesystem::temp_directory_path() /
+        (std::string("bw_scenario_memory_") +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin");
 };
 
 TEST_F(MemoryFileTest, LoadsTheInitialMemory) {
