@@ -1,4 +1,4 @@
-// Fault campaign: 1000 seeded scenarios against the simulated mouse on a virtual
+// Fault campaign: 10000 seeded scenarios against the simulated mouse on a virtual
 // clock. Prints how many ran and how many broke an invariant; exits 1 on any broken.
 // Usage: bench_fault_campaign [COUNT] [FIRST_SEED]
 
@@ -9,7 +9,7 @@
 #include "support/fault_campaign.h"
 
 int main(int argc, char** argv) {
-    const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
     const std::uint64_t first = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
 
     const auto start = std::chrono::steady_clock::now();
@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
 
     std::cout << "scenarios=" << summary.scenarios << " broken=" << summary.broken << "\n";
     std::cout << "passes=" << summary.passes << " transfers=" << summary.transfers
+              << " runs=" << summary.runs << " signalled_runs=" << summary.signalled
               << " wall_ms=" << ms << "\n";
     for (const std::string& f : summary.failures) std::cout << "  " << f << "\n";
     return summary.broken == 0 ? 0 : 1;

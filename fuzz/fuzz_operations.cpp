@@ -12,7 +12,8 @@
 //     the factory record left out);
 //   - Write Pass, first IC type: the last N streams are whole and equal the image blocks.
 // Input: byte 0 picks IC type and operation, byte 1 the write parameters; then each
-// transfer takes one byte (bit 0: the transfer succeeds) and a get its reply's 7 bytes.
+// transfer takes one byte (bit 0: the transfer succeeds; bit 1: only (bits 2..4) bytes
+// move, a short transfer) and a get its reply's 7 bytes. A short transfer delivers nothing.
 // Once the input is used up every transfer fails.
 
 #include <algorithm>
@@ -57,19 +58,26 @@ class FuzzPlatform : public bw::HidPlatform {
     bw::HidHandle open(const std::string&, std::string*) override { return 7; }
     void close(bw::HidHandle) override {}
 
-    bool setFeature(bw::HidHandle, const std::uint8_t* d, std::size_t length) override {
-        if (!transfer() || length < 8) return false;
+    int setFeature(bw::HidHandle, const std::uint8_t* d, std::size_t length) override {
+        const int moved = transfer(length);
+        if (moved < 8) return moved;  // a short or failed set reaches nothing
         if (d[0] == 0x04) {
             command4_ = d[1];
             if (d[1] == 0x04) startStream(d[2] | d[3] << 8, d[4] | d[5] << 8, 6);
         } else if (d[0] == 0x40 && d[1] == 0x09) {
             startStream(d[2] << 8 | d[3], d[4] << 8 | d[5], 7);
         }
-        return true;
+        return moved;
     }
-    bool getFeature(bw::HidHandle, std::uint8_t* d, std::size_t length) override {
-        if (!transfer() || length < 8) return false;
-        for (std::size_t i = 1; i < 8; ++i) d[i] = next();
+    int getFeature(bw::HidHandle, std::uint8_t* d, std::size_t length) override {
+        const int moved = transfer(length);
+        if (moved < 0) return moved;
+        std::uint8_t reply[8] = {d[0]};
+        for (std::size_t i = 1; i < 8; ++i) reply[i] = next();
+        // A short reply fills only its own bytes; the rest of the buffer stays stale and
+        // must not count as delivered.
+        std::copy(reply + 1, reply + std::max(moved, 1), d + 1);
+        if (moved < 8) return moved;
         if (d[0] == 0x04 && d[7] == 0xCC && command4_ == 0x05) {
             add(d + 1, 6);
             command4_ = -1;  // one answer per command
@@ -78,17 +86,22 @@ class FuzzPlatform : public bw::HidPlatform {
         } else if (d[0] == 0x41) {
             add(d + 1, 7);
         }
-        return true;
+        return moved;
     }
 
     long transfers() const { return transfers_; }
     const std::vector<Stream>& streams() const { return streams_; }
 
   private:
-    bool transfer() {
+    // Bytes the transfer moves: -1 when bit 0 is clear; with bit 1 set a short transfer of
+    // (bits 2..4) bytes, else the whole report.
+    int transfer(std::size_t length) {
         ++transfers_;
-        if (pos_ >= size_ || transfers_ > kTransferBudget) return false;
-        return (data_[pos_++] & 1) != 0;
+        if (pos_ >= size_ || transfers_ > kTransferBudget || length < 8) return -1;
+        const std::uint8_t control = data_[pos_++];
+        if ((control & 1) == 0) return -1;
+        if ((control & 2) != 0) return (control >> 2) % 8;
+        return static_cast<int>(length);
     }
     std::uint8_t next() { return pos_ < size_ ? data_[pos_++] : 0; }
     void startStream(int address, int length, int pieceSize) {

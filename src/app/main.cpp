@@ -13,6 +13,7 @@
 #include "app/main_form.h"
 #include "app/single_instance.h"
 #include "binwright_version.h"
+#include "cli/command_log.h"
 #include "cli/platform_factory.h"
 #include "image/image_identity.h"
 #include "sim/sim_platform.h"
@@ -69,6 +70,12 @@ int main(int argc, char** argv) {
     bw::SingleInstance instance(QString::fromUtf8(bw::kMainWindowTitle));
     if (instance.ActivateRunningCopy()) return 0;
     instance.Listen();
+
+    std::string logProblem;
+    if (!logFile.empty() && !bw::LogFileUsable(logFile, &logProblem)) {
+        std::fprintf(stderr, "binwright-gui: %s\n", logProblem.c_str());
+        return 2;
+    }
 
     std::unique_ptr<bw::PlatformStack> platform;
     try {

@@ -202,9 +202,25 @@ int TForm1::IcTypeIndex() const {
     return cb_ICType->findText(cb_ICType->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
 }
 
+void TForm1::ShowClosing() {
+    // Longer than the status captions: two smaller lines in the same place.
+    QFont font = lbl_DevStatus->font();
+    font.setPixelSize(17);
+    lbl_DevStatus->setFont(font);
+    lbl_DevStatus->setWordWrap(true);
+    lbl_DevStatus->setText(writeDepth_ > 0 ? QStringLiteral("Closing when this write ends")
+                                           : QStringLiteral("Closing when this operation ends"));
+}
+
+void TForm1::ShowDevStatus(std::uint8_t captionIndex) {
+    // A close that waits for the operation keeps saying so until the window goes.
+    if (closeRequested_) return;
+    lbl_DevStatus->setText(Caption(captionIndex, UiLanguage));
+}
+
 void TForm1::ShowDeviceFound() {
     Img_Find->show();
-    lbl_DevStatus->setText(Caption(1, UiLanguage));
+    ShowDevStatus(1);
     Img_NoFind->hide();
     cb_ICType->setEnabled(false);
     cb_AutoRun->setEnabled(false);
@@ -216,7 +232,14 @@ void TForm1::LockOperationControls() {
     for (QWidget* control : ParameterControls()) control->setEnabled(false);
     cb_AutoRun->setEnabled(false);
     for (QWidget* label : ResultLabels()) label->hide();
-    btn_Load->setEnabled(true);
+    SetLoadUsable(true);
+}
+
+void TForm1::SetLoadUsable(bool usable) {
+    loadUsable_ = usable;
+    // A file dialog over a running write would stall it, and after a cancel no image would
+    // count as loaded: Load waits for the operation's end.
+    btn_Load->setEnabled(usable && !DeviceOperationRunning());
 }
 
 void TForm1::UnlockOperationControls() {
@@ -225,12 +248,23 @@ void TForm1::UnlockOperationControls() {
     cb_AutoRun->setEnabled(true);
 }
 
-void TForm1::BeginOperation() {
+void TForm1::BeginOperation(Work work) {
     ++operationDepth_;
+    if (work == Work::PollTick) return;
+    if (work == Work::Write) ++writeDepth_;
+    if (closeRequested_) ShowClosing();
+    if (deviceDepth_++ == 0) {
+        loadUsable_ = btn_Load->isEnabled();
+        btn_Load->setEnabled(false);
+    }
 }
 
-void TForm1::EndOperation() {
+void TForm1::EndOperation(Work work) {
     if (operationDepth_ > 0) --operationDepth_;
+    if (work == Work::Write && writeDepth_ > 0) --writeDepth_;
+    if (work != Work::PollTick && deviceDepth_ > 0 && --deviceDepth_ == 0) {
+        btn_Load->setEnabled(loadUsable_);
+    }
     if (operationDepth_ == 0 && closeRequested_) {
         // Close once the handler that ended the operation has returned.
         QMetaObject::invokeMethod(
@@ -246,13 +280,15 @@ void TForm1::RecoverAfterFailure() {
     // The failed handler has unwound: nothing runs any more.
     state.PollBusy = false;
     operationDepth_ = 0;
+    deviceDepth_ = 0;
+    writeDepth_ = 0;
     if (closeRequested_) {
         close();
         return;
     }
     // Usable again: loading always, the operations when a mouse is ready for the
     // loaded image in manual mode, and polling whenever an image is loaded.
-    btn_Load->setEnabled(true);
+    SetLoadUsable(true);
     if (state.ImageLoaded && state.link.AnyDeviceOpen() && !cb_AutoRun->isChecked()) {
         UnlockOperationControls();
     }
@@ -289,8 +325,10 @@ void TForm1::delayUs(int us) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     if (OperationRunning()) {
-        // Closing now could leave a mouse half written; close when the operation ends.
+        // Closing now could leave a mouse half written; close when the operation ends,
+        // and say so, or a long write looks like a hang.
         closeRequested_ = true;
+        ShowClosing();
         event->ignore();
         return;
     }

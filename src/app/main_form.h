@@ -158,23 +158,36 @@ class TForm1 : public QWidget, public OperationHost {
     void LockOperationControls();
     void UnlockOperationControls();
 
-    // Device operations bracket their work with these (or OperationGuard); a
-    // close request that arrives meanwhile is carried out when the last one ends.
-    void BeginOperation();
-    void EndOperation();
+    // What holds the window open until it ends: a poll tick, or a device operation.
+    // While a device operation runs no poll tick touches a device, and btn_Load is off.
+    enum class Work { PollTick, Write, DeviceOperation };
+
+    // Work brackets itself with these (or OperationGuard); a close request that
+    // arrives meanwhile is carried out when the last one ends.
+    void BeginOperation(Work work = Work::DeviceOperation);
+    void EndOperation(Work work = Work::DeviceOperation);
     bool OperationRunning() const { return operationDepth_ > 0; }
+    bool DeviceOperationRunning() const { return deviceDepth_ > 0; }
     bool CloseRequested() const { return closeRequested_; }
 
     class OperationGuard {
       public:
-        explicit OperationGuard(TForm1& form) : form_(form) { form_.BeginOperation(); }
-        ~OperationGuard() { form_.EndOperation(); }
+        explicit OperationGuard(TForm1& form, Work work = Work::DeviceOperation)
+            : form_(form), work_(work) {
+            form_.BeginOperation(work_);
+        }
+        ~OperationGuard() { form_.EndOperation(work_); }
         OperationGuard(const OperationGuard&) = delete;
         OperationGuard& operator=(const OperationGuard&) = delete;
 
       private:
         TForm1& form_;
+        Work work_;
     };
+
+    // btn_Load as the control switches want it; while a device operation runs the wish is
+    // kept and carried out when the operation ends.
+    void SetLoadUsable(bool usable);
 
     // Runs a handler; an error it raises ends it and is shown in the error box,
     // after which the window is made usable again. False when it failed.
@@ -243,8 +256,16 @@ class TForm1 : public QWidget, public OperationHost {
     // The loaded image's identity beside the path and as its tooltip; none clears both.
     void ShowImageIdentity(const std::optional<ImageIdentity>& identity);
     void SetOperationButtonsEnabled(bool enabled);
-    void LogOperation(Operation op, Outcome outcome, int icIndex,
-                      std::optional<std::int32_t> productNumber, const OperationTiming& timing);
+    // Empty when the line was written (or no log is kept); otherwise why not.
+    std::string LogOperation(Operation op, Outcome outcome, int icIndex,
+                             std::optional<std::int32_t> productNumber,
+                             const OperationTiming& timing);
+    // After a lost log line: polling waits until the operator has seen the error box.
+    [[noreturn]] void StopForLostLogLine(const std::string& reason);
+    // lbl_DevStatus, unless a deferred close is being shown there.
+    void ShowDevStatus(std::uint8_t captionIndex);
+    // A close that waits for the operation says so in lbl_DevStatus until the window goes.
+    void ShowClosing();
 
     class PollHooks;
 
@@ -254,6 +275,9 @@ class TForm1 : public QWidget, public OperationHost {
     std::int32_t openedPid_ = 0;
 
     int operationDepth_ = 0;
+    int deviceDepth_ = 0;
+    int writeDepth_ = 0;
+    bool loadUsable_ = true;
     bool closeRequested_ = false;
     TFormLoadingUI* loading_ = nullptr;
     HandlerGuard guard_;

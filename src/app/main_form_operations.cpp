@@ -106,26 +106,42 @@ void TForm1::SetOperationButtonsEnabled(bool enabled) {
     for (QWidget* button : OperationButtons()) button->setEnabled(enabled);
 }
 
-void TForm1::LogOperation(Operation op, Outcome outcome, int icIndex,
-                          std::optional<std::int32_t> productNumber,
-                          const OperationTiming& timing) {
-    if (!productionLog.enabled()) return;
-    // A log that cannot be written must not turn a finished operation into a failure.
+std::string TForm1::LogOperation(Operation op, Outcome outcome, int icIndex,
+                                 std::optional<std::int32_t> productNumber,
+                                 const OperationTiming& timing) {
+    if (!productionLog.enabled()) return {};
+    // A log that cannot be written does not turn a finished operation into a failure, but
+    // it must not pass unnoticed either.
     // Only a write and a verify use the loaded image.
     const bool usesImage = op == Operation::Write || op == Operation::Verify;
-    productionLog.append(MakeLogEntry(op, outcome, icIndex, openedVid_, openedPid_, productNumber,
-                                      timing,
-                                      usesImage ? state.LoadedImageIdentity : std::nullopt));
+    std::string reason;
+    if (productionLog.append(
+            MakeLogEntry(op, outcome, icIndex, openedVid_, openedPid_, productNumber, timing,
+                         usesImage ? state.LoadedImageIdentity : std::nullopt),
+            &reason)) {
+        return {};
+    }
+    return "Done, but not logged: " + reason;
+}
+
+void TForm1::StopForLostLogLine(const std::string& reason) {
+    // The next mouse waits for the operator: the error box's recovery starts polling again.
+    DevTimer->stop();
+    throw std::runtime_error(reason);
 }
 
 // Writes the loaded image. Every field is read before the mouse is touched, so a
 // field that does not convert stops the write with the mouse untouched.
 void TForm1::btn_WriteClick() {
-    OperationGuard operation(*this);
+    OperationGuard operation(*this, Work::Write);
     const OperationTiming timing;
     const int ic = IcTypeIndex();
     const WriteParams params = ReadWriteParams(ic);
     const FactoryFields factory = ic == 0 && params.writeId ? ReadFactoryFields() : FactoryFields{};
+    // After FFFFFF the automatic mode shows 1000000: such a number is never stored cut short.
+    if (const std::string problem = ProductNumberProblem(ic, params, factory); !problem.empty()) {
+        throw std::runtime_error(problem);
+    }
 
     lbl_CtrlResult->hide();
     DevTimer->stop();
@@ -141,8 +157,9 @@ void TForm1::btn_WriteClick() {
     if (!cb_AutoRun->isChecked()) SetOperationButtonsEnabled(true);
     processEvents();
     if (outcome != Outcome::Skipped) {
-        LogOperation(Operation::Write, outcome, ic,
-                     WrittenProductNumber(outcome, ic, params, factory), timing);
+        const std::string notLogged = LogOperation(Operation::Write, outcome, ic,
+                                                   WrittenProductNumber(state, factory), timing);
+        if (!notLogged.empty()) StopForLostLogLine(notLogged);
     }
 }
 
@@ -163,7 +180,9 @@ void TForm1::btn_VerifyClick() {
     DevTimer->start();
     processEvents();
     if (outcome != Outcome::Skipped) {
-        LogOperation(Operation::Verify, outcome, ic, std::nullopt, timing);
+        const std::string notLogged =
+            LogOperation(Operation::Verify, outcome, ic, std::nullopt, timing);
+        if (!notLogged.empty()) StopForLostLogLine(notLogged);
     }
 }
 
@@ -172,9 +191,13 @@ void TForm1::btn_VerifyClick() {
 void TForm1::btn_SaveClick() {
     const QString chosen = chooseSaveFile ? chooseSaveFile() : SaveDialog1.GetSaveFileName(this);
     if (chosen.isEmpty()) return;
+    const std::string target = SaveTargetName(chosen.toStdString());
+    // A target that cannot be written is said before the mouse is read.
+    if (const std::string problem = SaveTargetProblem(target); !problem.empty()) {
+        throw std::runtime_error(problem);
+    }
     OperationGuard operation(*this);
     const OperationTiming timing;
-    const std::string target = SaveTargetName(chosen.toStdString());
     LockOperationControls();
     const int ic = IcTypeIndex();
 
@@ -189,10 +212,15 @@ void TForm1::btn_SaveClick() {
     processEvents();
     UnlockOperationControls();
     processEvents();
-    if (outcome != Outcome::Skipped)
-        LogOperation(Operation::Save, outcome, ic, std::nullopt, timing);
+    const std::string notLogged =
+        outcome != Outcome::Skipped
+            ? LogOperation(Operation::Save, outcome, ic, std::nullopt, timing)
+            : std::string();
     // The file could not be created: the error box says why.
-    if (!failure.empty()) throw std::runtime_error(failure);
+    if (!failure.empty()) {
+        throw std::runtime_error(notLogged.empty() ? failure : failure + "\n" + notLogged);
+    }
+    if (!notLogged.empty()) StopForLostLogLine(notLogged);
 }
 
 void TForm1::btnReadFactoryClick() {
@@ -212,7 +240,9 @@ void TForm1::btnReadFactoryClick() {
     SetOperationButtonsEnabled(true);
     DevTimer->start();
     processEvents();
-    LogOperation(Operation::ReadFactory, outcome, ic, std::nullopt, timing);
+    const std::string notLogged =
+        LogOperation(Operation::ReadFactory, outcome, ic, std::nullopt, timing);
+    if (!notLogged.empty()) StopForLostLogLine(notLogged);
 }
 
 }  // namespace bw

@@ -36,14 +36,14 @@ class TForm1::PollHooks : public PollTickHooks {
     void deviceRemoved() override {
         form_.Img_Find->hide();
         form_.Img_NoFind->show();
-        form_.lbl_DevStatus->setText(Caption(caption::NoFindMouse, form_.UiLanguage));
+        form_.ShowDevStatus(caption::NoFindMouse);
         form_.LockOperationControls();
     }
 
     void deviceFound() override {
         form_.ShowDeviceFound();
         if (!form_.state.ImageLoaded) return;
-        form_.btn_Load->setEnabled(false);
+        form_.SetLoadUsable(false);
         if (form_.cb_AutoRun->isChecked()) {
             form_.LockOperationControls();
             form_.btn_WriteClick();
@@ -57,8 +57,13 @@ class TForm1::PollHooks : public PollTickHooks {
 };
 
 void TForm1::DevTimerTimer() {
+    // A save keeps the timer running, and any operation lets ticks in while it pumps
+    // events: such a tick must touch no device (an open's probes would take a piece of
+    // the read) and switch no control. It counts nothing either, so the first tick after
+    // the operation sees the change.
+    if (DeviceOperationRunning()) return;
     // A close request during the tick (settle wait, automatic write) waits for its end.
-    OperationGuard operation(*this);
+    OperationGuard operation(*this, Work::PollTick);
     PollHooks hooks(*this);
     RunPollTick(state, hooks, *this);
 }

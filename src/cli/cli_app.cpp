@@ -61,6 +61,23 @@ void AddImageOptions(CLI::App* cmd, DeviceOptionText& text) {
         ->type_name("HEX");
 }
 
+// What --help says below the options, for the program and each device command.
+constexpr const char* kFooter =
+    "Exit codes: 0 pass; 1 fail (run: any mouse failed); 2 usage error or bad input (an\n"
+    "  option, a scenario, an image that cannot be loaded, a log, trace or save path that\n"
+    "  cannot be used, a product number past FFFFFF with --write-id); 3 no mouse found;\n"
+    "  4 BIN file not match Mouse; 5 the mouse does not answer or its status byte 1 is not\n"
+    "  0xAA; 6 done, but the log line could not be written; 130 after Ctrl-C (SIGINT);\n"
+    "  143 after SIGTERM.\n"
+    "Ctrl-C or SIGTERM: the attempt in progress ends (a successful one is still read back),\n"
+    "  no further attempt, retry or mouse starts, the mouse is logged and run prints its\n"
+    "  totals. A second Ctrl-C within 3 s stops at the next piece, sends the closing\n"
+    "  commands and logs the mouse as Aborted.\n"
+    "--simulate keys: ic, vid, pid, release, chip, status1, status2, split, pointer, others,\n"
+    "  nack, ack-after, lose-piece, fail-after, latency-us, stuck-byte, memory, dump, mice,\n"
+    "  and short-reply=N: the N-th get-feature, and every N-th after it, returns 1 byte.\n"
+    "  See man binwright.";
+
 }  // namespace
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
@@ -73,6 +90,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
                  "binwright"};
     app.set_version_flag("--version", std::string("binwright ") + BINWRIGHT_VERSION);
     app.require_subcommand(1);
+    app.footer(kFooter);
     app.fallthrough();  // global options may also follow the command
 
     PlatformOptions platformOptions;
@@ -110,16 +128,19 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         if (c.op == Operation::Write) AddWriteOptions(c.app, optionText);
         if (c.op == Operation::Write || c.op == Operation::Verify)
             AddImageOptions(c.app, optionText);
+        c.app->footer(kFooter);
     }
 
     RunOptions runOptions;
     std::string imageToRun;
     auto* run = app.add_subcommand("run", "automatic mode: write every mouse plugged in");
+    run->footer(kFooter);
     run->add_option("IMAGE", imageToRun, "BIN file of 2048 bytes")->required();
     AddIdentityOptions(run, optionText);
     AddWriteOptions(run, optionText);
     AddImageOptions(run, optionText);
-    run->add_option("--count", runOptions.count, "stop after N mice (default: on Ctrl-C)")
+    run->add_option("--count", runOptions.count,
+                    "stop after N mice (default: on Ctrl-C or SIGTERM)")
         ->check(CLI::Range(1, 1000000000))
         ->type_name("N");
     run->add_option("--interval-ms", runOptions.intervalMs, "poll period, ms")
@@ -183,7 +204,13 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     }
 
     TerminalHost terminal(err, style);
-    OperationHost& host = environment.host != nullptr ? *environment.host : terminal;
+    OperationHost& inner = environment.host != nullptr ? *environment.host : terminal;
+    // Ctrl-C and SIGTERM reach the device commands through the host's stop request.
+    std::optional<InterruptFlag> interrupt;
+    if (deviceCommand != nullptr) interrupt.emplace();
+    std::optional<SignalAwareHost> signalAware;
+    if (interrupt) signalAware.emplace(inner, *interrupt);
+    OperationHost& host = signalAware ? static_cast<OperationHost&>(*signalAware) : inner;
 
     int code = exitcode::Pass;
     if (list->parsed()) {
@@ -192,10 +219,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, out,
                                 err, log);
     } else if (run->parsed()) {
-        const InterruptFlag interrupt;
-        code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host,
-                            interrupt.raised(), out, err);
+        code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host, out, err);
     }
+    if (interrupt) code = interrupt->exitCode(code);
 
     std::string message;
     if (!platforms->finish(&message)) {

@@ -3,12 +3,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "image/regular_file.h"
+
 namespace bw {
 
 bool LogFileUsable(const std::string& path, std::string* message) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        *message = "--log: \"" + path + "\" is a folder";
+    // A FIFO would block the first line for ever, a device would swallow it.
+    if (const std::string problem = RegularFileProblem(path, true); !problem.empty()) {
+        *message = "--log: \"" + path + "\" " + problem;
         return false;
     }
     std::ofstream probe(path, std::ios::app | std::ios::binary);
@@ -20,20 +22,20 @@ bool LogFileUsable(const std::string& path, std::string* message) {
 }
 
 LogEntry CommandLogEntry(Operation op, Outcome outcome, const DeviceOptions& options,
-                         const OperationTiming& timing, const std::optional<ImageIdentity>& image,
+                         const OperationTiming& timing, std::optional<std::int32_t> productNumber,
+                         const std::optional<ImageIdentity>& image,
                          const std::optional<std::string>& resultText) {
-    const std::optional<std::int32_t> number =
-        op == Operation::Write
-            ? WrittenProductNumber(outcome, options.ic, options.params, options.factory)
-            : std::nullopt;
-    LogEntry entry =
-        MakeLogEntry(op, outcome, options.ic, options.vid, options.pid, number, timing, image);
+    LogEntry entry = MakeLogEntry(op, outcome, options.ic, options.vid, options.pid, productNumber,
+                                  timing, image);
     if (resultText) entry.result = *resultText;
     return entry;
 }
 
-void AppendCommandLog(const ProductionLog& log, const LogEntry& entry, std::ostream& err) {
-    if (!log.append(entry)) err << "binwright: the log file cannot be written\n";
+bool AppendCommandLog(const ProductionLog& log, const LogEntry& entry, std::ostream& err) {
+    std::string reason;
+    if (log.append(entry, &reason)) return true;
+    err << "binwright: done, but not logged: " << reason << "\n";
+    return false;
 }
 
 }  // namespace bw

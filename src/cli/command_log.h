@@ -17,15 +17,17 @@ namespace bw {
 // message otherwise (a production run without its trace would be lost).
 bool LogFileUsable(const std::string& path, std::string* message);
 
-// The line of one finished operation. The product number is filled only when the factory
-// record was written (write with --write-id on IC type 0 that reached the image write).
-// image: the loaded image of a write or verify. resultText: what was shown, when it differs
-// from the outcome's text (a save whose file could not be written).
+// The line of one finished operation. productNumber: the number the factory record
+// received (WrittenProductNumber), none when no record was sent. image: the loaded image of
+// a write or verify. resultText: what was shown, when it differs from the outcome's text (a
+// save whose file could not be written).
 LogEntry CommandLogEntry(Operation op, Outcome outcome, const DeviceOptions& options,
-                         const OperationTiming& timing, const std::optional<ImageIdentity>& image,
+                         const OperationTiming& timing, std::optional<std::int32_t> productNumber,
+                         const std::optional<ImageIdentity>& image,
                          const std::optional<std::string>& resultText = std::nullopt);
 
-// Appends the line; a log that cannot be written is reported on err, the result stays.
-void AppendCommandLog(const ProductionLog& log, const LogEntry& entry, std::ostream& err);
+// Appends the line. False, with the reason on err, when the log cannot be written: the
+// operation ran, but the command must say that it was not logged (exit code 6).
+bool AppendCommandLog(const ProductionLog& log, const LogEntry& entry, std::ostream& err);
 
 }  // namespace bw

@@ -10,6 +10,7 @@
 #include "production/controller_state.h"
 #include "production/factory_record.h"
 #include "production/ic_types.h"
+#include "production/operation_log.h"
 #include "production/polling.h"
 #include "production/result_text.h"
 #include "ui/lang.h"
@@ -21,23 +22,6 @@ namespace {
 std::string RowText(int row, char first, int rows) {
     if (row < 0 || row >= rows) return "";
     return std::string(1, static_cast<char>(first + row));
-}
-
-// Checks a save target before the device is touched: its folder must exist.
-bool SaveTargetUsable(const std::string& target, std::string* message) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path path(target);
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    if (!fs::is_directory(folder, ec)) {
-        *message = "save: folder \"" + folder.string() + "\" does not exist";
-        return false;
-    }
-    if (fs::is_directory(path, ec)) {
-        *message = "save: \"" + target + "\" is a folder";
-        return false;
-    }
-    return true;
 }
 
 // Says why no mouse was found when a matching interface exists but could not be opened.
@@ -64,6 +48,7 @@ void ExplainNoMouse(PlatformStack& platforms, const DeviceOptions& options, std:
 void ExplainQuietEnd(Outcome outcome, std::ostream& err) {
     if (outcome == Outcome::NoAnswer) err << "the mouse did not answer\n";
     if (outcome == Outcome::BadStatus) err << "the mouse's status byte 1 is not 0xAA\n";
+    if (outcome == Outcome::Aborted) err << "aborted by a second Ctrl-C; the exchange was closed\n";
 }
 
 }  // namespace
@@ -77,15 +62,13 @@ std::string HexFieldText(std::int32_t value) {
 
 std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
                                     ControllerState& state, std::ostream& out, std::ostream& err) {
+    (void)out;
+    // A file that is no image is the station's error, never the mouse's: exit 2, not 4.
     Image loaded{};
     const BinLoadResult load = LoadBinFile(file, loaded);
-    if (load.error == BinLoadError::CannotOpen) {
-        err << load.message << "\n";
-        return exitcode::Usage;
-    }
     if (load.error != BinLoadError::None) {
-        out << GetCaption(caption::BinNotMatchIcType) << "\n";
-        return exitcode::Mismatch;
+        err << file << ": " << load.reason << "\n";
+        return exitcode::Usage;
     }
     const ImageIdentity identity = IdentifyImage(loaded);
     if (options.approvedSha256) {
@@ -127,9 +110,16 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         if (const auto code = LoadCommandImage(file, options, state, out, err)) return *code;
     } else if (op == Operation::Save) {
         saveTarget = SaveTargetName(file);
-        std::string message;
-        if (!SaveTargetUsable(saveTarget, &message)) {
-            err << message << "\n";
+        if (const std::string problem = SaveTargetProblem(saveTarget); !problem.empty()) {
+            err << problem << "\n";
+            return exitcode::Usage;
+        }
+    }
+    if (op == Operation::Write) {
+        const std::string problem =
+            ProductNumberProblem(options.ic, options.params, options.factory);
+        if (!problem.empty()) {
+            err << "binwright write: " << problem << "\n";
             return exitcode::Usage;
         }
     }
@@ -143,6 +133,12 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         out << GetCaption(caption::NoFindMouse) << "\n";
         ExplainNoMouse(platforms, options, err);
         return exitcode::NoMouse;
+    }
+
+    // A signal before the mouse was touched: nothing starts.
+    if (StopAsked(host)) {
+        err << "binwright: stopped before the operation started\n";
+        return exitcode::Fail;
     }
 
     const OperationTiming timing;
@@ -163,28 +159,34 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     }
     host.hideLoading();
 
+    const std::optional<std::int32_t> number =
+        op == Operation::Write ? WrittenProductNumber(state, options.factory) : std::nullopt;
     if (op == Operation::Save && outcome == Outcome::Pass) {
         std::string message;
         if (!SaveBinFile(saveTarget, state.DeviceImageBuffer, &message)) {
             err << message << "\n";
             out << GetCaption(caption::SaveFail) << "\n";
-            AppendCommandLog(log,
-                             CommandLogEntry(op, outcome, options, timing, std::nullopt,
-                                             std::string(GetCaption(caption::SaveFail))),
-                             err);
-            return exitcode::Fail;
+            const bool logged =
+                AppendCommandLog(log,
+                                 CommandLogEntry(op, outcome, options, timing, number, std::nullopt,
+                                                 std::string(GetCaption(caption::SaveFail))),
+                                 err);
+            return logged ? exitcode::Fail : exitcode::NotLogged;
         }
     }
 
-    AppendCommandLog(log, CommandLogEntry(op, outcome, options, timing, state.LoadedImageIdentity),
-                     err);
+    const bool logged = AppendCommandLog(
+        log, CommandLogEntry(op, outcome, options, timing, number, state.LoadedImageIdentity), err);
 
     const ResultView view = ViewOf(op, outcome, options.ic);
     if (!view.text.empty()) out << view.text << "\n";
+    if (outcome == Outcome::Aborted) out << LogResultText(op, outcome, options.ic) << "\n";
     ExplainQuietEnd(outcome, err);
     if (op == Operation::Save && outcome == Outcome::Pass) out << "saved " << saveTarget << "\n";
     if (op == Operation::ReadFactory && outcome == Outcome::Pass)
         out << FormatFactoryFields(DecodeFactoryRecord(state.FactoryRecord));
+    // The operation ran, but the station has no record of it.
+    if (!logged) return exitcode::NotLogged;
     return ExitCodeOf(outcome);
 }
 

@@ -23,7 +23,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
 
 // Loads the BIN image of write, verify and run into ImageBuffer, marks it loaded for the
 // IC type given and names its identity on err (unless quiet). Returns the exit code when the
-// file cannot be used or is not the approved image (said on out or err).
+// file cannot be used or is not the approved image (2; the path and the reason said on err).
 std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
                                     ControllerState& state, std::ostream& out, std::ostream& err);
 

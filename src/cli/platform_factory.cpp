@@ -1,6 +1,7 @@
 #include "cli/platform_factory.h"
 
 #include "device/trace.h"
+#include "image/regular_file.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"
 
@@ -29,6 +30,11 @@ PlatformStack::PlatformStack(const PlatformOptions& options) {
         backend_ = MakeHostPlatform();
     }
     if (!options.traceFile.empty()) {
+        // A FIFO without a reader would block the open for ever.
+        if (const std::string problem = RegularFileProblem(options.traceFile, true);
+            !problem.empty()) {
+            throw PlatformError("trace file \"" + options.traceFile + "\" " + problem);
+        }
         traceOut_.open(options.traceFile, std::ios::out | std::ios::trunc);
         if (!traceOut_)
             throw PlatformError("cannot create trace file \"" + options.traceFile + "\"");

@@ -17,8 +17,8 @@ namespace {
 // Short slices, so that Ctrl-C is noticed soon while waiting for the next tick.
 constexpr int kWaitSliceMs = 50;
 
-void WaitForNextTick(OperationHost& host, int intervalMs, const std::atomic<bool>& stop) {
-    for (int left = intervalMs; left > 0 && !stop.load(); left -= kWaitSliceMs) {
+void WaitForNextTick(OperationHost& host, int intervalMs) {
+    for (int left = intervalMs; left > 0 && !StopAsked(host); left -= kWaitSliceMs) {
         host.sleepMs(std::min(left, kWaitSliceMs));
     }
 }
@@ -43,37 +43,49 @@ std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32
 }
 
 int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
-                 PlatformStack& platforms, OperationHost& host, const std::atomic<bool>& stop,
-                 std::ostream& out, std::ostream& err) {
+                 PlatformStack& platforms, OperationHost& host, std::ostream& out,
+                 std::ostream& err) {
     ControllerState state(platforms.platform());
     if (const auto code = LoadCommandImage(imageFile, options, state, out, err)) return *code;
 
     const AutoWriteSettings settings{options.ic, options.vid, options.pid, options.params,
                                      options.factory};
+    bool logLost = false;
     AutoWriteHooks hooks(state, settings, host, [&](const MouseResult& r) {
         out << FormatRunLine(std::chrono::system_clock::now(), r.factory.number, r.text,
                              r.sinceArrival, r.passCount)
             << std::endl;
         DeviceOptions used = options;
         used.factory = r.factory;
-        AppendCommandLog(
-            run.log,
-            CommandLogEntry(Operation::Write, r.outcome, used, r.timing, state.LoadedImageIdentity),
-            err);
+        // A mouse the station cannot trace must not be followed by more of them.
+        if (!AppendCommandLog(run.log,
+                              CommandLogEntry(Operation::Write, r.outcome, used, r.timing,
+                                              r.writtenNumber, state.LoadedImageIdentity),
+                              err)) {
+            logLost = true;
+        }
     });
 
     // LastDeviceCount starts at 0: the first tick takes every present interface as arrived.
-    const auto done = [&] { return run.count > 0 && hooks.mice() >= run.count; };
-    while (!done() && !stop.load()) {
+    const auto done = [&] {
+        return (run.count > 0 && hooks.mice() >= run.count) || StopAsked(host) || logLost ||
+               !hooks.refusal().empty();
+    };
+    while (!done()) {
         hooks.startTick();
         RunPollTick(state, hooks, host);
         if (done()) break;
-        WaitForNextTick(host, run.intervalMs, stop);
+        WaitForNextTick(host, run.intervalMs);
     }
 
     const int fails = hooks.mice() - hooks.passes();
     out << "total " << hooks.mice() << " passed " << hooks.passes() << " failed " << fails
         << std::endl;
+    if (!hooks.refusal().empty()) {
+        err << "binwright run: " << hooks.refusal() << "; nothing was written to this mouse\n";
+        return exitcode::Usage;
+    }
+    if (logLost) return exitcode::NotLogged;
     return fails == 0 ? exitcode::Pass : exitcode::Fail;
 }
 

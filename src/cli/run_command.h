@@ -2,7 +2,6 @@
 // `binwright run`: the automatic mode in a terminal. Polls as the window's timer does,
 // writes every target mouse that arrives and prints one line per mouse, then the totals.
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <ostream>
@@ -21,11 +20,14 @@ struct RunOptions {
     ProductionLog log;
 };
 
-// stop is read between ticks only. Returns 0 when every mouse passed, 1 otherwise, and the
-// exit codes of write for an image that cannot be used.
+// Stops taking mice once host.stopRequest() asks for it (the mouse in progress is written
+// as that request allows and logged), after --count mice, when a log line cannot be
+// written, or when the next product number does not fit the factory record. Returns 0
+// when every mouse passed, 1 otherwise, 2 for an image that cannot be used or a number
+// that does not fit, 6 when a log line was lost; the caller turns a signal into 130/143.
 int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
-                 PlatformStack& platforms, OperationHost& host, const std::atomic<bool>& stop,
-                 std::ostream& out, std::ostream& err);
+                 PlatformStack& platforms, OperationHost& host, std::ostream& out,
+                 std::ostream& err);
 
 // "HH:MM:SS  SN <number as the field shows it>  <result>  <seconds, 1 decimal>s  passes <n>"
 std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32_t productNumber,

@@ -18,11 +18,13 @@ inline int PieceCount(int length, int pieceSize) {
     return (length + pieceSize - 1) / pieceSize;
 }
 
-// Before every piece: the loading window, pending events and progress.
-inline void BeforePiece(OperationHost& host, int index, int count) {
+// Before every piece: the loading window, pending events and progress. False when an
+// abort was asked for: the block stops here, between two pieces.
+inline bool BeforePiece(OperationHost& host, int index, int count) {
     host.showLoading();
     host.processEvents();
     host.progress(index + 1, count);
+    return !Aborting(host);
 }
 
 }  // namespace bw

@@ -116,17 +116,21 @@ HidHandle HidrawPlatform::open(const std::string& path, std::string* error) {
     return fd;
 }
 
-bool HidrawPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
-    if (handle < 0 || data == nullptr || length == 0) return false;
+int HidrawPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
+    if (handle < 0 || data == nullptr || length == 0) return -1;
     // The ioctl takes a non-const buffer; it only reads it.
     std::vector<std::uint8_t> buffer(data, data + length);
-    return ::ioctl(static_cast<int>(handle), HIDIOCSFEATURE(length), buffer.data()) >= 0;
+    // Bytes sent, report ID included.
+    const int moved = ::ioctl(static_cast<int>(handle), HIDIOCSFEATURE(length), buffer.data());
+    return moved < 0 ? -1 : moved;
 }
 
-bool HidrawPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
-    if (handle < 0 || data == nullptr || length == 0) return false;
+int HidrawPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
+    if (handle < 0 || data == nullptr || length == 0) return -1;
+    // Bytes received, report ID included; a device may answer with fewer than asked for.
     // A refusal by the device arrives as EIO or EPIPE.
-    return ::ioctl(static_cast<int>(handle), HIDIOCGFEATURE(length), data) >= 0;
+    const int moved = ::ioctl(static_cast<int>(handle), HIDIOCGFEATURE(length), data);
+    return moved < 0 ? -1 : moved;
 }
 
 void HidrawPlatform::close(HidHandle handle) {

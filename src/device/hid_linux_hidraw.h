@@ -14,8 +14,8 @@ class HidrawPlatform : public HidPlatform {
     // collections lists its path once per collection, each with its own feature length.
     std::vector<HidInterfaceInfo> enumerate() override;
     HidHandle open(const std::string& path, std::string* error = nullptr) override;
-    bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
-    bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
+    int setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
+    int getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
     void close(HidHandle handle) override;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct HidInterfaceInfo {
     std::uint16_t release = 0;        // USB bcdDevice
     std::uint16_t featureLength = 0;  // feature report byte length, report ID byte included
     bool attributesRead = true;       // false: attributes/capabilities could not be read
+    // Set by a backend that opened the interface while enumerating (Windows reads the
+    // attributes that way): whether that open succeeded, so a count need not open it again.
+    std::optional<bool> openable;
 };
 
 class HidPlatform {
@@ -36,10 +40,13 @@ class HidPlatform {
     // when error is given, a short reason (for example "permission denied").
     virtual HidHandle open(const std::string& path, std::string* error = nullptr) = 0;
 
+    // Both return the number of bytes moved, report ID included, or -1 on failure.
+    // A device may move fewer than `length` bytes; only Link decides what that means.
     // data[0] is the report ID; length counts it.
-    virtual bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) = 0;
-    // data[0] holds the wanted report ID on entry; on success the report is in data.
-    virtual bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) = 0;
+    virtual int setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) = 0;
+    // data[0] holds the wanted report ID on entry; the reply is in data (after a short
+    // reply, the bytes past it keep what they held).
+    virtual int getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) = 0;
 
     virtual void close(HidHandle handle) = 0;
 

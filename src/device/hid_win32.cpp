@@ -91,9 +91,11 @@ Fn Bind(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
+// Only from the system folder: a planted copy beside the program or in the current
+// folder must never be loaded in its place.
 HMODULE LoadQuietly(const char* name) {
     const UINT old = SetErrorMode(SEM_NOOPENFILEERRORBOX);
-    HMODULE module = LoadLibraryA(name);
+    HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetErrorMode(old);
     return module;
 }
@@ -217,6 +219,8 @@ std::vector<HidInterfaceInfo> Win32HidPlatform::enumerate() {
         HidInterfaceInfo info;
         info.path = detail->DevicePath;
         const HANDLE handle = OpenPath(info.path);
+        // open() opens the same way, so a count can take this result instead of opening again.
+        info.openable = handle != INVALID_HANDLE_VALUE;
         if (handle == INVALID_HANDLE_VALUE) {
             info.attributesRead = false;
         } else {
@@ -242,20 +246,23 @@ HidHandle Win32HidPlatform::open(const std::string& path, std::string* error) {
     return reinterpret_cast<HidHandle>(handle);
 }
 
-bool Win32HidPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
+// HidD_SetFeature and HidD_GetFeature move the whole report or fail; they report no count.
+int Win32HidPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
     const HidServices& s = Services();
-    if (!s.hidBound || handle == kInvalidHandle || data == nullptr || length == 0) return false;
+    if (!s.hidBound || handle == kInvalidHandle || data == nullptr || length == 0) return -1;
     // The call takes a non-const buffer; it only reads it.
     std::vector<std::uint8_t> buffer(data, data + length);
-    return s.setFeature(reinterpret_cast<HANDLE>(handle), buffer.data(),
-                        static_cast<ULONG>(length)) != FALSE;
+    const bool ok =
+        s.setFeature(reinterpret_cast<HANDLE>(handle), buffer.data(), static_cast<ULONG>(length));
+    return ok ? static_cast<int>(length) : -1;
 }
 
-bool Win32HidPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
+int Win32HidPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
     const HidServices& s = Services();
-    if (!s.hidBound || handle == kInvalidHandle || data == nullptr || length == 0) return false;
-    return s.getFeature(reinterpret_cast<HANDLE>(handle), data, static_cast<ULONG>(length)) !=
-           FALSE;
+    if (!s.hidBound || handle == kInvalidHandle || data == nullptr || length == 0) return -1;
+    const bool ok =
+        s.getFeature(reinterpret_cast<HANDLE>(handle), data, static_cast<ULONG>(length));
+    return ok ? static_cast<int>(length) : -1;
 }
 
 void Win32HidPlatform::close(HidHandle handle) {

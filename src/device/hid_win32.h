@@ -19,8 +19,8 @@ class Win32HidPlatform : public HidPlatform {
     // Empty when SetupApi.dll or HID.dll cannot be bound.
     std::vector<HidInterfaceInfo> enumerate() override;
     HidHandle open(const std::string& path, std::string* error = nullptr) override;
-    bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
-    bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
+    int setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
+    int getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
     void close(HidHandle handle) override;
     // Names the library or entry point that could not be bound.
     std::string serviceError() override;

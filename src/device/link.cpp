@@ -18,17 +18,21 @@ bool MatchesIds(const HidInterfaceInfo& info, std::int32_t vendorId, std::int32_
            static_cast<std::int32_t>(info.productId) == productId;
 }
 
+}  // namespace
+
 // Transfers `length` bytes of an 8-byte buffer; refuses lengths the buffer cannot hold.
-bool Transfer(HidPlatform& platform, HidHandle handle, Report& buffer, std::int32_t length,
-              bool set) {
+// Succeeds only when the whole feature report moved: after a short reply the rest of the
+// buffer still holds the frame sent before, which must never be read as the answer.
+bool Link::transfer(HidHandle handle, Report& buffer, std::int32_t length, bool set) {
+    LastTransferShort = false;
     if (handle == kInvalidHandle) return false;
     if (length <= 0 || length > static_cast<std::int32_t>(buffer.size())) return false;
     const auto n = static_cast<std::size_t>(length);
-    return set ? platform.setFeature(handle, buffer.data(), n)
-               : platform.getFeature(handle, buffer.data(), n);
+    const int moved = set ? platform_.setFeature(handle, buffer.data(), n)
+                          : platform_.getFeature(handle, buffer.data(), n);
+    LastTransferShort = moved > 0 && moved != length;
+    return moved == length;
 }
-
-}  // namespace
 
 Link::~Link() {
     ForgetHandles();
@@ -37,6 +41,11 @@ Link::~Link() {
 std::int32_t Link::CountHidInterfaces() {
     std::int32_t count = 0;
     for (const auto& info : platform_.enumerate()) {
+        // The backend already opened it while enumerating: one open per interface is enough.
+        if (info.openable) {
+            count += *info.openable ? 1 : 0;
+            continue;
+        }
         const HidHandle handle = platform_.open(info.path);
         if (handle == kInvalidHandle) continue;
         ++count;
@@ -95,19 +104,19 @@ bool Link::OpenDeviceReport40(std::int32_t vendorId, std::int32_t productId,
 }
 
 bool Link::SetFeature4(HidHandle handle, Report& buffer) {
-    return Transfer(platform_, handle, buffer, FeatureLength4, true);
+    return transfer(handle, buffer, FeatureLength4, true);
 }
 
 bool Link::GetFeature4(HidHandle handle, Report& buffer) {
-    return Transfer(platform_, handle, buffer, FeatureLength4, false);
+    return transfer(handle, buffer, FeatureLength4, false);
 }
 
 bool Link::SetFeature40(HidHandle handle, Report& buffer) {
-    return Transfer(platform_, handle, buffer, FeatureLength40, true);
+    return transfer(handle, buffer, FeatureLength40, true);
 }
 
 bool Link::GetFeature40(HidHandle handle, Report& buffer) {
-    return Transfer(platform_, handle, buffer, FeatureLength40, false);
+    return transfer(handle, buffer, FeatureLength40, false);
 }
 
 void Link::ForgetHandles() {

@@ -52,12 +52,17 @@ class Link {
     std::int32_t FeatureLength4 = 0;
     std::int32_t FeatureLength40 = 0;
 
+    // The last transfer moved some bytes, but not the whole report: the device may have
+    // taken it as done (an answer it will not give again).
+    bool LastTransferShort = false;
+
     Report Report4Buffer{};
     Report Report40Buffer{};
     Piece Piece4{};
     Piece Piece41{};
 
   private:
+    bool transfer(HidHandle handle, Report& buffer, std::int32_t length, bool set);
     void setHandle(HidHandle& slot, HidHandle value);
     void releaseIfUnused(HidHandle handle);
 

@@ -7,6 +7,14 @@
 
 namespace bw {
 
+// What the one running an operation asks of it while it runs (the command line after a
+// signal). The window never asks.
+enum class StopRequest {
+    None,
+    Finish,  // the attempt in progress ends as usual; no further attempt or retry starts
+    Abort,   // stop at the next piece, close the exchange, end as Aborted
+};
+
 class OperationHost {
   public:
     virtual ~OperationHost() = default;
@@ -33,7 +41,17 @@ class OperationHost {
     // Waits. The defaults really wait (precisely); tests override them with a virtual clock.
     virtual void sleepMs(int ms);
     virtual void delayUs(int us);
+
+    // Asked between pieces and before every further attempt; cheap.
+    virtual StopRequest stopRequest() { return StopRequest::None; }
 };
+
+inline bool StopAsked(OperationHost& host) {
+    return host.stopRequest() != StopRequest::None;
+}
+inline bool Aborting(OperationHost& host) {
+    return host.stopRequest() == StopRequest::Abort;
+}
 
 // A host that does nothing but wait; serves the command line without a terminal.
 class NullHost : public OperationHost {};

@@ -20,8 +20,11 @@ enum class Handshake { Acknowledged, NotAcknowledged, Unreachable };
 
 // One command exchange: send the frame, poll for the status in byte 7, resend
 // up to five times. Unreachable means not a single transfer went through.
+// piece: the frame is a piece command, whose answer the device gives once. A poll that
+// came back short may have been that answer; a resend would then move on to the next
+// piece, so the piece counts as not acknowledged instead.
 Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pauseAfterSend,
-                   int pauseAfterEmptyPoll) {
+                   int pauseAfterEmptyPoll, bool piece) {
     if (link.Report4Handle == kInvalidHandle) return Handshake::Unreachable;
     bool anyTransfer = false;
     for (int send = 0; send < kSends; ++send) {
@@ -39,7 +42,8 @@ Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pau
                 continue;
             }
             const bool delivered = link.GetFeature4(link.Report4Handle, link.Report4Buffer);
-            anyTransfer |= delivered;
+            anyTransfer |= delivered || link.LastTransferShort;
+            if (piece && link.LastTransferShort) return Handshake::NotAcknowledged;
             // A failed get leaves the buffer stale: it is no answer, whatever byte 7 holds.
             status = delivered ? link.Report4Buffer[7] : kNoAnswer;
             if (status != kNoAnswer) break;
@@ -53,7 +57,7 @@ Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pau
 Handshake FetchPiece(Link& link, OperationHost& host) {
     link.Piece4.fill(0xFF);
     const Report frame{kReportId, 0x05, 0, 0, 0, 0, 0, 0};
-    const Handshake result = Exchange(link, host, frame, 5, 5);
+    const Handshake result = Exchange(link, host, frame, 5, 5, true);
     if (result == Handshake::Acknowledged) {
         std::copy(link.Report4Buffer.begin() + 1, link.Report4Buffer.end(), link.Piece4.begin());
         host.processEvents();
@@ -72,7 +76,7 @@ bool SendCommand4(Link& link, OperationHost& host, int command, int p1, int p2, 
                        static_cast<std::uint8_t>(p4),
                        0,
                        0};
-    return Exchange(link, host, frame, 10, 10) == Handshake::Acknowledged;
+    return Exchange(link, host, frame, 10, 10, false) == Handshake::Acknowledged;
 }
 
 bool FetchPiece4(Link& link, OperationHost& host) {
@@ -82,7 +86,7 @@ bool FetchPiece4(Link& link, OperationHost& host) {
 bool SendPiece4(Link& link, OperationHost& host, const std::uint8_t data[6]) {
     Report frame{kReportId, 0x07};
     std::copy(data, data + kPieceSize, frame.begin() + 2);
-    return Exchange(link, host, frame, 10, 5) == Handshake::Acknowledged;
+    return Exchange(link, host, frame, 10, 5, true) == Handshake::Acknowledged;
 }
 
 bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::uint8_t* destination,
@@ -98,7 +102,7 @@ bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::u
     const int count = PieceCount(length, kPieceSize);
     bool allDelivered = true;
     for (int i = 0; i < count; ++i) {
-        BeforePiece(host, i, count);
+        if (!BeforePiece(host, i, count)) return false;
         const Handshake result = FetchPiece(link, host);
         const int offset = i * kPieceSize;
         const int size = std::min(kPieceSize, length - offset);
@@ -121,7 +125,7 @@ bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
     }
     const int count = PieceCount(length, kPieceSize);
     for (int i = 0; i < count; ++i) {
-        BeforePiece(host, i, count);
+        if (!BeforePiece(host, i, count)) return false;
         const int offset = i * kPieceSize;
         const int size = std::min(kPieceSize, length - offset);
         // A short last piece keeps the previous piece's bytes behind its own.

@@ -23,6 +23,7 @@ bool SendPiece4(Link& link, OperationHost& host, const std::uint8_t data[6]);
 // not arrive stays 0xFF. The read goes on past such a piece, but stops once a piece saw no
 // transfer succeed at all (the mouse is gone, so the rest would stay 0xFF anyway).
 // Blocks outside 0..65535 or larger than the destination are refused without a transfer.
+// Both block routines stop between two pieces, with false, once the host asks for an abort.
 bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::uint8_t* destination,
                 std::size_t destinationSize);
 // True when the write command and every piece were acknowledged; stops at the first that was not.

@@ -58,7 +58,7 @@ bool WriteBlock40(Link& link, OperationHost& host, int address, int length,
     }
     const int count = PieceCount(length, kPieceSize);
     for (int i = 0; i < count; ++i) {
-        BeforePiece(host, i, count);
+        if (!BeforePiece(host, i, count)) return false;
         const int offset = i * kPieceSize;
         const int size = std::min(kPieceSize, length - offset);
         // A short last piece keeps the previous piece's bytes behind its own.
@@ -84,7 +84,7 @@ bool ReadBlock40(Link& link, OperationHost& host, int address, int length,
     const int count = PieceCount(length, kPieceSize);
     bool allDelivered = true;
     for (int i = 0; i < count; ++i) {
-        BeforePiece(host, i, count);
+        if (!BeforePiece(host, i, count)) return false;
         if (!FetchPiece41(link, host)) allDelivered = false;
         const int offset = i * kPieceSize;
         const int size = std::min(kPieceSize, length - offset);

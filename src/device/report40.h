@@ -17,7 +17,8 @@ bool SendPiece41(Link& link, const std::uint8_t data[7]);
 
 // Return false when the command or any piece transfer failed; a write stops at the first.
 // With data to move and no Report41Handle they fail before sending the command. A read
-// fills its whole destination with 0xFF first; a piece that failed stays 0xFF.
+// fills its whole destination with 0xFF first; a piece that failed stays 0xFF. Both stop
+// between two pieces, with false, once the host asks for an abort.
 bool WriteBlock40(Link& link, OperationHost& host, int address, int length,
                   const std::uint8_t* source);
 bool ReadBlock40(Link& link, OperationHost& host, int address, int length,

@@ -40,16 +40,17 @@ HidHandle TracingPlatform::open(const std::string& path, std::string* error) {
     return handle;
 }
 
-bool TracingPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
-    const bool ok = inner_.setFeature(handle, data, length);
-    write("set", handle, data, length, ok);
-    return ok;
+// "ok" is true only when the whole report moved, as the link counts it.
+int TracingPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
+    const int moved = inner_.setFeature(handle, data, length);
+    write("set", handle, data, length, moved >= 0 && static_cast<std::size_t>(moved) == length);
+    return moved;
 }
 
-bool TracingPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
-    const bool ok = inner_.getFeature(handle, data, length);
-    write("get", handle, data, length, ok);
-    return ok;
+int TracingPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
+    const int moved = inner_.getFeature(handle, data, length);
+    write("get", handle, data, length, moved >= 0 && static_cast<std::size_t>(moved) == length);
+    return moved;
 }
 
 void TracingPlatform::close(HidHandle handle) {

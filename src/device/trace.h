@@ -17,8 +17,8 @@ class TracingPlatform : public HidPlatform {
 
     std::vector<HidInterfaceInfo> enumerate() override;
     HidHandle open(const std::string& path, std::string* error = nullptr) override;
-    bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
-    bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
+    int setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
+    int getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
     void close(HidHandle handle) override;
     std::string serviceError() override { return inner_.serviceError(); }
     void beginOperation() override { inner_.beginOperation(); }

@@ -3,11 +3,21 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <system_error>
+
+#include "image/regular_file.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace bw {
 
@@ -30,6 +40,32 @@ std::string CannotOpenMessage(const std::string& path, const std::string& reason
 
 std::string CannotCreateMessage(const std::string& path, const std::string& reason) {
     return "Cannot create file \"" + path + "\". " + reason;
+}
+
+std::string SizeReason(std::uintmax_t size) {
+    return std::to_string(size) + " bytes, an image has " + std::to_string(kImageSize);
+}
+
+// The file's bytes on the disk before it takes the final name.
+bool SyncFile(std::FILE* file) {
+#ifdef _WIN32
+    return _commit(_fileno(file)) == 0;
+#else
+    return ::fsync(::fileno(file)) == 0;
+#endif
+}
+
+// The rename itself on the disk. Windows has no way to flush a folder; NTFS logs renames.
+void SyncFolderOf(const fs::path& target) {
+#ifndef _WIN32
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+#else
+    (void)target;
+#endif
 }
 
 // A name beside the target that no other save is likely to pick at the same time.
@@ -55,25 +91,57 @@ BinLoadResult LoadBinFile(const std::string& path, Image& image) {
     if (ec || !fs::exists(st)) {
         const std::error_code reason =
             ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory);
-        return {BinLoadError::CannotOpen, CannotOpenMessage(path, Reason(reason))};
+        return {BinLoadError::CannotOpen, CannotOpenMessage(path, Reason(reason)), Reason(reason)};
     }
-    if (!fs::is_regular_file(st)) return {BinLoadError::WrongSize, {}};
+    if (!fs::is_regular_file(st)) {
+        return {BinLoadError::WrongSize, {}, RegularFileProblem(path, false)};
+    }
 
     const std::uintmax_t size = fs::file_size(file, ec);
-    if (ec) return {BinLoadError::CannotOpen, CannotOpenMessage(path, Reason(ec))};
-    if (size != static_cast<std::uintmax_t>(kImageSize)) return {BinLoadError::WrongSize, {}};
+    if (ec) return {BinLoadError::CannotOpen, CannotOpenMessage(path, Reason(ec)), Reason(ec)};
+    if (size != static_cast<std::uintmax_t>(kImageSize)) {
+        return {BinLoadError::WrongSize, {}, SizeReason(size)};
+    }
 
     errno = 0;
     std::ifstream in(file, std::ios::binary);
-    if (!in) return {BinLoadError::CannotOpen, CannotOpenMessage(path, ErrnoReason())};
+    if (!in) {
+        const std::string reason = ErrnoReason();
+        return {BinLoadError::CannotOpen, CannotOpenMessage(path, reason), reason};
+    }
 
     // Read into a scratch copy so that a short file leaves the image as it was.
     Image scratch{};
     in.read(reinterpret_cast<char*>(scratch.data()), static_cast<std::streamsize>(scratch.size()));
     if (in.gcount() != static_cast<std::streamsize>(scratch.size())) {
-        return {BinLoadError::ShortRead, {}};
+        return {BinLoadError::ShortRead,
+                {},
+                "only " + std::to_string(in.gcount()) + " bytes could be read, an image has " +
+                    std::to_string(kImageSize)};
     }
     image = scratch;
+    return {};
+}
+
+std::string SaveTargetProblem(const std::string& path) {
+    const fs::path target(path);
+    if (path.empty() || !target.has_filename() || target.filename() == ".bin") {
+        return "save: \"" + path + "\" has no file name";
+    }
+    if (const std::string problem = RegularFileProblem(path, true); !problem.empty()) {
+        return "save: \"" + path + "\" " + problem;
+    }
+    // Try what the save will do: create a file beside the target, then take it away again.
+    const fs::path probe = TemporaryBeside(target);
+    errno = 0;
+    std::FILE* file = std::fopen(probe.string().c_str(), "wb");
+    if (file == nullptr) {
+        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+        return "save: folder \"" + folder.string() + "\" cannot take a new file: " + ErrnoReason();
+    }
+    std::fclose(file);
+    std::error_code ignored;
+    fs::remove(probe, ignored);
     return {};
 }
 
@@ -87,22 +155,21 @@ bool SaveBinFile(const std::string& path, const Image& image, std::string* messa
         return false;
     };
 
-    {
-        errno = 0;
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return fail(ErrnoReason());
-        out.write(reinterpret_cast<const char*>(image.data()),
-                  static_cast<std::streamsize>(image.size()));
-        out.flush();
-        if (!out) return fail(ErrnoReason());
-        out.close();
-        if (out.fail()) return fail(ErrnoReason());
-    }
+    errno = 0;
+    std::FILE* out = std::fopen(temp.string().c_str(), "wb");
+    if (out == nullptr) return fail(ErrnoReason());
+    const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size() &&
+                         std::fflush(out) == 0 && SyncFile(out);
+    const std::string writeReason = written ? std::string() : ErrnoReason();
+    const bool closed = std::fclose(out) == 0;
+    if (!written) return fail(writeReason);
+    if (!closed) return fail(ErrnoReason());
 
     // The rename replaces an existing file in one step: it is either the old or the new one.
     std::error_code ec;
     fs::rename(temp, target, ec);
     if (ec) return fail(Reason(ec));
+    SyncFolderOf(target);
     return true;
 }
 

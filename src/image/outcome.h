@@ -21,6 +21,7 @@ enum class Outcome {
     BadStatus,      // first IC type: status byte 1 not 0xAA (nothing shown)
     MismatchMouse,  // "BIN file not match Mouse"
     Skipped,        // IC type index outside the table: the device was not touched
+    Aborted,        // stopped at a piece on request (a second Ctrl-C); the exchange was closed
 };
 
 }  // namespace bw

@@ -20,7 +20,7 @@ Outcome ReadReport4(ControllerState& state, OperationHost& host) {
                                state.DeviceImageBuffer.size());
     host.endPhase(ok);
     CloseExchange4(state, host);
-    return ok ? Outcome::Pass : Outcome::Fail;
+    return ok ? Outcome::Pass : Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
 Outcome ReadReport40(ControllerState& state, OperationHost& host) {
@@ -30,7 +30,7 @@ Outcome ReadReport40(ControllerState& state, OperationHost& host) {
     const bool ok = ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                                 state.DeviceImageBuffer.size());
     host.endPhase(ok);
-    return ok ? Outcome::Pass : Outcome::Fail;
+    return ok ? Outcome::Pass : Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
 }  // namespace

@@ -27,8 +27,8 @@ Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
     host.beginPhase("Verifying", kImageSize);
 
     // All eight blocks are read even after a refused one.
-    bool readFailed = false;
-    for (int k = 0; k < kBlockCount; ++k) {
+    bool readFailed = Aborting(host);
+    for (int k = 0; k < kBlockCount && !Aborting(host); ++k) {
         if (!ReadBlock4(state.link, host, k * kBlockSize, kBlockSize,
                         state.ReadBackBuffer.data() + k * kBlockSize, kBlockSize)) {
             readFailed = true;
@@ -45,6 +45,8 @@ Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
             }
         }
         outcome = state.VerifyMismatch ? Outcome::Fail : Outcome::Pass;
+    } else if (Aborting(host)) {
+        outcome = Outcome::Aborted;
     }
     host.endPhase(outcome == Outcome::Pass);
     CloseExchange4(state, host);
@@ -59,7 +61,7 @@ Outcome VerifyReport40(ControllerState& state, OperationHost& host) {
     if (!ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                      state.DeviceImageBuffer.size())) {
         host.endPhase(false);
-        return Outcome::Fail;
+        return Aborting(host) ? Outcome::Aborted : Outcome::Fail;
     }
     state.VerifyMismatch = state.ImageBuffer != state.DeviceImageBuffer;
     host.endPhase(!state.VerifyMismatch);

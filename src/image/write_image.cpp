@@ -11,6 +11,7 @@
 #include "image/operation_scope.h"
 #include "image/operations.h"
 #include "production/factory_record.h"
+#include "production/ic_types.h"
 
 namespace bw {
 
@@ -33,11 +34,11 @@ bool WriteAttempt(ControllerState& state, const WriteParams& params, BlockWriter
             return writeBlock(state.link, host, 0, kImageSize, state.ImageBuffer.data());
         case DataFormat::Block256: {
             bool all = true;
-            for (int k = 0; k < BlockCount(params); ++k) {
+            for (int k = 0; k < BlockCount(params) && !Aborting(host); ++k) {
                 const std::uint8_t* block = state.BlockBuffer.data() + k * kBlockSize;
                 if (!writeBlock(state.link, host, k * kBlockSize, kBlockSize, block)) all = false;
             }
-            return all;
+            return all && !Aborting(host);
         }
         case DataFormat::None:
             break;
@@ -49,6 +50,7 @@ bool WriteCycle(ControllerState& state, const WriteParams& params, BlockWriter w
                 OperationHost& host) {
     state.BlockBuffer = state.ImageBuffer;
     for (int attempt = 0; attempt < params.retries; ++attempt) {
+        if (attempt > 0 && StopAsked(host)) return false;
         if (WriteAttempt(state, params, writeBlock, host)) return true;
     }
     return false;
@@ -56,7 +58,7 @@ bool WriteCycle(ControllerState& state, const WriteParams& params, BlockWriter w
 
 // Pause after the exchange: S + 1 steps of 1 ms, the window kept alive between them.
 void PauseAfterWrite(int sleepMs, OperationHost& host) {
-    for (std::int64_t i = 0; i <= std::int64_t{sleepMs}; ++i) {
+    for (std::int64_t i = 0; i <= std::int64_t{sleepMs} && !Aborting(host); ++i) {
         host.sleepMs(1);
         host.processEvents();
     }
@@ -74,6 +76,7 @@ bool ReadBackRuns(ControllerState& state, WriteParams params, OperationHost& hos
                     BlockCount(params) * kBlockSize);
     bool ok = false;
     for (int run = 0; run < params.retries && !ok; ++run) {
+        if (run > 0 && StopAsked(host)) break;
         host.startAttempt();
         ok = ReadBackCheck(state, params, host);
     }
@@ -104,17 +107,23 @@ Outcome WriteReport4(ControllerState& state, const WriteParams& params,
 
     host.beginPhase(WritingLabel(params), WrittenBytes(params));
     bool ok = WriteImageCycles(state, params, host);
-    if (!ok) ok = WriteImageCycle4(state, params, host);
+    if (!ok && !StopAsked(host)) ok = WriteImageCycle4(state, params, host);
     host.endPhase(ok);
 
     // Written whatever the image write gave; a record that did not arrive fails the read-back.
-    if (params.writeId) WriteFactoryRecord(state, factory, params.retries, host);
+    // Once a stop was asked for, only an image that arrived still gets its record.
+    if (params.writeId && !Aborting(host) && (ok || !StopAsked(host))) {
+        WriteFactoryRecord(state, factory, params.retries, host);
+    }
 
+    // The check of an attempt that succeeded runs even after a stop request: a pass must
+    // mean the mouse holds the image. Only its retries are given up.
     if (ok) ok = ReadBackRuns(state, params, host);
 
     CloseExchange4(state, host);
     PauseAfterWrite(params.sleep, host);
-    return ok ? Outcome::Pass : Outcome::Fail;
+    if (ok) return Outcome::Pass;
+    return Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
 Outcome WriteReport40(ControllerState& state, const WriteParams& params, OperationHost& host) {
@@ -122,10 +131,11 @@ Outcome WriteReport40(ControllerState& state, const WriteParams& params, Operati
     host.processEvents();
     host.beginPhase(WritingLabel(params), WrittenBytes(params));
     bool ok = WriteImageCycle40(state, params, host);
-    if (!ok) ok = WriteImageCycle40(state, params, host);
+    if (!ok && !StopAsked(host)) ok = WriteImageCycle40(state, params, host);
     host.endPhase(ok);
-    if (ok && params.verifyAfterWrite) ok = VerifyWritten40(state, params, host);
-    return ok ? Outcome::Pass : Outcome::Fail;
+    if (ok && params.verifyAfterWrite && !Aborting(host)) ok = VerifyWritten40(state, params, host);
+    if (ok) return Outcome::Pass;
+    return Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
 }  // namespace
@@ -146,6 +156,7 @@ bool WriteImageCycles(ControllerState& state, const WriteParams& params, Operati
     state.BlockBuffer = state.ImageBuffer;
     for (int cycle = 0; cycle < params.total; ++cycle) {
         for (int attempt = 0; attempt < params.retries; ++attempt) {
+            if ((cycle > 0 || attempt > 0) && StopAsked(host)) return false;
             if (WriteAttempt(state, params, WriteBlock4, host)) return true;
         }
     }
@@ -164,7 +175,9 @@ bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationH
     host.showLoading();
     host.processEvents();
 
-    bool result = CheckDeviceMatch(state, host) == MatchOutcome::MatchReady;
+    // A check of no blocks would compare nothing.
+    bool result = params.blocks >= 1 && params.blocks <= kBlockCount &&
+                  CheckDeviceMatch(state, host) == MatchOutcome::MatchReady;
     if (result) {
         if (params.writeId) {
             std::copy(state.FactoryRecord.begin(), state.FactoryRecord.end(),
@@ -188,8 +201,19 @@ bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationH
     return result;
 }
 
+bool WriteParamsUsable(int icIndex, const WriteParams& params, const FactoryFields& factory) {
+    if (params.blocks < 1 || params.blocks > kBlockCount) return false;
+    return ProductNumberProblem(icIndex, params, factory).empty();
+}
+
 Outcome WriteImage(ControllerState& state, int icIndex, const WriteParams& params,
                    const FactoryFields& factory, OperationHost& host) {
+    state.FactoryRecordSent = false;
+    if (IcTypeAt(icIndex) == nullptr) return Outcome::Skipped;
+    // Refused before the mouse is touched: an attempt of no blocks would pass unchecked,
+    // and a product number past 24 bits would be stored cut short.
+    if (!WriteParamsUsable(icIndex, params, factory)) return Outcome::Fail;
+
     OperationScope scope(state.link.platform());
     Outcome outcome = Outcome::Skipped;
     if (icIndex == 0) {

@@ -8,7 +8,12 @@
 
 namespace bw {
 
+// What WriteImage refuses before touching the mouse: a block count N outside 1..8, or a
+// product number the factory record cannot hold when the record is to be written.
+bool WriteParamsUsable(int icIndex, const WriteParams& params, const FactoryFields& factory);
+
 // First IC type: up to total x retries attempts; true at the first attempt that succeeds.
+// After a stop request (OperationHost::stopRequest) no further attempt or retry starts.
 bool WriteImageCycles(ControllerState& state, const WriteParams& params, OperationHost& host);
 // One cycle of up to `retries` attempts, report-4 and report-0x40 protocol.
 bool WriteImageCycle4(ControllerState& state, const WriteParams& params, OperationHost& host);

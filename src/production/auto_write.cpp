@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "image/operations.h"
+#include "production/factory_record.h"
 #include "production/result_text.h"
 #include "ui/lang.h"
 
@@ -21,10 +22,16 @@ void AutoWriteHooks::advanceProductNumber() {
 }
 
 void AutoWriteHooks::deviceFound() {
-    if (!state_.ImageLoaded) return;
+    if (!state_.ImageLoaded || !refusal_.empty()) return;
+    // After a stop request no further mouse starts.
+    if (StopAsked(host_)) return;
+    refusal_ = ProductNumberProblem(settings_.ic, settings_.params, settings_.factory);
+    if (!refusal_.empty()) return;
+
     MouseResult result;
     result.factory = settings_.factory;
     result.outcome = WriteImage(state_, settings_.ic, settings_.params, settings_.factory, host_);
+    result.writtenNumber = WrittenProductNumber(state_, settings_.factory);
     result.sinceArrival = std::chrono::steady_clock::now() - tickStart_;
     result.passCount = state_.PassCount;
     result.text = LogResultText(Operation::Write, result.outcome, settings_.ic);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "device/operation_host.h"
@@ -29,10 +30,11 @@ struct AutoWriteSettings {
 // One written mouse.
 struct MouseResult {
     Outcome outcome = Outcome::Fail;
-    std::string text;            // the result as shown, or what a quiet end means
-    FactoryFields factory;       // the fields the write used
-    std::int32_t passCount = 0;  // PassCount after the write
-    OperationTiming timing;      // started just before the write
+    std::string text;                           // the result as shown, or what a quiet end means
+    FactoryFields factory;                      // the fields the write used
+    std::optional<std::int32_t> writtenNumber;  // the product number the record received
+    std::int32_t passCount = 0;                 // PassCount after the write
+    OperationTiming timing;                     // started just before the write
     std::chrono::steady_clock::duration sinceArrival{};  // from the start of the tick
 };
 
@@ -46,6 +48,10 @@ class AutoWriteHooks : public PollTickHooks {
 
     // Call before each RunPollTick: an arrival is timed from here.
     void startTick() { tickStart_ = std::chrono::steady_clock::now(); }
+
+    // Why a mouse that arrived was not written and the run must end (a product number the
+    // record cannot hold); empty while the run may go on.
+    const std::string& refusal() const { return refusal_; }
 
     int mice() const { return mice_; }
     int passes() const { return passes_; }
@@ -69,6 +75,7 @@ class AutoWriteHooks : public PollTickHooks {
     ResultSink onResult_;
     std::chrono::steady_clock::time_point tickStart_ = std::chrono::steady_clock::now();
     std::string shownResult_;
+    std::string refusal_;
     int mice_ = 0;
     int passes_ = 0;
 };

@@ -34,6 +34,7 @@ struct ControllerState {
     std::int32_t ChipCode = 0;
     std::int32_t PassCount = 0;
     FactoryRecordBytes FactoryRecord{};
+    bool FactoryRecordSent = false;  // the last write stored FactoryRecord in the mouse
     std::int32_t LogoClickCount = 0;
     bool VidPidUnlocked = false;
 };

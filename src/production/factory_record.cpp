@@ -1,5 +1,7 @@
 #include "production/factory_record.h"
 
+#include <cstdio>
+
 #include "device/report4.h"
 #include "image/device_match.h"
 #include "image/operation_scope.h"
@@ -57,16 +59,28 @@ FactoryFields DecodeFactoryRecord(const FactoryRecordBytes& r) {
     return fields;
 }
 
+std::string ProductNumberProblem(int icIndex, const WriteParams& params,
+                                 const FactoryFields& fields) {
+    if (icIndex != 0 || !params.writeId) return {};
+    if (fields.number >= 0 && fields.number <= kMaxProductNumber) return {};
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%X", static_cast<unsigned>(fields.number));
+    return std::string("product number ") + digits +
+           " does not fit the factory record (6 hex digits)";
+}
+
 bool WriteFactoryRecord(ControllerState& state, const FactoryFields& fields, int retries,
                         OperationHost& host) {
     state.FactoryRecord = BuildFactoryRecord(fields);
     host.beginPhase("Writing factory record", kFactoryRecordSize);
     bool ok = false;
     for (int attempt = 0; attempt < retries && !ok; ++attempt) {
+        if (attempt > 0 && StopAsked(host)) break;
         host.startAttempt();
         ok = WriteBlock4(state.link, host, FactoryRecordOffset, kFactoryRecordSize,
                          state.FactoryRecord.data());
     }
+    if (ok) state.FactoryRecordSent = true;
     host.endPhase(ok);
     return ok;
 }
@@ -88,7 +102,7 @@ Outcome ReadFactoryRecord(ControllerState& state, int icIndex, OperationHost& ho
                                        record.data(), record.size());
             host.endPhase(ok);
             if (ok) state.FactoryRecord = record;
-            outcome = ok ? Outcome::Pass : Outcome::Fail;
+            outcome = ok ? Outcome::Pass : Aborting(host) ? Outcome::Aborted : Outcome::Fail;
         } else {
             outcome = OutcomeOfMatch(match);
         }

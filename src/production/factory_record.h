@@ -1,6 +1,8 @@
 #pragma once
 // The 12-byte factory record at device address 160, big-endian.
 
+#include <string>
+
 #include "device/operation_host.h"
 #include "image/image_buffers.h"
 #include "image/outcome.h"
@@ -14,7 +16,17 @@ FactoryRecordBytes BuildFactoryRecord(const FactoryFields& fields);
 // the byte is past the list).
 FactoryFields DecodeFactoryRecord(const FactoryRecordBytes& record);
 
-// Builds FactoryRecord from the fields and writes it with up to `retries` attempts.
+// The record keeps 24 bits of the product number.
+inline constexpr std::int32_t kMaxProductNumber = 0xFFFFFF;
+
+// Empty when a write may go ahead; otherwise why it must not touch the mouse: the record is
+// to be written (first IC type, writeId) and the number does not fit it, e.g. "product
+// number 1000000 does not fit the factory record (6 hex digits)".
+std::string ProductNumberProblem(int icIndex, const WriteParams& params,
+                                 const FactoryFields& fields);
+
+// Builds FactoryRecord from the fields and writes it with up to `retries` attempts (no
+// further one after a stop request). Sets FactoryRecordSent when the record arrived whole.
 bool WriteFactoryRecord(ControllerState& state, const FactoryFields& fields, int retries,
                         OperationHost& host);
 

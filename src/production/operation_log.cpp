@@ -29,16 +29,16 @@ std::string LogResultText(Operation op, Outcome outcome, int icIndex) {
             return "Bad status";
         case Outcome::Skipped:
             return "Skipped";
+        case Outcome::Aborted:
+            return "Aborted";
         default:
             return "";
     }
 }
 
-std::optional<std::int32_t> WrittenProductNumber(Outcome outcome, int icIndex,
-                                                 const WriteParams& params,
+std::optional<std::int32_t> WrittenProductNumber(const ControllerState& state,
                                                  const FactoryFields& factory) {
-    if (icIndex != 0 || !params.writeId) return std::nullopt;
-    if (outcome != Outcome::Pass && outcome != Outcome::Fail) return std::nullopt;
+    if (!state.FactoryRecordSent) return std::nullopt;
     return factory.number;
 }
 

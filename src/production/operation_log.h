@@ -9,6 +9,7 @@
 #include "image/image_identity.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
+#include "production/controller_state.h"
 #include "production/production_log.h"
 
 namespace bw {
@@ -19,10 +20,9 @@ const char* OperationName(Operation op);
 // The result as the log records it: the operator's text, or what a quiet end means.
 std::string LogResultText(Operation op, Outcome outcome, int icIndex);
 
-// The product number a write stored: only a first-IC-type write with the record asked for
-// that got past the device test (the record goes out whatever the image write gave).
-std::optional<std::int32_t> WrittenProductNumber(Outcome outcome, int icIndex,
-                                                 const WriteParams& params,
+// The product number the last write stored: only when WriteFactoryRecord sent the record
+// in full (the record goes out whatever the image write gave, but not with no attempts).
+std::optional<std::int32_t> WrittenProductNumber(const ControllerState& state,
                                                  const FactoryFields& factory);
 
 struct OperationTiming {

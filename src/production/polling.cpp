@@ -41,8 +41,8 @@ bool OpenTarget(ControllerState& state, int icIndex, std::int32_t vid, std::int3
 }
 
 std::int32_t NextProductNumber(std::int32_t current) {
-    // The field holds at most six hex digits shown; the value itself may grow past them
-    // (FFFFFF + 1 shows 1000000), of which the record keeps the low 24 bits.
+    // The value may grow past the field's six digits (FFFFFF + 1 shows 1000000); a write with
+    // the record then refuses it (ProductNumberProblem) instead of storing 000000 again.
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(current) + 1u);
 }
 

@@ -33,8 +33,8 @@ PresenceDecision DecidePresence(const CountSamples& samples, std::int32_t lastDe
 // open for index 0, 0x0100 with the report-0x40 open for 1 and 2. False for any other index.
 bool OpenTarget(ControllerState& state, int icIndex, std::int32_t vid, std::int32_t pid);
 
-// Product number after a passed write: the next value, kept to the field's six hex digits
-// as the record stores only 24 bits.
+// Product number after a passed write: the next value. It may grow past the record's 24 bits
+// (FFFFFF + 1 is 1000000); a write refuses such a number rather than store it cut short.
 std::int32_t NextProductNumber(std::int32_t current);
 
 // What the front end does at each step of a tick. The reads may throw (a field whose text

@@ -1,11 +1,15 @@
 #include "production/production_log.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 #include <vector>
+
+#include "image/regular_file.h"
 
 namespace bw {
 
@@ -44,6 +48,11 @@ std::string Quoted(const std::string& field) {
     return out;
 }
 
+std::string ErrnoText() {
+    const int error = errno;
+    return error != 0 ? std::generic_category().message(error) : std::string("unknown error");
+}
+
 std::string Hex(std::uint32_t value, int digits) {
     char text[16];
     std::snprintf(text, sizeof text, "%0*X", digits, value);
@@ -80,8 +89,16 @@ std::string FormatLogLine(const LogEntry& e, std::size_t columns) {
     return line;
 }
 
-bool ProductionLog::append(const LogEntry& entry) const {
+bool ProductionLog::append(const LogEntry& entry, std::string* reason) const {
     if (!enabled()) return true;
+    const auto fail = [&](const std::string& why) {
+        if (reason != nullptr) *reason = "\"" + path_ + "\" " + why;
+        return false;
+    };
+    // Looked at before every line: a FIFO put in its place would block the run for ever.
+    if (const std::string problem = RegularFileProblem(path_, true); !problem.empty()) {
+        return fail(problem);
+    }
     std::error_code ec;
     const bool fresh =
         !std::filesystem::exists(path_, ec) || std::filesystem::file_size(path_, ec) == 0 || ec;
@@ -94,12 +111,19 @@ bool ProductionLog::append(const LogEntry& entry) const {
         if (!header.empty() && header.back() == '\r') header.pop_back();
         columns = OlderHeaderColumns(header);
     }
-    std::ofstream out(path_, std::ios::app | std::ios::binary);
-    if (!out) return false;
-    if (fresh) out << kLogHeader << '\n';
-    out << FormatLogLine(entry, columns) << '\n';
-    out.flush();
-    return static_cast<bool>(out);
+
+    std::string text = fresh ? std::string(kLogHeader) + '\n' : std::string();
+    text += FormatLogLine(entry, columns) + '\n';
+    errno = 0;
+    std::FILE* out = std::fopen(path_.c_str(), "ab");
+    if (out == nullptr) return fail("cannot be opened: " + ErrnoText());
+    const bool written =
+        std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
+    const std::string writeError = written ? std::string() : ErrnoText();
+    const bool closed = std::fclose(out) == 0;
+    if (!written) return fail("cannot be written: " + writeError);
+    if (!closed) return fail("cannot be written: " + ErrnoText());
+    return true;
 }
 
 }  // namespace bw

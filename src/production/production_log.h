@@ -39,9 +39,10 @@ class ProductionLog {
     explicit ProductionLog(std::string path) : path_(std::move(path)) {}
 
     bool enabled() const { return !path_.empty(); }
-    // Appends one line, writing the header first when the file is new or empty.
-    // Returns false (and leaves the operation's result alone) when the file cannot be written.
-    bool append(const LogEntry& entry) const;
+    // Appends one line, writing the header first when the file is new or empty. Returns
+    // false when the file cannot be written (a full disk, a FIFO or folder in its place),
+    // with the reason when one is asked for; the operation's result stays as it was.
+    bool append(const LogEntry& entry, std::string* reason = nullptr) const;
 
   private:
     std::string path_;

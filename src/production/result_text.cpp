@@ -52,6 +52,7 @@ ResultView SaveView(Outcome outcome) {
         case Outcome::MismatchMouse:
             return MismatchMouse();
         case Outcome::Skipped:
+        case Outcome::Aborted:
             return {};
         default:
             return Shown(caption::SaveFail, kRed);
@@ -60,6 +61,7 @@ ResultView SaveView(Outcome outcome) {
 
 ResultView ReadFactoryView(Outcome outcome) {
     if (outcome == Outcome::Pass) return {ResultPlace::CtrlResult, "Read Ok", kGreen, 0};
+    if (outcome == Outcome::Aborted) return {};
     return {ResultPlace::CtrlResult, "Read Fail", kRed, 0};
 }
 
@@ -91,6 +93,7 @@ int ExitCodeOf(Outcome outcome) {
         case Outcome::MismatchMouse:
             return exitcode::Mismatch;
         case Outcome::Skipped:
+        case Outcome::Aborted:
             return exitcode::Fail;
     }
     return exitcode::Fail;

@@ -1,11 +1,14 @@
 #include "sim/scenario.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <set>
 #include <vector>
+
+#include "image/regular_file.h"
 
 namespace bw {
 namespace {
@@ -62,6 +65,12 @@ bool Flag(std::string_view key, std::string_view value) {
 }
 
 Image ReadMemoryFile(std::string_view key, const std::string& path) {
+    // Looked at first: a FIFO or a device node would block or never end.
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        if (const std::string problem = RegularFileProblem(path, false); !problem.empty())
+            Fail(key, path, "the file " + problem);
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) Fail(key, path, "cannot open the file");
     std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -124,6 +133,8 @@ Scenario ParseScenario(std::string_view text) {
             } else if (key == "stuck-byte") {
                 s.faults.stuckByte =
                     static_cast<int>(ParseNumber(key, value, 16, 0, kImageSize - 1));
+            } else if (key == "short-reply") {
+                s.faults.shortReply = Decimal(key, value, 1, kIntMax);
             } else if (key == "latency-us") {
                 s.faults.latencyUs = Decimal(key, value, 0, 1'000'000);
             } else if (key == "memory") {

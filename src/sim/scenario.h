@@ -25,6 +25,7 @@ struct Faults {
     int failAfter = -1;  // every transfer after this many fails; -1: never
     int latencyUs = 0;   // each transfer takes this long
     int stuckByte = -1;  // memory address whose byte never changes when written; -1: none
+    int shortReply = 0;  // the N-th get-feature, and every N-th after it, moves 1 byte; 0: none
 };
 
 struct Scenario {

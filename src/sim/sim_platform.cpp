@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "device/timing.h"
+#include "image/regular_file.h"
 
 namespace bw {
 namespace {
@@ -19,6 +20,7 @@ std::uint16_t HexField(std::string_view text) {
 }
 
 bool WriteDump(const std::string& path, const Image& memory) {
+    if (!RegularFileProblem(path, true).empty()) return false;  // never block on a FIFO
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(memory.data()),
               static_cast<std::streamsize>(memory.size()));
@@ -98,11 +100,11 @@ HidHandle SimulatedPlatform::open(const std::string& path, std::string* error) {
     return handle;
 }
 
-bool SimulatedPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
+int SimulatedPlatform::setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) {
     return transfer(true, handle, const_cast<std::uint8_t*>(data), length);
 }
 
-bool SimulatedPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
+int SimulatedPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) {
     return transfer(false, handle, data, length);
 }
 
@@ -110,9 +112,12 @@ void SimulatedPlatform::close(HidHandle handle) {
     handles_.erase(handle);
 }
 
-bool SimulatedPlatform::transfer(bool isSet, HidHandle handle, std::uint8_t* data,
-                                 std::size_t length) {
+int SimulatedPlatform::transfer(bool isSet, HidHandle handle, std::uint8_t* data,
+                                std::size_t length) {
     ++transferCount_;
+    const bool shortReply =
+        !isSet && faults_.shortReply > 0 && ++getCount_ % faults_.shortReply == 0;
+    std::size_t moved = length;
     if (faults_.latencyUs > 0) DelayMicroseconds(faults_.latencyUs);
 
     TransferRecord record;
@@ -134,7 +139,11 @@ bool SimulatedPlatform::transfer(bool isSet, HidHandle handle, std::uint8_t* dat
                 ok = device->mouse->setFeature(frame, faults_);
             } else {
                 ok = device->mouse->getFeature(frame, faults_);
-                if (ok) {
+                if (ok && shortReply) {
+                    // The mouse took the request as answered; only the report ID came
+                    // back, the rest of the buffer keeps what it held.
+                    moved = 1;
+                } else if (ok) {
                     std::fill(data, data + length, std::uint8_t{0});
                     std::copy(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(n), data);
                 }
@@ -144,9 +153,9 @@ bool SimulatedPlatform::transfer(bool isSet, HidHandle handle, std::uint8_t* dat
     if (data != nullptr) {
         std::copy(data, data + std::min(length, record.data.size()), record.data.begin());
     }
-    record.ok = ok;
+    record.ok = ok && moved == length;
     transfers_.push_back(record);
-    return ok;
+    return ok ? static_cast<int>(moved) : -1;
 }
 
 void SimulatedPlatform::endOperation() {

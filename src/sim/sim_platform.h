@@ -49,8 +49,8 @@ class SimulatedPlatform : public HidPlatform {
     // HidPlatform
     std::vector<HidInterfaceInfo> enumerate() override;
     HidHandle open(const std::string& path, std::string* error = nullptr) override;
-    bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
-    bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
+    int setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
+    int getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
     void close(HidHandle handle) override;
     void endOperation() override;
 
@@ -92,7 +92,8 @@ class SimulatedPlatform : public HidPlatform {
     Device* findDevice(int deviceId);
     const SimInterfaceSpec* bindingInterface(const Binding& b);
     int enumerationIndex(const Binding& b) const;
-    bool transfer(bool isSet, HidHandle handle, std::uint8_t* data, std::size_t length);
+    // Bytes moved, or -1.
+    int transfer(bool isSet, HidHandle handle, std::uint8_t* data, std::size_t length);
     void plugNextMouse();
 
     Scenario scenario_;
@@ -106,6 +107,7 @@ class SimulatedPlatform : public HidPlatform {
     int otherCount_ = 0;
     std::vector<TransferRecord> transfers_;
     long transferCount_ = 0;
+    long getCount_ = 0;  // get-feature calls so far, for short-reply
 
     int firstMouseId_ = 0;
     int micePlugged_ = 0;

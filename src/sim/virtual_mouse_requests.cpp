@@ -112,6 +112,9 @@ ControlAnswer VirtualMouseRequests::answer(const ControlSetup& setup) {
             SimFrame frame{};
             frame[0] = static_cast<std::uint8_t>(setup.value & 0xFF);
             if (!mouse_->getFeature(frame, faults_)) return Stall();
+            // short-reply: the mouse took it as answered, but only the report ID goes back.
+            if (faults_.shortReply > 0 && ++gets_ % faults_.shortReply == 0)
+                return Data({frame[0]}, setup.length);
             return Data(std::vector<std::uint8_t>(frame.begin(), frame.end()), setup.length);
         }
         default:

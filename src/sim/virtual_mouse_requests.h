@@ -58,6 +58,7 @@ class VirtualMouseRequests {
     int icType_;
     std::unique_ptr<SimulatedMouse> mouse_;
     long transfers_ = 0;
+    long gets_ = 0;  // feature reports fetched, for short-reply
     long failAfter_ = -1;
 };
 

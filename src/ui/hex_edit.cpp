@@ -65,8 +65,17 @@ std::int32_t THexEdit::GetValue() const {
     return HexTextValue(text());
 }
 
+namespace {
+// The whole value is shown whatever the field's length limit: the limit keeps typing short,
+// but a value cut to it would read back as another number (FFFFFF + 1 as 100000).
+void SetWholeText(QLineEdit& field, const QString& text) {
+    if (text.size() > field.maxLength()) field.setMaxLength(static_cast<int>(text.size()));
+    field.setText(text);
+}
+}  // namespace
+
 void THexEdit::SetValue(std::int32_t value) {
-    setText(HexValueText(value));
+    SetWholeText(*this, HexValueText(value));
 }
 
 TIntEdit::TIntEdit(QWidget* parent) : THexEdit(parent, kDecimalDigits) {}
@@ -76,7 +85,7 @@ std::int32_t TIntEdit::GetValue() const {
 }
 
 void TIntEdit::SetValue(std::int32_t value) {
-    setText(DecimalValueText(value));
+    SetWholeText(*this, DecimalValueText(value));
 }
 
 std::int32_t HexTextValue(const QString& text) {

@@ -47,7 +47,8 @@ class THexEdit : public TMIRQEdit {
 
     // Value of the text; empty reads 0. Throws ConversionError for any other non-number.
     virtual std::int32_t GetValue() const;
-    // Replaces the text (raising the text-change signal); 0 or negative empties it.
+    // Replaces the text (raising the text-change signal); 0 or negative empties it. The
+    // whole value is shown: a length limit shorter than its digits is raised to fit them.
     virtual void SetValue(std::int32_t value);
 
   protected:

@@ -1,10 +1,13 @@
 // Polling and automatic mode of the window on the simulated line, with the
 // timer stepped by the test.
 
+#include <sys/stat.h>
+
 #include <QSignalSpy>
 #include <deque>
 
 #include "app/sim_form_fixture.h"
+#include "support/fault_campaign.h"
 
 namespace bw::test {
 namespace {
@@ -18,7 +21,7 @@ class FlickeringPlatform : public HidPlatform {
     std::vector<HidInterfaceInfo> enumerate() override {
         std::vector<HidInterfaceInfo> list = line_.enumerate();
         if (!extra.empty()) {
-            if (extra.front()) list.push_back({"flicker", 1, 2, 3, 0, true});
+            if (extra.front()) list.push_back({"flicker", 1, 2, 3, 0, true, std::nullopt});
             extra.pop_front();
         }
         return list;
@@ -26,10 +29,10 @@ class FlickeringPlatform : public HidPlatform {
     HidHandle open(const std::string& path, std::string* error) override {
         return path == "flicker" ? kFlickerHandle : line_.open(path, error);
     }
-    bool setFeature(HidHandle h, const std::uint8_t* d, std::size_t n) override {
+    int setFeature(HidHandle h, const std::uint8_t* d, std::size_t n) override {
         return line_.setFeature(h, d, n);
     }
-    bool getFeature(HidHandle h, std::uint8_t* d, std::size_t n) override {
+    int getFeature(HidHandle h, std::uint8_t* d, std::size_t n) override {
         return line_.getFeature(h, d, n);
     }
     void close(HidHandle h) override {
@@ -221,10 +224,62 @@ TEST_F(PollingTest, CloseDuringAnAutomaticWriteWaitsForTheWrite) {
         form.get(), [this] { form->close(); }, Qt::QueuedConnection);
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(form->CloseRequested());
+    // Heard in the settle wait; the write that followed still says so.
+    EXPECT_EQ(form->lbl_DevStatus->text(), "Closing when this write ends");
     EXPECT_EQ(line->currentMouse()->memory(), image);
     EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
     QCoreApplication::processEvents();
     EXPECT_EQ(closed.count(), 1);
+}
+
+// During the automatic write Load is off (its dialog would stall the write), and a close
+// request says it was heard until the write ends; then Load is back and the window closes.
+TEST_F(PollingTest, AutomaticWriteKeepsLoadOffAndShowsAHeardClose) {
+    CampaignScenario fault;
+    fault.arrivalAt = 300;
+    bool loadDuringWrite = true;
+    FaultPlatform* faulty = nullptr;
+    Start({}, [&](SimulatedPlatform& sim) {
+        auto wrapper = std::make_unique<FaultPlatform>(sim, fault, sim.devices().front());
+        faulty = wrapper.get();
+        return std::unique_ptr<HidPlatform>(std::move(wrapper));
+    });
+    faulty->onArrival = [&] {
+        loadDuringWrite = form->btn_Load->isEnabled();
+        form->close();
+    };
+    faulty->arm();
+    form->cb_AutoRun->setChecked(true);
+    Load();
+    QSignalSpy closed(form.get(), &TForm1::closed);
+    ASSERT_TRUE(Tick());
+    EXPECT_FALSE(loadDuringWrite);
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+    EXPECT_EQ(form->lbl_DevStatus->text(), "Closing when this write ends");
+    EXPECT_TRUE(form->btn_Load->isEnabled());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(closed.count(), 1);
+}
+
+// After FFFFFF the field shows 1000000; that number does not fit the record, so the next
+// mouse gets an error box and is not touched, instead of a second 000000.
+TEST_F(PollingTest, ANumberPastTheRecordIsRefusedBeforeTheMouseIsTouched) {
+    Scenario scenario;
+    scenario.mice = 2;
+    Start(scenario);
+    form->cb_WriteID->setChecked(true);
+    form->edt_FactoryNum->setText(QStringLiteral("FFFFFF"));
+    form->cb_AutoRun->setChecked(true);
+    Load();
+    for (int tick = 0; tick < 20 && boxes.isEmpty(); ++tick) Tick();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.front().startsWith(
+        QStringLiteral("product number 1000000 does not fit the factory record (6 hex digits)")));
+    EXPECT_EQ(form->edt_FactoryNum->text(), "1000000");
+    EXPECT_EQ(line->miceDone(), 1);
+    ASSERT_NE(line->currentMouse(), nullptr);
+    EXPECT_FALSE(line->currentMouse()->written());
+    EXPECT_EQ(form->state.PassCount, 1);
 }
 
 TEST_F(PollingTest, FailingTickDoesNotStopPolling) {
@@ -261,6 +316,15 @@ TEST_F(PollingTest, ProductionLogGetsOneLinePerOperation) {
     EXPECT_TRUE(lines[1].contains(",KVDE31X,3A5C:0C21,write,000001,Write Pass,"))
         << lines[1].toStdString();
     EXPECT_TRUE(lines[2].contains(",verify,,Verify Pass,")) << lines[2].toStdString();
+
+    // A log that can no longer be written is said; the result stays as shown.
+    ASSERT_TRUE(QFile::remove(log));
+    ASSERT_EQ(::mkfifo(log.toLocal8Bit().constData(), 0600), 0);
+    EXPECT_FALSE(Run(&TForm1::btn_VerifyClick));
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Verify Pass");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.front().startsWith(QStringLiteral("Done, but not logged: \"") + log));
+    EXPECT_TRUE(form->DevTimer->isActive());  // polling goes on once the box is seen
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ class NullPlatform : public HidPlatform {
         if (error != nullptr) *error = "no device";
         return kInvalidHandle;
     }
-    bool setFeature(HidHandle, const std::uint8_t*, std::size_t) override { return false; }
-    bool getFeature(HidHandle, std::uint8_t*, std::size_t) override { return false; }
+    int setFeature(HidHandle, const std::uint8_t*, std::size_t) override { return -1; }
+    int getFeature(HidHandle, std::uint8_t*, std::size_t) override { return -1; }
     void close(HidHandle) override {}
 };
 

@@ -77,6 +77,11 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
+inline std::string ReadText(const std::string& path) {
+    const auto bytes = ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
 inline std::vector<std::uint8_t> Bytes(const Image& image) {
     return {image.begin(), image.end()};
 }

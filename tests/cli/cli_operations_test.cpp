@@ -177,8 +177,10 @@ TEST_F(CliOperations, WrongSizeImageIsRejectedBeforeTheDevice) {
     WriteBytes(shortPath, std::vector<std::uint8_t>(2047, 0));
     const std::string trace = dir.file("t.jsonl");
     const auto r = RunArgs({"--simulate", "--trace", trace, "write", shortPath});
-    EXPECT_EQ(r.code, exitcode::Mismatch);
-    EXPECT_EQ(r.out, "BIN file not match IC Type\n");
+    // The station's error, not the mouse's: exit 2 with the path and the reason.
+    EXPECT_EQ(r.code, exitcode::Usage);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, shortPath + ": 2047 bytes, an image has 2048\n");
     EXPECT_TRUE(ReadBytes(trace).empty());
 
     const auto missing = RunArgs({"--simulate", "verify", dir.file("none.bin")});

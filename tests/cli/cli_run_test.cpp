@@ -1,11 +1,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 
 #include "cli/cli_harness.h"
+#include "cli/interrupt_flag.h"
 #include "image/image_identity.h"
 #include "production/result_text.h"
 
@@ -59,6 +63,52 @@ class TimeoutHost : public RecordingHost {
     }
     bool pressed = false;
 };
+
+// Raises the given signals, back to back, before the piece numbered `at` of the first block
+// transfer that gets that far (a transfer of at least `at` pieces); with `at` negative, at
+// the -at-th wait instead (a settle wait, between mice).
+class SignalAtPieceHost : public RecordingHost {
+  public:
+    SignalAtPieceHost(int at, std::vector<int> signals) : at_(at), signals_(std::move(signals)) {}
+    void progress(int done, int total) override {
+        RecordingHost::progress(done, total);
+        if (done == at_) raise();
+    }
+    void sleepMs(int ms) override {
+        RecordingHost::sleepMs(ms);
+        if (sleeps == -at_) raise();
+    }
+    bool raised = false;
+
+  private:
+    void raise() {
+        if (raised) return;
+        raised = true;
+        for (int s : signals_) std::raise(s);
+    }
+    int at_;
+    std::vector<int> signals_;
+};
+
+// The second Ctrl-C aborts only within 3 s of the one before; SIGTERM never aborts.
+TEST(InterruptFlag, SecondCtrlCWithinThreeSecondsAborts) {
+    auto now = std::chrono::steady_clock::time_point{};
+    InterruptFlag flag([&now] { return now; });
+    EXPECT_EQ(flag.request(), StopRequest::None);
+    EXPECT_EQ(flag.exitCode(4), 4);
+    std::raise(SIGTERM);
+    std::raise(SIGTERM);
+    EXPECT_EQ(flag.request(), StopRequest::Finish);
+    std::raise(SIGINT);
+    EXPECT_EQ(flag.request(), StopRequest::Finish);
+    now += std::chrono::milliseconds(3001);
+    std::raise(SIGINT);
+    EXPECT_EQ(flag.request(), StopRequest::Finish);
+    now += std::chrono::milliseconds(2999);
+    std::raise(SIGINT);
+    EXPECT_EQ(flag.request(), StopRequest::Abort);
+    EXPECT_EQ(flag.exitCode(0), exitcode::Terminated);  // the first signal decides
+}
 
 class CliRun : public ::testing::Test {
   protected:
@@ -115,18 +165,107 @@ TEST_F(CliRun, CtrlCStopsAfterTheWriteInProgress) {
     InterruptingHost host;
     const auto r = RunArgs({Line("mice=3"), "run", imagePath, "--interval-ms", "1"}, &host);
     ASSERT_TRUE(host.pressed);
-    EXPECT_EQ(r.code, exitcode::Pass) << r.err;
+    EXPECT_EQ(r.code, exitcode::Interrupted) << r.err;
     EXPECT_THAT(Lines(r.out),
                 ::testing::ElementsAre(RunLine("1", "Write Pass", 1), "total 1 passed 1 failed 0"));
     EXPECT_EQ(Mouse(1), Bytes(image));
     EXPECT_TRUE(ReadBytes(dump + ".2").empty());
 }
 
+// Signals at a piece of the first write (or read): the attempt in progress ends, nothing
+// further starts, the mouse is logged with its outcome and the exit code names the signal.
+TEST_F(CliRun, SignalsStopEveryCommandAsTheRulesSay) {
+    struct Row {
+        const char* args;     // "@" stands for the image (the target of save); "line:K" for
+                              // the simulated line with dump and keys K
+        const char* signals;  // "INT", "TERM" or "INT INT", raised back to back
+        int at;               // before this piece; negative: at this wait
+        const char* result;   // the result line's text, or the one printed
+    };
+    const std::vector<Row> rows = {
+        // SIGTERM (a service stopped) during the first of three mice: it is still written.
+        {"line:mice=3 run @ --interval-ms 1", "TERM", 100, "Write Pass"},
+        // Every attempt would fail, up to 9999 x 9999 of them: one attempt, then the end.
+        {"line:mice=2,nack=7 run @ --total 9999 --retries 9999", "INT", 1, "Write Fail"},
+        {"line:mice=2,ic=1 run --ic 1 @ --retries 9999", "INT", 50, "Write Pass"},
+        // Two Ctrl-C: stopped at the next piece, the exchange closed.
+        {"line:mice=2 run @ --interval-ms 1", "INT INT", 100, "Aborted"},
+        {"--simulate write @ --write-id", "INT INT", 10, "Aborted"},
+        {"--simulate=memory=@ verify @", "INT", 10, "Verify Pass"},
+        {"--simulate save @", "INT INT", 10, "Aborted"},
+        {"--simulate read-factory", "TERM", 1, "Read Ok"},
+        // During the settle wait after the first mouse arrived: no mouse is started at all.
+        {"line:mice=2 run @", "TERM", -50, "total 0 passed 0 failed 0"},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args);
+        for (const std::string& f : {logPath, dump + ".1", dump + ".2"}) std::filesystem::remove(f);
+        const std::string trace = dir.file("trace" + std::to_string(++n) + ".jsonl");
+        const std::string saved = dir.file("saved" + std::to_string(n));
+        const bool save = std::string(row.args).find(" save ") != std::string::npos;
+        std::vector<std::string> args = {"--trace", trace};
+        std::istringstream words(row.args);
+        for (std::string a; words >> a;) {
+            if (a.rfind("line:", 0) == 0) a = Line(a.substr(5));
+            if (const auto at = a.find('@'); at != std::string::npos) {
+                a.replace(at, 1, save ? saved : imagePath);
+            }
+            args.push_back(a);
+        }
+        std::vector<int> signals;
+        std::istringstream names(row.signals);
+        for (std::string s; names >> s;) signals.push_back(s == "INT" ? SIGINT : SIGTERM);
+        const int code = signals[0] == SIGINT ? exitcode::Interrupted : exitcode::Terminated;
+        args.insert(args.end(), {"--log", logPath});
+        SignalAtPieceHost host(row.at, signals);
+        const auto r = RunArgs(args, &host);
+        ASSERT_TRUE(host.raised);
+        EXPECT_EQ(r.code, code) << r.out << r.err;
+        const auto out = Lines(r.out);
+        ASSERT_FALSE(out.empty());
+        EXPECT_THAT(r.out, ::testing::HasSubstr(row.result));
+        if (row.at < 0) {
+            EXPECT_EQ(out.size(), 1u);
+            EXPECT_TRUE(ReadBytes(logPath).empty());
+            EXPECT_TRUE(ReadBytes(dump + ".1").empty());
+            EXPECT_EQ(ReadText(trace).find("\"set\""), std::string::npos);
+            continue;
+        }
+        if (args[3] == "run") {
+            // One mouse, then the totals; the next mouse was never touched.
+            EXPECT_EQ(out.size(), 2u);
+            const bool passed = std::string(row.result) == "Write Pass";
+            EXPECT_EQ(out.back(),
+                      std::string("total 1 passed ") + (passed ? "1 failed 0" : "0 failed 1"));
+            EXPECT_TRUE(ReadBytes(dump + ".2").empty());
+            if (passed) {
+                EXPECT_EQ(Mouse(1), Bytes(image));
+            }
+        }
+        // The mouse is logged with its outcome.
+        const auto logLines = Lines(ReadText(logPath));
+        ASSERT_EQ(logLines.size(), 2u);
+        EXPECT_EQ(Fields(logLines[1]).at(5), row.result);
+        if (std::string(row.result) == "Aborted") {
+            EXPECT_TRUE(ReadBytes(saved + ".bin").empty());
+            // The last two commands sent close the exchange: 8, then 2.
+            std::vector<std::string> sets;
+            for (const auto& line : Lines(ReadText(trace))) {
+                if (line.find("\"set\"") != std::string::npos) sets.push_back(line);
+            }
+            ASSERT_GE(sets.size(), 2u);
+            EXPECT_THAT(sets[sets.size() - 2], ::testing::HasSubstr("\"0408"));
+            EXPECT_THAT(sets.back(), ::testing::HasSubstr("\"0402"));
+        }
+    }
+}
+
 TEST_F(CliRun, NoTargetOnTheLineWaitsUntilCtrlC) {
     TimeoutHost host;
     const auto r = RunArgs({Line("mice=1,ic=1"), "run", imagePath, "--interval-ms", "1000"}, &host);
     ASSERT_TRUE(host.pressed);
-    EXPECT_EQ(r.code, exitcode::Pass);
+    EXPECT_EQ(r.code, exitcode::Interrupted);
     EXPECT_EQ(r.out, "total 0 passed 0 failed 0\n");
 }
 
@@ -163,6 +302,11 @@ TEST_F(CliRun, LogOfSingleOperationsFillsTheNumberOnlyForARecordWritten) {
                        logPath})
                   .code,
               exitcode::Pass);
+    // No attempt at all: the record was never sent, so no number is logged.
+    ASSERT_EQ(RunArgs({"--simulate", "write", imagePath, "--write-id", "--retries", "0", "--log",
+                       logPath})
+                  .code,
+              exitcode::Fail);
     ASSERT_EQ(RunArgs({"--simulate=memory=" + dump, "verify", imagePath, "--log", logPath}).code,
               exitcode::Pass);
     ASSERT_EQ(RunArgs({"--simulate", "read-factory", "--log", logPath}).code, exitcode::Pass);
@@ -173,7 +317,7 @@ TEST_F(CliRun, LogOfSingleOperationsFillsTheNumberOnlyForARecordWritten) {
 
     const auto text = ReadBytes(logPath);
     const auto lines = Lines(std::string(text.begin(), text.end()));
-    ASSERT_EQ(lines.size(), 7u);
+    ASSERT_EQ(lines.size(), 8u);
     const auto column = [&](std::size_t line, std::size_t field) {
         return Fields(lines[line]).at(field);
     };
@@ -181,11 +325,56 @@ TEST_F(CliRun, LogOfSingleOperationsFillsTheNumberOnlyForARecordWritten) {
     EXPECT_EQ(column(2, 4), "000042");
     EXPECT_EQ(column(3, 1), "KVDE52xx");
     EXPECT_EQ(column(3, 4), "");  // no record on the second IC type
-    EXPECT_EQ(column(4, 3), "verify");
-    EXPECT_EQ(column(5, 3), "read-factory");
-    EXPECT_EQ(column(5, 5), "Read Ok");
-    EXPECT_EQ(column(6, 3), "save");
-    EXPECT_EQ(column(6, 5), "Save Pass");
+    EXPECT_EQ(column(4, 5), "Write Fail");
+    EXPECT_EQ(column(4, 4), "");
+    EXPECT_EQ(column(5, 3), "verify");
+    EXPECT_EQ(column(6, 3), "read-factory");
+    EXPECT_EQ(column(6, 5), "Read Ok");
+    EXPECT_EQ(column(7, 3), "save");
+    EXPECT_EQ(column(7, 5), "Save Pass");
+}
+
+// After FFFFFF the next number does not fit the record: that mouse is not touched and the
+// run ends with exit 2, instead of giving it 000000 again.
+TEST_F(CliRun, ANumberPastTheRecordStopsTheRunBeforeTheMouseIsWritten) {
+    const auto r = RunArgs({Line("mice=3"), "run", imagePath, "--write-id", "--sn", "FFFFFE",
+                            "--interval-ms", "1", "--log", logPath});
+    EXPECT_EQ(r.code, exitcode::Usage);
+    EXPECT_THAT(Lines(r.out), ::testing::ElementsAre(RunLine("FFFFFE", "Write Pass", 1),
+                                                     RunLine("FFFFFF", "Write Pass", 2),
+                                                     "total 2 passed 2 failed 0"));
+    EXPECT_THAT(r.err, ::testing::HasSubstr("product number 1000000 does not fit the factory "
+                                            "record (6 hex digits)"));
+    const auto second = Mouse(2);
+    ASSERT_EQ(second.size(), 2048u);
+    EXPECT_EQ(std::vector<std::uint8_t>(second.begin() + 166, second.begin() + 169),
+              (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF}));
+    EXPECT_TRUE(ReadBytes(dump + ".3").empty());
+}
+
+// A log line that cannot be written after the operation ran: exit 6 with the reason, and
+// `run` takes no further mouse. The real program under a file size limit at the log's size.
+TEST_F(CliRun, ALostLogLineIsSaidAndStopsTheRun) {
+    const std::string err = dir.file("err.txt");
+    const std::string out = dir.file("out.txt");
+    const auto runLimited = [&](const std::string& args) {
+        WriteBytes(logPath, std::vector<std::uint8_t>(4096, 'x'));
+        const std::string command = "bash -c \"trap '' XFSZ; ulimit -f 4; exec '" +
+                                    std::string(BINWRIGHT_CLI_PATH) + "' " + args + " --log '" +
+                                    logPath + "'\" >'" + out + "' 2>'" + err + "'";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(runLimited("--simulate=ic=1 write --ic 1 '" + imagePath + "'"), exitcode::NotLogged);
+    EXPECT_EQ(ReadText(out), "Write Pass\n");
+    EXPECT_THAT(ReadText(err), ::testing::HasSubstr("done, but not logged: \"" + logPath +
+                                                    "\" cannot be written: File too large"));
+
+    EXPECT_EQ(runLimited("--simulate=mice=3,ic=1 run --ic 1 '" + imagePath +
+                         "' --interval-ms 1 --count 3"),
+              exitcode::NotLogged);
+    EXPECT_THAT(Lines(ReadText(out)),
+                ::testing::ElementsAre(RunLine("1", "Write Pass", 1), "total 1 passed 1 failed 0"));
 }
 
 TEST_F(CliRun, SetupErrorsEndBeforeTheLineIsPolled) {
@@ -196,8 +385,8 @@ TEST_F(CliRun, SetupErrorsEndBeforeTheLineIsPolled) {
 
     WriteBytes(dir.file("short.bin"), std::vector<std::uint8_t>(100, 0));
     const auto shortImage = RunArgs({Line("mice=1"), "run", dir.file("short.bin")});
-    EXPECT_EQ(shortImage.code, exitcode::Mismatch);
-    EXPECT_EQ(shortImage.out, "BIN file not match IC Type\n");
+    EXPECT_EQ(shortImage.code, exitcode::Usage);
+    EXPECT_EQ(shortImage.err, dir.file("short.bin") + ": 100 bytes, an image has 2048\n");
 
     // A log that cannot be written stops the run before any mouse is touched.
     const auto badLog = RunArgs({Line("mice=1"), "run", imagePath, "--log", dir.file("")});

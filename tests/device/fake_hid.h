@@ -69,11 +69,11 @@ class FakeHidPlatform : public HidPlatform {
         return kInvalidHandle;
     }
 
-    bool setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) override {
+    int setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) override {
         std::vector<std::uint8_t> copy(data, data + length);
         return transfer(true, h, copy.data(), length);
     }
-    bool getFeature(HidHandle h, std::uint8_t* data, std::size_t length) override {
+    int getFeature(HidHandle h, std::uint8_t* data, std::size_t length) override {
         return transfer(false, h, data, length);
     }
 
@@ -94,6 +94,7 @@ class FakeHidPlatform : public HidPlatform {
 
     std::vector<FakeInterface> interfaces;
     Responder responder;  // unset: every transfer succeeds, a get leaves the buffer as given
+    int movedBytes = -1;  // bytes a successful transfer reports moved; -1: the whole report
     std::vector<FakeTransfer> transfers;
     std::map<HidHandle, std::string> openHandles;
     std::vector<HidHandle> badCloses;  // closes of handles that were not open
@@ -103,13 +104,14 @@ class FakeHidPlatform : public HidPlatform {
     int closes = 0;
 
   private:
-    bool transfer(bool isSet, HidHandle h, std::uint8_t* data, std::size_t length) {
+    int transfer(bool isSet, HidHandle h, std::uint8_t* data, std::size_t length) {
         const auto it = openHandles.find(h);
         const std::string path = it == openHandles.end() ? std::string() : it->second;
         bool ok = it != openHandles.end();
         if (ok && responder) ok = responder(path, isSet, data, length);
         transfers.push_back({isSet, h, path, std::vector<std::uint8_t>(data, data + length), ok});
-        return ok;
+        if (!ok) return -1;
+        return movedBytes >= 0 ? movedBytes : static_cast<int>(length);
     }
 };
 

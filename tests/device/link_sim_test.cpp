@@ -14,6 +14,7 @@
 namespace {
 
 using bw::ParseScenario;
+using bw::Scenario;
 using bw::SimulatedPlatform;
 using bw::test::RecordingHost;
 
@@ -109,6 +110,39 @@ TEST(LinkOnSimulator, Report40LostPieceAndPulledMouseAreFailures) {
         const long before = platform.transferCount();
         EXPECT_FALSE(bw::WriteBlock40(link, host, 0, bw::kImageSize, image.data()));
         EXPECT_EQ(platform.transferCount() - before, 3);
+    }
+}
+
+// Every third get moves only the report ID. Such a reply may have been the piece's one
+// answer, so the piece counts as lost on both protocols: the read fails rather than pass
+// stale bytes (report 0x41) or a piece shifted by a resend (report 4).
+TEST(LinkOnSimulator, ShortRepliesAreNeverTakenForData) {
+    const auto image = Pattern(7);
+    for (int ic : {0, 1}) {
+        Scenario scenario = ParseScenario("short-reply=3");
+        scenario.ic = ic;
+        scenario.memory.emplace();
+        std::copy(image.begin(), image.end(), scenario.memory->begin());
+        SimulatedPlatform platform(scenario);
+        bw::Link link(platform);
+        RecordingHost host;
+        std::int32_t version = 0x0104;
+        ASSERT_TRUE(ic == 0 ? link.OpenDeviceReport4(0x3A5C, 0x0C21, version)
+                            : link.OpenDeviceReport40(0x3A5C, 0x0C37, version));
+        std::vector<std::uint8_t> back(bw::kImageSize, 0);
+        const bool read =
+            ic == 0 ? bw::ReadBlock4(link, host, 0, bw::kImageSize, back.data(), back.size())
+                    : bw::ReadBlock40(link, host, 0, bw::kImageSize, back.data(), back.size());
+        EXPECT_FALSE(read) << ic;
+        // Pieces that came whole hold the memory; the lost ones stay 0xFF.
+        int lost = 0;
+        for (int i = 0; i < bw::kImageSize; ++i) {
+            if (back[i] != image[i]) {
+                EXPECT_EQ(back[i], 0xFF) << ic << " byte " << i;
+                ++lost;
+            }
+        }
+        EXPECT_GT(lost, 0) << ic;
     }
 }
 

@@ -37,6 +37,19 @@ TEST(LinkWalk, CountsOnlyOpenableInterfacesAndClosesThem) {
     EXPECT_TRUE(platform.transfers.empty());
 }
 
+// A backend that opened the interfaces while enumerating says so; the count then opens none.
+TEST(LinkWalk, CountTakesTheOpenResultOfTheEnumeration) {
+    FakeHidPlatform platform;
+    platform.add("a", 1, 2, 3, 0);
+    platform.add("b", 1, 2, 3, 8);
+    platform.add("c", 1, 2, 3, 8);
+    platform.interfaces[0].info.openable = true;
+    platform.interfaces[1].info.openable = false;
+    Link link(platform);
+    EXPECT_EQ(link.CountHidInterfaces(), 2);
+    EXPECT_EQ(platform.opens, 1);  // only "c", whose result was not known
+}
+
 TEST(LinkOpen4, MatchesOnlyIdsReleaseAndEightByteFeatures) {
     struct Case {
         const char* name;
@@ -244,6 +257,26 @@ TEST(LinkPrimitives, TransfersUseTheRecordedFeatureLength) {
     // Nothing opened for the other protocol: its length is unknown, so no transfer.
     EXPECT_FALSE(link.SetFeature40(link.Report4Handle, buffer));
     EXPECT_EQ(platform.transfers.size(), 1u);
+}
+
+// A transfer counts only when the whole report moved, in both directions and protocols.
+TEST(LinkPrimitives, ShortTransfersFail) {
+    for (int moved : {0, 1, 7, 9}) {
+        FakeHidPlatform platform;
+        platform.add("m", kVid, kPid40, 0x0100);
+        Link link(platform);
+        std::int32_t version = 0;
+        ASSERT_TRUE(link.OpenDeviceReport40(kVid, kPid40, version));
+        link.FeatureLength4 = 8;
+        platform.movedBytes = moved;
+        bw::Report buffer{0x40, 1};
+        EXPECT_FALSE(link.SetFeature40(link.Report40Handle, buffer)) << moved;
+        EXPECT_FALSE(link.GetFeature40(link.Report41Handle, buffer)) << moved;
+        EXPECT_FALSE(link.SetFeature4(link.Report40Handle, buffer)) << moved;
+        EXPECT_FALSE(link.GetFeature4(link.Report40Handle, buffer)) << moved;
+        platform.movedBytes = 8;
+        EXPECT_TRUE(link.GetFeature40(link.Report41Handle, buffer)) << moved;
+    }
 }
 
 }  // namespace

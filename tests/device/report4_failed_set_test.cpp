@@ -25,16 +25,16 @@ class FailingSets : public bw::HidPlatform {
     std::vector<bw::HidInterfaceInfo> enumerate() override { return sim_.enumerate(); }
     bw::HidHandle open(const std::string& p, std::string* e) override { return sim_.open(p, e); }
     void close(bw::HidHandle h) override { sim_.close(h); }
-    bool setFeature(bw::HidHandle h, const std::uint8_t* d, std::size_t n) override {
+    int setFeature(bw::HidHandle h, const std::uint8_t* d, std::size_t n) override {
         if (d[0] == 0x04 && d[1] == command_) {
             ++seen_;
             for (int f : failing_) {
-                if (f == seen_) return false;
+                if (f == seen_) return -1;
             }
         }
         return sim_.setFeature(h, d, n);
     }
-    bool getFeature(bw::HidHandle h, std::uint8_t* d, std::size_t n) override {
+    int getFeature(bw::HidHandle h, std::uint8_t* d, std::size_t n) override {
         ++gets;
         return sim_.getFeature(h, d, n);
     }

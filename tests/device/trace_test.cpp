@@ -33,9 +33,9 @@ TEST(TracingPlatform, WritesOneJsonLinePerTransferWithTheInterfaceIndex) {
 
     const std::uint8_t frame[8] = {0x04, 0x01, 0, 0, 0, 0, 0, 0xAB};
     std::uint8_t reply[8] = {0x04, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_TRUE(trace.setFeature(b, frame, 8));
-    EXPECT_FALSE(trace.setFeature(a, frame, 8));
-    EXPECT_TRUE(trace.getFeature(b, reply, 8));
+    EXPECT_EQ(trace.setFeature(b, frame, 8), 8);
+    EXPECT_EQ(trace.setFeature(a, frame, 8), -1);
+    EXPECT_EQ(trace.getFeature(b, reply, 8), 8);
     EXPECT_EQ(reply[7], 0xCC);
 
     const auto lines = Lines(out.str());

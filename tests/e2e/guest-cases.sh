@@ -284,3 +284,59 @@ else
 fi
 unplug
 report no-permission "$problems"
+
+# 8. Short replies through the kernel: every 50th GET_REPORT answers with the report ID
+# only. The hidraw backend sees the byte count, so a short reply is never taken for data:
+# a write of the first IC type may fail, but when it passes the mouse holds the image; a
+# save of the second IC type fails instead of keeping stale bytes.
+problems=
+if plug "ic=0,short-reply=50,dump=$work/short-dump" 1; then
+  run short-write "$bw" write "$work/image.bin"
+  write_rc=$rc
+  [ $rc -eq 0 ] || [ $rc -eq 1 ] || { problems+=" write (exit $rc)"; show short-write; }
+else
+  problems=" mouse did not appear"
+fi
+unplug
+if [ "${write_rc:-1}" -eq 0 ] && ! cmp -s "$work/short-dump" "$work/image.bin"; then
+  problems+=" Write Pass, but the mouse does not hold the image"
+fi
+if plug "ic=1,short-reply=50,memory=$work/image.bin" 1; then
+  rm -f "$work/short-saved.bin"
+  run short-save "$bw" save --ic 1 "$work/short-saved"
+  [ $rc -eq 1 ] && grep -q 'Save Fail' "$work/short-save.out" && [ ! -e "$work/short-saved.bin" ] ||
+    { problems+=" save of IC type 1 (exit $rc)"; show short-save; }
+else
+  problems+=" IC type 1 mouse did not appear"
+fi
+unplug
+report short-replies "$problems"
+
+# 9. A service stops `run` with SIGTERM: the mouse in progress is finished and logged,
+# the totals are printed, exit 143.
+problems=
+if "$bw" run --help 2>/dev/null | grep -q SIGTERM; then
+  if plug "ic=0,mice=2,dump=$work/term-dump" 1; then
+    rm -f "$work/term.csv"
+    "$bw" run "$work/image.bin" --log "$work/term.csv" >"$work/term.out" 2>&1 &
+    run_pid=$!
+    ( sleep 60; kill -KILL "$run_pid" 2>/dev/null ) &
+    watchdog=$!
+    # The first tick finds the mouse at once; its write takes several seconds, so three
+    # seconds in it is under way.
+    sleep 3
+    kill -TERM "$run_pid"
+    wait "$run_pid"
+    rc=$?
+    kill "$watchdog" 2>/dev/null
+    [ $rc -eq 143 ] || { problems+=" exit $rc"; show term; }
+    grep -q '^total 1 passed 1 failed 0$' "$work/term.out" || { problems+=" totals"; show term; }
+    [ "$(grep -c 'Write Pass' "$work/term.csv")" -eq 1 ] || problems+=" log"
+  else
+    problems=" mouse did not appear"
+  fi
+  unplug
+  report sigterm-run "$problems"
+else
+  echo "NOT RUN sigterm-run: this binwright does not know SIGTERM"
+fi

@@ -25,16 +25,16 @@ class FilterPlatform : public HidPlatform {
     HidHandle open(const std::string& path, std::string* error) override {
         return inner_.open(path, error);
     }
-    bool setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override {
+    int setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override {
         Frame frame{};
         std::copy(data, data + std::min(length, frame.size()), frame.begin());
         sets.push_back(frame);
         refusing_ = refuse && refuse(frame);
-        if (refusing_) return false;
+        if (refusing_) return -1;
         return inner_.setFeature(handle, data, length);
     }
-    bool getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override {
-        if (refusing_) return false;
+    int getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override {
+        if (refusing_) return -1;
         return inner_.getFeature(handle, data, length);
     }
     void close(HidHandle handle) override { inner_.close(handle); }

@@ -76,6 +76,7 @@ TEST_F(WriteImageTest, RecordThatDoesNotArriveFailsTheReadBackEveryRun) {
     // besides the write's own).
     EXPECT_EQ(rig.filter.sends4(0x06) - 1, 3 * 5);
     EXPECT_EQ(rig.filter.sends4(0x01), 1 + 3);
+    EXPECT_FALSE(rig.state.FactoryRecordSent);  // so no product number is logged
 }
 
 TEST_F(WriteImageTest, Block256WritesOnlyTheFirstNBlocksAndReadsThemBack) {
@@ -140,9 +141,54 @@ TEST_F(WriteImageTest, ZeroRetriesWritesNothingAndFails) {
     rig.state.ImageBuffer = PatternImage();
     WriteParams params;
     params.retries = 0;
+    params.writeId = true;
     EXPECT_EQ(Write(rig, params), Outcome::Fail);
     EXPECT_EQ(rig.filter.sends4(0x06), 0);
     EXPECT_EQ(rig.filter.commands4(), (std::vector<int>{1, 3, 8, 2}));
+    EXPECT_FALSE(rig.state.FactoryRecordSent);
+}
+
+// Refused before the mouse is touched: a block count outside 1..8 (none would be checked),
+// and a product number past the record's 24 bits when the record is to be written.
+TEST_F(WriteImageTest, ParametersTheMouseCannotTakeAreRefusedUntouched) {
+    struct Row {
+        int ic;
+        DataFormat format;
+        int blocks;
+        bool writeId;
+        std::int32_t number;
+        Outcome outcome;
+    };
+    const std::vector<Row> rows = {
+        {0, DataFormat::TwoK, 0, false, 1, Outcome::Fail},
+        {0, DataFormat::Block256, 0, false, 1, Outcome::Fail},
+        {0, DataFormat::Block256, 9, false, 1, Outcome::Fail},
+        {1, DataFormat::Block256, 0, false, 1, Outcome::Fail},
+        {2, DataFormat::TwoK, -1, false, 1, Outcome::Fail},
+        {0, DataFormat::TwoK, 8, true, 0x1000000, Outcome::Fail},
+        {0, DataFormat::TwoK, 8, true, -1, Outcome::Fail},
+        // The number matters only where the record is written.
+        {0, DataFormat::TwoK, 8, false, 0x1000000, Outcome::Pass},
+        {1, DataFormat::TwoK, 8, true, 0x1000000, Outcome::Pass},
+        {0, DataFormat::TwoK, 8, true, 0xFFFFFF, Outcome::Pass},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "ic " << row.ic << " N " << row.blocks << " number "
+                                        << std::hex << row.number);
+        SimRig rig(row.ic);
+        rig.state.ImageBuffer = PatternImage();
+        WriteParams params;
+        params.format = row.format;
+        params.blocks = row.blocks;
+        params.writeId = row.writeId;
+        FactoryFields fields;
+        fields.number = row.number;
+        EXPECT_EQ(Write(rig, params, fields), row.outcome);
+        if (row.outcome == Outcome::Fail) {
+            EXPECT_TRUE(rig.filter.sets.empty());
+            EXPECT_EQ(rig.state.PassCount, 0);
+        }
+    }
 }
 
 TEST_F(WriteImageTest, BlockRefusedMidAttemptStillWritesTheRestThenRepeatsTheAttempt) {

@@ -15,8 +15,8 @@ class NoDevices : public bw::HidPlatform {
   public:
     std::vector<bw::HidInterfaceInfo> enumerate() override { return {}; }
     bw::HidHandle open(const std::string&, std::string*) override { return bw::kInvalidHandle; }
-    bool setFeature(bw::HidHandle, const std::uint8_t*, std::size_t) override { return false; }
-    bool getFeature(bw::HidHandle, std::uint8_t*, std::size_t) override { return false; }
+    int setFeature(bw::HidHandle, const std::uint8_t*, std::size_t) override { return -1; }
+    int getFeature(bw::HidHandle, std::uint8_t*, std::size_t) override { return -1; }
     void close(bw::HidHandle) override {}
 };
 

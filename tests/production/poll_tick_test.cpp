@@ -28,10 +28,10 @@ class FlickerPlatform : public HidPlatform {
     HidHandle open(const std::string& path, std::string* error) override {
         return inner_.open(path, error);
     }
-    bool setFeature(HidHandle h, const std::uint8_t* d, std::size_t n) override {
+    int setFeature(HidHandle h, const std::uint8_t* d, std::size_t n) override {
         return inner_.setFeature(h, d, n);
     }
-    bool getFeature(HidHandle h, std::uint8_t* d, std::size_t n) override {
+    int getFeature(HidHandle h, std::uint8_t* d, std::size_t n) override {
         return inner_.getFeature(h, d, n);
     }
     void close(HidHandle h) override { inner_.close(h); }

@@ -44,7 +44,7 @@ TEST(ScenarioTest, ReadsEveryKeyWithHexAndDecimalWhereDue) {
     const Scenario s = ParseScenario(
         "ic=2,vid=3a5c,pid=0x0C37,release=105,chip=FD,status1=55,status2=0,split=1,pointer=1,"
         "others=10,nack=7,ack-after=3,lose-piece=12,fail-after=0,latency-us=250,dump=out.bin,"
-        "mice=4,stuck-byte=2a7");
+        "mice=4,stuck-byte=2a7,short-reply=9");
     EXPECT_EQ(s.ic, 2);
     EXPECT_EQ(s.vendorId, 0x3A5C);
     EXPECT_EQ(s.productId, 0x0C37);
@@ -63,6 +63,7 @@ TEST(ScenarioTest, ReadsEveryKeyWithHexAndDecimalWhereDue) {
     EXPECT_EQ(s.dumpFile, "out.bin");
     EXPECT_EQ(s.mice, 4);
     EXPECT_EQ(s.faults.stuckByte, 0x2A7);
+    EXPECT_EQ(s.faults.shortReply, 9);
 }
 
 TEST(ScenarioTest, ToleratesSpacesAndEmptyItems) {
@@ -87,6 +88,7 @@ TEST(ScenarioTest, RejectsBadKeysAndValuesNamingThem) {
     EXPECT_THAT(ErrorOf("ack-after=0"), HasSubstr("'ack-after'"));
     EXPECT_THAT(ErrorOf("fail-after=-1"), HasSubstr("'fail-after'"));
     EXPECT_THAT(ErrorOf("mice=0"), HasSubstr("'mice'"));
+    EXPECT_THAT(ErrorOf("short-reply=0"), HasSubstr("'short-reply'"));
     EXPECT_THAT(ErrorOf("lose-piece=99999999999"), HasSubstr("'lose-piece'"));
     EXPECT_THAT(ErrorOf("split=2"), HasSubstr("'split'"));
     EXPECT_THAT(ErrorOf("dump="), HasSubstr("'dump'"));

@@ -35,13 +35,14 @@ class RawPort {
 
     bool set(std::initializer_list<int> bytes) {
         const Frame f = MakeFrame(bytes);
-        return platform_.setFeature(handle_, f.data(), f.size());
+        return platform_.setFeature(handle_, f.data(), f.size()) == static_cast<int>(f.size());
     }
     // Returns the reply; `ok` receives the transfer result.
     Frame get(int reportId, bool* ok = nullptr) {
         Frame f{};
         f[0] = static_cast<std::uint8_t>(reportId);
-        const bool result = platform_.getFeature(handle_, f.data(), f.size());
+        const bool result =
+            platform_.getFeature(handle_, f.data(), f.size()) == static_cast<int>(f.size());
         if (ok) *ok = result;
         return f;
     }

@@ -143,9 +143,9 @@ TEST_F(Report4Device, RefusesTheOtherProtocolsReportsAndWrongLengths) {
     port.get(0x41, &ok);
     EXPECT_FALSE(ok);
     const std::uint8_t nine[9] = {4, 0x01};
-    EXPECT_FALSE(platform.setFeature(port.handle(), nine, 7));
-    EXPECT_FALSE(platform.setFeature(port.handle(), nine, 9));
-    EXPECT_TRUE(platform.setFeature(port.handle(), nine, 8));
+    EXPECT_EQ(platform.setFeature(port.handle(), nine, 7), -1);
+    EXPECT_EQ(platform.setFeature(port.handle(), nine, 9), -1);
+    EXPECT_EQ(platform.setFeature(port.handle(), nine, 8), 8);
 }
 
 // ---- reports 0x40 / 0x41 ----

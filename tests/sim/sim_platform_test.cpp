@@ -104,13 +104,13 @@ TEST(SimPlatformTest, UnplugMakesTransfersFailUntilTheHandleIsClosed) {
     SimulatedPlatform p{ParseScenario("others=1")};
     const HidHandle h = p.open(p.enumerate()[1].path);
     const Frame f = MakeFrame({4, 0x01});
-    ASSERT_TRUE(p.setFeature(h, f.data(), f.size()));
+    ASSERT_EQ(p.setFeature(h, f.data(), f.size()), 8);
     const int mouseId = p.devices().back();
     p.unplug(mouseId);
     EXPECT_EQ(p.enumerate().size(), 1u);
     EXPECT_EQ(p.currentMouse(), nullptr);
     EXPECT_NE(p.mouse(mouseId), nullptr);  // kept for inspection
-    EXPECT_FALSE(p.setFeature(h, f.data(), f.size()));
+    EXPECT_EQ(p.setFeature(h, f.data(), f.size()), -1);
     EXPECT_EQ(p.transfers().back().iface, -1);
     EXPECT_EQ(p.openHandleCount(), 1);
     p.close(h);

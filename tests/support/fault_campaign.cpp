@@ -1,10 +1,13 @@
 #include "support/fault_campaign.h"
 
 #include <algorithm>
+#include <array>
+#include <csignal>
 #include <random>
 #include <sstream>
 
 #include "image/operations.h"
+#include "image/write_image.h"
 #include "production/controller_state.h"
 #include "production/factory_record.h"
 #include "production/ic_types.h"
@@ -71,11 +74,11 @@ std::vector<HidInterfaceInfo> FaultPlatform::enumerate() {
 HidHandle FaultPlatform::open(const std::string& path, std::string* error) {
     return sim_.open(path, error);
 }
-bool FaultPlatform::setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) {
-    return transfer() && sim_.setFeature(h, data, length);
+int FaultPlatform::setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) {
+    return transfer() ? sim_.setFeature(h, data, length) : -1;
 }
-bool FaultPlatform::getFeature(HidHandle h, std::uint8_t* data, std::size_t length) {
-    return transfer() && sim_.getFeature(h, data, length);
+int FaultPlatform::getFeature(HidHandle h, std::uint8_t* data, std::size_t length) {
+    return transfer() ? sim_.getFeature(h, data, length) : -1;
 }
 void FaultPlatform::close(HidHandle h) {
     sim_.close(h);
@@ -93,6 +96,7 @@ void FaultPlatform::arm() {
     faults.ackAfter = c_.ackAfter;
     faults.losePiece = c_.losePiece;
     faults.latencyUs = 0;
+    faults.shortReply = c_.shortReply;
     armed_ = true;
     count_ = 0;
 }
@@ -106,6 +110,10 @@ bool FaultPlatform::transfer() {
     if (!armed_) return true;
     const long index = count_++;
     if (index == c_.unplugAt) sim_.unplug(mouseId_);
+    if (index == c_.arrivalAt) {
+        sim_.plugOther();
+        if (onArrival) onArrival();
+    }
     if (index == c_.silentFrom) sim_.faults().ackAfter = 1000;
     if (index >= kTransferBudget) return false;
     if (c_.failPerMille > 0 && std::uniform_int_distribution<int>(0, 999)(rng_) < c_.failPerMille) {
@@ -135,12 +143,16 @@ std::string CheckInvariants(const CampaignScenario& c, const ControllerState& st
     if (state.PassCount != ((c.op == Operation::Write && pass) ? 1 : 0)) {
         return "pass count " + std::to_string(state.PassCount);
     }
+    if (c.op == Operation::Write && !WriteParamsUsable(c.ic, c.params, c.factory)) {
+        if (pass) return "Write Pass with parameters the mouse cannot take";
+        if (memory != InitialMemory(c, ImageOf(c))) return "refused parameters, memory changed";
+        return {};
+    }
     if (!pass) return {};
     switch (c.op) {
         case Operation::Write: {
-            const int end = c.params.format == DataFormat::TwoK
-                                ? kImageSize
-                                : std::clamp(c.params.blocks, 0, kBlockCount) * kBlockSize;
+            const int end =
+                c.params.format == DataFormat::TwoK ? kImageSize : c.params.blocks * kBlockSize;
             if (!Equal(memory, state.ImageBuffer, 0, end)) {
                 return "Write Pass but the memory differs from the image";
             }
@@ -190,11 +202,11 @@ CampaignScenario MakeScenario(std::uint64_t seed) {
     c.params.total = pick(1, 3);
     c.params.retries = chance(5) ? 0 : pick(1, 3);
     c.params.format = chance(50) ? DataFormat::TwoK : DataFormat::Block256;
-    c.params.blocks = pick(1, 8);
+    c.params.blocks = chance(3) ? std::array{0, 9, -1}[pick(0, 2)] : pick(1, 8);
     c.params.writeId = chance(50);
     c.params.sleep = pick(0, 100);
     c.factory.type = pick(0, 0xFFFF);
-    c.factory.number = pick(0, 0xFFFFFF);
+    c.factory.number = chance(3) ? (chance(50) ? -1 : 0x1000000 + pick(0, 99)) : pick(0, 0xFFFFFF);
     c.factory.factory = pick(-1, 7);
     c.factory.line = pick(-1, 25);
     c.factory.station = pick(-1, 7);
@@ -219,11 +231,41 @@ CampaignScenario MakeScenario(std::uint64_t seed) {
             constexpr int kRates[] = {1, 2, 5, 20, 100};
             c.failPerMille = kRates[pick(0, 4)];
         }
+        if (chance(15)) c.shortReply = pick(2, 40);
+        if (chance(15)) c.arrivalAt = pick(0, 3000);
+    }
+
+    // One scenario in ten runs the automatic mode over a few mice, mostly with a signal.
+    if (chance(10)) {
+        c.op = Operation::Write;
+        c.runMice = pick(1, 3);
+        // What the command line's options allow, and numbers that do not run out.
+        c.params.blocks = pick(1, 8);
+        c.factory = FactoryFields{};
+        c.factory.number = pick(0, 0xFFFF00);
+        // Faults the line's scenario keys cannot express are left out.
+        c.silentFrom = c.unplugAt = c.arrivalAt = -1;
+        c.failPerMille = 0;
+        if (chance(80)) {
+            c.signalPiece = pick(1, 400 * c.runMice);
+            switch (pick(0, 2)) {
+                case 0:
+                    c.stopSignals = {SIGINT};
+                    break;
+                case 1:
+                    c.stopSignals = {SIGTERM};
+                    break;
+                default:
+                    c.stopSignals = {SIGINT, SIGINT};
+                    break;
+            }
+        }
     }
     return c;
 }
 
 CampaignRun RunScenario(const CampaignScenario& c) {
+    if (c.runMice > 0) return RunLineScenario(c);
     CampaignRun run;
     const IcType& type = *IcTypeAt(c.ic);
     const Image image = ImageOf(c);
@@ -284,6 +326,8 @@ CampaignSummary RunCampaign(std::uint64_t first, int count) {
         ++summary.scenarios;
         summary.transfers += run.transfers;
         if (run.outcome == Outcome::Pass) ++summary.passes;
+        if (c.runMice > 0) ++summary.runs;
+        if (run.signalled) ++summary.signalled;
         if (!run.broken.empty()) {
             ++summary.broken;
             if (static_cast<int>(summary.failures.size()) < kFailuresKept) {
@@ -308,6 +352,14 @@ std::string Describe(const CampaignScenario& c) {
     if (c.silentFrom >= 0) out << " silent-from=" << c.silentFrom;
     if (c.unplugAt >= 0) out << " unplug-at=" << c.unplugAt;
     if (c.failPerMille > 0) out << " fail=" << c.failPerMille << "/1000";
+    if (c.shortReply > 0) out << " short-reply=" << c.shortReply;
+    if (c.arrivalAt >= 0) out << " arrival-at=" << c.arrivalAt;
+    if (c.runMice > 0) out << " run mice=" << c.runMice;
+    if (c.signalPiece > 0) {
+        out << " signals";
+        for (int s : c.stopSignals) out << (s == SIGINT ? " INT" : " TERM");
+        out << " at piece " << c.signalPiece;
+    }
     return out.str();
 }
 

@@ -1,17 +1,24 @@
 #pragma once
 // Seeded random fault scenarios against the simulated mouse: one operation per
-// scenario (write, verify, save, factory read-back) on either protocol, run on a
-// virtual clock, then checked against what must hold whatever the faults were:
+// scenario (write, verify, save, factory read-back) on either protocol, or a run of
+// the automatic mode (`run`) over a line of mice with Ctrl-C or SIGTERM at a random
+// piece, on a virtual clock, then checked against what must hold whatever the faults were:
 //   - a write passes only when the written range of the memory equals the image
 //     (and bytes 160..171 equal the factory record, when it was written);
+//   - a write with a block count outside 1..8 or a product number past 24 bits (with the
+//     record) fails without touching the mouse;
 //   - a verify passes only when the memory equals the image (the record left out
 //     on the first IC type);
 //   - a save keeps a file only on a pass, and that file equals the memory;
 //   - a factory read passes only when the record read equals memory bytes 160..171;
-//   - every operation ends, with the loading window hidden again.
+//   - every operation ends, with the loading window hidden again;
+//   - a run ends with 130 or 143 after a signal, having finished and logged the mouse in
+//     progress and started no other; a mouse it reports as passed holds the image; a
+//     second Ctrl-C ends that mouse as Aborted.
 // Qt-free: the test and the benchmark share it.
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -48,12 +55,22 @@ struct CampaignScenario {
     int silentFrom = -1;   // from this transfer on, report-4 replies carry no acknowledgement
     int unplugAt = -1;     // the mouse is pulled out before this transfer
     int failPerMille = 0;  // chance of each transfer failing (not reaching the mouse)
+    int shortReply = 0;    // every N-th get-feature moves only the report ID
+    int arrivalAt = -1;    // an unrelated HID device arrives before this transfer
+
+    // Automatic mode: `run` over a line of runMice mice (0: a single operation instead),
+    // with `stopSignals` raised back to back before piece signalPiece of the run (counted over
+    // every block; 0: none). Only the faults the line's scenario keys know apply.
+    int runMice = 0;
+    int signalPiece = 0;
+    std::vector<int> stopSignals;
 };
 
 struct CampaignRun {
     Outcome outcome = Outcome::Skipped;
     long transfers = 0;
-    std::string broken;  // empty: every invariant held
+    bool signalled = false;  // a run scenario's signals were raised
+    std::string broken;      // empty: every invariant held
 };
 
 struct CampaignSummary {
@@ -61,6 +78,8 @@ struct CampaignSummary {
     int broken = 0;
     int passes = 0;
     long transfers = 0;
+    int runs = 0;                       // automatic-mode scenarios
+    int signalled = 0;                  // of which a signal stopped
     std::vector<std::string> failures;  // the first few broken scenarios, described
 };
 
@@ -73,11 +92,15 @@ class FaultPlatform : public HidPlatform {
 
     std::vector<HidInterfaceInfo> enumerate() override;
     HidHandle open(const std::string& path, std::string* error) override;
-    bool setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) override;
-    bool getFeature(HidHandle h, std::uint8_t* data, std::size_t length) override;
+    int setFeature(HidHandle h, const std::uint8_t* data, std::size_t length) override;
+    int getFeature(HidHandle h, std::uint8_t* data, std::size_t length) override;
     void close(HidHandle h) override;
     void beginOperation() override;
     void endOperation() override;
+
+    // Called when the device of arrivalAt has been plugged (the window's tests let a poll
+    // tick run then).
+    std::function<void()> onArrival;
 
     // Sets the line's own faults; faults count from the first transfer after this
     // call (opening the mouse is not faulted).
@@ -101,6 +124,8 @@ class FaultPlatform : public HidPlatform {
 CampaignScenario MakeScenario(std::uint64_t seed);
 // Runs one scenario on a fresh simulated line and checks the invariants.
 CampaignRun RunScenario(const CampaignScenario& scenario);
+// The automatic-mode scenarios (runMice > 0), through the command line in-process.
+CampaignRun RunLineScenario(const CampaignScenario& scenario);
 // The image the scenario loads, and the simulated line it starts from (IC type,
 // layout, status replies, memory before the operation; no faults yet).
 Image CampaignImage(const CampaignScenario& scenario);

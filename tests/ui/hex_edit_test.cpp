@@ -187,6 +187,18 @@ TEST_F(NumberFieldTest, SetValueWritesTextAndRaisesTheChange) {
     EXPECT_EQ(dec->GetValue(), 100);
 }
 
+// The length limit keeps typing short; a value written into the field is shown whole,
+// or FFFFFF + 1 would read back as 100000 and that number be given out again.
+TEST_F(NumberFieldTest, SetValueShowsTheWholeValueWhateverTheLengthLimit) {
+    hex->setMaxLength(6);
+    hex->SetValue(0xFFFFFF + 1);
+    EXPECT_EQ(hex->text(), "1000000");
+    EXPECT_EQ(hex->GetValue(), 0x1000000);
+    dec->setMaxLength(3);
+    dec->SetValue(12345);
+    EXPECT_EQ(dec->GetValue(), 12345);
+}
+
 TEST_F(NumberFieldTest, AlignmentMapsOntoTheField) {
     EXPECT_EQ(hex->Alignment(), TMIRQEdit::TAlignment::Left);
     EXPECT_TRUE(hex->alignment() & Qt::AlignLeft);
