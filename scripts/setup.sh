@@ -13,7 +13,7 @@ packages=(
   xvfb xauth
   g++-mingw-w64-x86-64
   wine wine64
-  dpkg-dev file
+  dpkg-dev file devscripts lintian systemd zip unzip
   clang libclang-rt-14-dev
   qemu-system-x86 busybox-static cpio kmod
 )
