@@ -10,12 +10,14 @@ build_dir=${1:-build}
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libudev-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev
+  libgcrypt20-dev
   xvfb xauth
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 libgcrypt-mingw-w64-dev
   wine wine64
   dpkg-dev file devscripts lintian systemd zip unzip
   clang libclang-rt-14-dev
   qemu-system-x86 busybox-static cpio kmod
+  libsqlite3-dev libpqxx-dev postgresql chromium
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -60,3 +60,12 @@ set -e
 [ $code -eq 1 ] && echo "$out" | grep -q "HID services unavailable: cannot load HID.dll" ||
   fail "list without HID.dll exited with $code: $out"
 echo "wine-smoke: list without HID.dll reports the failed binding: ok"
+
+# This build has no ledger backend: --ledger says so and exits with 2.
+set +e
+out=$(run ledger check --ledger ledger.db 2>&1)
+code=$?
+set -e
+[ $code -eq 2 ] && echo "$out" | grep -q "this build of binwright has no ledger" ||
+  fail "ledger check exited with $code: $out"
+echo "wine-smoke: --ledger without a backend exits with 2: ok"

@@ -4,11 +4,15 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "production/ic_types.h"
 #include "sim/sim_platform.h"
+#include "ui/frame_placement.h"
 
 namespace bw {
 
@@ -23,7 +27,22 @@ QSpinBox* MakeSpin(QWidget* parent, int low, int high, int value, int base = 10)
     return spin;
 }
 
+// The nearest position from `wanted` that keeps `length` inside [low, high).
+int Clamp(int wanted, int length, int low, int high) {
+    return std::max(low, std::min(wanted, high - length));
+}
+
 }  // namespace
+
+QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& available) {
+    const int right = main.left() + main.width() + kSimulatorGap;
+    const int left = main.left() - kSimulatorGap - own.width();
+    const int availableEnd = available.left() + available.width();
+    int x = right;
+    if (right + own.width() > availableEnd && left >= available.left()) x = left;
+    return {Clamp(x, own.width(), available.left(), availableEnd),
+            Clamp(main.top(), own.height(), available.top(), available.top() + available.height())};
+}
 
 LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
     : QWidget(parent), line_(line) {
@@ -158,6 +177,32 @@ void LineSimulator::ApplyFaults() {
                            ? static_cast<int>(line_.transferCount()) + failAfter->value()
                            : -1;
     faults.latencyUs = latencyUs->value();
+}
+
+void LineSimulator::FollowBeside(QWidget& main) {
+    PlaceBeside(main);
+    // Queued, so that the main window has taken its own place first.
+    const auto place = [this, window = QPointer<QWidget>(&main)] {
+        QTimer::singleShot(0, this, [this, window] {
+            if (window) PlaceBeside(*window);
+        });
+    };
+    new FramePlacement(*this, place);
+    new FramePlacement(main, place, this);
+}
+
+void LineSimulator::PlaceBeside(const QWidget& main) {
+    if (!isVisible()) adjustSize();
+    // Until its own frame is known, the main window's (same window manager) stands in.
+    QMargins frame = FrameMargins(*this);
+    if (frame.isNull()) frame = FrameMargins(main);
+    const QSize own = size().grownBy(frame);
+    const QScreen* screen = main.screen();
+    const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
+    const QPoint origin = available.isEmpty()
+                              ? main.frameGeometry().topRight() + QPoint(kSimulatorGap, 0)
+                              : SimulatorOrigin(main.frameGeometry(), own, available);
+    MoveFrameTo(*this, origin, frame);
 }
 
 void LineSimulator::RefreshPresence() {

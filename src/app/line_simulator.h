@@ -6,13 +6,25 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QList>
+#include <QPoint>
 #include <QPushButton>
+#include <QRect>
+#include <QSize>
 #include <QSpinBox>
 #include <QWidget>
 
 namespace bw {
 
 class SimulatedPlatform;
+
+// Gap between the main window and the Line simulator beside it.
+inline constexpr int kSimulatorGap = 12;
+
+// Top-left of a window of outer size `own` beside the main window's frame `main`,
+// wholly inside `available` (the screen less its panels): to the right of the main
+// window where there is room, else to its left, else slid over the main window's
+// right edge just as far as the screen needs; top-aligned with the main window.
+QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& available);
 
 class LineSimulator : public QWidget {
     Q_OBJECT
@@ -29,6 +41,11 @@ class LineSimulator : public QWidget {
     // Copies the fault controls into the simulated line.
     void ApplyFaults();
     void RefreshPresence();
+
+    // Places the window beside `main` on its screen, and again whenever the window
+    // manager's frame of either window becomes known.
+    void FollowBeside(QWidget& main);
+    void PlaceBeside(const QWidget& main);
 
     QList<QPushButton*> plugMouseButtons;  // one per IC type, in table order
     QPushButton* pullMouseButton;

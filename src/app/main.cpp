@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/line_simulator.h"
@@ -13,6 +14,7 @@
 #include "app/single_instance.h"
 #include "binwright_version.h"
 #include "cli/platform_factory.h"
+#include "image/image_identity.h"
 #include "sim/sim_platform.h"
 #include "ui/form_loading.h"
 #include "ui/message_boxes.h"
@@ -30,6 +32,14 @@ int main(int argc, char** argv) {
                        "Write every feature transfer to FILE");
     std::string logFile;
     options.add_option("--log", logFile, "Append one CSV line per operation to FILE");
+    std::string expectSha256;
+    options
+        .add_option("--expect-sha256", expectSha256,
+                    "Load only the BIN file with this SHA-256 (64 hex digits)")
+        ->type_name("HEX");
+    bool verifyAfterWrite = false;
+    options.add_flag("--verify-after-write", verifyAfterWrite,
+                     "After a passing write, read back and compare every byte written");
     options.set_version_flag("--version", std::string("binwright-gui ") + BINWRIGHT_VERSION);
     try {
         options.parse(argc, argv);
@@ -37,6 +47,17 @@ int main(int argc, char** argv) {
         return options.exit(error);
     }
     platformOptions.simulate = simulate->count() > 0;
+    std::optional<bw::Sha256> approvedSha256;
+    if (!expectSha256.empty()) {
+        approvedSha256 = bw::ParseSha256(expectSha256);
+        if (!approvedSha256) {
+            std::fprintf(stderr,
+                         "binwright-gui: --expect-sha256: '%s' is not a SHA-256 (64 "
+                         "hexadecimal digits)\n",
+                         expectSha256.c_str());
+            return 2;
+        }
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("binwright-gui"));
@@ -62,21 +83,23 @@ int main(int argc, char** argv) {
     loading.PlaceAtCreation(form.frameGeometry());
     form.SetLoadingWindow(&loading);
     if (!logFile.empty()) form.productionLog = bw::ProductionLog(logFile);
-
-    // On the simulated line a second window plugs and pulls the devices.
-    std::unique_ptr<bw::LineSimulator> lineSimulator;
-    if (bw::SimulatedPlatform* line = platform->simulated()) {
-        lineSimulator = std::make_unique<bw::LineSimulator>(*line);
-        const QRect main = form.frameGeometry();
-        lineSimulator->move(main.right() + 12, main.top());
-        lineSimulator->show();
-    }
+    form.approvedSha256 = approvedSha256;
+    form.verifyAfterWrite = verifyAfterWrite;
 
     QObject::connect(&instance, &bw::SingleInstance::restoreRequested, &form,
                      [&form] { bw::BringToFront(form); });
     QObject::connect(&form, &bw::TForm1::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     form.show();
+
+    // On the simulated line a second window plugs and pulls the devices. Shown after
+    // the main window, so that it starts on top where the screen makes them overlap.
+    std::unique_ptr<bw::LineSimulator> lineSimulator;
+    if (bw::SimulatedPlatform* line = platform->simulated()) {
+        lineSimulator = std::make_unique<bw::LineSimulator>(*line);
+        lineSimulator->FollowBeside(form);
+        lineSimulator->show();
+    }
     app.exec();
 
     std::string message;

@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "ui/form_loading.h"
+#include "ui/frame_placement.h"
 #include "ui/lang.h"
 #include "ui/message_boxes.h"
 
@@ -21,12 +22,6 @@ QString Caption(std::uint8_t index, std::uint8_t language) {
 
 }  // namespace
 
-QString FileDialogSettings::NameFilter() const {
-    const qsizetype bar = filter.indexOf('|');
-    if (bar < 0) return filter;
-    return filter.left(bar) + QStringLiteral(" (") + filter.mid(bar + 1) + ')';
-}
-
 TForm1::TForm1(HidPlatform& platform, QWidget* parent)
     : QWidget(parent),
       state(platform),
@@ -37,11 +32,13 @@ TForm1::TForm1(HidPlatform& platform, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    ApplyLook();
     CreateControls();
+    ApplyLook();
     SetKeyboardOrder();
     WireEvents();
     FormCreate();
+    // Centred again by the outer size once the window manager's frame is known.
+    new FramePlacement(*this, [this] { CentreOnScreen(); });
 }
 
 TForm1::~TForm1() = default;
@@ -53,16 +50,26 @@ void TForm1::FormCreate() {
     lbl_PassCnt->setText(QStringLiteral("0"));
     state.PassCount = 0;
 
-    QSize screen(DesignWidth, DesignHeight);
-    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
-        screen = primary->geometry().size();
-    }
-    move(CentredOrigin(screen.width(), DesignWidth), CentredOrigin(screen.height(), DesignHeight));
+    CentreOnScreen();
     setFixedSize(DesignWidth, DesignHeight);
 
     SelectUiLanguage();
     state.link.ForgetHandles();
     update();
+}
+
+void TForm1::CentreOnScreen() {
+    QSize screen(DesignWidth, DesignHeight);
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        screen = primary->geometry().size();
+    }
+    // The client area keeps the design size; the platform's title bar and border come
+    // on top of it, so the window is centred by its outer size (the design size until
+    // the frame is known).
+    const QMargins frame = FrameMargins(*this);
+    const int outerWidth = DesignWidth + frame.left() + frame.right();
+    const int outerHeight = DesignHeight + frame.top() + frame.bottom();
+    move(CentredOrigin(screen.width(), outerWidth), CentredOrigin(screen.height(), outerHeight));
 }
 
 void TForm1::SelectUiLanguage() {

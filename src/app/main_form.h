@@ -18,9 +18,11 @@
 #include <functional>
 #include <optional>
 
+#include "app/file_dialog_settings.h"
 #include "app/window_position.h"
 #include "device/hid_platform.h"
 #include "device/operation_host.h"
+#include "image/image_identity.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
 #include "production/controller_state.h"
@@ -37,18 +39,6 @@ inline constexpr char kMainWindowTitle[] = "MIRQ Mse Binwright v1.0";
 
 class TFormLoadingUI;
 class TPassDialog;
-
-// Settings of a standard file dialog, applied when it runs.
-struct FileDialogSettings {
-    QString filter;  // "label|pattern"
-    bool overwritePrompt = false;
-    bool hideReadOnly = true;
-    bool resizable = true;
-    bool noPlacesBar = false;
-
-    // The filter in the form QFileDialog takes: "label (pattern)".
-    QString NameFilter() const;
-};
 
 class TForm1 : public QWidget, public OperationHost {
     Q_OBJECT
@@ -77,6 +67,7 @@ class TForm1 : public QWidget, public OperationHost {
     QCheckBox* cb_AutoRun;
     QLabel* lbl_BinFile;
     QLineEdit* edt_BinFile;
+    QLabel* lbl_BinIdentity;  // short identity of the loaded image, inside edt_BinFile
     // Band 4, operation buttons.
     QPushButton* btn_Load;
     QPushButton* btn_Write;
@@ -133,6 +124,10 @@ class TForm1 : public QWidget, public OperationHost {
     std::function<QString()> chooseSaveFile;
     // One line per device operation when a file is named (--log FILE).
     ProductionLog productionLog;
+    // --expect-sha256: only this image is loaded; any other is refused in the error box.
+    std::optional<Sha256> approvedSha256;
+    // --verify-after-write: every write reads back and compares every byte it wrote.
+    bool verifyAfterWrite = false;
     // Waits go through this clock when set (tests); otherwise they really wait.
     void SetClock(OperationHost* clock) { clock_ = clock; }
 
@@ -150,6 +145,9 @@ class TForm1 : public QWidget, public OperationHost {
 
     // Creation handler, run by the constructor before the window is shown.
     void FormCreate();
+    // Centres the window's frame on the primary screen (by the client area until
+    // the frame is known).
+    void CentreOnScreen();
     // Language from the system locale, or from a Windows locale identifier.
     void SelectUiLanguage();
     void SelectUiLanguage(std::uint32_t localeId);
@@ -242,6 +240,8 @@ class TForm1 : public QWidget, public OperationHost {
     FactoryFields ReadFactoryFields() const;
     void SetFactoryFields(const FactoryFields& fields);
     void HideLoadResultLabels();
+    // The loaded image's identity beside the path and as its tooltip; none clears both.
+    void ShowImageIdentity(const std::optional<ImageIdentity>& identity);
     void SetOperationButtonsEnabled(bool enabled);
     void LogOperation(Operation op, Outcome outcome, int icIndex,
                       std::optional<std::int32_t> productNumber, const OperationTiming& timing);

@@ -2,7 +2,7 @@
 // change and the load of a BIN file.
 
 #include <QDialog>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <stdexcept>
 
 #include "app/main_form.h"
@@ -74,6 +74,7 @@ void TForm1::Img_MIRQLogDblClick() {
 // stops until an image is loaded for the new type, and VID and PID take its defaults.
 void TForm1::cb_ICTypeChange() {
     edt_BinFile->clear();
+    ShowImageIdentity(std::nullopt);
     const std::optional<IdentityDefaults> identity = OnIcTypeChange(state, IcTypeIndex());
     lbl_PassCnt->setText(QStringLiteral("0"));
     HideLoadResultLabels();
@@ -105,10 +106,10 @@ void TForm1::btn_LoadClick() {
     HideLoadResultLabels();
     state.ImageLoaded = false;
     DevTimer->stop();
+    state.LoadedImageIdentity.reset();
+    ShowImageIdentity(std::nullopt);
 
-    const QString path = chooseOpenFile ? chooseOpenFile()
-                                        : QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                                       OpenDialog1.NameFilter());
+    const QString path = chooseOpenFile ? chooseOpenFile() : OpenDialog1.GetOpenFileName(this);
     if (path.isEmpty()) return;
     edt_BinFile->setText(path);
 
@@ -119,11 +120,40 @@ void TForm1::btn_LoadClick() {
         lbl_BINICTypeError->show();
         return;
     }
+    const ImageIdentity identity = IdentifyImage(loaded);
+    if (approvedSha256) {
+        const std::string refusal =
+            ApprovalFailure(QFileInfo(path).fileName().toStdString(), identity, *approvedSha256);
+        if (!refusal.empty()) {
+            // Nothing may suggest the refused image is loaded.
+            edt_BinFile->clear();
+            throw std::runtime_error(refusal);
+        }
+    }
     const IcType* row = IcTypeAt(IcTypeIndex());
     if (row == nullptr) return;
     state.LoadedImageType = std::string(row->rowText);
     state.ImageBuffer = loaded;
+    state.LoadedImageIdentity = identity;
+    ShowImageIdentity(identity);
     ImageReady();
+}
+
+void TForm1::ShowImageIdentity(const std::optional<ImageIdentity>& identity) {
+    if (!identity) {
+        edt_BinFile->setToolTip(QString());
+        edt_BinFile->setTextMargins(0, 0, 0, 0);
+        lbl_BinIdentity->clear();
+        lbl_BinIdentity->hide();
+        return;
+    }
+    edt_BinFile->setToolTip(QStringLiteral("SHA-256 %1\nCRC-32 %2")
+                                .arg(QString::fromStdString(identity->sha256Hex()),
+                                     QString::fromStdString(identity->crc32Hex())));
+    lbl_BinIdentity->setText(QString::fromStdString(identity->shortText()));
+    lbl_BinIdentity->setToolTip(edt_BinFile->toolTip());
+    edt_BinFile->setTextMargins(0, 0, lbl_BinIdentity->width() + 4, 0);
+    lbl_BinIdentity->show();
 }
 
 }  // namespace bw

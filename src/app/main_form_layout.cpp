@@ -139,6 +139,13 @@ void TForm1::CreateFileRows() {
     edt_BinFile->setFont(Face("Tahoma", 12));
     edt_BinFile->setReadOnly(true);
     edt_BinFile->setEnabled(false);
+    // At the field's right end; the path's text stops short of it while it shows.
+    lbl_BinIdentity = Make<QLabel>(edt_BinFile, "lbl_BinIdentity", {489 - 210, 1, 210, 22});
+    lbl_BinIdentity->setFont(Face("Tahoma", 11));
+    lbl_BinIdentity->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The field is always disabled; its identity stays readable all the same.
+    lbl_BinIdentity->setStyleSheet(QStringLiteral("QLabel:disabled { color: rgb(64, 64, 64); }"));
+    lbl_BinIdentity->hide();
 }
 
 void TForm1::CreateButtons() {
@@ -270,15 +277,26 @@ void TForm1::ApplyLook() {
     setPalette(palette);
     setAutoFillBackground(true);
     setFont(Face("MS Sans Serif", 11));
-    setStyleSheet(QStringLiteral(
-        "QLineEdit, QComboBox { background: rgb(239, 235, 222); border: 1px solid black; }"
+    // Each of the window's own controls carries the sheet; on the window itself it
+    // would also reach the file dialogs and message boxes opened over it, which keep
+    // the platform's look. A focused field or list is framed in the window's blue,
+    // with one pixel less padding, so its text does not move.
+    const QString sheet = QStringLiteral(
+        "QLineEdit, QComboBox { background: rgb(239, 235, 222); border: 1px solid black;"
+        " padding: 1px; }"
+        "QLineEdit:focus, QComboBox:focus { border: 2px solid rgb(0, 44, 200); padding: 0px; }"
         "QComboBox::drop-down { background: rgb(231, 231, 231); border-left: 1px solid black;"
         " width: 16px; }"
         "QComboBox::down-arrow { image: url(:/arrow.png); }"
-        "QLineEdit#edt_BinFile { background: rgb(192, 220, 192); }"
+        // Read-only and disabled, but the path must stay legible: black, not greyed.
+        "QLineEdit#edt_BinFile, QLineEdit#edt_BinFile:disabled { background: rgb(192, 220, 192);"
+        " color: black; }"
         "QGroupBox { border: 1px solid rgb(104, 104, 104); margin-top: 10px; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; }"
-        "QFrame#gbDataFormat, QFrame#gbWriteID { border: 1px solid rgb(104, 104, 104); }"));
+        "QFrame#gbDataFormat, QFrame#gbWriteID { border: 1px solid rgb(104, 104, 104); }");
+    for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        control->setStyleSheet(sheet);
+    }
 }
 
 void TForm1::SetKeyboardOrder() {

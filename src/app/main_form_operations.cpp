@@ -2,7 +2,6 @@
 // read-back. Each reads its fields before the first device command, runs the shared
 // operation and shows its outcome through the result table.
 
-#include <QFileDialog>
 #include <stdexcept>
 
 #include "app/main_form.h"
@@ -54,6 +53,7 @@ WriteParams TForm1::ReadWriteParams(int icIndex) const {
         params.writeId = cb_WriteID->isChecked();
         params.sleep = edt_sleepTime->GetValue();
     }
+    params.verifyAfterWrite = verifyAfterWrite;
     return params;
 }
 
@@ -111,8 +111,11 @@ void TForm1::LogOperation(Operation op, Outcome outcome, int icIndex,
                           const OperationTiming& timing) {
     if (!productionLog.enabled()) return;
     // A log that cannot be written must not turn a finished operation into a failure.
-    productionLog.append(
-        MakeLogEntry(op, outcome, icIndex, openedVid_, openedPid_, productNumber, timing));
+    // Only a write and a verify use the loaded image.
+    const bool usesImage = op == Operation::Write || op == Operation::Verify;
+    productionLog.append(MakeLogEntry(op, outcome, icIndex, openedVid_, openedPid_, productNumber,
+                                      timing,
+                                      usesImage ? state.LoadedImageIdentity : std::nullopt));
 }
 
 // Writes the loaded image. Every field is read before the mouse is touched, so a
@@ -167,12 +170,7 @@ void TForm1::btn_VerifyClick() {
 // Saves the mouse's memory into a BIN file. The file is written only when the whole
 // memory was read, and atomically, so a failed save never leaves a misleading file.
 void TForm1::btn_SaveClick() {
-    const QString chosen =
-        chooseSaveFile ? chooseSaveFile()
-                       : QFileDialog::getSaveFileName(
-                             this, QString(), QString(), SaveDialog1.NameFilter(), nullptr,
-                             SaveDialog1.overwritePrompt ? QFileDialog::Options()
-                                                         : QFileDialog::DontConfirmOverwrite);
+    const QString chosen = chooseSaveFile ? chooseSaveFile() : SaveDialog1.GetSaveFileName(this);
     if (chosen.isEmpty()) return;
     OperationGuard operation(*this);
     const OperationTiming timing;

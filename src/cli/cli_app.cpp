@@ -10,7 +10,9 @@
 #include "cli/command_log.h"
 #include "cli/device_commands.h"
 #include "cli/device_options.h"
+#include "cli/ignored_options.h"
 #include "cli/interrupt_flag.h"
+#include "cli/ledger_command.h"
 #include "cli/list_command.h"
 #include "cli/platform_factory.h"
 #include "cli/run_command.h"
@@ -50,6 +52,15 @@ void AddWriteOptions(CLI::App* cmd, DeviceOptionText& text) {
     cmd->add_option("--factory-no", text.factoryNo, "factory, 1..8")->capture_default_str();
     cmd->add_option("--line", text.line, "line, A..Z")->capture_default_str();
     cmd->add_option("--station", text.station, "station, 1..8")->capture_default_str();
+    cmd->add_flag("--verify-after-write", text.verifyAfterWrite,
+                  "after a passing write, read back and compare every byte written");
+}
+
+// Commands that load an image.
+void AddImageOptions(CLI::App* cmd, DeviceOptionText& text) {
+    cmd->add_option("--expect-sha256", text.expectSha256,
+                    "load only the image with this SHA-256 (64 hex digits)")
+        ->type_name("HEX");
 }
 
 }  // namespace
@@ -73,6 +84,11 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
                          ->type_name("SCENARIO");
     app.add_option("--trace", platformOptions.traceFile, "write every HID transfer to FILE")
         ->type_name("FILE");
+    ProgressStyle style;
+    style.terminal = environment.showProgress;
+    auto* quiet = app.add_flag("-q,--quiet", style.quiet, "print only the result line");
+    app.add_flag("-v,--verbose", style.verbose, "add each phase's time and attempt count")
+        ->excludes(quiet);
 
     bool json = false;
     auto* list = app.add_subcommand("list", "list the HID interfaces");
@@ -94,6 +110,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         }
         AddIdentityOptions(c.app, optionText);
         if (c.op == Operation::Write) AddWriteOptions(c.app, optionText);
+        if (c.op == Operation::Write || c.op == Operation::Verify)
+            AddImageOptions(c.app, optionText);
     }
 
     RunOptions runOptions;
@@ -104,6 +122,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         run->add_option("IMAGE", imageToRun, "BIN file of 2048 bytes (or `image` in --config)");
     AddIdentityOptions(run, optionText);
     AddWriteOptions(run, optionText);
+    AddImageOptions(run, optionText);
     run->add_option("--count", runOptions.count, "stop after N mice (default: on Ctrl-C)")
         ->check(CLI::Range(1, 1000000000))
         ->type_name("N");
@@ -124,12 +143,15 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
             ->type_name("FILE");
     }
 
+    LedgerCommand ledger(app);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e, out, err);
         return code == 0 ? exitcode::Pass : exitcode::Usage;
     }
+    if (ledger.parsed()) return ledger.run(out, err);
     std::optional<StationConfig> station;
     if (run->parsed()) {
         try {
@@ -172,6 +194,11 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
             err << "binwright " << deviceCommand->get_name() << ": " << message << "\n";
             return exitcode::Usage;
         }
+        deviceOptions->quiet = style.quiet;
+        for (const std::string& line :
+             IgnoredOptions(*deviceCommand, deviceCommand == run, *deviceOptions)) {
+            err << "binwright " << deviceCommand->get_name() << ": warning: " << line << "\n";
+        }
         std::string message;
         if (!logFile.empty() && !LogFileUsable(logFile, &message)) {
             if (station) message = station->locate(message);
@@ -194,7 +221,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         return exitcode::Usage;
     }
 
-    TerminalHost terminal(err, environment.showProgress);
+    TerminalHost terminal(err, style);
     OperationHost& host = environment.host != nullptr ? *environment.host : terminal;
 
     int code = exitcode::Pass;

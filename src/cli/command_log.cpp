@@ -20,14 +20,14 @@ bool LogFileUsable(const std::string& path, std::string* message) {
 }
 
 LogEntry CommandLogEntry(Operation op, Outcome outcome, const DeviceOptions& options,
-                         const OperationTiming& timing,
+                         const OperationTiming& timing, const std::optional<ImageIdentity>& image,
                          const std::optional<std::string>& resultText) {
     const std::optional<std::int32_t> number =
         op == Operation::Write
             ? WrittenProductNumber(outcome, options.ic, options.params, options.factory)
             : std::nullopt;
     LogEntry entry =
-        MakeLogEntry(op, outcome, options.ic, options.vid, options.pid, number, timing);
+        MakeLogEntry(op, outcome, options.ic, options.vid, options.pid, number, timing, image);
     if (resultText) entry.result = *resultText;
     return entry;
 }

@@ -19,10 +19,10 @@ bool LogFileUsable(const std::string& path, std::string* message);
 
 // The line of one finished operation. The product number is filled only when the factory
 // record was written (write with --write-id on IC type 0 that reached the image write).
-// resultText: what was shown, when it differs from the outcome's text (a save whose file
-// could not be written).
+// image: the loaded image of a write or verify. resultText: what was shown, when it differs
+// from the outcome's text (a save whose file could not be written).
 LogEntry CommandLogEntry(Operation op, Outcome outcome, const DeviceOptions& options,
-                         const OperationTiming& timing,
+                         const OperationTiming& timing, const std::optional<ImageIdentity>& image,
                          const std::optional<std::string>& resultText = std::nullopt);
 
 // Appends the line; a log that cannot be written is reported on err, the result stays.

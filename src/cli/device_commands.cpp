@@ -5,6 +5,7 @@
 
 #include "cli/command_log.h"
 #include "image/bin_file.h"
+#include "image/image_identity.h"
 #include "image/operations.h"
 #include "production/controller_state.h"
 #include "production/factory_record.h"
@@ -74,9 +75,10 @@ std::string HexFieldText(std::int32_t value) {
     return text;
 }
 
-std::optional<int> LoadCommandImage(const std::string& file, int icIndex, ControllerState& state,
-                                    std::ostream& out, std::ostream& err) {
-    const BinLoadResult load = LoadBinFile(file, state.ImageBuffer);
+std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
+                                    ControllerState& state, std::ostream& out, std::ostream& err) {
+    Image loaded{};
+    const BinLoadResult load = LoadBinFile(file, loaded);
     if (load.error == BinLoadError::CannotOpen) {
         err << load.message << "\n";
         return exitcode::Usage;
@@ -85,9 +87,24 @@ std::optional<int> LoadCommandImage(const std::string& file, int icIndex, Contro
         out << GetCaption(caption::BinNotMatchIcType) << "\n";
         return exitcode::Mismatch;
     }
+    const ImageIdentity identity = IdentifyImage(loaded);
+    if (options.approvedSha256) {
+        const std::string name = std::filesystem::path(file).filename().string();
+        const std::string refusal = ApprovalFailure(name, identity, *options.approvedSha256);
+        if (!refusal.empty()) {
+            err << refusal << "\n";
+            return exitcode::Usage;
+        }
+    }
+    state.ImageBuffer = loaded;
+    state.LoadedImageIdentity = identity;
     // The IC type given stands for the type the image was loaded under.
     state.ImageLoaded = true;
-    state.LoadedImageType = std::string(IcTypeAt(icIndex)->rowText);
+    state.LoadedImageType = std::string(IcTypeAt(options.ic)->rowText);
+    if (!options.quiet) {
+        err << "image " << file << "  sha256 " << identity.sha256Hex() << "  crc32 "
+            << identity.crc32Hex() << "\n";
+    }
     return std::nullopt;
 }
 
@@ -107,7 +124,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     // Everything the operation needs is read and checked before the first device command.
     std::string saveTarget;
     if (op == Operation::Write || op == Operation::Verify) {
-        if (const auto code = LoadCommandImage(file, options.ic, state, out, err)) return *code;
+        if (const auto code = LoadCommandImage(file, options, state, out, err)) return *code;
     } else if (op == Operation::Save) {
         saveTarget = SaveTargetName(file);
         std::string message;
@@ -152,14 +169,15 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
             err << message << "\n";
             out << GetCaption(caption::SaveFail) << "\n";
             AppendCommandLog(log,
-                             CommandLogEntry(op, outcome, options, timing,
+                             CommandLogEntry(op, outcome, options, timing, std::nullopt,
                                              std::string(GetCaption(caption::SaveFail))),
                              err);
             return exitcode::Fail;
         }
     }
 
-    AppendCommandLog(log, CommandLogEntry(op, outcome, options, timing), err);
+    AppendCommandLog(log, CommandLogEntry(op, outcome, options, timing, state.LoadedImageIdentity),
+                     err);
 
     const ResultView view = ViewOf(op, outcome, options.ic);
     if (!view.text.empty()) out << view.text << "\n";

@@ -21,10 +21,11 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
                      PlatformStack& platforms, OperationHost& host, std::ostream& out,
                      std::ostream& err, const ProductionLog& log = {});
 
-// Loads the BIN image of write, verify and run into ImageBuffer and marks it loaded for the
-// IC type given. Returns the exit code when the file cannot be used (said on out or err).
-std::optional<int> LoadCommandImage(const std::string& file, int icIndex, ControllerState& state,
-                                    std::ostream& out, std::ostream& err);
+// Loads the BIN image of write, verify and run into ImageBuffer, marks it loaded for the
+// IC type given and names its identity on err (unless quiet). Returns the exit code when the
+// file cannot be used or is not the approved image (said on out or err).
+std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
+                                    ControllerState& state, std::ostream& out, std::ostream& err);
 
 // A hex field after SetValue: minimal upper-case digits, empty for 0 or less.
 std::string HexFieldText(std::int32_t value);

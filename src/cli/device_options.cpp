@@ -87,6 +87,14 @@ DeviceOptions ResolveDeviceOptions(const DeviceOptionText& text) {
         throw OptionError("--line: '" + text.line + "' is not a letter from A to Z");
     o.factory.line = line[0] - 'A';
     o.factory.station = Decimal("--station", text.station, 1, 8) - 1;
+    o.params.verifyAfterWrite = text.verifyAfterWrite;
+    if (!text.expectSha256.empty()) {
+        o.approvedSha256 = ParseSha256(text.expectSha256);
+        if (!o.approvedSha256) {
+            throw OptionError("--expect-sha256: '" + text.expectSha256 +
+                              "' is not a SHA-256 (64 hexadecimal digits)");
+        }
+    }
     return o;
 }
 

@@ -3,9 +3,11 @@
 // value is checked before the first device command; a bad one is a usage error.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "image/image_identity.h"
 #include "image/write_params.h"
 
 namespace bw {
@@ -32,6 +34,8 @@ struct DeviceOptionText {
     std::string factoryNo = "1";
     std::string line = "A";
     std::string station = "1";
+    bool verifyAfterWrite = false;
+    std::string expectSha256;  // empty: any image is accepted
 };
 
 struct DeviceOptions {
@@ -40,6 +44,8 @@ struct DeviceOptions {
     std::int32_t pid = 0;
     WriteParams params;
     FactoryFields factory;
+    std::optional<Sha256> approvedSha256;  // --expect-sha256: only this image is loaded
+    bool quiet = false;                    // -q: only the result line
 };
 
 // Throws OptionError naming the option and the accepted values.

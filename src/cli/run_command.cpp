@@ -46,7 +46,7 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
                  PlatformStack& platforms, OperationHost& host, const std::atomic<bool>& stop,
                  std::ostream& out, std::ostream& err) {
     ControllerState state(platforms.platform());
-    if (const auto code = LoadCommandImage(imageFile, options.ic, state, out, err)) return *code;
+    if (const auto code = LoadCommandImage(imageFile, options, state, out, err)) return *code;
 
     const AutoWriteSettings settings{options.ic, options.vid, options.pid, options.params,
                                      options.factory};
@@ -56,8 +56,10 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
             << std::endl;
         DeviceOptions used = options;
         used.factory = r.factory;
-        AppendCommandLog(run.log, CommandLogEntry(Operation::Write, r.outcome, used, r.timing),
-                         err);
+        AppendCommandLog(
+            run.log,
+            CommandLogEntry(Operation::Write, r.outcome, used, r.timing, state.LoadedImageIdentity),
+            err);
     });
 
     // LastDeviceCount starts at 0: the first tick takes every present interface as arrived.

@@ -1,29 +1,51 @@
 #pragma once
-// The command line's operation host: real waits, and on a terminal a progress
-// percentage on stderr, rewritten in place. In a pipe it shows nothing.
+// The command line's operation host: real waits, and on a terminal one labelled bar per
+// phase on stderr ("Writing 2048 bytes  [#####...]  1024/2048  50%  0.8s"), redrawn in
+// place and finished with the phase's result. In a pipe it shows nothing, unless verbose.
 
+#include <chrono>
 #include <ostream>
+#include <string>
 
 #include "device/operation_host.h"
 
 namespace bw {
 
+struct ProgressStyle {
+    bool terminal = false;  // stdout and stderr are terminals: bars, redrawn in place
+    bool quiet = false;     // -q: nothing but the result line
+    bool verbose = false;   // -v: each finished phase adds its time in ms and its attempts
+};
+
 class TerminalHost : public OperationHost {
   public:
-    // showProgress: both stdout and stderr are terminals.
-    TerminalHost(std::ostream& err, bool showProgress) : err_(err), show_(showProgress) {}
-    ~TerminalHost() override { endLine(); }
+    TerminalHost(std::ostream& err, ProgressStyle style) : err_(err), style_(style) {}
+    ~TerminalHost() override { finishLine(); }
 
-    void hideLoading() override { endLine(); }
-    void progress(int done, int total) override;
+    void beginPhase(const std::string& label, int bytes) override;
+    void relabelPhase(const std::string& label) override;
+    void startAttempt() override;
+    void transferred(int bytes) override;
+    void endPhase(bool ok) override;
 
   private:
-    void endLine();
+    using Clock = std::chrono::steady_clock;
+
+    std::string phaseLine(const char* result) const;
+    // force: the label or attempt changed; otherwise only a new percent or tenth of a second.
+    void redraw(bool force);
+    void finishLine();
 
     std::ostream& err_;
-    bool show_;
-    int lastPercent_ = -1;
-    bool lineOpen_ = false;
+    ProgressStyle style_;
+    bool open_ = false;  // a phase is running
+    std::string label_;
+    int bytes_ = 0;
+    int done_ = 0;
+    int attempts_ = 0;
+    Clock::time_point started_;
+    std::string drawn_;         // the text on the line now (redrawn lines are padded over it)
+    long long drawnStep_ = -1;  // percent and tenth of a second of drawn_
 };
 
 }  // namespace bw

@@ -3,6 +3,8 @@
 // (loading animation, event pump), the command line (progress), or a test
 // (a recording clock). This layer never includes Qt.
 
+#include <string>
+
 namespace bw {
 
 class OperationHost {
@@ -16,6 +18,17 @@ class OperationHost {
     virtual void processEvents() {}
     // Progress of a block transfer, called once per piece: piece index done, pieces in all.
     virtual void progress(int /*done*/, int /*total*/) {}
+
+    // Phases: the labelled stages of an operation ("Checking mouse", "Writing 2048 bytes"),
+    // for a front end that shows them. bytes: what the phase moves, 0 for none.
+    virtual void beginPhase(const std::string& /*label*/, int /*bytes*/) {}
+    // The running phase moved on to a part of its own ("Reading back block 3/8").
+    virtual void relabelPhase(const std::string& /*label*/) {}
+    // An attempt of the running phase starts; its bytes count from zero again.
+    virtual void startAttempt() {}
+    // Bytes of the running phase that one piece moved.
+    virtual void transferred(int /*bytes*/) {}
+    virtual void endPhase(bool /*ok*/) {}
 
     // Waits. The defaults really wait (precisely); tests override them with a virtual clock.
     virtual void sleepMs(int ms);

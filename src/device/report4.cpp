@@ -104,6 +104,7 @@ bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::u
         const int size = std::min(kPieceSize, length - offset);
         std::memcpy(destination + offset, link.Piece4.data(), static_cast<std::size_t>(size));
         host.processEvents();
+        host.transferred(size);
         if (result != Handshake::Acknowledged) allDelivered = false;
         // A mouse that takes no transfer at all is gone: the rest would stay 0xFF anyway.
         if (result == Handshake::Unreachable) break;
@@ -127,6 +128,7 @@ bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
         std::memcpy(link.Piece4.data(), source + offset, static_cast<std::size_t>(size));
         host.processEvents();
         if (!SendPiece4(link, host, link.Piece4.data())) return false;
+        host.transferred(size);
     }
     return true;
 }

@@ -64,6 +64,7 @@ bool WriteBlock40(Link& link, OperationHost& host, int address, int length,
         // A short last piece keeps the previous piece's bytes behind its own.
         std::memcpy(link.Piece41.data(), source + offset, static_cast<std::size_t>(size));
         if (!SendPiece41(link, link.Piece41.data())) return false;
+        host.transferred(size);
     }
     return true;
 }
@@ -88,6 +89,7 @@ bool ReadBlock40(Link& link, OperationHost& host, int address, int length,
         const int offset = i * kPieceSize;
         const int size = std::min(kPieceSize, length - offset);
         std::memcpy(destination + offset, link.Piece41.data(), static_cast<std::size_t>(size));
+        host.transferred(size);
     }
     return allDelivered;
 }

@@ -34,6 +34,13 @@ MatchOutcome CheckDeviceMatch(ControllerState& state, OperationHost& host) {
     return MatchOutcome::MatchReady;
 }
 
+MatchOutcome CheckMousePhase(ControllerState& state, OperationHost& host) {
+    host.beginPhase("Checking mouse", 0);
+    const MatchOutcome match = CheckDeviceMatch(state, host);
+    host.endPhase(match == MatchOutcome::MatchReady);
+    return match;
+}
+
 void CloseExchange4(ControllerState& state, OperationHost& host) {
     SendCommand4(state.link, host, 8);
     SendCommand4(state.link, host, 2);

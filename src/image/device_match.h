@@ -9,6 +9,8 @@ namespace bw {
 
 // Commands 1 and 3; sets StatusBit2 and ChipCode from the status reply.
 MatchOutcome CheckDeviceMatch(ControllerState& state, OperationHost& host);
+// The same as an operation's first phase, "Checking mouse".
+MatchOutcome CheckMousePhase(ControllerState& state, OperationHost& host);
 
 // What an operation reports for a device test that did not end in MatchReady.
 inline Outcome OutcomeOfMatch(MatchOutcome match) {

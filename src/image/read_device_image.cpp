@@ -9,14 +9,16 @@ namespace bw {
 namespace {
 
 Outcome ReadReport4(ControllerState& state, OperationHost& host) {
-    const MatchOutcome match = CheckDeviceMatch(state, host);
+    const MatchOutcome match = CheckMousePhase(state, host);
     if (match == MatchOutcome::MatchBit2Clear) CloseExchange4(state, host);
     if (match != MatchOutcome::MatchReady) return OutcomeOfMatch(match);
 
     host.showLoading();
     host.processEvents();
+    host.beginPhase("Reading 2048 bytes", kImageSize);
     const bool ok = ReadBlock4(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                                state.DeviceImageBuffer.size());
+    host.endPhase(ok);
     CloseExchange4(state, host);
     return ok ? Outcome::Pass : Outcome::Fail;
 }
@@ -24,8 +26,10 @@ Outcome ReadReport4(ControllerState& state, OperationHost& host) {
 Outcome ReadReport40(ControllerState& state, OperationHost& host) {
     host.showLoading();
     host.processEvents();
+    host.beginPhase("Reading 2048 bytes", kImageSize);
     const bool ok = ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                                 state.DeviceImageBuffer.size());
+    host.endPhase(ok);
     return ok ? Outcome::Pass : Outcome::Fail;
 }
 

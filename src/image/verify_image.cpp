@@ -17,13 +17,14 @@ bool InFactoryRecord(int offset) {
 
 Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
     state.VerifyMismatch = false;
-    const MatchOutcome match = CheckDeviceMatch(state, host);
+    const MatchOutcome match = CheckMousePhase(state, host);
     if (match == MatchOutcome::MatchBit2Clear) CloseExchange4(state, host);
     if (match != MatchOutcome::MatchReady) return OutcomeOfMatch(match);
 
     host.showLoading();
     host.processEvents();
     state.BlockBuffer = state.ImageBuffer;
+    host.beginPhase("Verifying", kImageSize);
 
     // All eight blocks are read even after a refused one.
     bool readFailed = false;
@@ -45,6 +46,7 @@ Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
         }
         outcome = state.VerifyMismatch ? Outcome::Fail : Outcome::Pass;
     }
+    host.endPhase(outcome == Outcome::Pass);
     CloseExchange4(state, host);
     return outcome;
 }
@@ -53,11 +55,14 @@ Outcome VerifyReport40(ControllerState& state, OperationHost& host) {
     state.VerifyMismatch = false;
     host.showLoading();
     host.processEvents();
+    host.beginPhase("Verifying", kImageSize);
     if (!ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                      state.DeviceImageBuffer.size())) {
+        host.endPhase(false);
         return Outcome::Fail;
     }
     state.VerifyMismatch = state.ImageBuffer != state.DeviceImageBuffer;
+    host.endPhase(!state.VerifyMismatch);
     return state.VerifyMismatch ? Outcome::Fail : Outcome::Pass;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "device/report4.h"
 #include "device/report40.h"
@@ -26,6 +27,7 @@ int BlockCount(const WriteParams& params) {
 // after an earlier one was refused.
 bool WriteAttempt(ControllerState& state, const WriteParams& params, BlockWriter writeBlock,
                   OperationHost& host) {
+    host.startAttempt();
     switch (params.format) {
         case DataFormat::TwoK:
             return writeBlock(state.link, host, 0, kImageSize, state.ImageBuffer.data());
@@ -60,26 +62,55 @@ void PauseAfterWrite(int sleepMs, OperationHost& host) {
     }
 }
 
+std::string WritingLabel(const WriteParams& params) {
+    return "Writing " + std::to_string(WrittenBytes(params)) + " bytes";
+}
+
+// Up to `retries` read-back runs, one phase whose label follows the block being read.
+// Asked to verify every written byte, a 2K write is read back in all eight blocks.
+bool ReadBackRuns(ControllerState& state, WriteParams params, OperationHost& host) {
+    if (params.verifyAfterWrite && params.format == DataFormat::TwoK) params.blocks = kBlockCount;
+    host.beginPhase("Reading back block 1/" + std::to_string(BlockCount(params)),
+                    BlockCount(params) * kBlockSize);
+    bool ok = false;
+    for (int run = 0; run < params.retries && !ok; ++run) {
+        host.startAttempt();
+        ok = ReadBackCheck(state, params, host);
+    }
+    host.endPhase(ok);
+    return ok;
+}
+
+// The second and third IC types: the whole memory read and every written byte compared.
+bool VerifyWritten40(ControllerState& state, const WriteParams& params, OperationHost& host) {
+    host.beginPhase("Verifying", kImageSize);
+    const bool read = ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
+                                  state.DeviceImageBuffer.size());
+    const auto written = static_cast<std::size_t>(WrittenBytes(params));
+    const bool ok =
+        read && std::equal(state.ImageBuffer.begin(), state.ImageBuffer.begin() + written,
+                           state.DeviceImageBuffer.begin());
+    host.endPhase(ok);
+    return ok;
+}
+
 Outcome WriteReport4(ControllerState& state, const WriteParams& params,
                      const FactoryFields& factory, OperationHost& host) {
-    const MatchOutcome match = CheckDeviceMatch(state, host);
+    const MatchOutcome match = CheckMousePhase(state, host);
     if (match != MatchOutcome::MatchReady) return OutcomeOfMatch(match);
 
     host.showLoading();
     host.processEvents();
 
+    host.beginPhase(WritingLabel(params), WrittenBytes(params));
     bool ok = WriteImageCycles(state, params, host);
     if (!ok) ok = WriteImageCycle4(state, params, host);
+    host.endPhase(ok);
 
     // Written whatever the image write gave; a record that did not arrive fails the read-back.
     if (params.writeId) WriteFactoryRecord(state, factory, params.retries, host);
 
-    if (ok) {
-        for (int run = 0; run < params.retries; ++run) {
-            ok = ReadBackCheck(state, params, host);
-            if (ok) break;
-        }
-    }
+    if (ok) ok = ReadBackRuns(state, params, host);
 
     CloseExchange4(state, host);
     PauseAfterWrite(params.sleep, host);
@@ -89,12 +120,27 @@ Outcome WriteReport4(ControllerState& state, const WriteParams& params,
 Outcome WriteReport40(ControllerState& state, const WriteParams& params, OperationHost& host) {
     host.showLoading();
     host.processEvents();
+    host.beginPhase(WritingLabel(params), WrittenBytes(params));
     bool ok = WriteImageCycle40(state, params, host);
     if (!ok) ok = WriteImageCycle40(state, params, host);
+    host.endPhase(ok);
+    if (ok && params.verifyAfterWrite) ok = VerifyWritten40(state, params, host);
     return ok ? Outcome::Pass : Outcome::Fail;
 }
 
 }  // namespace
+
+int WrittenBytes(const WriteParams& params) {
+    switch (params.format) {
+        case DataFormat::TwoK:
+            return kImageSize;
+        case DataFormat::Block256:
+            return BlockCount(params) * kBlockSize;
+        case DataFormat::None:
+            break;
+    }
+    return 0;
+}
 
 bool WriteImageCycles(ControllerState& state, const WriteParams& params, OperationHost& host) {
     state.BlockBuffer = state.ImageBuffer;
@@ -126,6 +172,8 @@ bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationH
         }
         state.BlockBuffer = state.ImageBuffer;
         for (int k = 0; k < BlockCount(params) && result; ++k) {
+            host.relabelPhase("Reading back block " + std::to_string(k + 1) + "/" +
+                              std::to_string(BlockCount(params)));
             std::uint8_t* readBlock = state.ReadBackBuffer.data() + k * kBlockSize;
             const std::uint8_t* expected = state.BlockBuffer.data() + k * kBlockSize;
             result =

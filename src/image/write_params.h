@@ -15,7 +15,12 @@ struct WriteParams {
     std::int32_t blocks = 8;   // N, 1..8
     bool writeId = false;      // "Write Product ID"
     std::int32_t sleep = 100;  // pause after the exchange and settle wait, ms
+    // Every byte written is read back and compared after a passing write (off: as designed).
+    bool verifyAfterWrite = false;
 };
+
+// Bytes one write attempt puts on the device: the whole image, or the first N blocks.
+int WrittenBytes(const WriteParams& params);
 
 // Factory fields as the window holds them; list rows are indices (-1: none selected).
 struct FactoryFields {

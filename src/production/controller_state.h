@@ -3,10 +3,12 @@
 // (or by the command line), passed by reference; nothing here is global.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "device/link.h"
 #include "image/image_buffers.h"
+#include "image/image_identity.h"
 
 namespace bw {
 
@@ -25,6 +27,8 @@ struct ControllerState {
     bool PollBusy = false;
     bool ImageLoaded = false;
     std::string LoadedImageType;
+    // SHA-256 and CRC-32 of the BIN file as loaded (a written factory record does not change it).
+    std::optional<ImageIdentity> LoadedImageIdentity;
     bool VerifyMismatch = false;
     bool StatusBit2 = false;
     std::int32_t ChipCode = 0;

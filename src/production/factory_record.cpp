@@ -60,13 +60,15 @@ FactoryFields DecodeFactoryRecord(const FactoryRecordBytes& r) {
 bool WriteFactoryRecord(ControllerState& state, const FactoryFields& fields, int retries,
                         OperationHost& host) {
     state.FactoryRecord = BuildFactoryRecord(fields);
-    for (int attempt = 0; attempt < retries; ++attempt) {
-        if (WriteBlock4(state.link, host, FactoryRecordOffset, kFactoryRecordSize,
-                        state.FactoryRecord.data())) {
-            return true;
-        }
+    host.beginPhase("Writing factory record", kFactoryRecordSize);
+    bool ok = false;
+    for (int attempt = 0; attempt < retries && !ok; ++attempt) {
+        host.startAttempt();
+        ok = WriteBlock4(state.link, host, FactoryRecordOffset, kFactoryRecordSize,
+                         state.FactoryRecord.data());
     }
-    return false;
+    host.endPhase(ok);
+    return ok;
 }
 
 Outcome ReadFactoryRecord(ControllerState& state, int icIndex, OperationHost& host) {
@@ -77,12 +79,14 @@ Outcome ReadFactoryRecord(ControllerState& state, int icIndex, OperationHost& ho
     // Only the first IC type can read the record back; the others answer with failure.
     Outcome outcome = (icIndex == 1 || icIndex == 2) ? Outcome::Fail : Outcome::Skipped;
     if (icIndex == 0) {
-        const MatchOutcome match = CheckDeviceMatch(state, host);
+        const MatchOutcome match = CheckMousePhase(state, host);
         if (match == MatchOutcome::MatchReady) {
             // Read into a scratch record: a read that lost bytes leaves the fields alone.
             FactoryRecordBytes record{};
+            host.beginPhase("Reading factory record", kFactoryRecordSize);
             const bool ok = ReadBlock4(state.link, host, FactoryRecordOffset, kFactoryRecordSize,
                                        record.data(), record.size());
+            host.endPhase(ok);
             if (ok) state.FactoryRecord = record;
             outcome = ok ? Outcome::Pass : Outcome::Fail;
         } else {

@@ -28,6 +28,7 @@ inline std::optional<IdentityDefaults> IdentityDefaultsFor(int icTypeIndex) {
 // record and the lock state alone. Returns the identity to write, if any.
 inline std::optional<IdentityDefaults> OnIcTypeChange(ControllerState& state, int icTypeIndex) {
     state.LoadedImageType.clear();
+    state.LoadedImageIdentity.reset();
     state.ImageLoaded = false;
     state.VerifyMismatch = false;
     state.PassCount = 0;

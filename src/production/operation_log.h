@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "image/image_identity.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
 #include "production/production_log.h"
@@ -29,8 +30,10 @@ struct OperationTiming {
     std::chrono::steady_clock::time_point clockStart = std::chrono::steady_clock::now();
 };
 
+// image: the identity of the image a write or verify used; none for save and read-factory.
 LogEntry MakeLogEntry(Operation op, Outcome outcome, int icIndex, std::int32_t vid,
                       std::int32_t pid, std::optional<std::int32_t> productNumber,
-                      const OperationTiming& timing);
+                      const OperationTiming& timing,
+                      const std::optional<ImageIdentity>& image = std::nullopt);
 
 }  // namespace bw

@@ -1,9 +1,11 @@
 #include "production/production_log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace bw {
 
@@ -48,18 +50,33 @@ std::string Hex(std::uint32_t value, int digits) {
     return text;
 }
 
+// The column count of a header this program wrote before columns were added; 0 for a
+// header it does not know (that file gets whole lines).
+std::size_t OlderHeaderColumns(const std::string& header) {
+    const std::string current = kLogHeader;
+    if (header.empty() || header.size() >= current.size()) return 0;
+    if (current.compare(0, header.size(), header) != 0 || current[header.size()] != ',') return 0;
+    return static_cast<std::size_t>(std::count(header.begin(), header.end(), ',')) + 1;
+}
+
 }  // namespace
 
-std::string FormatLogLine(const LogEntry& e) {
-    std::string line = IsoTime(e.when);
-    line += ',' + Quoted(e.icType);
-    line += ',' + Hex(static_cast<std::uint32_t>(e.vid) & 0xFFFFu, 4) + ':' +
-            Hex(static_cast<std::uint32_t>(e.pid) & 0xFFFFu, 4);
-    line += ',' + Quoted(e.operation);
-    line += ',';
-    if (e.productNumber) line += Hex(static_cast<std::uint32_t>(*e.productNumber) & 0xFFFFFFu, 6);
-    line += ',' + Quoted(e.result);
-    line += ',' + std::to_string(e.durationMs);
+std::string FormatLogLine(const LogEntry& e, std::size_t columns) {
+    const std::vector<std::string> fields = {
+        IsoTime(e.when),
+        Quoted(e.icType),
+        Hex(static_cast<std::uint32_t>(e.vid) & 0xFFFFu, 4) + ':' +
+            Hex(static_cast<std::uint32_t>(e.pid) & 0xFFFFu, 4),
+        Quoted(e.operation),
+        e.productNumber ? Hex(static_cast<std::uint32_t>(*e.productNumber) & 0xFFFFFFu, 6)
+                        : std::string(),
+        Quoted(e.result),
+        std::to_string(e.durationMs),
+        e.imageSha256,
+    };
+    const std::size_t count = columns == 0 ? fields.size() : std::min(columns, fields.size());
+    std::string line;
+    for (std::size_t i = 0; i < count; ++i) line += (i == 0 ? "" : ",") + fields[i];
     return line;
 }
 
@@ -68,10 +85,19 @@ bool ProductionLog::append(const LogEntry& entry) const {
     std::error_code ec;
     const bool fresh =
         !std::filesystem::exists(path_, ec) || std::filesystem::file_size(path_, ec) == 0 || ec;
+    // A log begun by an older version keeps its columns, so every line fits its header.
+    std::size_t columns = 0;
+    if (!fresh) {
+        std::ifstream in(path_, std::ios::binary);
+        std::string header;
+        std::getline(in, header);
+        if (!header.empty() && header.back() == '\r') header.pop_back();
+        columns = OlderHeaderColumns(header);
+    }
     std::ofstream out(path_, std::ios::app | std::ios::binary);
     if (!out) return false;
     if (fresh) out << kLogHeader << '\n';
-    out << FormatLogLine(entry) << '\n';
+    out << FormatLogLine(entry, columns) << '\n';
     out.flush();
     return static_cast<bool>(out);
 }

@@ -19,16 +19,19 @@ struct LogEntry {
     std::optional<std::int32_t> productNumber;  // the number written, when a record was written
     std::string result;                         // the result text as shown, e.g. "Write Pass"
     std::int64_t durationMs = 0;
+    std::string imageSha256;  // of the BIN file a write or verify used; empty otherwise
 };
 
+// Columns are only ever added at the end.
 inline constexpr const char* kLogHeader =
-    "time,ic_type,vid_pid,operation,product_number,result,duration_ms";
+    "time,ic_type,vid_pid,operation,product_number,result,duration_ms,image_sha256";
 
 // Broken-down local time of a time point (thread-safe on both platforms).
 std::tm LocalTime(std::chrono::system_clock::time_point when);
 
 // One CSV line (no newline). Fields that could hold a comma or quote are quoted.
-std::string FormatLogLine(const LogEntry& entry);
+// columns: only the first so many (for a file whose header has fewer); 0: all.
+std::string FormatLogLine(const LogEntry& entry, std::size_t columns = 0);
 
 class ProductionLog {
   public:

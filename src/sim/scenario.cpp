@@ -121,6 +121,9 @@ Scenario ParseScenario(std::string_view text) {
                 s.faults.losePiece = Decimal(key, value, 1, kIntMax);
             } else if (key == "fail-after") {
                 s.faults.failAfter = Decimal(key, value, 0, kIntMax);
+            } else if (key == "stuck-byte") {
+                s.faults.stuckByte =
+                    static_cast<int>(ParseNumber(key, value, 16, 0, kImageSize - 1));
             } else if (key == "latency-us") {
                 s.faults.latencyUs = Decimal(key, value, 0, 1'000'000);
             } else if (key == "memory") {

@@ -24,6 +24,7 @@ struct Faults {
     int losePiece = 0;   // 1-based data piece of every block read that is lost; 0: none
     int failAfter = -1;  // every transfer after this many fails; -1: never
     int latencyUs = 0;   // each transfer takes this long
+    int stuckByte = -1;  // memory address whose byte never changes when written; -1: none
 };
 
 struct Scenario {

@@ -47,7 +47,7 @@ bool SimulatedMouse::setFeature(const SimFrame& frame, const Faults& faults) {
             return true;
         }
         case kReport41:
-            storePiece(write_, &frame[1], 7);
+            storePiece(write_, &frame[1], 7, faults);
             return true;
         default:
             return false;
@@ -139,7 +139,7 @@ void SimulatedMouse::setReport4(const SimFrame& frame, const Faults& faults) {
                 } else {
                     write_.done = pendingCount_;  // store the resent piece in the same place
                 }
-                storePiece(write_, &frame[2], 6);
+                storePiece(write_, &frame[2], 6, faults);
             }
             answerPending_ = true;
             pieceAnswer_ = true;
@@ -162,11 +162,14 @@ void SimulatedMouse::getReport4(SimFrame& frame, const Faults& faults) {
     frame[0] = kReport4;
 }
 
-void SimulatedMouse::storePiece(Block& block, const std::uint8_t* data, int count) {
+void SimulatedMouse::storePiece(Block& block, const std::uint8_t* data, int count,
+                                const Faults& faults) {
     if (!block.active) return;
     const int n = std::min(count, block.length - block.done);
     for (int i = 0; i < n; ++i) {
-        memory_[static_cast<std::size_t>(Wrap(block.address + block.done + i))] = data[i];
+        const int address = Wrap(block.address + block.done + i);
+        // A stuck cell keeps its byte, though the piece is acknowledged as usual.
+        if (address != faults.stuckByte) memory_[static_cast<std::size_t>(address)] = data[i];
     }
     if (n > 0) {
         block.done += n;

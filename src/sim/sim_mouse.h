@@ -66,7 +66,7 @@ class SimulatedMouse {
     void getReport4(SimFrame& frame, const Faults& faults);
     void startPieceCommand(int command);
     void fetchPiece4(const Faults& faults);
-    void storePiece(Block& block, const std::uint8_t* data, int count);
+    void storePiece(Block& block, const std::uint8_t* data, int count, const Faults& faults);
     void loadPiece(Block& block, std::uint8_t* out, int count);
 
     int icType_;

@@ -1,6 +1,9 @@
 #include "ui/message_boxes.h"
 
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <utility>
 
 namespace bw {
@@ -12,6 +15,25 @@ MessageBoxHook& Hook() {
     return hook;
 }
 
+// Room the title bar takes besides the caption (window icon, minimise, maximise and
+// close buttons and their spacing), in text lines of the title font.
+constexpr int kTitleBarControlLines = 6;
+
+// A message box sizes itself for its text and buttons only, so a one-word text
+// leaves the title bar too narrow for the caption. A spacer as wide as the caption
+// and the title bar's buttons keeps the caption whole; the window manager's title
+// font is not known here, so the box's font in bold stands for it.
+void WidenForCaption(QMessageBox& box, const QString& caption) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) return;
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const QFontMetrics metrics(titleFont);
+    const int width = metrics.horizontalAdvance(caption) + kTitleBarControlLines * metrics.height();
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 void ShowBox(QWidget* parent, BoxKind kind, const QString& text) {
     const QString caption = QString::fromUtf8(kApplicationTitle);
     if (Hook()) {
@@ -20,6 +42,7 @@ void ShowBox(QWidget* parent, BoxKind kind, const QString& text) {
     }
     QMessageBox box(kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon, caption,
                     text, QMessageBox::Ok, parent);
+    WidenForCaption(box, caption);
     box.exec();
 }
 

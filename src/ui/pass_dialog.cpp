@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "ui/frame_placement.h"
 #include "ui/placement.h"
 
 namespace bw {
@@ -89,7 +90,12 @@ int TPassDialog::Execute(QWidget* mainWindow) {
     connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
 
     if (mainWindow != nullptr) {
-        dialog.move(CentredOver(mainWindow->frameGeometry(), kClientSize));
+        // Frame over frame: placed again when the dialog's title bar is known.
+        const auto centre = [&dialog, mainWindow] {
+            dialog.move(CentredOver(mainWindow->frameGeometry(), dialog.frameGeometry().size()));
+        };
+        centre();
+        new FramePlacement(dialog, centre);
     }
 
     QTimer::singleShot(0, &dialog, [this, &dialog] { emit shown(&dialog); });

@@ -3,8 +3,10 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <optional>
 
 #include "app/sim_form_fixture.h"
+#include "image/image_identity.h"
 
 namespace bw::test {
 namespace {
@@ -54,6 +56,58 @@ TEST_F(OperationsTest, LoadAcceptsOnly2048ByteFilesAndKeepsTheImageOtherwise) {
     EXPECT_TRUE(boxes[0].contains(QStringLiteral("missing.bin")));
     EXPECT_FALSE(form->DevTimer->isActive());
     EXPECT_FALSE(form->state.ImageLoaded);
+}
+
+TEST_F(OperationsTest, LoadShowsTheImageIdentityAndRefusesAnImageNotApproved) {
+    Start();
+    const ImageIdentity identity = IdentifyImage(image);
+    const QString sha = QString::fromStdString(identity.sha256Hex());
+    struct Case {
+        std::optional<Sha256> approved;
+        bool loaded;
+    };
+    const Case cases[] = {
+        {std::nullopt, true}, {IdentifyImage(Image{}).sha256, false}, {identity.sha256, true}};
+    for (const auto& c : cases) {
+        boxes.clear();
+        form->approvedSha256 = c.approved;
+        Load();
+        EXPECT_EQ(form->state.ImageLoaded, c.loaded);
+        EXPECT_EQ(form->DevTimer->isActive(), c.loaded);
+        EXPECT_EQ(form->lbl_BinIdentity->isHidden(), !c.loaded);
+        EXPECT_EQ(form->edt_BinFile->toolTip().contains(sha), c.loaded);
+        if (c.loaded) {
+            EXPECT_EQ(form->lbl_BinIdentity->text().toStdString(), identity.shortText());
+            EXPECT_EQ(form->state.LoadedImageIdentity, identity);
+            EXPECT_TRUE(boxes.isEmpty());
+        } else {
+            ASSERT_EQ(boxes.size(), 1);
+            EXPECT_EQ(boxes[0], "image.bin is not the approved image (sha256 " + sha + ")");
+            EXPECT_TRUE(form->edt_BinFile->text().isEmpty());
+            EXPECT_FALSE(form->state.LoadedImageIdentity);
+        }
+    }
+    // A new IC type forgets the image and its identity.
+    form->cb_ICType->setCurrentIndex(1);
+    ASSERT_TRUE(Run(&TForm1::cb_ICTypeChange));
+    EXPECT_TRUE(form->lbl_BinIdentity->isHidden());
+    EXPECT_TRUE(form->edt_BinFile->toolTip().isEmpty());
+}
+
+TEST_F(OperationsTest, VerifyAfterWriteTurnsAByteThatDoesNotChangeIntoWriteFail) {
+    Scenario scenario;
+    scenario.ic = 1;
+    scenario.faults.stuckByte = 0x2A7;
+    Ready(scenario);
+    ASSERT_NE(image[0x2A7], 0xFF);
+    // The same mouse twice: without the option, then with it.
+    for (const bool verify : {false, true}) {
+        form->verifyAfterWrite = verify;
+        ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+        EXPECT_EQ(form->lbl_CtrlResult->text(), verify ? "Write Fail" : "Write Pass");
+        EXPECT_EQ(form->lbl_PassCnt->text(), "1");
+    }
+    EXPECT_EQ(Mouse().memory()[0x2A7], 0xFF);
 }
 
 TEST_F(OperationsTest, FirstIcTypeWritePassesInLimeAt36PointAndCounts) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 
 #include "app/null_platform.h"
 #include "ui/message_boxes.h"
@@ -150,6 +153,37 @@ TEST_F(MainFormTest, WindowIsFixedAtDesignSizeWithItsTitle) {
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(form.palette().color(QPalette::Window), QColor(239, 235, 222));
+}
+
+// Contrast ratio of two colours by their relative luminance (sRGB).
+double Contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(MainFormTest, LoadedPathIsDrawnLegiblyOnItsGreenBackground) {
+    form.edt_BinFile->setText(QStringLiteral("/srv/line/KVDE31X.bin"));
+    ASSERT_FALSE(form.edt_BinFile->isEnabled());
+    const QImage drawn = form.edt_BinFile->grab().toImage();
+    // Inside the border: the background, and the darkest pixel of the text.
+    const QRect inside = drawn.rect().adjusted(3, 3, -3, -3);
+    const QColor background(192, 220, 192);
+    EXPECT_EQ(QColor(drawn.pixel(inside.right(), inside.center().y())), background);
+    QColor darkest = background;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QColor c(drawn.pixel(x, y));
+            if (c.lightness() < darkest.lightness()) darkest = c;
+        }
+    }
+    EXPECT_GE(Contrast(darkest, background), 4.5) << darkest.name().toStdString();
 }
 
 TEST(WindowPosition, CentresTruncatingTowardZero) {

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "cli/cli_harness.h"
+#include "image/image_identity.h"
 #include "production/result_text.h"
 
 namespace bw::test {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 class CliOperations : public ::testing::Test {
@@ -187,10 +189,14 @@ TEST_F(CliOperations, WrongSizeImageIsRejectedBeforeTheDevice) {
 TEST_F(CliOperations, BadOptionsStopBeforeAnyDeviceCommand) {
     const std::string trace = dir.file("t.jsonl");
     const std::vector<std::vector<std::string>> bad = {
-        {"--ic", "7"},       {"--ic", "KVDE99"},       {"--vid", "xyz"},    {"--pid", "12345"},
-        {"--blocks", "9"},   {"--blocks", "0"},        {"--format", "512"}, {"--retries", "-1"},
-        {"--sleep", "1000"}, {"--line", "1"},          {"--station", "9"},  {"--factory-no", "0"},
-        {"--sn", "1000000"}, {"--date", "2020052700"}, {"--type", "g"},
+        {"--ic", "7"},       {"--ic", "KVDE99"},
+        {"--vid", "xyz"},    {"--pid", "12345"},
+        {"--blocks", "9"},   {"--blocks", "0"},
+        {"--format", "512"}, {"--retries", "-1"},
+        {"--sleep", "1000"}, {"--line", "1"},
+        {"--station", "9"},  {"--factory-no", "0"},
+        {"--sn", "1000000"}, {"--date", "2020052700"},
+        {"--type", "g"},     {"--expect-sha256", "12ab"},
     };
     for (const auto& option : bad) {
         std::vector<std::string> args = {"--simulate=dump=" + dumpPath, "--trace", trace, "write",
@@ -201,6 +207,119 @@ TEST_F(CliOperations, BadOptionsStopBeforeAnyDeviceCommand) {
         EXPECT_THAT(r.err, HasSubstr(option[0])) << option[0];
         EXPECT_TRUE(ReadBytes(trace).empty()) << option[0];
         EXPECT_FALSE(std::filesystem::exists(dumpPath)) << option[0];
+    }
+}
+
+TEST_F(CliOperations, ExpectSha256LoadsOnlyTheApprovedImage) {
+    const std::string approved = IdentifyImage(image).sha256Hex();
+    const std::string other = IdentifyImage(Image{}).sha256Hex();
+    const std::string trace = dir.file("t.jsonl");
+    const std::vector<std::vector<std::string>> commands = {
+        {"write", imagePath},
+        {"verify", imagePath},
+        {"run", imagePath, "--count", "1", "--interval-ms", "1"},
+    };
+    for (const auto& command : commands) {
+        const std::string sim = "--simulate=mice=1,memory=" + imagePath;
+        auto args = std::vector<std::string>{sim, "--trace", trace};
+        args.insert(args.end(), command.begin(), command.end());
+
+        auto match = args;
+        match.insert(match.end(), {"--expect-sha256", approved});
+        const auto pass = RunArgs(match);
+        EXPECT_EQ(pass.code, exitcode::Pass) << command[0] << pass.err;
+        EXPECT_THAT(pass.err,
+                    HasSubstr("sha256 " + approved + "  crc32 " + IdentifyImage(image).crc32Hex()));
+
+        auto mismatch = args;
+        mismatch.insert(mismatch.end(), {"--expect-sha256", other});
+        std::filesystem::remove(trace);
+        const auto refused = RunArgs(mismatch);
+        EXPECT_EQ(refused.code, exitcode::Usage) << command[0];
+        EXPECT_EQ(refused.err, "image.bin is not the approved image (sha256 " + approved + ")\n");
+        EXPECT_EQ(refused.out, "") << command[0];
+        EXPECT_TRUE(ReadBytes(trace).empty()) << command[0];
+    }
+}
+
+TEST_F(CliOperations, VerifyAfterWriteCatchesAByteThatDoesNotChange) {
+    image[0x2A7] = 0x5C;  // the simulated memory starts all FF
+    WriteImageFile(imagePath, image);
+    struct Case {
+        std::string scenario;
+        std::vector<std::string> options;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        // Without the option the second IC type's write cannot tell.
+        {"ic=1,stuck-byte=2A7", {"--ic", "1"}, "Write Pass\n"},
+        {"ic=1,stuck-byte=2A7", {"--ic", "1", "--verify-after-write"}, "Write Fail\n"},
+        {"ic=2,stuck-byte=0x2a7", {"--ic", "2", "--verify-after-write"}, "Write Fail\n"},
+        {"ic=1", {"--ic", "1", "--verify-after-write"}, "Write Pass\n"},
+        // Only what the write wrote is compared: blocks 0 and 1 end at 0x1FF.
+        {"ic=1,stuck-byte=2A7",
+         {"--ic", "1", "--format", "256", "--blocks", "2", "--verify-after-write"},
+         "Write Pass\n"},
+        {"ic=1,stuck-byte=2A7",
+         {"--ic", "1", "--format", "256", "--blocks", "3", "--verify-after-write"},
+         "Write Fail\n"},
+        // The first IC type reads back N blocks; the option makes a 2k write read back all.
+        {"stuck-byte=2A7", {"--blocks", "2"}, "Write Pass\n"},
+        {"stuck-byte=2A7", {"--blocks", "2", "--verify-after-write"}, "Write Fail\n"},
+        {"stuck-byte=2A7", {}, "Write Fail\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {Sim(c.scenario), "write", imagePath};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto r = RunArgs(args);
+        EXPECT_EQ(r.out, c.out) << c.scenario << " " << ::testing::PrintToString(c.options);
+        EXPECT_EQ(r.code, c.out == "Write Pass\n" ? exitcode::Pass : exitcode::Fail);
+        const bool stuck = c.scenario.find("stuck-byte") != std::string::npos;
+        EXPECT_EQ(ReadBytes(dumpPath).at(0x2A7), stuck ? 0xFF : 0x5C) << c.scenario;
+    }
+    const auto run = RunArgs({"--simulate=ic=1,mice=2,stuck-byte=2A7", "run", imagePath, "--ic",
+                              "1", "--verify-after-write", "--count", "2", "--interval-ms", "1"});
+    EXPECT_EQ(run.code, exitcode::Fail);
+    EXPECT_THAT(run.out, HasSubstr("total 2 passed 0 failed 2"));
+}
+
+TEST_F(CliOperations, IgnoredOptionsAreNamedButDoNotStopTheCommand) {
+    struct Case {
+        std::string scenario;
+        std::vector<std::string> args;  // the image follows the command name
+        std::string warning;            // empty: none
+    };
+    const std::vector<Case> cases = {
+        {"ic=1",
+         {"write", "--ic", "1", "--write-id"},
+         "--write-id is ignored: KVDE52xx has no factory record"},
+        {"ic=1", {"write", "--ic", "1", "--total", "2"}, "--total is ignored"},
+        {"ic=2", {"write", "--ic", "2", "--sleep", "5"}, "--sleep is ignored"},
+        {"ic=1", {"write", "--ic", "1", "--blocks", "4"}, "--blocks is ignored"},
+        {"", {"write", "--sn", "5"}, "--sn is ignored without --write-id"},
+        {"", {"write", "--line", "B", "--station", "2"}, "--station is ignored without --write-id"},
+        {"ic=1", {"write", "--ic", "1", "--sn", "5"}, "--sn is ignored for KVDE52xx"},
+        {"", {"write", "--verify-after-write"}, "--verify-after-write adds nothing"},
+        {"", {"write", "--write-id", "--sn", "5"}, ""},
+        {"", {"write", "--blocks", "2", "--verify-after-write"}, ""},
+        {"ic=1", {"write", "--ic", "1", "--format", "256", "--blocks", "4"}, ""},
+        // In automatic mode --sleep is also the settle wait.
+        {"ic=1,mice=1",
+         {"run", "--ic", "1", "--sleep", "5", "--count", "1", "--interval-ms", "1"},
+         ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {Sim(c.scenario), c.args[0], imagePath};
+        args.insert(args.end(), c.args.begin() + 1, c.args.end());
+        const auto r = RunArgs(args);
+        const std::string name = ::testing::PrintToString(c.args);
+        EXPECT_EQ(r.code, exitcode::Pass) << name << r.err;
+        if (c.warning.empty()) {
+            EXPECT_THAT(r.err, Not(HasSubstr("warning:"))) << name;
+        } else {
+            EXPECT_THAT(r.err, HasSubstr("binwright " + c.args[0] + ": warning: " + c.warning))
+                << name;
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/cli_harness.h"
+#include "image/image_identity.h"
 #include "production/result_text.h"
 
 namespace bw::test {
@@ -136,10 +137,12 @@ TEST_F(CliRun, LogHoldsOneLinePerMouseWithTheNumberWritten) {
     const auto text = ReadBytes(logPath);
     const auto lines = Lines(std::string(text.begin(), text.end()));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "time,ic_type,vid_pid,operation,product_number,result,duration_ms");
+    EXPECT_EQ(lines[0],
+              "time,ic_type,vid_pid,operation,product_number,result,duration_ms,image_sha256");
     for (std::size_t i = 1; i < 3; ++i) {
         const auto f = Fields(lines[i]);
-        ASSERT_EQ(f.size(), 7u) << lines[i];
+        ASSERT_EQ(f.size(), 8u) << lines[i];
+        EXPECT_EQ(f[7], IdentifyImage(image).sha256Hex());
         EXPECT_THAT(f[0], ::testing::MatchesRegex(
                               "[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}"));
         EXPECT_EQ(f[1], "KVDE31X");

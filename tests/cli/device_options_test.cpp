@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "cli/device_commands.h"
 #include "cli/terminal_host.h"
@@ -63,25 +65,49 @@ TEST(FactoryFieldsText, ZeroRecordShowsEmptyFieldsAndFirstRows) {
               "Product: C21\nDate: 20200527\nSN: 10\nFactory: 8\nLine: \nStation: \n");
 }
 
-TEST(TerminalHost, ProgressOnlyOnATerminal) {
-    std::ostringstream quiet;
-    {
-        TerminalHost host(quiet, false);
-        host.progress(1, 4);
-        host.progress(4, 4);
+TEST(TerminalHost, PhaseBarsOnlyOnATerminalAndAsAsked) {
+    // One write phase of 12 bytes: half of it, a second attempt that moves more than all.
+    const auto phase = [](ProgressStyle style) {
+        std::ostringstream err;
+        {
+            TerminalHost host(err, style);
+            host.beginPhase("Writing 12 bytes", 12);
+            host.startAttempt();
+            host.transferred(6);
+            host.transferred(0);  // same percentage: not redrawn
+            host.startAttempt();
+            host.transferred(6);
+            host.transferred(6);
+            host.transferred(3);
+            host.endPhase(false);
+        }
+        return err.str();
+    };
+    struct Case {
+        ProgressStyle style;
+        std::vector<std::string> shown;
+        std::vector<std::string> absent;
+    };
+    const std::vector<Case> cases = {
+        {{false, false, false}, {}, {"Writing"}},
+        {{true, true, false}, {}, {"Writing"}},
+        {{true, false, false},
+         {"\rWriting 12 bytes", "   6/12  50%", "attempt 2", "  12/12 100%", "failed"},
+         {" ms, "}},
+        {{false, false, true}, {"  12/12 100%", "failed  (", " ms, 2 attempts)\n"}, {"\r", " 50%"}},
+    };
+    for (const auto& c : cases) {
+        const std::string text = phase(c.style);
+        const std::string name = std::to_string(c.style.terminal) + std::to_string(c.style.quiet) +
+                                 std::to_string(c.style.verbose);
+        if (c.shown.empty()) {
+            EXPECT_TRUE(text.empty()) << name << ": " << text;
+        }
+        for (const auto& s : c.shown) EXPECT_NE(text.find(s), std::string::npos) << name << s;
+        for (const auto& s : c.absent) EXPECT_EQ(text.find(s), std::string::npos) << name << s;
     }
-    EXPECT_TRUE(quiet.str().empty());
-
-    std::ostringstream shown;
-    {
-        TerminalHost host(shown, true);
-        host.progress(1, 4);
-        host.progress(1, 4);  // same percentage: not repeated
-        host.progress(2, 4);
-    }
-    EXPECT_NE(shown.str().find("25%"), std::string::npos);
-    EXPECT_NE(shown.str().find("50%"), std::string::npos);
-    EXPECT_EQ(shown.str().find("25%"), shown.str().rfind("25%"));
+    // The bar never passes the phase's bytes.
+    EXPECT_EQ(phase({true, false, false}).find("15/12"), std::string::npos);
 }
 
 }  // namespace

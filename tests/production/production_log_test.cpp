@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -46,6 +47,32 @@ TEST(ProductionLog, HeaderOnlyOnceAndOneLinePerOperation) {
     EXPECT_NE(all[1].find(",KVDE31X,3A5C:0C21,write,000001,Write Pass,5123"), std::string::npos);
     EXPECT_NE(all[2].find(",write,,Write Fail,"), std::string::npos);
     EXPECT_NE(all[3].find(",000002,"), std::string::npos);
+    std::filesystem::remove(path);
+}
+
+TEST(ProductionLog, ALogBegunWithFewerColumnsKeepsThem) {
+    const auto path = std::filesystem::temp_directory_path() / "bw_log_old_test.csv";
+    struct Case {
+        std::string header;
+        std::size_t fields;  // of the appended line
+    };
+    const Case cases[] = {
+        {"time,ic_type,vid_pid,operation,product_number,result,duration_ms\r", 7},
+        {"time,ic_type,vid_pid,operation,product_number,result,duration_ms", 7},
+        {bw::kLogHeader, 8},
+        {"when,what", 8},  // not one of ours: whole lines
+    };
+    for (const auto& c : cases) {
+        { std::ofstream(path, std::ios::binary | std::ios::trunc) << c.header << "\n"; }
+        auto e = Entry(1, "Write Pass");
+        e.imageSha256 = std::string(64, 'a');
+        ASSERT_TRUE(bw::ProductionLog(path.string()).append(e));
+        const std::string all = ReadAll(path);
+        const std::string last = all.substr(all.find('\n') + 1);
+        EXPECT_EQ(static_cast<std::size_t>(std::count(last.begin(), last.end(), ',')) + 1, c.fields)
+            << c.header;
+        EXPECT_EQ(all.find(c.header + "\n"), 0u);
+    }
     std::filesystem::remove(path);
 }
 

@@ -43,7 +43,7 @@ TEST(ScenarioTest, ReadsEveryKeyWithHexAndDecimalWhereDue) {
     const Scenario s = ParseScenario(
         "ic=2,vid=3a5c,pid=0x0C37,release=105,chip=FD,status1=55,status2=0,split=1,pointer=1,"
         "others=10,nack=7,ack-after=3,lose-piece=12,fail-after=0,latency-us=250,dump=out.bin,"
-        "mice=4");
+        "mice=4,stuck-byte=2a7");
     EXPECT_EQ(s.ic, 2);
     EXPECT_EQ(s.vendorId, 0x3A5C);
     EXPECT_EQ(s.productId, 0x0C37);
@@ -61,6 +61,7 @@ TEST(ScenarioTest, ReadsEveryKeyWithHexAndDecimalWhereDue) {
     EXPECT_EQ(s.faults.latencyUs, 250);
     EXPECT_EQ(s.dumpFile, "out.bin");
     EXPECT_EQ(s.mice, 4);
+    EXPECT_EQ(s.faults.stuckByte, 0x2A7);
 }
 
 TEST(ScenarioTest, ToleratesSpacesAndEmptyItems) {
@@ -88,6 +89,7 @@ TEST(ScenarioTest, RejectsBadKeysAndValuesNamingThem) {
     EXPECT_THAT(ErrorOf("lose-piece=99999999999"), HasSubstr("'lose-piece'"));
     EXPECT_THAT(ErrorOf("split=2"), HasSubstr("'split'"));
     EXPECT_THAT(ErrorOf("dump="), HasSubstr("'dump'"));
+    EXPECT_THAT(ErrorOf("stuck-byte=800"), HasSubstr("'stuck-byte'"));  // past the memory
     EXPECT_THAT(ErrorOf("ic=1,ic=2"), HasSubstr("twice"));
 }
 

@@ -107,7 +107,8 @@ TEST(PassDialog, WindowLayoutAndSettings) {
             EXPECT_EQ(d.size(), QSize(254, 177));
             EXPECT_EQ(d.minimumSize(), d.maximumSize());  // fixed border
             EXPECT_TRUE(d.isModal());
-            EXPECT_EQ(d.pos(), bw::CentredOver(main.frameGeometry(), d.size()));
+            // Frame over frame: the title bar and border count on both windows.
+            EXPECT_EQ(d.pos(), bw::CentredOver(main.frameGeometry(), d.frameGeometry().size()));
             EXPECT_EQ(d.font().family(), "MS Sans Serif");
             EXPECT_EQ(d.font().pixelSize(), 11);
 

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The operator's window as an operator sees it: under Xvfb on a 1280 x 1024 screen with
+# a window manager (openbox), on the simulated line. Takes the screenshots in docs/:
+#   screenshot.png        main window after start-up
+#   window-loaded.png     with a BIN file loaded and a mouse ready
+#   loading-window.png    during a write, with the loading window over the main window
+#   write-pass.png        after "Write Pass"
+#   file-open.png         the file-open dialog
+#   file-save.png         the file-save dialog
+#   password-dialog.png   the password dialog after five double-clicks on the logo
+#   locked-box.png        the "Locked" box
+#   line-simulator.png    the whole screen with the Line simulator
+# Installs openbox, xdotool and imagemagick when they are missing (Debian 12, as root).
+# Usage: scripts/window_screenshots.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${1:-build}
+
+missing=()
+for p in openbox xdotool imagemagick xvfb x11-utils; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+export DISPLAY=:58
+work=$(mktemp -d)
+gui=
+wm=
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $gui $wm $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+sleep 1
+openbox >/dev/null 2>&1 &
+wm=$!
+sleep 1
+head -c 2048 /dev/urandom >"$work/demo.bin"
+# The file dialogs remember their last folder and layout: start from none.
+export XDG_CONFIG_HOME="$work/.config"
+
+# Slow transfers, so that the write lasts long enough to be seen.
+gui_bin=$(realpath "$build_dir/src/binwright-gui")
+(cd "$work" && exec "$gui_bin" --simulate=latency-us=4000) >/dev/null 2>&1 &
+gui=$!
+sleep 3
+main=$(xdotool search --name "MIRQ Mse Binwright v1.0" | head -1 || true)
+if [ -z "$main" ]; then
+  echo "window_screenshots: the window did not come up (is another copy running?)" >&2
+  exit 1
+fi
+
+# The main window's frame on the screen: its client area and the window manager's margins.
+frame() {
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  local extents
+  extents=$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+  read -r left right top bottom <<<"$extents"
+  echo "$((WIDTH + left + right))x$((HEIGHT + top + bottom))+$((X - left))+$((Y - top))"
+}
+shot() {  # shot NAME: the main window's frame and whatever lies over it
+  import -window root "$work/screen.png"
+  convert "$work/screen.png" -crop "$(frame)" +repage "docs/$1"
+}
+click() { xdotool mousemove --window "$main" "$1" "$2" click 1; }
+loading_shown() {  # the 206 x 196 loading window is mapped
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$gui" 2>/dev/null); do
+    xdotool getwindowgeometry "$id" | grep -q 'Geometry: 206x196' && return 0
+  done
+  return 1
+}
+
+click 300 620  # activate the main window without touching a control
+sleep 1
+shot screenshot.png
+
+click 88 226  # Load BIN
+sleep 2
+shot file-open.png
+xdotool type --delay 10 "$work/demo.bin"
+xdotool key Return
+sleep 3
+shot window-loaded.png
+
+click 532 226  # Save
+sleep 2
+shot file-save.png
+xdotool key Escape
+sleep 1
+
+click 236 226  # Write
+sleep 1.5
+shot loading-window.png
+for _ in $(seq 120); do
+  loading_shown || break
+  sleep 0.5
+done
+sleep 1
+shot write-pass.png
+
+for _ in 1 2 3 4 5; do
+  xdotool mousemove --window "$main" 100 40 click --repeat 2 --delay 80 1
+  sleep 0.4
+done
+sleep 1
+shot password-dialog.png
+xdotool type --delay 20 GlimmerQX
+xdotool key Return
+sleep 1
+xdotool mousemove --window "$main" 100 40 click --repeat 2 --delay 80 1
+sleep 1.5
+shot locked-box.png
+xdotool key Return
+sleep 1
+
+xdotool search --name "Line simulator" windowactivate --sync >/dev/null 2>&1 || true
+sleep 1
+import -window root docs/line-simulator.png

@@ -1,0 +1,58 @@
+#include "cli/ignored_options.h"
+
+#include "image/image_buffers.h"
+#include "production/ic_types.h"
+
+namespace bw {
+namespace {
+
+constexpr const char* kFactoryOptions[] = {"--type", "--line",       "--date",
+                                           "--sn",   "--factory-no", "--station"};
+
+bool Given(const CLI::App& command, const std::string& name) {
+    try {
+        return command.count(name) > 0;
+    } catch (const CLI::OptionNotFound&) {
+        return false;  // the command does not have the option at all
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> IgnoredOptions(const CLI::App& command, bool automatic,
+                                        const DeviceOptions& options) {
+    std::vector<std::string> lines;
+    const std::string row(IcTypeAt(options.ic)->rowText);
+    const bool report4 = options.ic == 0;
+    const WriteParams& params = options.params;
+
+    if (!report4) {
+        if (Given(command, "--write-id"))
+            lines.push_back("--write-id is ignored: " + row + " has no factory record");
+        if (Given(command, "--total"))
+            lines.push_back("--total is ignored: " + row +
+                            " writes in at most two cycles of --retries attempts");
+        if (Given(command, "--sleep") && !automatic)
+            lines.push_back("--sleep is ignored: " + row + " makes no pause after the write");
+        if (Given(command, "--blocks") && params.format == DataFormat::TwoK)
+            lines.push_back("--blocks is ignored: " + row + " reads nothing back in 2k format");
+    }
+    if (!report4 || !params.writeId) {
+        for (const char* name : kFactoryOptions) {
+            if (!Given(command, name)) continue;
+            lines.push_back(std::string(name) + " is ignored " +
+                            (report4 ? "without --write-id" : "for " + row) +
+                            ": no factory record is written");
+        }
+    }
+    // The first IC type's own read-back already covers every block its write wrote, unless a
+    // 2k write reads back fewer than all eight.
+    if (report4 && params.verifyAfterWrite &&
+        !(params.format == DataFormat::TwoK && params.blocks < kBlockCount)) {
+        lines.push_back("--verify-after-write adds nothing: the " + row +
+                        " write already reads back every block it writes");
+    }
+    return lines;
+}
+
+}  // namespace bw

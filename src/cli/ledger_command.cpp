@@ -1,0 +1,124 @@
+#include "cli/ledger_command.h"
+
+#include <fstream>
+
+#include "ledger/ledger.h"
+#include "ledger/ledger_report.h"
+#include "ledger/ledger_summary.h"
+#include "ledger/ledger_time.h"
+#include "production/production_log.h"
+#include "production/result_text.h"
+
+namespace bw {
+namespace {
+
+using namespace bw::ledger;
+
+LogEntry CsvEntry(const OperationRecord& r) {
+    LogEntry e;
+    e.when = r.started;
+    e.icType = r.icType;
+    e.vid = r.vid;
+    e.pid = r.pid;
+    e.operation = r.operation;
+    e.productNumber = r.productNumber;
+    e.result = r.result;
+    e.durationMs = r.durationMs;
+    return e;
+}
+
+bool WriteFile(const std::string& path, const std::string& text, std::ostream& err) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.flush();
+    if (file) return true;
+    err << "binwright ledger: \"" << path << "\" cannot be written\n";
+    return false;
+}
+
+}  // namespace
+
+LedgerCommand::LedgerCommand(CLI::App& app) {
+    command_ = app.add_subcommand("ledger", "read the production ledger");
+    command_->require_subcommand(1);
+    command_
+        ->add_option("--ledger", url_, "ledger: a SQLite FILE or a PostgreSQL connection string")
+        ->type_name("URL")
+        ->required();
+    summary_ = command_->add_subcommand(
+        "summary", "per station and product type: mice, yield, failures, rate, last number");
+    report_ = command_->add_subcommand("report", "write a self-contained HTML page with charts");
+    report_->add_option("--html", html_, "the page to write")->type_name("FILE")->required();
+    for (CLI::App* cmd : {summary_, report_}) {
+        cmd->add_option("--since", since_, "only operations from this time on")->type_name("TIME");
+        cmd->add_option("--station", station_, "only this station's operations")->type_name("NAME");
+    }
+    check_ = command_->add_subcommand(
+        "check", "verify: no number written twice, each has a passing row, none left dangling");
+    export_ = command_->add_subcommand("export", "write the operations as the CSV log's lines");
+    export_->add_option("--csv", csv_, "CSV to FILE (default: standard output)")
+        ->type_name("[FILE]")
+        ->expected(0, 1)
+        ->required();
+}
+
+int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
+    OperationFilter filter;
+    std::string filterText;
+    if (!since_.empty()) {
+        filter.since = ParseTimestamp(since_);
+        if (!filter.since) {
+            err << "binwright ledger: --since: \"" << since_
+                << "\" is not a time (YYYY-MM-DD[ HH:MM[:SS]], local unless Z or +HH:MM follows)\n";
+            return exitcode::Usage;
+        }
+        filterText = "since " + since_;
+    }
+    if (!station_.empty()) {
+        filter.station = station_;
+        filterText += (filterText.empty() ? "" : ", ") + std::string("station ") + station_;
+    }
+    try {
+        LedgerOptions readOnly;
+        readOnly.create = false;  // a mistyped name must not become a new, empty ledger
+        const auto ledger = OpenLedger(url_, readOnly);
+        if (summary_->parsed()) {
+            out << FormatSummary(Summarize(ledger->operations(filter)));
+        } else if (report_->parsed()) {
+            const ReportHeading heading{ledger->where(), filterText,
+                                        std::chrono::system_clock::now()};
+            if (!WriteFile(html_, RenderHtmlReport(ledger->operations(filter), heading), err)) {
+                return exitcode::Usage;
+            }
+            out << "wrote " << html_ << "\n";
+        } else if (check_->parsed()) {
+            const auto problems = ledger->check();
+            for (const auto& p : problems) out << p << "\n";
+            if (!problems.empty()) {
+                out << "ledger " << ledger->where() << ": " << problems.size()
+                    << (problems.size() == 1 ? " problem\n" : " problems\n");
+                return exitcode::Fail;
+            }
+            std::size_t written = 0;
+            for (const auto& s : ledger->serials()) written += s.state == SerialState::Written;
+            out << "ledger " << ledger->where() << " is sound: " << written
+                << " numbers written, each once with its passing row; no dangling reservation\n";
+        } else if (export_->parsed()) {
+            std::string csv = std::string(kLogHeader) + "\n";
+            for (const auto& row : ledger->operations()) {
+                csv += FormatLogLine(CsvEntry(row.record)) + "\n";
+            }
+            if (csv_.empty()) {
+                out << csv;
+            } else if (!WriteFile(csv_, csv, err)) {
+                return exitcode::Usage;
+            }
+        }
+    } catch (const LedgerError& e) {
+        err << "binwright ledger: " << e.what() << "\n";
+        return exitcode::Usage;
+    }
+    return exitcode::Pass;
+}
+
+}  // namespace bw

@@ -1,0 +1,109 @@
+#pragma once
+// The production ledger: serial numbers that never repeat across restarts and stations,
+// and a row for every operation. One SQLite file for a station, or one PostgreSQL database
+// for a line; the rules below are the same for both.
+//
+// Per mouse (write with the factory record):
+//   r = reserve(type, station)     committed before the mouse is touched
+//   markSending(r)                 committed just before the record goes out
+//   commitWritten(r, row)          after the read-back passed: row and number in one commit
+//   commitReleased(r, row)         after a failure: the next mouse gets the number
+// At the start of a station: recover(station, proof) ends what a crash left behind.
+// A Ledger holds one connection: use it from one thread; each thread or process opens its own.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ledger/ledger_error.h"
+#include "ledger/ledger_records.h"
+#include "ledger/schema.h"
+#include "ledger/sql_session.h"
+
+namespace bw::ledger {
+
+struct LedgerOptions {
+    int busyTimeoutMs = 5000;                            // wait for a lock another station holds
+    const std::vector<Migration>* migrations = nullptr;  // null: the built-in ones
+    bool create = true;  // false (the read side): a missing file or empty database is an error
+};
+
+struct OperationFilter {
+    std::optional<std::chrono::system_clock::time_point> since;
+    std::optional<std::string> station;
+};
+
+// What recover() did with one reservation a crash left behind.
+struct Recovered {
+    SerialRow before;
+    SerialState now = SerialState::Released;
+};
+
+// Given a number that was being sent when the station stopped: a passing row proving that
+// the mouse at hand holds the number and verifies, or nullopt when that cannot be shown.
+using WrittenProof = std::function<std::optional<OperationRecord>(const SerialRow& sending)>;
+
+class Ledger {
+  public:
+    // Takes the session and brings its schema to the last migration (throws LedgerError).
+    Ledger(std::unique_ptr<SqlSession> session, const std::vector<Migration>& migrations,
+           bool create = true);
+    ~Ledger();
+    Ledger(const Ledger&) = delete;
+    Ledger& operator=(const Ledger&) = delete;
+
+    const std::string& where() const;
+    int schemaVersion() const { return schemaVersion_; }
+
+    // --sn: the first number of a product type that has none. On a type with numbers only
+    // the number the ledger would give next is accepted; a number in use is refused.
+    void setFirstNumber(std::int32_t productType, std::int32_t number);
+    // What reserve() would give now; nullopt when the type's range is exhausted.
+    std::optional<std::int32_t> nextNumber(std::int32_t productType);
+
+    // The lowest released number of the type, else the one after the highest.
+    Reservation reserve(std::int32_t productType, const std::string& station);
+    void markSending(const Reservation& reservation);
+    // Records the passing row and marks the number written; returns the row's id.
+    std::int64_t commitWritten(const Reservation& reservation, const OperationRecord& row);
+    // Records the failing row (if any) and releases the number; returns the row's id or 0.
+    std::int64_t commitReleased(const Reservation& reservation,
+                                const std::optional<OperationRecord>& row);
+
+    // Reservations of the station that no cycle ended (reserved or sending).
+    std::vector<SerialRow> dangling(const std::string& station);
+    // reserved -> released; sending -> written when proof gives a passing row, else void.
+    std::vector<Recovered> recover(const std::string& station, const WrittenProof& proof);
+
+    // An operation without a number (verify, save, read-factory, write without the record).
+    std::int64_t record(const OperationRecord& row);
+
+    std::vector<OperationRow> operations(const OperationFilter& filter = {});
+    std::vector<SerialRow> serials();
+    // Broken invariants, one sentence each; empty when the ledger is sound.
+    std::vector<std::string> check();
+
+  private:
+    template <typename F>
+    auto transact(TxMode mode, F&& body);
+    std::int64_t insertOperation(const OperationRecord& row);
+    SerialRow lockSerial(const Reservation& reservation);
+    std::optional<std::int32_t> computeNext(std::int32_t productType);
+    void transition(const Reservation& reservation, SerialState to,
+                    std::optional<std::int64_t> operationId,
+                    const std::optional<std::string>& note);
+    const char* forUpdate() const;
+
+    std::unique_ptr<SqlSession> session_;
+    int schemaVersion_ = 0;
+};
+
+// Opens the ledger named by --ledger: a PostgreSQL connection string or a SQLite file.
+std::unique_ptr<Ledger> OpenLedger(const std::string& url, const LedgerOptions& options = {});
+
+// Whether this build has the ledger backends (the Windows build has neither).
+bool LedgerBackendsBuiltIn();
+
+}  // namespace bw::ledger
