@@ -20,8 +20,8 @@ class OptionError : public std::runtime_error {
 // As given on the command line; the defaults are the window's design values.
 struct DeviceOptionText {
     std::string ic = "0";
-    std::string vid{};  // empty: the IC type's default
-    std::string pid{};
+    std::string vid;  // empty: the IC type's default
+    std::string pid;
     std::string total = "1";
     std::string retries = "3";
     std::string format = "2k";
