@@ -24,6 +24,7 @@ LogEntry CsvEntry(const OperationRecord& r) {
     e.productNumber = r.productNumber;
     e.result = r.result;
     e.durationMs = r.durationMs;
+    e.imageSha256 = r.imageSha256;
     return e;
 }
 
