@@ -1,4 +1,5 @@
-// Build-time generator: writes the package's udev rules file from the IC type table.
+// Build-time generator: writes the package's udev rules file from the IC type table;
+// with a GROUP, the station service's file that gives the nodes to that group.
 
 #include <cstdio>
 #include <exception>
@@ -7,12 +8,13 @@
 #include "production/udev_rules.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT [GROUP]\n", argv[0]);
         return 2;
     }
     try {
-        const std::string text = bw::UdevRulesFile();
+        const std::string text =
+            argc == 3 ? bw::StationUdevRulesFile(argv[2]) : bw::UdevRulesFile();
         std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
         out << text;
         out.close();

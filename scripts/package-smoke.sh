@@ -1,21 +1,59 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it on this machine (root) with apt-get,
-# runs the installed command line on the simulated mouse, checks the package's
-# files and removes it again.
-# Usage: scripts/package-smoke.sh [BUILD_DIR]
+# Builds the Debian package as a distribution would (scripts/build-deb.sh, hardening
+# flags), checks it (hardening-check, lintian, the dependencies against the libraries
+# the programs link, the station unit with systemd-analyze verify), installs it on this
+# machine (root) with apt-get, runs the installed command line on the simulated mouse
+# and with the example station config as the station's user, and removes it again.
+# Usage: scripts/package-smoke.sh [BUILD_DIR]   (default build-deb)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir=$(realpath "${1:-build}")
+build_dir=${1:-build-deb}
 [ "$(id -u)" -eq 0 ] || { echo "package-smoke: needs root (apt-get install)" >&2; exit 1; }
 fail() { echo "package-smoke: FAIL: $*" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$build_dir" && rm -f binwright_*.deb && cpack -G DEB >"$work/cpack.log") ||
-  { cat "$work/cpack.log" >&2; fail "cpack"; }
-deb=$(ls "$build_dir"/binwright_*_amd64.deb)
+BINWRIGHT_WERROR=${BINWRIGHT_WERROR:-ON} bash scripts/build-deb.sh "$build_dir" >"$work/deb" 2>"$work/build.log" ||
+  { tail -n 40 "$work/build.log" >&2; fail "build-deb"; }
+deb=$(cat "$work/deb")
 echo "package-smoke: built $(basename "$deb")"
-dpkg-deb -f "$deb" Depends
+version=$(sed -n 's/^project(binwright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ "$(dpkg-parsechangelog -l packaging/debian/changelog -S Version)" = "$version" ] ||
+  fail "packaging/debian/changelog has no entry for $version at the top"
+
+# Hardening of every program, the packaged ones and the virtual mouse of the same build.
+# Control-flow protection cannot be marked here: Debian 12's C start files lack it.
+dpkg-deb -x "$deb" "$work/root"
+hardening-check --nocfprotection "$work/root/usr/bin/binwright" "$work/root/usr/bin/binwright-gui" \
+  "$build_dir/src/binwright-virtual-mouse" >"$work/hardening.txt" ||
+  { cat "$work/hardening.txt" >&2; fail "hardening-check"; }
+echo "package-smoke: hardening-check: PIE, stack protector, fortify, RELRO, BIND_NOW: ok"
+
+# No error or warning (information tags are printed). An override, where one is ever
+# needed, goes to packaging/debian/lintian-overrides with its reason on the line above.
+lintian --display-info --fail-on error,warning "$deb" >"$work/lintian.txt" 2>&1 ||
+  { cat "$work/lintian.txt" >&2; fail "lintian"; }
+sed 's/^/  lintian: /' "$work/lintian.txt" | grep -v 'running with root privileges' || true
+echo "package-smoke: lintian: no errors or warnings"
+
+# Every library a packaged program links belongs to a package named in Depends.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "package-smoke: Depends: $depends"
+checked=0
+for elf in $(find "$work/root" -type f -perm -u+x); do
+  file -b "$elf" | grep -q '^ELF' || continue
+  for lib in $(objdump -p "$elf" | awk '/NEEDED/ {print $2}'); do
+    path=$(ldconfig -p | awk -v l="$lib" '$1 == l && /x86-64/ && !p {p = $NF} END {print p}')
+    [ -n "$path" ] || fail "${elf#"$work/root"} needs $lib, which is not installed"
+    # dpkg knows a library under the path its package ships (/lib or /usr/lib).
+    owner=$(dpkg -S "$path" "$(realpath "$path")" 2>/dev/null | sed -n '1s/[:,].*//p' || true)
+    echo "$depends" | tr ',|' '\n\n' | sed 's/^ *//; s/ .*//' | grep -qx "$owner" ||
+      fail "${elf#"$work/root"} needs $lib of $owner, which Depends does not name"
+    checked=$((checked + 1))
+  done
+done
+[ "$checked" -gt 0 ] || fail "no linked library found in the package's programs"
+echo "package-smoke: the $checked libraries the programs link are all in Depends"
 
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; fail "apt-get install"; }
@@ -23,17 +61,39 @@ trap 'apt-get remove -y -qq binwright >/dev/null 2>&1 || true; rm -rf "$work"' E
 
 files=$(dpkg -L binwright)
 for f in /usr/bin/binwright /usr/bin/binwright-gui /usr/lib/udev/rules.d/70-binwright.rules \
+         /usr/lib/udev/rules.d/70-binwright-station.rules /usr/lib/systemd/system/binwright-station@.service \
+         /usr/lib/sysusers.d/binwright.conf /etc/binwright/stations/example.conf.sample \
          /usr/share/applications/binwright.desktop /usr/share/man/man1/binwright.1.gz \
-         /usr/share/icons/hicolor/128x128/apps/binwright.png; do
+         /usr/share/man/man1/binwright-gui.1.gz /usr/share/doc/binwright/copyright \
+         /usr/share/doc/binwright/changelog.gz /usr/share/icons/hicolor/128x128/apps/binwright.png; do
   echo "$files" | grep -qx "$f" || fail "$f is not in the package"
 done
 grep -q 'TAG+="uaccess"' /usr/lib/udev/rules.d/70-binwright.rules || fail "udev rule without uaccess"
+grep -q 'GROUP="binwright", MODE="0660"' /usr/lib/udev/rules.d/70-binwright-station.rules ||
+  fail "station udev rule without the group"
+
+# The station: its account and group, a unit that verifies, the example config usable.
+getent passwd binwright >/dev/null || fail "no user binwright after install"
+getent group binwright >/dev/null || fail "no group binwright after install"
+systemd-analyze verify --man=no /usr/lib/systemd/system/binwright-station@.service ||
+  fail "systemd-analyze verify binwright-station@.service"
+echo "package-smoke: binwright-station@.service verifies; user and group binwright exist"
 
 head -c 2048 /dev/urandom >"$work/image.bin"
 (cd "$work" && /usr/bin/binwright --simulate=dump=out.bin write image.bin) || fail "installed binwright write"
 cmp -s "$work/image.bin" "$work/out.bin" || fail "installed binwright wrote other bytes"
-/usr/bin/binwright --version | grep -qx "binwright $(sed -n 's/^project(binwright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" ||
-  fail "installed binwright --version"
+/usr/bin/binwright --version | grep -qx "binwright $version" || fail "installed binwright --version"
 env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/binwright-gui --version | grep -q '^binwright-gui ' ||
   fail "installed binwright-gui --version"
+
+# The example config as a station uses it, as the station's user; the command line adds
+# the simulated line and a log the test can write.
+chmod 755 "$work"
+sed "s|^image = .*|image = $work/image.bin|" /etc/binwright/stations/example.conf.sample \
+  >"$work/smoke.conf"
+out=$(cd / && runuser -u binwright -- /usr/bin/binwright --simulate=mice=2 run \
+  --config "$work/smoke.conf" --count 2 --interval-ms 1 --log /dev/null) ||
+  fail "the example config as user binwright: $out"
+echo "$out" | grep -qx 'total 2 passed 2 failed 0' || fail "the example config run said: $out"
+echo "package-smoke: the example station config writes two simulated mice as user binwright"
 echo "package-smoke: installed, ran from /usr/bin and removed: ok"

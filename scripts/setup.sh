@@ -14,7 +14,7 @@ packages=(
   xvfb xauth
   g++-mingw-w64-x86-64 libgcrypt-mingw-w64-dev
   wine wine64
-  dpkg-dev file
+  dpkg-dev file devscripts lintian systemd zip unzip
   clang libclang-rt-14-dev
   qemu-system-x86 busybox-static cpio kmod
   libsqlite3-dev libpqxx-dev postgresql chromium
@@ -30,5 +30,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBINWRIGHT_WERROR=ON >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"

@@ -8,7 +8,7 @@ build_dir=${1:-build-asan}
 
 flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all"
 start=$(date +%s)
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBINWRIGHT_WERROR=ON \
   -DBINWRIGHT_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \

@@ -5,13 +5,16 @@ cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)" --timeout 300
-# The Qt-free code must also cross-build and link for Windows.
+# The other build types (Release, MinSizeRel, Debug with Clang): build and core tests.
+bash scripts/test-build-types.sh "$build_dir"
+# The Qt-free code must also cross-build and link for Windows, bundled in a zip ...
 bash scripts/build-windows.sh "${build_dir}-windows"
-# ... and run under Wine: simulated round trips and the real HID binding.
+# ... and run from that zip under Wine: simulated round trips and the real HID binding.
 bash scripts/wine-smoke.sh "${build_dir}-windows"
-# The Debian package: built, installed with apt-get, run from /usr/bin, removed.
+# The Debian package, built with the hardening flags: hardening-check, lintian, the unit
+# verified, installed with apt-get, run from /usr/bin and as the station's user, removed.
 if [ "${CI:-}" = true ] || [ "${PACKAGE_SMOKE:-}" = 1 ]; then
-  bash scripts/package-smoke.sh "$build_dir"
+  bash scripts/package-smoke.sh "${build_dir}-deb"
 fi
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 bash scripts/test-sanitizers.sh "${build_dir}-asan"

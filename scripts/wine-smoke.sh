@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
-# Runs the cross-built binwright.exe under Wine, headless: a simulated write and
+# Runs binwright.exe as the Windows bundle ships it (unzipped from
+# binwright-<version>-windows-x64.zip) under Wine, headless: a simulated write and
 # verify round trip, and a list through the real SetupAPI/HID.dll binding.
 # Usage: scripts/wine-smoke.sh [WINDOWS_BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-exe="$PWD/${1:-build-windows}/src/binwright.exe"
-[ -f "$exe" ] || { echo "wine-smoke: $exe not built" >&2; exit 1; }
+build_dir=${1:-build-windows}
+version=$(sed -n 's/^project(binwright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+zip="$PWD/$build_dir/binwright-$version-windows-x64.zip"
+[ -f "$zip" ] || { echo "wine-smoke: $zip not built (scripts/build-windows.sh)" >&2; exit 1; }
 wine=$(command -v wine || true)
 [ -n "$wine" ] || { echo "wine-smoke: wine is not installed" >&2; exit 1; }
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
 work=$(mktemp -d)
 trap '"$wineserver" -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+unzip -q "$zip" -d "$work/bundle"
+for f in binwright.exe README.txt LICENSE.txt; do
+  [ -f "$work/bundle/$f" ] || { echo "wine-smoke: FAIL: $f is not in $(basename "$zip")" >&2; exit 1; }
+done
+exe="$work/bundle/binwright.exe"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 echo "wine-smoke: creating the Wine prefix"

@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include <CLI/CLI.hpp>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "cli/list_command.h"
 #include "cli/platform_factory.h"
 #include "cli/run_command.h"
+#include "cli/station_config.h"
 #include "cli/terminal_host.h"
 #include "production/result_text.h"
 #include "sim/scenario.h"
@@ -135,7 +137,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     std::string imageToRun;
     auto* run = app.add_subcommand("run", "automatic mode: write every mouse plugged in");
     run->footer(kFooter);
-    run->add_option("IMAGE", imageToRun, "BIN file of 2048 bytes")->required();
+    // Required, from the command line or the --config file (checked once both are read).
+    auto* runImage =
+        run->add_option("IMAGE", imageToRun, "BIN file of 2048 bytes (or `image` in --config)");
     AddIdentityOptions(run, optionText);
     AddWriteOptions(run, optionText);
     AddImageOptions(run, optionText);
@@ -146,6 +150,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     run->add_option("--interval-ms", runOptions.intervalMs, "poll period, ms")
         ->check(CLI::Range(0, 3600000))
         ->capture_default_str();
+    std::string stationFile;
+    auto* stationConfig =
+        run->add_option("--config", stationFile,
+                        "read options from FILE: `key = value` lines, a key per option "
+                        "(`image` for IMAGE); options given here win")
+            ->type_name("FILE");
 
     std::string logFile;
     for (CLI::App* cmd :
@@ -163,6 +173,32 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         return code == 0 ? exitcode::Pass : exitcode::Usage;
     }
     if (ledger.parsed()) return ledger.run(out, err);
+    std::optional<StationConfig> station;
+    if (run->parsed()) {
+        try {
+            if (!stationFile.empty()) {
+                station = StationConfig::Read(stationFile);
+                station->apply(*run, stationConfig);
+            }
+        } catch (const StationConfigError& e) {
+            err << "binwright run: " << e.what() << "\n";
+            return exitcode::Usage;
+        }
+        if (runImage->count() == 0) {
+            if (station) {
+                err << "binwright run: " << stationFile
+                    << ": no image: add a line 'image = /path/to/image.bin'\n";
+                return exitcode::Usage;
+            }
+            app.exit(CLI::RequiredError(runImage->get_name()), out, err);
+            return exitcode::Usage;
+        }
+        if (station && !station->where("image").empty() && !std::ifstream(imageToRun)) {
+            err << "binwright run: " << station->where("image") << "image: cannot open '"
+                << imageToRun << "'\n";
+            return exitcode::Usage;
+        }
+    }
     platformOptions.simulate = simulate->count() > 0;
 
     const DeviceCommand* chosen = nullptr;
@@ -175,7 +211,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         try {
             deviceOptions = ResolveDeviceOptions(optionText);
         } catch (const OptionError& e) {
-            err << "binwright " << deviceCommand->get_name() << ": " << e.what() << "\n";
+            const std::string message = station ? station->locate(e.what()) : e.what();
+            err << "binwright " << deviceCommand->get_name() << ": " << message << "\n";
             return exitcode::Usage;
         }
         deviceOptions->quiet = style.quiet;
@@ -185,6 +222,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         }
         std::string message;
         if (!logFile.empty() && !LogFileUsable(logFile, &message)) {
+            if (station) message = station->locate(message);
             err << "binwright " << deviceCommand->get_name() << ": " << message << "\n";
             return exitcode::Usage;
         }
@@ -196,7 +234,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     try {
         platforms = std::make_unique<PlatformStack>(platformOptions);
     } catch (const ScenarioError& e) {
-        err << "binwright: --simulate: " << e.what() << "\n";
+        err << "binwright: " << (station ? station->where("simulate") : "")
+            << "--simulate: " << e.what() << "\n";
         return exitcode::Usage;
     } catch (const PlatformError& e) {
         err << "binwright: " << e.what() << "\n";

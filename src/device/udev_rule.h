@@ -16,4 +16,9 @@ inline constexpr const char* kLocalUdevRulesFile = "/etc/udev/rules.d/70-binwrig
 // with lower-case hex as sysfs shows it. productId 0 leaves the product out.
 std::string UdevRuleLine(std::uint16_t vendorId, std::uint16_t productId);
 
+// The same match for a service account: the nodes belong to `group`, which may read and
+// write them (GROUP="binwright", MODE="0660"), with no one logged in at the seat.
+std::string UdevGroupRuleLine(std::uint16_t vendorId, std::uint16_t productId,
+                              const std::string& group);
+
 }  // namespace bw

@@ -53,4 +53,14 @@ std::string UdevRulesFile() {
     return text;
 }
 
+std::string StationUdevRulesFile(const std::string& group) {
+    std::string text =
+        "# Generated from the IC type table of binwright; do not edit.\n"
+        "# Gives the group of the station service (binwright-station@.service) read and\n"
+        "# write access to the hidraw nodes of the IC types' default USB identities.\n";
+    for (const auto& [vid, pid] : DefaultIdentities())
+        text += UdevGroupRuleLine(vid, pid, group) + "\n";
+    return text;
+}
+
 }  // namespace bw

@@ -21,4 +21,7 @@ std::vector<std::pair<std::uint16_t, std::uint16_t>> DefaultIdentities();
 // The whole rules file: a comment header, then one rule per distinct pair.
 std::string UdevRulesFile();
 
+// The station service's rules file: the same identities, their nodes given to `group`.
+std::string StationUdevRulesFile(const std::string& group);
+
 }  // namespace bw

@@ -68,5 +68,23 @@ TEST(GeneratedUdevRules, CoverEveryIcTypeOnceWithUaccess) {
 }
 #endif
 
+// The station service's group gets the nodes of exactly the identities the seat user gets.
+TEST(StationUdevRules, GiveTheSameIdentitiesToTheGroup) {
+    const auto matches = [](const std::string& text, const std::string& action) {
+        std::vector<std::string> found;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.empty() || line[0] == '#') continue;
+            const auto at = line.rfind(action);
+            EXPECT_EQ(at + action.size(), line.size()) << line;
+            found.push_back(line.substr(0, at));
+        }
+        return found;
+    };
+    const auto seat = matches(UdevRulesFile(), ", TAG+=\"uaccess\"");
+    EXPECT_EQ(matches(StationUdevRulesFile("line"), ", GROUP=\"line\", MODE=\"0660\""), seat);
+    EXPECT_FALSE(seat.empty());
+}
+
 }  // namespace
 }  // namespace bw
