@@ -63,8 +63,11 @@ VirtualMouseOptions ParseVirtualMouseArgs(const std::vector<std::string>& args) 
     const Scenario shared = ParseScenario(scenarios.front());
     for (int port = 1; port <= *ports; ++port) {
         Scenario scenario = shared;
-        if (*ports > 1 && !scenario.dumpFile.empty())
-            scenario.dumpFile += "." + std::to_string(port);
+        // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict for "." + text.
+        if (*ports > 1 && !scenario.dumpFile.empty()) {
+            scenario.dumpFile += '.';
+            scenario.dumpFile += std::to_string(port);
+        }
         options.ports.push_back(std::move(scenario));
     }
     return options;
