@@ -18,8 +18,8 @@
 #include "cli/platform_factory.h"
 #include "cli/run_command.h"
 #include "cli/station_config.h"
-#include "ledger/ledger_error.h"
 #include "cli/terminal_host.h"
+#include "ledger/ledger_error.h"
 #include "production/result_text.h"
 #include "sim/scenario.h"
 
@@ -253,12 +253,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
             try {
                 stationLedger = OpenStationLedger(ledgerChoice);
             } catch (const ledger::LedgerError& e) {
-                err << who << ": " << (station ? station->where("ledger") : "") << e.what()
-                    << "\n";
+                err << who << ": " << (station ? station->where("ledger") : "") << e.what() << "\n";
                 return exitcode::Usage;
             }
             commandLedger.station = stationLedger.get();
-            commandLedger.firstNumberGiven = deviceCommand->count("--sn") > 0;
+            const CLI::Option* sn = deviceCommand->get_option_no_throw("--sn");
+            commandLedger.firstNumberGiven = sn != nullptr && sn->count() > 0;
         }
     }
     runOptions.ledger = commandLedger;

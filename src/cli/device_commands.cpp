@@ -4,10 +4,10 @@
 #include <filesystem>
 
 #include "cli/command_log.h"
-#include "ledger/ledger_error.h"
 #include "image/bin_file.h"
 #include "image/image_identity.h"
 #include "image/operations.h"
+#include "ledger/ledger_error.h"
 #include "production/controller_state.h"
 #include "production/factory_record.h"
 #include "production/ic_types.h"
@@ -57,8 +57,8 @@ void ExplainQuietEnd(Outcome outcome, std::ostream& err) {
 bool RecordInLedger(const CommandLedger& ledger, Operation op, Outcome outcome,
                     const DeviceOptions& used, const ControllerState& state,
                     const std::string& file, const OperationTiming& timing,
-                    const std::optional<std::string>& shown, OperationHost& host,
-                    std::ostream& err, const std::string& who) {
+                    const std::optional<std::string>& shown, OperationHost& host, std::ostream& err,
+                    const std::string& who) {
     if (ledger.station == nullptr) return true;
     ledger::OperationFacts facts = CommandFacts(op, outcome, used, state, file, timing);
     facts.caption = shown;
@@ -214,11 +214,11 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         }
     }
 
-    const bool logged = AppendCommandLog(
-        log,
-        CommandLogEntry(op, outcome, options, timing, number,
-                        shown ? std::nullopt : state.LoadedImageIdentity, shown),
-        err);
+    const bool logged =
+        AppendCommandLog(log,
+                         CommandLogEntry(op, outcome, options, timing, number,
+                                         shown ? std::nullopt : state.LoadedImageIdentity, shown),
+                         err);
     const bool inLedger = RecordInLedger(ledger, op, recorded, used, state, file, timing, shown,
                                          host, err, "binwright " + std::string(OperationName(op)));
 

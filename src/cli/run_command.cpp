@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "cli/command_log.h"
 #include "cli/command_ledger.h"
+#include "cli/command_log.h"
 #include "cli/device_commands.h"
 #include "production/auto_write.h"
 #include "production/controller_state.h"
@@ -39,7 +39,8 @@ void SayNextNumber(ledger::StationLedger& station, std::int32_t productType, std
         const std::optional<std::int32_t> next = station.ledger().nextNumber(productType);
         err << kWho << ": ledger " << station.ledger().where() << ", station " << station.station()
             << ": type " << ledger::TypeText(productType)
-            << (next ? " goes on at " + ledger::NumberText(*next) : std::string(" has no number left"))
+            << (next ? " goes on at " + ledger::NumberText(*next)
+                     : std::string(" has no number left"))
             << "\n";
     } catch (const ledger::LedgerError& e) {
         err << kWho << ": " << e.what() << "\n";
@@ -86,8 +87,8 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         DeviceOptions used = options;
         used.factory = r.factory;
         if (station != nullptr) {
-            ledger::OperationFacts facts = CommandFacts(Operation::Write, r.outcome, used, state,
-                                                        imageFile, r.timing);
+            ledger::OperationFacts facts =
+                CommandFacts(Operation::Write, r.outcome, used, state, imageFile, r.timing);
             if (!station->finish(station->row(facts))) {
                 ledgerLost = true;
                 err << kWho << ": not recorded in the ledger yet: " << station->problem()

@@ -391,7 +391,7 @@ std::int64_t Ledger::commitReleased(const Reservation& r,
 }
 
 std::int64_t Ledger::commitVoid(const Reservation& r, const OperationRecord& row,
-                               const std::string& note) {
+                                const std::string& note) {
     return transact(TxMode::Durable, [&]() -> std::int64_t {
         const SerialRow now = lockSerial(r);
         if (now.reservation.lease != r.lease) Superseded(r, now);

@@ -4,8 +4,8 @@
 
 #include "binwright_version.h"
 #include "image/operation_scope.h"
-#include "ledger/ledger_time.h"
 #include "image/operations.h"
+#include "ledger/ledger_time.h"
 #include "production/factory_record.h"
 #include "production/ic_types.h"
 #include "production/polling.h"
@@ -160,8 +160,8 @@ bool StationLedger::flush() {
 std::vector<std::string> StationLedger::heldRows() const {
     std::vector<std::string> lines;
     for (const Pending& p : held_) {
-        std::string line = p.row.operation + " at " + UtcTimestamp(p.row.started) + ", " +
-                           p.row.result;
+        std::string line =
+            p.row.operation + " at " + UtcTimestamp(p.row.started) + ", " + p.row.result;
         if (p.reservation) {
             const char* end = p.end == End::Written    ? "written"
                               : p.end == End::Released ? "to be released"
@@ -175,8 +175,8 @@ std::vector<std::string> StationLedger::heldRows() const {
 
 WrittenProof MouseAtHandProof(StationLedger& station, ControllerState& state,
                               const OperationFacts& target, OperationHost& host) {
-    return [&station, &state, target, &host](const SerialRow& sending)
-               -> std::optional<OperationRecord> {
+    return [&station, &state, target,
+            &host](const SerialRow& sending) -> std::optional<OperationRecord> {
         if (target.ic != 0 || !state.ImageLoaded) return std::nullopt;
         if (!state.link.AnyDeviceOpen() && !OpenTarget(state, target.ic, target.vid, target.pid))
             return std::nullopt;

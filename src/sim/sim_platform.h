@@ -84,7 +84,7 @@ class SimulatedPlatform : public HidPlatform {
         int id = 0;
         SimDeviceSpec layout;
         std::shared_ptr<SimulatedMouse> mouse;
-        int ordinal = 0;  // 1-based mouse number of the automatic line
+        int ordinal = 0;             // 1-based mouse number of the automatic line
         bool writtenBefore = false;  // line-dir: a write had started before this process
     };
     struct Binding {
