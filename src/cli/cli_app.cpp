@@ -79,6 +79,7 @@ constexpr const char* kFooter =
     "  commands and logs the mouse as Aborted.\n"
     "--simulate keys: ic, vid, pid, release, chip, status1, status2, split, pointer, others,\n"
     "  nack, ack-after, lose-piece, fail-after, latency-us, stuck-byte, memory, dump, mice,\n"
+    "  line-dir (with mice: the line kept in a folder, resumed by the next process),\n"
     "  and short-reply=N: the N-th get-feature, and every N-th after it, returns 1 byte.\n"
     "  See man binwright.";
 
