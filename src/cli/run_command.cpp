@@ -91,8 +91,8 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
                 CommandFacts(Operation::Write, r.outcome, used, state, imageFile, r.timing);
             if (!station->finish(station->row(facts))) {
                 ledgerLost = true;
-                err << kWho << ": not recorded in the ledger yet: " << station->problem()
-                    << "; no further mouse is taken\n";
+                err << kWho << ": not recorded in the ledger" << (station->holding() ? " yet" : "")
+                    << ": " << station->problem() << "; no further mouse is taken\n";
             }
         }
         out << FormatRunLine(std::chrono::system_clock::now(), r.factory.number, r.text,
@@ -136,7 +136,8 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         << std::endl;
     // Results the ledger could not take are tried again before the run ends.
     const bool rowsLost =
-        station != nullptr && station->holding() && !SettleHeldRows(*station, host, err, kWho);
+        station != nullptr && ((station->holding() && !SettleHeldRows(*station, host, err, kWho)) ||
+                               station->refusedRows() > 0);
     if (numbered && !options.quiet && !rowsLost && !ledgerLost) {
         SayNextNumber(*station, options.factory.type, err);
     }

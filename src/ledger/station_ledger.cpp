@@ -138,7 +138,11 @@ bool StationLedger::deliver(const Pending& pending) {
         return true;
     } catch (const LedgerError& e) {
         problem_ = e.what();
-        if (e.kind() == LedgerErrorKind::Unavailable) held_.push_back(pending);
+        if (e.kind() == LedgerErrorKind::Unavailable) {
+            held_.push_back(pending);
+        } else {
+            ++refused_;
+        }
         return false;
     }
 }
@@ -150,6 +154,7 @@ bool StationLedger::flush() {
         } catch (const LedgerError& e) {
             problem_ = e.what();
             if (e.kind() == LedgerErrorKind::Unavailable) return false;
+            ++refused_;
         }
         // Recorded, or refused for good (problem() says so): either way no longer held.
         held_.erase(held_.begin());

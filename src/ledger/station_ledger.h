@@ -70,6 +70,8 @@ class StationLedger : public FactoryRecordGate {
     // Tries the held rows again, oldest first; true when none is left.
     bool flush();
     bool holding() const { return !held_.empty(); }
+    // Rows the ledger refused for good (a reservation another process took over).
+    int refusedRows() const { return refused_; }
     // One sentence per held row, naming its product number.
     std::vector<std::string> heldRows() const;
 
@@ -93,6 +95,7 @@ class StationLedger : public FactoryRecordGate {
     bool sending_ = false;
     std::vector<Pending> held_;
     std::string problem_;
+    int refused_ = 0;
 };
 
 // The proof Ledger::recover asks for, read from the mouse at hand (opened here when no
