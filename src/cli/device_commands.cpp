@@ -7,6 +7,7 @@
 #include "image/bin_file.h"
 #include "image/image_identity.h"
 #include "image/operations.h"
+#include "ledger/ledger_error.h"
 #include "production/controller_state.h"
 #include "production/factory_record.h"
 #include "production/ic_types.h"
@@ -49,6 +50,25 @@ void ExplainQuietEnd(Outcome outcome, std::ostream& err) {
     if (outcome == Outcome::NoAnswer) err << "the mouse did not answer\n";
     if (outcome == Outcome::BadStatus) err << "the mouse's status byte 1 is not 0xAA\n";
     if (outcome == Outcome::Aborted) err << "aborted by a second Ctrl-C; the exchange was closed\n";
+}
+
+// The operation's row in the ledger, if one is in use. False when it is not recorded (said
+// on err with its product number, after the held row was tried again).
+bool RecordInLedger(const CommandLedger& ledger, Operation op, Outcome outcome,
+                    const DeviceOptions& used, const ControllerState& state,
+                    const std::string& file, const OperationTiming& timing,
+                    const std::optional<std::string>& shown, OperationHost& host, std::ostream& err,
+                    const std::string& who) {
+    if (ledger.station == nullptr) return true;
+    ledger::OperationFacts facts = CommandFacts(op, outcome, used, state, file, timing);
+    facts.caption = shown;
+    if (ledger.station->finish(ledger.station->row(facts))) return true;
+    if (!ledger.station->holding()) {
+        err << who << ": done, but not recorded in the ledger: " << ledger.station->problem()
+            << "\n";
+        return false;
+    }
+    return SettleHeldRows(*ledger.station, host, err, who);
 }
 
 }  // namespace
@@ -100,7 +120,7 @@ std::string FormatFactoryFields(const FactoryFields& f) {
 
 int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions& options,
                      PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                     std::ostream& err, const ProductionLog& log) {
+                     std::ostream& err, const ProductionLog& log, const CommandLedger& ledger) {
     ControllerState state(platforms.platform());
     const IcType& row = *IcTypeAt(options.ic);
 
@@ -141,11 +161,32 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         return exitcode::Fail;
     }
 
+    // With a ledger the factory record carries the number it gives, reserved before the
+    // mouse is written; no number, no write.
+    DeviceOptions used = options;
+    if (ledger.station != nullptr && op == Operation::Write && NumbersFromLedger(options)) {
+        if (const auto code =
+                StartNumbering(ledger, options, state, file, host, err, "binwright write")) {
+            return *code;
+        }
+        try {
+            used.factory.number = ledger.station->reserve(options.factory.type);
+        } catch (const ledger::LedgerError& e) {
+            err << "binwright write: " << e.what() << "; nothing was written to the mouse\n";
+            return exitcode::Usage;
+        }
+        if (!options.quiet) {
+            err << "binwright write: ledger: product number "
+                << ledger::NumberOfType(*ledger.station->reservation()) << " for this mouse\n";
+        }
+        state.RecordGate = ledger.station;
+    }
+
     const OperationTiming timing;
     Outcome outcome = Outcome::Fail;
     switch (op) {
         case Operation::Write:
-            outcome = WriteImage(state, options.ic, options.params, options.factory, host);
+            outcome = WriteImage(state, used.ic, used.params, used.factory, host);
             break;
         case Operation::Verify:
             outcome = VerifyImage(state, options.ic, host);
@@ -157,27 +198,34 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
             outcome = ReadFactoryRecord(state, options.ic, host);
             break;
     }
+    state.RecordGate = nullptr;
     host.hideLoading();
 
     const std::optional<std::int32_t> number =
-        op == Operation::Write ? WrittenProductNumber(state, options.factory) : std::nullopt;
+        op == Operation::Write ? WrittenProductNumber(state, used.factory) : std::nullopt;
+    std::optional<std::string> shown;
+    Outcome recorded = outcome;
     if (op == Operation::Save && outcome == Outcome::Pass) {
         std::string message;
         if (!SaveBinFile(saveTarget, state.DeviceImageBuffer, &message)) {
             err << message << "\n";
-            out << GetCaption(caption::SaveFail) << "\n";
-            const bool logged =
-                AppendCommandLog(log,
-                                 CommandLogEntry(op, outcome, options, timing, number, std::nullopt,
-                                                 std::string(GetCaption(caption::SaveFail))),
-                                 err);
-            return logged ? exitcode::Fail : exitcode::NotLogged;
+            shown = std::string(GetCaption(caption::SaveFail));
+            recorded = Outcome::Fail;
         }
     }
 
-    const bool logged = AppendCommandLog(
-        log, CommandLogEntry(op, outcome, options, timing, number, state.LoadedImageIdentity), err);
+    const bool logged =
+        AppendCommandLog(log,
+                         CommandLogEntry(op, outcome, options, timing, number,
+                                         shown ? std::nullopt : state.LoadedImageIdentity, shown),
+                         err);
+    const bool inLedger = RecordInLedger(ledger, op, recorded, used, state, file, timing, shown,
+                                         host, err, "binwright " + std::string(OperationName(op)));
 
+    if (shown) {
+        out << *shown << "\n";
+        return logged && inLedger ? exitcode::Fail : exitcode::NotLogged;
+    }
     const ResultView view = ViewOf(op, outcome, options.ic);
     if (!view.text.empty()) out << view.text << "\n";
     if (outcome == Outcome::Aborted) out << LogResultText(op, outcome, options.ic) << "\n";
@@ -186,7 +234,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     if (op == Operation::ReadFactory && outcome == Outcome::Pass)
         out << FormatFactoryFields(DecodeFactoryRecord(state.FactoryRecord));
     // The operation ran, but the station has no record of it.
-    if (!logged) return exitcode::NotLogged;
+    if (!logged || !inLedger) return exitcode::NotLogged;
     return ExitCodeOf(outcome);
 }
 

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/command_ledger.h"
 #include "cli/device_options.h"
 #include "cli/platform_factory.h"
 #include "device/operation_host.h"
@@ -16,10 +17,13 @@
 namespace bw {
 
 // file: the BIN image for write and verify, the target for save, unused for read-factory.
-// Returns the exit code (production/result_text.h). A log line is appended per operation run.
+// Returns the exit code (production/result_text.h). A log line is appended per operation run,
+// and with a ledger a row recorded; a write with the factory record takes its product number
+// from the ledger (6: the operation ran but its row could not be recorded).
 int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions& options,
                      PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                     std::ostream& err, const ProductionLog& log = {});
+                     std::ostream& err, const ProductionLog& log = {},
+                     const CommandLedger& ledger = {});
 
 // Loads the BIN image of write, verify and run into ImageBuffer, marks it loaded for the
 // IC type given and names its identity on err (unless quiet). Returns the exit code when the

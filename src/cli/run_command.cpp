@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "cli/command_ledger.h"
 #include "cli/command_log.h"
 #include "cli/device_commands.h"
 #include "production/auto_write.h"
@@ -30,6 +31,22 @@ std::string ClockTime(std::chrono::system_clock::time_point when) {
     return text;
 }
 
+constexpr const char* kWho = "binwright run";
+
+// "binwright run: ledger ..., station st-1: type 0005 goes on at 00002A"
+void SayNextNumber(ledger::StationLedger& station, std::int32_t productType, std::ostream& err) {
+    try {
+        const std::optional<std::int32_t> next = station.ledger().nextNumber(productType);
+        err << kWho << ": ledger " << station.ledger().where() << ", station " << station.station()
+            << ": type " << ledger::TypeText(productType)
+            << (next ? " goes on at " + ledger::NumberText(*next)
+                     : std::string(" has no number left"))
+            << "\n";
+    } catch (const ledger::LedgerError& e) {
+        err << kWho << ": " << e.what() << "\n";
+    }
+}
+
 }  // namespace
 
 std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32_t productNumber,
@@ -48,15 +65,39 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     ControllerState state(platforms.platform());
     if (const auto code = LoadCommandImage(imageFile, options, state, out, err)) return *code;
 
+    ledger::StationLedger* station = run.ledger.station;
+    const bool numbered = station != nullptr && NumbersFromLedger(options);
+    if (numbered) {
+        bool proven = false;
+        if (const auto code =
+                StartNumbering(run.ledger, options, state, imageFile, host, err, kWho, &proven)) {
+            return *code;
+        }
+        // The mouse at hand already holds its number: it is not written again, the next is.
+        if (proven) state.LastDeviceCount = state.link.CountHidInterfaces();
+        if (!options.quiet) SayNextNumber(*station, options.factory.type, err);
+    }
+
     const AutoWriteSettings settings{options.ic, options.vid, options.pid, options.params,
                                      options.factory};
     bool logLost = false;
+    bool ledgerLost = false;  // a row not recorded: no further mouse
     AutoWriteHooks hooks(state, settings, host, [&](const MouseResult& r) {
+        state.RecordGate = nullptr;
+        DeviceOptions used = options;
+        used.factory = r.factory;
+        if (station != nullptr) {
+            ledger::OperationFacts facts =
+                CommandFacts(Operation::Write, r.outcome, used, state, imageFile, r.timing);
+            if (!station->finish(station->row(facts))) {
+                ledgerLost = true;
+                err << kWho << ": not recorded in the ledger" << (station->holding() ? " yet" : "")
+                    << ": " << station->problem() << "; no further mouse is taken\n";
+            }
+        }
         out << FormatRunLine(std::chrono::system_clock::now(), r.factory.number, r.text,
                              r.sinceArrival, r.passCount)
             << std::endl;
-        DeviceOptions used = options;
-        used.factory = r.factory;
         // A mouse the station cannot trace must not be followed by more of them.
         if (!AppendCommandLog(run.log,
                               CommandLogEntry(Operation::Write, r.outcome, used, r.timing,
@@ -65,11 +106,23 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
             logLost = true;
         }
     });
+    if (numbered) {
+        hooks.takeNumbersFrom([&](std::string* refusal) -> std::optional<std::int32_t> {
+            try {
+                const std::int32_t number = station->reserve(options.factory.type);
+                state.RecordGate = station;
+                return number;
+            } catch (const ledger::LedgerError& e) {
+                *refusal = e.what();
+                return std::nullopt;
+            }
+        });
+    }
 
     // LastDeviceCount starts at 0: the first tick takes every present interface as arrived.
     const auto done = [&] {
         return (run.count > 0 && hooks.mice() >= run.count) || StopAsked(host) || logLost ||
-               !hooks.refusal().empty();
+               ledgerLost || !hooks.refusal().empty();
     };
     while (!done()) {
         hooks.startTick();
@@ -81,11 +134,19 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     const int fails = hooks.mice() - hooks.passes();
     out << "total " << hooks.mice() << " passed " << hooks.passes() << " failed " << fails
         << std::endl;
-    if (!hooks.refusal().empty()) {
-        err << "binwright run: " << hooks.refusal() << "; nothing was written to this mouse\n";
-        return exitcode::Usage;
+    // Results the ledger could not take are tried again before the run ends.
+    const bool rowsLost =
+        station != nullptr && ((station->holding() && !SettleHeldRows(*station, host, err, kWho)) ||
+                               station->refusedRows() > 0);
+    if (numbered && !options.quiet && !rowsLost && !ledgerLost) {
+        SayNextNumber(*station, options.factory.type, err);
     }
-    if (logLost) return exitcode::NotLogged;
+    if (!hooks.refusal().empty()) {
+        err << kWho << ": " << hooks.refusal() << "; nothing was written to this mouse\n";
+        return rowsLost ? exitcode::NotLogged : exitcode::Usage;
+    }
+    if (logLost || rowsLost) return exitcode::NotLogged;
+    if (ledgerLost) return exitcode::Usage;
     return fails == 0 ? exitcode::Pass : exitcode::Fail;
 }
 

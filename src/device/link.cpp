@@ -66,6 +66,7 @@ bool Link::OpenDeviceReport4(std::int32_t vendorId, std::int32_t productId,
             matched = true;
             setHandle(Report4Handle, handle);
             FeatureLength4 = featureLength;
+            OpenedPath = info.path;
         } else {
             platform_.close(handle);
         }
@@ -95,7 +96,10 @@ bool Link::OpenDeviceReport40(std::int32_t vendorId, std::int32_t productId,
         Report40Buffer = {0x41, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
         const bool dataProbe = GetFeature40(handle, Report40Buffer);
 
-        if (commandProbe) setHandle(Report40Handle, handle);
+        if (commandProbe) {
+            setHandle(Report40Handle, handle);
+            OpenedPath = info.path;
+        }
         if (dataProbe) setHandle(Report41Handle, handle);
         if (!commandProbe && !dataProbe) platform_.close(handle);
     }
@@ -120,6 +124,7 @@ bool Link::GetFeature40(HidHandle handle, Report& buffer) {
 }
 
 void Link::ForgetHandles() {
+    OpenedPath.clear();
     setHandle(Report4Handle, kInvalidHandle);
     setHandle(Report40Handle, kInvalidHandle);
     setHandle(Report41Handle, kInvalidHandle);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "device/hid_platform.h"
 
@@ -51,6 +52,8 @@ class Link {
     HidHandle Report41Handle = kInvalidHandle;
     std::int32_t FeatureLength4 = 0;
     std::int32_t FeatureLength40 = 0;
+    // Path of the interface that carries the commands (report 4 or 0x40); empty when none.
+    std::string OpenedPath;
 
     // The last transfer moved some bytes, but not the whole report: the device may have
     // taken it as done (an answer it will not give again).

@@ -112,8 +112,13 @@ Outcome WriteReport4(ControllerState& state, const WriteParams& params,
 
     // Written whatever the image write gave; a record that did not arrive fails the read-back.
     // Once a stop was asked for, only an image that arrived still gets its record.
+    // A record the gate holds back never reaches the mouse, and the write fails.
     if (params.writeId && !Aborting(host) && (ok || !StopAsked(host))) {
-        WriteFactoryRecord(state, factory, params.retries, host);
+        if (state.RecordGate == nullptr || state.RecordGate->recordMayGo(factory)) {
+            WriteFactoryRecord(state, factory, params.retries, host);
+        } else {
+            ok = false;
+        }
     }
 
     // The check of an attempt that succeeded runs even after a stop request: a pass must

@@ -25,6 +25,14 @@ void AutoWriteHooks::deviceFound() {
     if (!state_.ImageLoaded || !refusal_.empty()) return;
     // After a stop request no further mouse starts.
     if (StopAsked(host_)) return;
+    if (numbers_) {
+        const std::optional<std::int32_t> number = numbers_(&refusal_);
+        if (!number) {
+            if (refusal_.empty()) refusal_ = "no product number for this mouse";
+            return;
+        }
+        settings_.factory.number = *number;
+    }
     refusal_ = ProductNumberProblem(settings_.ic, settings_.params, settings_.factory);
     if (!refusal_.empty()) return;
 

@@ -9,6 +9,7 @@
 #include "device/link.h"
 #include "image/image_buffers.h"
 #include "image/image_identity.h"
+#include "production/factory_record_gate.h"
 
 namespace bw {
 
@@ -35,6 +36,8 @@ struct ControllerState {
     std::int32_t PassCount = 0;
     FactoryRecordBytes FactoryRecord{};
     bool FactoryRecordSent = false;  // the last write stored FactoryRecord in the mouse
+    // Asked before each write sends the record (a ledger in use); null: the record always goes.
+    FactoryRecordGate* RecordGate = nullptr;
     std::int32_t LogoClickCount = 0;
     bool VidPidUnlocked = false;
 };

@@ -146,6 +146,9 @@ Scenario ParseScenario(std::string_view text) {
                 s.dumpFile = std::string(value);
             } else if (key == "mice") {
                 s.mice = Decimal(key, value, 1, 100000);
+            } else if (key == "line-dir") {
+                if (value.empty()) Fail(key, value, "a folder name is needed");
+                s.lineDir = std::string(value);
             } else {
                 throw ScenarioError("simulation scenario: unknown key '" + std::string(key) + "'");
             }
@@ -153,6 +156,8 @@ Scenario ParseScenario(std::string_view text) {
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);
     }
+    if (!s.lineDir.empty() && s.mice == 0)
+        Fail("line-dir", s.lineDir, "keeps a line of mice: give mice=N as well");
     return s;
 }
 

@@ -45,6 +45,7 @@ struct Scenario {
     std::optional<Image> memory;  // contents of memoryFile, read by ParseScenario
     std::string dumpFile;         // empty: no dump
     int mice = 0;                 // 0: one mouse; N: automatic line of N mice in turn
+    std::string lineDir;          // the automatic line kept in this folder (sim_line_folder.h)
 };
 
 // Throws ScenarioError naming the bad key or value; reads the memory file.

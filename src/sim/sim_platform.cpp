@@ -33,8 +33,14 @@ SimulatedPlatform::SimulatedPlatform(const Scenario& s) : scenario_(s), faults_(
     initialMemory_.fill(0xFF);
     if (s.memory) initialMemory_ = *s.memory;
     for (int i = 0; i < s.others; ++i) plugOther();
+    if (!s.lineDir.empty()) {
+        // The line goes on where the last process left it.
+        lineFolder_.emplace(s.lineDir);
+        micePlugged_ = lineFolder_->position().mouse - 1;
+        miceDone_ = std::min(micePlugged_, s.mice);
+    }
     if (s.mice > 0) {
-        plugNextMouse();
+        if (micePlugged_ < s.mice) plugNextMouse();
     } else {
         firstMouseId_ = plugMouse(s.ic);
     }
@@ -45,6 +51,7 @@ SimulatedPlatform::~SimulatedPlatform() {
 }
 
 std::vector<HidInterfaceInfo> SimulatedPlatform::enumerate() {
+    if (lineFolder_) lineFolder_->settle();
     // The next mouse of an automatic line arrives once a whole poll tick has
     // seen the previous one gone.
     if (nextMousePending_) {
@@ -137,6 +144,10 @@ int SimulatedPlatform::transfer(bool isSet, HidHandle handle, std::uint8_t* data
             std::copy(data, data + n, frame.begin());
             if (isSet) {
                 ok = device->mouse->setFeature(frame, faults_);
+                if (lineFolder_ && device->ordinal > 0) {
+                    lineFolder_->changed(device->ordinal, device->mouse->memory(),
+                                         device->mouse->written() || device->writtenBefore);
+                }
             } else {
                 ok = device->mouse->getFeature(frame, faults_);
                 if (ok && shortReply) {
@@ -159,14 +170,16 @@ int SimulatedPlatform::transfer(bool isSet, HidHandle handle, std::uint8_t* data
 }
 
 void SimulatedPlatform::endOperation() {
+    if (operationDepth_ > 0 && --operationDepth_ > 0) return;
     if (scenario_.mice <= 0) return;
     // Only the mice of the automatic line are pulled out, once written.
     for (auto it = present_.rbegin(); it != present_.rend(); ++it) {
         if (!it->mouse) continue;
-        if (it->ordinal == 0 || !it->mouse->written()) return;
+        if (it->ordinal == 0 || !(it->mouse->written() || it->writtenBefore)) return;
         if (!scenario_.dumpFile.empty()) {
             WriteDump(scenario_.dumpFile + "." + std::to_string(it->ordinal), it->mouse->memory());
         }
+        if (lineFolder_) lineFolder_->pulledOut(it->ordinal);
         unplug(it->id);
         ++miceDone_;
         if (micePlugged_ < scenario_.mice) {
@@ -251,6 +264,10 @@ SimulatedMouse* SimulatedPlatform::currentMouse() {
 bool SimulatedPlatform::finish() {
     if (finished_) return true;
     finished_ = true;
+    if (lineFolder_) {
+        lineFolder_->settle();  // the station has recorded the mouse it pulled out
+        if (!lineFolder_->ok()) return false;
+    }
     if (scenario_.mice > 0 || scenario_.dumpFile.empty()) return true;
     const SimulatedMouse* first = mouse(firstMouseId_);
     return first == nullptr || WriteDump(scenario_.dumpFile, first->memory());
@@ -281,8 +298,17 @@ int SimulatedPlatform::enumerationIndex(const Binding& b) const {
 
 void SimulatedPlatform::plugNextMouse() {
     const int id = plugMouse(scenario_.ic);
-    present_.back().ordinal = ++micePlugged_;
+    Device& device = present_.back();
+    device.ordinal = ++micePlugged_;
     if (firstMouseId_ == 0) firstMouseId_ = id;
+    if (!lineFolder_) return;
+    // The mouse at the station when the last process stopped comes back as it was.
+    const SimLineFolder::Position at = lineFolder_->position();
+    if (device.ordinal == at.mouse) {
+        if (const auto kept = lineFolder_->memory(at.mouse)) device.mouse->memory() = *kept;
+        device.writtenBefore = at.written;
+    }
+    lineFolder_->plugged(device.ordinal, device.mouse->memory());
 }
 
 }  // namespace bw

@@ -13,6 +13,7 @@
 
 #include "device/hid_platform.h"
 #include "sim/scenario.h"
+#include "sim/sim_line_folder.h"
 #include "sim/sim_mouse.h"
 
 namespace bw {
@@ -52,6 +53,7 @@ class SimulatedPlatform : public HidPlatform {
     int setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
     int getFeature(HidHandle handle, std::uint8_t* data, std::size_t length) override;
     void close(HidHandle handle) override;
+    void beginOperation() override { ++operationDepth_; }
     void endOperation() override;
 
     // Line control. Device ids are unique over the platform's life.
@@ -82,7 +84,8 @@ class SimulatedPlatform : public HidPlatform {
         int id = 0;
         SimDeviceSpec layout;
         std::shared_ptr<SimulatedMouse> mouse;
-        int ordinal = 0;  // 1-based mouse number of the automatic line
+        int ordinal = 0;             // 1-based mouse number of the automatic line
+        bool writtenBefore = false;  // line-dir: a write had started before this process
     };
     struct Binding {
         int deviceId = 0;
@@ -115,6 +118,8 @@ class SimulatedPlatform : public HidPlatform {
     bool nextMousePending_ = false;
     int enumerationsSinceRemoval_ = 0;
     bool finished_ = false;
+    int operationDepth_ = 0;  // an operation made of operations ends once, at the outer end
+    std::optional<SimLineFolder> lineFolder_;
 };
 
 }  // namespace bw

@@ -92,6 +92,8 @@ TEST(ScenarioTest, RejectsBadKeysAndValuesNamingThem) {
     EXPECT_THAT(ErrorOf("lose-piece=99999999999"), HasSubstr("'lose-piece'"));
     EXPECT_THAT(ErrorOf("split=2"), HasSubstr("'split'"));
     EXPECT_THAT(ErrorOf("dump="), HasSubstr("'dump'"));
+    EXPECT_THAT(ErrorOf("line-dir="), HasSubstr("'line-dir'"));
+    EXPECT_THAT(ErrorOf("line-dir=l"), HasSubstr("give mice=N as well"));
     EXPECT_THAT(ErrorOf("stuck-byte=800"), HasSubstr("'stuck-byte'"));  // past the memory
     EXPECT_THAT(ErrorOf("ic=1,ic=2"), HasSubstr("twice"));
 }

@@ -4,9 +4,12 @@
 #include "sim/sim_platform.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -242,6 +245,68 @@ TEST_F(DumpTest, AutomaticLinePullsEachWrittenMouseAndPlugsTheNextAfterAPollTick
     EXPECT_FALSE(std::filesystem::exists(file(4)));
     EXPECT_TRUE(p.finish());
     EXPECT_FALSE(std::filesystem::exists(base_));  // no single-mouse dump
+}
+
+// line-dir: a process killed at any step leaves the line as a new process finds it. A mouse
+// leaves for good only once the station polled after pulling it out (or ended cleanly).
+TEST_F(DumpTest, LineKeptInAFolderResumesWhereAKilledProcessLeftIt) {
+    struct Row {
+        const char* name;
+        std::function<void(SimulatedPlatform&)> steps;  // then the process is killed
+        int mouseAfter;                                 // the mouse at the station next time
+        int byte0;                                      // its first byte
+    };
+    const std::vector<Row> rows = {
+        {"nothing done", [](SimulatedPlatform&) {}, 1, 0xFF},
+        {"killed in the middle of a write", [](SimulatedPlatform& p) { WriteOneByte(p, 7); }, 1, 7},
+        {"killed after the pull-out, before the next poll",
+         [](SimulatedPlatform& p) {
+             WriteOneByte(p, 7);
+             p.endOperation();
+         },
+         1, 7},
+        {"killed after the next poll",
+         [](SimulatedPlatform& p) {
+             WriteOneByte(p, 7);
+             p.endOperation();
+             p.enumerate();
+         },
+         2, 0xFF},
+        {"a clean end",
+         [](SimulatedPlatform& p) {
+             WriteOneByte(p, 7);
+             p.endOperation();
+             EXPECT_TRUE(p.finish());
+         },
+         2, 0xFF},
+    };
+    const std::string folder = base_.string() + ".line";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(folder);
+        const std::string scenario = "mice=3,line-dir=" + folder;
+        const pid_t child = fork();
+        if (child == 0) {
+            SimulatedPlatform p{ParseScenario(scenario)};
+            row.steps(p);
+            _exit(0);  // no destructor: as a kill
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        SimulatedPlatform p{ParseScenario(scenario)};
+        EXPECT_EQ(p.miceDone(), row.mouseAfter - 1);
+        ASSERT_NE(p.currentMouse(), nullptr);
+        EXPECT_EQ(p.currentMouse()->memory()[0], row.byte0);
+        // A mouse a write had reached before is pulled out after the next operation on it,
+        // even one that only reads; an operation made of two ends once.
+        p.beginOperation();
+        p.beginOperation();
+        p.endOperation();
+        EXPECT_EQ(p.miceDone(), row.mouseAfter - 1);
+        p.endOperation();
+        EXPECT_EQ(p.miceDone(), row.mouseAfter - (row.byte0 == 7 ? 0 : 1));
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(SimPlatformTest, MemoryFileSeedsEveryMouse) {
