@@ -78,6 +78,9 @@ constexpr const char* kFooter =
     "--simulate keys: ic, vid, pid, release, chip, status1, status2, split, pointer, others,\n"
     "  nack, ack-after, lose-piece, fail-after, latency-us, stuck-byte, memory, dump, mice,\n"
     "  and short-reply=N: the N-th get-feature, and every N-th after it, returns 1 byte.\n"
+    "  A line of ports: slots=K (K mice at once; mice=N go to free ports, each pulled out\n"
+    "  once written), handling-ms=M (before the next mouse of a port), fault-slot=S (the\n"
+    "  fault keys on port S only).\n"
     "  See man binwright.";
 
 }  // namespace
