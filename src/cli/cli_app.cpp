@@ -81,6 +81,9 @@ constexpr const char* kFooter =
     "  nack, ack-after, lose-piece, fail-after, latency-us, stuck-byte, memory, dump, mice,\n"
     "  line-dir (with mice: the line kept in a folder, resumed by the next process),\n"
     "  and short-reply=N: the N-th get-feature, and every N-th after it, returns 1 byte.\n"
+    "  A line of ports: slots=K (K mice at once; mice=N go to free ports, each pulled out\n"
+    "  once written), handling-ms=M (before the next mouse of a port), fault-slot=S (the\n"
+    "  fault keys on port S only).\n"
     "  See man binwright.";
 
 }  // namespace

@@ -18,6 +18,11 @@ bool MatchesIds(const HidInterfaceInfo& info, std::int32_t vendorId, std::int32_
            static_cast<std::int32_t>(info.productId) == productId;
 }
 
+// An empty port takes every interface.
+bool OnPort(const HidInterfaceInfo& info, std::string_view port) {
+    return port.empty() || info.port == port;
+}
+
 }  // namespace
 
 // Transfers `length` bytes of an 8-byte buffer; refuses lengths the buffer cannot hold.
@@ -55,9 +60,10 @@ std::int32_t Link::CountHidInterfaces() {
 }
 
 bool Link::OpenDeviceReport4(std::int32_t vendorId, std::int32_t productId,
-                             std::int32_t expectedVersion) {
+                             std::int32_t expectedVersion, std::string_view port) {
     bool matched = false;
     for (const auto& info : platform_.enumerate()) {
+        if (!OnPort(info, port)) continue;
         const HidHandle handle = platform_.open(info.path);
         if (handle == kInvalidHandle) continue;
         const int featureLength = FeatureLengthOf(info);
@@ -75,9 +81,10 @@ bool Link::OpenDeviceReport4(std::int32_t vendorId, std::int32_t productId,
 }
 
 bool Link::OpenDeviceReport40(std::int32_t vendorId, std::int32_t productId,
-                              std::int32_t& expectedVersion) {
+                              std::int32_t& expectedVersion, std::string_view port) {
     bool matched = false;
     for (const auto& info : platform_.enumerate()) {
+        if (!OnPort(info, port)) continue;
         const HidHandle handle = platform_.open(info.path);
         if (handle == kInvalidHandle) continue;
         const int featureLength = FeatureLengthOf(info);

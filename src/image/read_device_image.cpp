@@ -36,7 +36,7 @@ Outcome ReadReport40(ControllerState& state, OperationHost& host) {
 }  // namespace
 
 Outcome ReadDeviceImage(ControllerState& state, int icIndex, OperationHost& host) {
-    OperationScope scope(state.link.platform());
+    OperationScope scope(state.link);
     Outcome outcome = Outcome::Skipped;
     if (icIndex == 0) {
         outcome = ReadReport4(state, host);

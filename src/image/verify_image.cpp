@@ -71,7 +71,7 @@ Outcome VerifyReport40(ControllerState& state, OperationHost& host) {
 }  // namespace
 
 Outcome VerifyImage(ControllerState& state, int icIndex, OperationHost& host) {
-    OperationScope scope(state.link.platform());
+    OperationScope scope(state.link);
     Outcome outcome = Outcome::Skipped;
     if (icIndex == 0) {
         outcome = VerifyReport4(state, host);

@@ -219,7 +219,7 @@ Outcome WriteImage(ControllerState& state, int icIndex, const WriteParams& param
     // and a product number past 24 bits would be stored cut short.
     if (!WriteParamsUsable(icIndex, params, factory)) return Outcome::Fail;
 
-    OperationScope scope(state.link.platform());
+    OperationScope scope(state.link);
     Outcome outcome = Outcome::Skipped;
     if (icIndex == 0) {
         outcome = WriteReport4(state, params, factory, host);

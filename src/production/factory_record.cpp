@@ -86,7 +86,7 @@ bool WriteFactoryRecord(ControllerState& state, const FactoryFields& fields, int
 }
 
 Outcome ReadFactoryRecord(ControllerState& state, int icIndex, OperationHost& host) {
-    OperationScope scope(state.link.platform());
+    OperationScope scope(state.link);
     host.showLoading();
     host.processEvents();
 
