@@ -1,0 +1,359 @@
+#include "station/gang_runner.h"
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <utility>
+
+#include "image/operations.h"
+#include "production/controller_state.h"
+#include "production/ic_types.h"
+#include "station/paced_waits.h"
+
+namespace bw::station {
+
+using Clock = std::chrono::steady_clock;
+
+class GangRunner::Impl {
+  public:
+    Impl(HidPlatform& platform, const GangSettings& settings, SerialSource& serials,
+         GangObserver& observer, OperationHost* waits)
+        : platform_(platform),
+          settings_(settings),
+          serials_(serials),
+          observer_(observer),
+          sharedWaits_(waits) {}
+
+    ~Impl() { joinAll(); }
+
+    GangSummary run(OperationHost& host);
+
+    void takeNoMore(const std::string& why) {
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (noMoreWhy_.empty()) noMoreWhy_ = why.empty() ? "no further mouse" : why;
+    }
+
+  private:
+    // A port with a slot. Only the runner's thread adds slots or starts their workers;
+    // busy and the totals are under lock_.
+    struct Slot {
+        int number = 0;
+        std::string port;
+        std::thread worker;
+        bool busy = false;
+        int mice = 0;
+        int passes = 0;
+    };
+    // What the runner knows of a port's mouse (runner's thread only).
+    struct PortWatch {
+        std::set<std::string> paths;  // the interfaces of the mouse on it now
+        bool pending = false;         // a mouse that no worker took yet
+        Clock::time_point plugSeen{};
+        bool ignoredTold = false;
+    };
+
+    class WorkerHost;
+
+    template <typename F>
+    void tell(F&& event) {
+        const std::lock_guard<std::mutex> hold(observerLock_);
+        event(observer_);
+    }
+
+    bool matches(const HidInterfaceInfo& info) const;
+    Slot* slotFor(const std::string& port);
+    void scan(bool taking);
+    void start(Slot& slot, Clock::time_point plugSeen);
+    void work(Slot& slot, Clock::time_point plugSeen);
+    bool anyBusy();
+    void joinAll();
+
+    HidPlatform& platform_;
+    const GangSettings settings_;
+    SerialSource& serials_;
+    GangObserver& observer_;
+    OperationHost* sharedWaits_;
+
+    std::atomic<StopRequest> stop_{StopRequest::None};
+    std::mutex observerLock_;
+    std::mutex lock_;  // busy and totals of the slots, noMoreWhy_, refusal_
+    std::string noMoreWhy_;
+    std::string refusal_;
+    std::vector<std::unique_ptr<Slot>> slots_;  // by slot number
+    std::map<std::string, PortWatch> ports_;
+    int started_ = 0;
+};
+
+// The host of one worker: its own waits, the runner's stop request, phases and progress to
+// the observer under the slot's number.
+class GangRunner::Impl::WorkerHost : public OperationHost {
+  public:
+    WorkerHost(Impl& runner, int slot) : runner_(runner), slot_(slot) {}
+
+    void beginPhase(const std::string& label, int bytes) override {
+        total_ = bytes;
+        done_ = 0;
+        runner_.tell([&](GangObserver& o) { o.phase(slot_, label, bytes); });
+    }
+    void relabelPhase(const std::string& label) override {
+        runner_.tell([&](GangObserver& o) { o.phase(slot_, label, total_); });
+    }
+    void startAttempt() override { done_ = 0; }
+    void transferred(int bytes) override {
+        done_ = std::min(total_, done_ + bytes);
+        runner_.tell([&](GangObserver& o) { o.progress(slot_, done_, total_); });
+    }
+    void sleepMs(int ms) override { waits().sleepMs(ms); }
+    void delayUs(int us) override { waits().delayUs(us); }
+    StopRequest stopRequest() override { return runner_.stop_.load(); }
+
+  private:
+    OperationHost& waits() {
+        return runner_.sharedWaits_ != nullptr ? *runner_.sharedWaits_ : own_;
+    }
+
+    Impl& runner_;
+    int slot_;
+    PacedWaits own_;
+    int total_ = 0;
+    int done_ = 0;
+};
+
+bool GangRunner::Impl::matches(const HidInterfaceInfo& info) const {
+    const IcType* type = IcTypeAt(settings_.ic);
+    if (type == nullptr || info.port.empty()) return false;
+    if (info.vendorId != settings_.vid || info.productId != settings_.pid) return false;
+    // The first IC type is told by its release; the others report theirs when opened.
+    return !type->releaseCompared || info.release == type->release;
+}
+
+GangRunner::Impl::Slot* GangRunner::Impl::slotFor(const std::string& port) {
+    for (const auto& slot : slots_) {
+        if (slot->port == port) return slot.get();
+    }
+    if (!settings_.ports.empty()) return nullptr;
+    if (settings_.maxSlots > 0 && static_cast<int>(slots_.size()) >= settings_.maxSlots)
+        return nullptr;
+    auto slot = std::make_unique<Slot>();
+    slot->number = static_cast<int>(slots_.size()) + 1;
+    slot->port = port;
+    slots_.push_back(std::move(slot));
+    Slot& added = *slots_.back();
+    tell([&](GangObserver& o) { o.slotAssigned(added.number, added.port); });
+    return &added;
+}
+
+void GangRunner::Impl::scan(bool taking) {
+    std::map<std::string, std::set<std::string>> present;
+    for (const HidInterfaceInfo& info : platform_.enumerate()) {
+        if (matches(info)) present[info.port].insert(info.path);
+    }
+    const Clock::time_point now = Clock::now();
+    // A mouse is gone once one of its paths is.
+    for (auto& [port, watch] : ports_) {
+        if (watch.paths.empty()) continue;
+        const auto here = present.find(port);
+        const bool gone =
+            here == present.end() || !std::includes(here->second.begin(), here->second.end(),
+                                                    watch.paths.begin(), watch.paths.end());
+        if (!gone) continue;
+        watch.paths.clear();
+        watch.pending = false;
+        for (const auto& slot : slots_) {
+            if (slot->port == port) tell([&](GangObserver& o) { o.mouseRemoved(slot->number); });
+        }
+    }
+    // A path on a port without a mouse is a new mouse; on a port with one, the same mouse
+    // (its further interfaces came up later).
+    for (auto& [port, paths] : present) {
+        PortWatch& watch = ports_[port];
+        if (watch.paths.empty()) {
+            watch.pending = true;
+            watch.plugSeen = now;
+        }
+        watch.paths.insert(paths.begin(), paths.end());
+    }
+    if (!taking) return;
+    for (auto& [port, watch] : ports_) {
+        if (!watch.pending) continue;
+        Slot* slot = slotFor(port);
+        if (slot == nullptr) {
+            watch.pending = false;
+            if (!watch.ignoredTold) tell([&](GangObserver& o) { o.portIgnored(port); });
+            watch.ignoredTold = true;
+            continue;
+        }
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            if (slot->busy) continue;  // the last mouse's write is still ending
+        }
+        watch.pending = false;
+        if (settings_.count > 0 && started_ >= settings_.count) break;
+        start(*slot, watch.plugSeen);
+    }
+}
+
+void GangRunner::Impl::start(Slot& slot, Clock::time_point plugSeen) {
+    if (slot.worker.joinable()) slot.worker.join();
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        slot.busy = true;
+    }
+    ++started_;
+    tell([&](GangObserver& o) { o.mousePlugged(slot.number); });
+    slot.worker = std::thread([this, &slot, plugSeen] { work(slot, plugSeen); });
+}
+
+void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
+    WorkerHost host(*this, slot.number);
+    const auto done = [&] {
+        const std::lock_guard<std::mutex> hold(lock_);
+        slot.busy = false;
+    };
+    // The settle wait of the poll tick: S + 1 steps of 1 ms; a stop within it starts nothing.
+    for (std::int32_t i = 0; i <= settings_.params.sleep && !StopAsked(host); ++i) {
+        host.sleepMs(1);
+    }
+    if (StopAsked(host)) return done();
+
+    ControllerState state(platform_);
+    state.ImageBuffer = settings_.image;
+    state.ImageLoaded = true;
+    state.LoadedImageType = settings_.imageType;
+    state.LoadedImageIdentity = settings_.imageIdentity;
+    const IcType* type = IcTypeAt(settings_.ic);
+    state.ExpectedVersion = type->release;
+
+    GangResult result;
+    result.slot = slot.number;
+    result.port = slot.port;
+    result.factory = settings_.factory;
+    // Only this mouse's interfaces are opened: the others may be in the middle of a write.
+    result.opened = type->protocol == Protocol::Report4
+                        ? state.link.OpenDeviceReport4(settings_.vid, settings_.pid,
+                                                       state.ExpectedVersion, slot.port)
+                        : state.link.OpenDeviceReport40(settings_.vid, settings_.pid,
+                                                        state.ExpectedVersion, slot.port);
+    result.devicePath = state.link.OpenedPath;
+    if (result.opened && settings_.params.writeId && settings_.ic == 0) {
+        std::string refusal;
+        result.numberTaken = serials_.take(slot.number, &refusal);
+        if (!result.numberTaken) {
+            {
+                const std::lock_guard<std::mutex> hold(lock_);
+                if (refusal_.empty()) refusal_ = refusal.empty() ? "no product number" : refusal;
+            }
+            takeNoMore("no product number for this mouse");
+            return done();
+        }
+        result.factory.number = *result.numberTaken;
+        state.RecordGate = serials_.gate(slot.number);
+    }
+
+    if (result.opened) {
+        tell([&](GangObserver& o) {
+            o.mouseStarted(slot.number, result.devicePath, result.numberTaken);
+        });
+        result.timing = OperationTiming{};
+        result.outcome = WriteImage(state, settings_.ic, settings_.params, result.factory, host);
+        result.writtenNumber = WrittenProductNumber(state, result.factory);
+        result.recordSent = state.FactoryRecordSent;
+        result.text = LogResultText(Operation::Write, result.outcome, settings_.ic);
+    } else {
+        result.outcome = Outcome::Fail;
+        result.text = "not opened";
+    }
+    state.RecordGate = nullptr;
+    state.link.ForgetHandles();
+    result.sincePlug = Clock::now() - plugSeen;
+
+    std::string problem;
+    if (!serials_.settle(slot.number, result, &problem)) {
+        result.notRecorded = problem.empty() ? "not recorded" : problem;
+        takeNoMore("a result was not recorded");
+    }
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        ++slot.mice;
+        if (result.outcome == Outcome::Pass) ++slot.passes;
+    }
+    tell([&](GangObserver& o) { o.mouseFinished(result); });
+    done();
+}
+
+bool GangRunner::Impl::anyBusy() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    return std::any_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->busy; });
+}
+
+void GangRunner::Impl::joinAll() {
+    for (const auto& slot : slots_) {
+        if (slot->worker.joinable()) slot->worker.join();
+    }
+}
+
+GangSummary GangRunner::Impl::run(OperationHost& host) {
+    const std::unique_ptr<PresenceWatcher> watcher = platform_.watchPresence();
+    for (const std::string& port : settings_.ports) {
+        auto slot = std::make_unique<Slot>();
+        slot->number = static_cast<int>(slots_.size()) + 1;
+        slot->port = port;
+        slots_.push_back(std::move(slot));
+        tell([&](GangObserver& o) { o.slotAssigned(slots_.back()->number, port); });
+    }
+
+    bool toldStop = false;
+    while (true) {
+        // The host is asked here only; the workers read what it said. An abort stays.
+        const StopRequest asked = host.stopRequest();
+        if (asked != StopRequest::None && stop_.load() != StopRequest::Abort) stop_ = asked;
+
+        std::string why;
+        if (stop_.load() != StopRequest::None) {
+            why = "stop requested";
+        } else if (settings_.count > 0 && started_ >= settings_.count) {
+            why = "--count mice taken";
+        } else {
+            const std::lock_guard<std::mutex> hold(lock_);
+            why = noMoreWhy_;
+        }
+        const bool taking = why.empty();
+        if (!taking && !toldStop) {
+            tell([&](GangObserver& o) { o.stoppedTaking(why); });
+            toldStop = true;
+        }
+        scan(taking);
+        if (!taking && !anyBusy()) break;
+        watcher->waitForChange(settings_.lookMs);
+    }
+    joinAll();
+
+    GangSummary summary;
+    const std::lock_guard<std::mutex> hold(lock_);
+    for (const auto& slot : slots_) {
+        summary.perSlot.push_back({slot->number, slot->port, slot->mice, slot->passes});
+        summary.mice += slot->mice;
+        summary.passes += slot->passes;
+    }
+    summary.refusal = refusal_;
+    return summary;
+}
+
+GangRunner::GangRunner(HidPlatform& platform, const GangSettings& settings, SerialSource& serials,
+                       GangObserver& observer, OperationHost* waits)
+    : impl_(std::make_unique<Impl>(platform, settings, serials, observer, waits)) {}
+
+GangRunner::~GangRunner() = default;
+
+GangSummary GangRunner::run(OperationHost& host) {
+    return impl_->run(host);
+}
+
+void GangRunner::takeNoMore(const std::string& why) {
+    impl_->takeNoMore(why);
+}
+
+}  // namespace bw::station
