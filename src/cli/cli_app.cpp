@@ -11,6 +11,7 @@
 #include "cli/command_log.h"
 #include "cli/device_commands.h"
 #include "cli/device_options.h"
+#include "cli/gang_command.h"
 #include "cli/ignored_options.h"
 #include "cli/interrupt_flag.h"
 #include "cli/ledger_command.h"
@@ -156,6 +157,14 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     run->add_option("--interval-ms", runOptions.intervalMs, "poll period, ms")
         ->check(CLI::Range(0, 3600000))
         ->capture_default_str();
+    auto* gang = run->add_flag("--gang", runOptions.gang,
+                               "gang station: every mouse plugged in is written at once, each "
+                               "on its own USB port (a slot), one line per mouse");
+    run->add_option("--slots", runOptions.slots,
+                    "with --gang: at most N slots, or the USB ports of slots 1, 2, ... "
+                    "(as `list --json` names them)")
+        ->type_name("N|PORT,...")
+        ->needs(gang);
     std::string stationFile;
     auto* stationConfig =
         run->add_option("--config", stationFile,
@@ -261,6 +270,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
                 return exitcode::Usage;
             }
             commandLedger.station = stationLedger.get();
+            commandLedger.choice = ledgerChoice;
             const CLI::Option* sn = deviceCommand->get_option_no_throw("--sn");
             commandLedger.firstNumberGiven = sn != nullptr && sn->count() > 0;
         }
@@ -294,6 +304,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     } else if (chosen != nullptr) {
         code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, out,
                                 err, log, commandLedger);
+    } else if (run->parsed() && runOptions.gang) {
+        code = RunGang(imageToRun, *deviceOptions, runOptions, *platforms, host, out, err);
     } else if (run->parsed()) {
         code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host, out, err);
     }

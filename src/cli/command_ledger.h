@@ -24,6 +24,7 @@ struct LedgerChoice {
 struct CommandLedger {
     ledger::StationLedger* station = nullptr;
     bool firstNumberGiven = false;  // --sn was given: it sets the first number of the type
+    LedgerChoice choice;            // what opened it (`run --gang` opens one more per slot)
 };
 
 // Throws ledger::LedgerError when the ledger cannot be opened.

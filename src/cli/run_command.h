@@ -20,6 +20,8 @@ struct RunOptions {
     int intervalMs = 1000;  // poll period
     ProductionLog log;
     CommandLedger ledger;  // --ledger: a row per mouse, numbers from the ledger
+    bool gang = false;     // --gang: every mouse plugged in written at once (cli/gang_command.h)
+    std::string slots;     // --slots N or PORT,...; empty: any number, in order of appearance
 };
 
 // Stops taking mice once host.stopRequest() asks for it (the mouse in progress is written

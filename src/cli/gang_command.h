@@ -1,0 +1,31 @@
+#pragma once
+// `binwright run --gang`: the gang station in a terminal. Every target mouse plugged into
+// a port is written at once by its own worker (station/gang_runner.h); one line per
+// finished mouse, then the totals of each slot and of the run.
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli/device_options.h"
+#include "cli/platform_factory.h"
+#include "cli/run_command.h"
+#include "device/operation_host.h"
+#include "station/gang_runner.h"
+
+namespace bw {
+
+// --slots: "N" (at most N slots, numbered as their ports first show a mouse) or a list of
+// ports "1-2.1,1-2.2" (slot k is the k-th). Throws OptionError on an empty entry or N
+// outside 1..kMaxGangSlots.
+inline constexpr int kMaxGangSlots = 64;
+void ApplySlotsOption(const std::string& text, station::GangSettings& settings);
+
+// The same exit codes and stop rules as RunAutomatic, per mouse in progress.
+int RunGang(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
+            PlatformStack& platforms, OperationHost& host, std::ostream& out, std::ostream& err);
+
+// "slot <n>  SN <number written, or ->  <result>  <seconds since the plug, 1 decimal>s"
+std::string FormatGangLine(const station::GangResult& result);
+
+}  // namespace bw
