@@ -305,7 +305,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, out,
                                 err, log, commandLedger);
     } else if (run->parsed() && runOptions.gang) {
-        code = RunGang(imageToRun, *deviceOptions, runOptions, *platforms, host, out, err);
+        code = RunGang(imageToRun, *deviceOptions, runOptions, *platforms, host, out, err,
+                       environment.host);
     } else if (run->parsed()) {
         code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host, out, err);
     }

@@ -154,6 +154,24 @@ class GangPrinter : public station::GangObserver {
     station::GangRunner* runner_ = nullptr;
 };
 
+// A host's waits for several workers: one at a time.
+class LockedWaits : public OperationHost {
+  public:
+    explicit LockedWaits(OperationHost& inner) : inner_(inner) {}
+    void sleepMs(int ms) override {
+        const std::lock_guard<std::mutex> hold(lock_);
+        inner_.sleepMs(ms);
+    }
+    void delayUs(int us) override {
+        const std::lock_guard<std::mutex> hold(lock_);
+        inner_.delayUs(us);
+    }
+
+  private:
+    OperationHost& inner_;
+    std::mutex lock_;
+};
+
 // The totals: a line per slot, then the run's as `run` prints them.
 void PrintTotals(const station::GangSummary& summary, std::ostream& out) {
     for (const station::SlotTotals& slot : summary.perSlot) {
@@ -205,7 +223,8 @@ std::string FormatGangLine(const station::GangResult& result) {
 }
 
 int RunGang(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
-            PlatformStack& platforms, OperationHost& host, std::ostream& out, std::ostream& err) {
+            PlatformStack& platforms, OperationHost& host, std::ostream& out, std::ostream& err,
+            OperationHost* waits) {
     ControllerState state(platforms.platform());
     if (const auto code = LoadCommandImage(imageFile, options, state, out, err)) return *code;
 
@@ -245,7 +264,10 @@ int RunGang(const std::string& imageFile, const DeviceOptions& options, const Ru
         fromLedger ? static_cast<station::SerialSource&>(*fromLedger) : counter;
 
     GangPrinter printer(options, run, state.LoadedImageIdentity, out, err);
-    station::GangRunner runner(platforms.platform(), settings, serials, printer);
+    std::optional<LockedWaits> lockedWaits;
+    if (waits != nullptr) lockedWaits.emplace(*waits);
+    station::GangRunner runner(platforms.platform(), settings, serials, printer,
+                               lockedWaits ? &*lockedWaits : nullptr);
     printer.attach(runner);
     const station::GangSummary summary = runner.run(host);
 

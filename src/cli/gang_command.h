@@ -21,9 +21,12 @@ namespace bw {
 inline constexpr int kMaxGangSlots = 64;
 void ApplySlotsOption(const std::string& text, station::GangSettings& settings);
 
-// The same exit codes and stop rules as RunAutomatic, per mouse in progress.
+// The same exit codes and stop rules as RunAutomatic, per mouse in progress. waits: null,
+// the workers wait on the real clock; else every worker's waits go to it, one at a time
+// (a test's virtual clock).
 int RunGang(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
-            PlatformStack& platforms, OperationHost& host, std::ostream& out, std::ostream& err);
+            PlatformStack& platforms, OperationHost& host, std::ostream& out, std::ostream& err,
+            OperationHost* waits = nullptr);
 
 // "slot <n>  SN <number written, or ->  <result>  <seconds since the plug, 1 decimal>s"
 std::string FormatGangLine(const station::GangResult& result);

@@ -1,7 +1,6 @@
 #include "station/gang_runner.h"
 
 #include <algorithm>
-#include <atomic>
 #include <map>
 #include <mutex>
 #include <set>
@@ -63,6 +62,9 @@ class GangRunner::Impl {
         event(observer_);
     }
 
+    // The host's stop request, asked by one thread at a time; once asked it stays (an
+    // abort over a finish).
+    StopRequest asked();
     bool matches(const HidInterfaceInfo& info) const;
     Slot* slotFor(const std::string& port);
     void scan(bool taking);
@@ -77,7 +79,9 @@ class GangRunner::Impl {
     GangObserver& observer_;
     OperationHost* sharedWaits_;
 
-    std::atomic<StopRequest> stop_{StopRequest::None};
+    OperationHost* host_ = nullptr;  // the front end's, during run()
+    std::mutex stopLock_;
+    StopRequest stop_ = StopRequest::None;
     std::mutex observerLock_;
     std::mutex lock_;  // busy and totals of the slots, noMoreWhy_, refusal_
     std::string noMoreWhy_;
@@ -108,7 +112,7 @@ class GangRunner::Impl::WorkerHost : public OperationHost {
     }
     void sleepMs(int ms) override { waits().sleepMs(ms); }
     void delayUs(int us) override { waits().delayUs(us); }
-    StopRequest stopRequest() override { return runner_.stop_.load(); }
+    StopRequest stopRequest() override { return runner_.asked(); }
 
   private:
     OperationHost& waits() {
@@ -121,6 +125,14 @@ class GangRunner::Impl::WorkerHost : public OperationHost {
     int total_ = 0;
     int done_ = 0;
 };
+
+StopRequest GangRunner::Impl::asked() {
+    const std::lock_guard<std::mutex> hold(stopLock_);
+    const StopRequest now = host_ != nullptr ? host_->stopRequest() : StopRequest::None;
+    if (now == StopRequest::Abort || (now == StopRequest::Finish && stop_ == StopRequest::None))
+        stop_ = now;
+    return stop_;
+}
 
 bool GangRunner::Impl::matches(const HidInterfaceInfo& info) const {
     const IcType* type = IcTypeAt(settings_.ic);
@@ -296,6 +308,10 @@ void GangRunner::Impl::joinAll() {
 }
 
 GangSummary GangRunner::Impl::run(OperationHost& host) {
+    {
+        const std::lock_guard<std::mutex> hold(stopLock_);
+        host_ = &host;
+    }
     const std::unique_ptr<PresenceWatcher> watcher = platform_.watchPresence();
     for (const std::string& port : settings_.ports) {
         auto slot = std::make_unique<Slot>();
@@ -307,12 +323,8 @@ GangSummary GangRunner::Impl::run(OperationHost& host) {
 
     bool toldStop = false;
     while (true) {
-        // The host is asked here only; the workers read what it said. An abort stays.
-        const StopRequest asked = host.stopRequest();
-        if (asked != StopRequest::None && stop_.load() != StopRequest::Abort) stop_ = asked;
-
         std::string why;
-        if (stop_.load() != StopRequest::None) {
+        if (asked() != StopRequest::None) {
             why = "stop requested";
         } else if (settings_.count > 0 && started_ >= settings_.count) {
             why = "--count mice taken";
@@ -325,11 +337,18 @@ GangSummary GangRunner::Impl::run(OperationHost& host) {
             tell([&](GangObserver& o) { o.stoppedTaking(why); });
             toldStop = true;
         }
+        // Busy before the look: the last look comes after the last write ended, so a
+        // mouse pulled out during it is heard of.
+        const bool busy = anyBusy();
         scan(taking);
-        if (!taking && !anyBusy()) break;
+        if (!taking && !busy) break;
         watcher->waitForChange(settings_.lookMs);
     }
     joinAll();
+    {
+        const std::lock_guard<std::mutex> hold(stopLock_);
+        host_ = nullptr;
+    }
 
     GangSummary summary;
     const std::lock_guard<std::mutex> hold(lock_);

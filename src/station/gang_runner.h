@@ -5,9 +5,9 @@
 // every port a slot number and runs one worker thread per mouse: the same WriteImage on
 // the worker's own ControllerState, opened on that mouse's port only.
 //
-// Threads: run() is called on one thread (the runner's); it polls the front end's host
-// for the stop request and starts the workers. The observer is called from the runner's
-// thread and from every worker, but never by two at once (the runner holds its lock
+// Threads: run() is called on one thread (the runner's); it starts the workers, and they
+// and it ask the front end's host for its stop request, one at a time. The observer is called from
+// the runner's thread and from every worker, but never by two at once (the runner holds its lock
 // around each call), so an implementation needs no lock of its own; it must return soon
 // (a window posts a queued signal, the command line prints a line).
 
@@ -143,7 +143,8 @@ class GangRunner {
     // Runs until the host asks to stop (Finish: no new mouse, the writes in progress end as
     // that allows; Abort: they stop at the next piece), --count mice were started, the
     // SerialSource refused or takeNoMore() was called; then waits for every worker. Only
-    // host.stopRequest() is asked of the host, on this thread.
+    // host.stopRequest() is asked of the host: by this thread and the workers, one at a
+    // time (under the runner's lock).
     GangSummary run(OperationHost& host);
 
     // From any thread (an observer that lost a log line): no further mouse is started.
