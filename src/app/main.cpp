@@ -13,6 +13,7 @@
 #include "app/line_simulator.h"
 #include "app/main_form.h"
 #include "app/single_instance.h"
+#include "app/station_main.h"
 #include "binwright_version.h"
 #include "cli/command_ledger.h"
 #include "cli/command_log.h"
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
         .add_option("--station-name", ledgerChoice.stationName,
                     "This station's name in the ledger (default: the host name)")
         ->type_name("NAME");
+    bw::GangWindowOptions gang;
+    bw::AddGangWindowOptions(options, gang);
     options.set_version_flag("--version", std::string("binwright-gui ") + BINWRIGHT_VERSION);
     try {
         options.parse(argc, argv);
@@ -70,6 +73,14 @@ int main(int argc, char** argv) {
                          expectSha256.c_str());
             return 2;
         }
+    }
+    bw::DeviceOptions gangOptions;
+    const bool ganged = gang.gang->count() > 0;
+    if (ganged) {
+        // The window's own two options serve the station too.
+        gang.text.verifyAfterWrite = verifyAfterWrite;
+        gang.text.expectSha256 = expectSha256;
+        if (!bw::ResolveGangWindowOptions(gang, gangOptions)) return 2;
     }
 
     QApplication app(argc, argv);
@@ -107,6 +118,18 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         std::fprintf(stderr, "binwright-gui: %s\n", error.what());
         return 2;
+    }
+
+    if (ganged) {
+        gang.run.log = bw::ProductionLog(logFile);
+        gang.run.ledger.station = stationLedger.get();
+        gang.run.ledger.choice = ledgerChoice;
+        gang.run.ledger.firstNumberGiven = gang.group->count("--sn") > 0;
+        const int code = bw::RunGangWindow(gang, gangOptions, *platform, instance);
+        std::string message;
+        if (!platform->finish(&message))
+            std::fprintf(stderr, "binwright-gui: %s\n", message.c_str());
+        return code;
     }
 
     bw::TForm1 form(platform->platform());

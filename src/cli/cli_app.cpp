@@ -10,6 +10,7 @@
 #include "cli/command_ledger.h"
 #include "cli/command_log.h"
 #include "cli/device_commands.h"
+#include "cli/device_option_flags.h"
 #include "cli/device_options.h"
 #include "cli/gang_command.h"
 #include "cli/ignored_options.h"
@@ -32,39 +33,6 @@ struct DeviceCommand {
     Operation op = Operation::Write;
     std::string file;
 };
-
-// Identity options, used by every device command.
-void AddIdentityOptions(CLI::App* cmd, DeviceOptionText& text) {
-    cmd->add_option("--ic", text.ic, "IC type: 0, 1, 2 or the row text (KVDE31X, ...)")
-        ->capture_default_str();
-    cmd->add_option("--vid", text.vid, "vendor ID, hex (default: the IC type's)");
-    cmd->add_option("--pid", text.pid, "product ID, hex (default: the IC type's)");
-}
-
-// The "Write Parameter:" group and the factory fields.
-void AddWriteOptions(CLI::App* cmd, DeviceOptionText& text) {
-    cmd->add_option("--total", text.total, "Total Times")->capture_default_str();
-    cmd->add_option("--retries", text.retries, "Retry Times")->capture_default_str();
-    cmd->add_option("--format", text.format, "data format: 2k or 256")->capture_default_str();
-    cmd->add_option("--blocks", text.blocks, "block count N, 1..8")->capture_default_str();
-    cmd->add_option("--sleep", text.sleep, "pause after the exchange, ms")->capture_default_str();
-    cmd->add_flag("--write-id", text.writeId, "write the factory record (Write Product ID)");
-    cmd->add_option("--type", text.type, "product type, hex")->capture_default_str();
-    cmd->add_option("--date", text.date, "production date, hex (YYYYMMDD)")->capture_default_str();
-    cmd->add_option("--sn", text.sn, "product number, hex")->capture_default_str();
-    cmd->add_option("--factory-no", text.factoryNo, "factory, 1..8")->capture_default_str();
-    cmd->add_option("--line", text.line, "line, A..Z")->capture_default_str();
-    cmd->add_option("--station", text.station, "station, 1..8")->capture_default_str();
-    cmd->add_flag("--verify-after-write", text.verifyAfterWrite,
-                  "after a passing write, read back and compare every byte written");
-}
-
-// Commands that load an image.
-void AddImageOptions(CLI::App* cmd, DeviceOptionText& text) {
-    cmd->add_option("--expect-sha256", text.expectSha256,
-                    "load only the image with this SHA-256 (64 hex digits)")
-        ->type_name("HEX");
-}
 
 // What --help says below the options, for the program and each device command.
 constexpr const char* kFooter =
@@ -134,7 +102,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
                 ->required();
         }
         AddIdentityOptions(c.app, optionText);
-        if (c.op == Operation::Write) AddWriteOptions(c.app, optionText);
+        if (c.op == Operation::Write) {
+            AddWriteOptions(c.app, optionText);
+            AddVerifyAfterWriteOption(c.app, optionText);
+        }
         if (c.op == Operation::Write || c.op == Operation::Verify)
             AddImageOptions(c.app, optionText);
         c.app->footer(kFooter);
@@ -149,22 +120,16 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         run->add_option("IMAGE", imageToRun, "BIN file of 2048 bytes (or `image` in --config)");
     AddIdentityOptions(run, optionText);
     AddWriteOptions(run, optionText);
+    AddVerifyAfterWriteOption(run, optionText);
     AddImageOptions(run, optionText);
-    run->add_option("--count", runOptions.count,
-                    "stop after N mice (default: on Ctrl-C or SIGTERM)")
-        ->check(CLI::Range(1, 1000000000))
-        ->type_name("N");
+    AddCountOption(run, runOptions);
     run->add_option("--interval-ms", runOptions.intervalMs, "poll period, ms")
         ->check(CLI::Range(0, 3600000))
         ->capture_default_str();
     auto* gang = run->add_flag("--gang", runOptions.gang,
                                "gang station: every mouse plugged in is written at once, each "
                                "on its own USB port (a slot), one line per mouse");
-    run->add_option("--slots", runOptions.slots,
-                    "with --gang: at most N slots, or the USB ports of slots 1, 2, ... "
-                    "(as `list --json` names them)")
-        ->type_name("N|PORT,...")
-        ->needs(gang);
+    AddSlotsOption(run, runOptions)->needs(gang);
     std::string stationFile;
     auto* stationConfig =
         run->add_option("--config", stationFile,

@@ -21,7 +21,9 @@ struct RunOptions {
     ProductionLog log;
     CommandLedger ledger;  // --ledger: a row per mouse, numbers from the ledger
     bool gang = false;     // --gang: every mouse plugged in written at once (cli/gang_command.h)
-    std::string slots;     // --slots N or PORT,...; empty: any number, in order of appearance
+    // --slots N or PORT,...; empty: any number, in order of appearance. Not `slots`: a Qt
+    // macro in the window, which shares these options.
+    std::string slotsText;
 };
 
 // Stops taking mice once host.stopRequest() asks for it (the mouse in progress is written

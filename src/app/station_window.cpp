@@ -1,0 +1,313 @@
+#include "app/station_window.h"
+
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "app/station_observer.h"
+#include "cli/device_commands.h"
+#include "cli/gang_station.h"
+#include "production/ic_types.h"
+#include "production/result_text.h"
+
+namespace bw {
+namespace {
+
+constexpr int kColumns = 4;
+constexpr const char* kWho = "binwright-gui: ";
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString Hex4(std::int32_t value) {
+    return QStringLiteral("%1").arg(value & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QString SerialText(std::optional<std::int32_t> number) {
+    return number ? QStringLiteral("SN ") + Text(HexFieldText(*number)) : QStringLiteral("SN -");
+}
+
+QColor Colour(const Rgb& rgb) {
+    return {rgb.r, rgb.g, rgb.b};
+}
+
+QLabel* Value(QWidget* parent, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+// A caption and its value side by side in a row of the header or the totals.
+QLabel* AddPair(QHBoxLayout* row, QWidget* parent, const QString& caption, const char* name) {
+    row->addWidget(new QLabel(caption, parent));
+    QLabel* value = Value(parent, name);
+    row->addWidget(value);
+    row->addSpacing(18);
+    return value;
+}
+
+}  // namespace
+
+StationWindow::StationWindow(HidPlatform& platform, GangStation& station, OperationHost* waits,
+                             QWidget* parent)
+    : QWidget(parent),
+      platform_(platform),
+      station_(station),
+      waits_(station.waits(waits)),
+      stop_(waits_),
+      observer_(std::make_unique<StationObserver>(*this, station)) {
+    setObjectName(QStringLiteral("StationWindow"));
+    setWindowTitle(QString::fromUtf8(kStationWindowTitle));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* header = new QGroupBox(QStringLiteral("Settings"), this);
+    CreateHeader(header);
+    layout->addWidget(header);
+
+    auto* grid = new QWidget(this);
+    tiles_ = new QGridLayout(grid);
+    tiles_->setContentsMargins(0, 0, 0, 0);
+    tiles_->setSpacing(8);
+    layout->addWidget(grid, 1);
+    // The slots known from the start: --slots N, or the ports named.
+    const station::GangSettings& settings = station_.settings();
+    for (std::size_t i = 0; i < settings.ports.size(); ++i) {
+        EnsureTile(static_cast<int>(i) + 1).setPort(Text(settings.ports[i]));
+    }
+    for (int slot = 1; slot <= settings.maxSlots; ++slot) EnsureTile(slot);
+
+    auto* totals = new QGroupBox(QStringLiteral("Totals"), this);
+    auto* row = new QHBoxLayout(totals);
+    totalMice = AddPair(row, totals, QStringLiteral("Mice:"), "totalMice");
+    totalPasses = AddPair(row, totals, QStringLiteral("Passes:"), "totalPasses");
+    totalFails = AddPair(row, totals, QStringLiteral("Fails:"), "totalFails");
+    yield = AddPair(row, totals, QStringLiteral("First-pass yield:"), "yield");
+    row->addStretch(1);
+    status = Value(totals, "status");
+    row->addWidget(status);
+    layout->addWidget(totals);
+
+    messages = new QPlainTextEdit(this);
+    messages->setObjectName(QStringLiteral("messages"));
+    messages->setReadOnly(true);
+    messages->setMaximumBlockCount(200);
+    messages->setFixedHeight(QFontMetrics(messages->font()).lineSpacing() * 4 + 10);
+    layout->addWidget(messages);
+
+    ShowTotals();
+    ShowNextSerial();
+    status->setText(QStringLiteral("Not started"));
+    // The running mice's time, a few times a second.
+    elapsedTimer_.setInterval(200);
+    connect(&elapsedTimer_, &QTimer::timeout, this, [this] { ShowElapsed(); });
+}
+
+StationWindow::~StationWindow() {
+    if (thread_.joinable()) {
+        stop_.request(StopRequest::Abort);
+        thread_.join();
+    }
+}
+
+void StationWindow::CreateHeader(QWidget* header) {
+    auto* row = new QHBoxLayout(header);
+    const station::GangSettings& settings = station_.settings();
+    imageName = AddPair(row, header, QStringLiteral("Image:"), "imageName");
+    imageName->setText(QFileInfo(Text(station_.imageFile())).fileName());
+    imageName->setToolTip(Text(station_.imageFile()));
+    imageSha = AddPair(row, header, QStringLiteral("SHA-256:"), "imageSha");
+    if (settings.imageIdentity) {
+        const QString hex = Text(settings.imageIdentity->sha256Hex());
+        imageSha->setText(hex.left(12));
+        imageSha->setToolTip(hex);
+    }
+    icType = AddPair(row, header, QStringLiteral("IC type:"), "icType");
+    const IcType* type = IcTypeAt(settings.ic);
+    icType->setText(type != nullptr ? Text(std::string(type->rowText)) : QString());
+    vidPid = AddPair(row, header, QStringLiteral("VID:PID:"), "vidPid");
+    vidPid->setText(Hex4(settings.vid) + QLatin1Char(':') + Hex4(settings.pid));
+    nextSerial = AddPair(row, header, QStringLiteral("Next serial:"), "nextSerial");
+    row->addStretch(1);
+}
+
+SlotTile* StationWindow::Tile(int slot) const {
+    const auto it = tileOf_.find(slot);
+    return it == tileOf_.end() ? nullptr : it->second;
+}
+
+SlotTile& StationWindow::EnsureTile(int slot) {
+    if (SlotTile* known = Tile(slot)) return *known;
+    auto* tile = new SlotTile(slot, this);
+    tiles_->addWidget(tile, (slot - 1) / kColumns, (slot - 1) % kColumns);
+    tileOf_[slot] = tile;
+    return *tile;
+}
+
+void StationWindow::Start() {
+    if (thread_.joinable()) return;
+    status->setText(QStringLiteral("Running"));
+    elapsedTimer_.start();
+    thread_ = std::thread([this] { Work(); });
+}
+
+// The runner's thread: the ledger's start, the run, the held rows; each step's words and
+// the end are posted to the window.
+void StationWindow::Work() {
+    std::ostringstream said;
+    std::optional<int> code = station_.startNumbering(platform_, stop_, said);
+    QMetaObject::invokeMethod(
+        this,
+        [this, text = said.str()] {
+            Say(text);
+            NumberingStarted();
+        },
+        Qt::QueuedConnection);
+    said.str({});
+    if (!code) {
+        station::GangRunner runner(platform_, station_.settings(), station_.serials(), *observer_,
+                                   waits_);
+        observer_->attach(&runner);
+        const station::GangSummary summary = runner.run(stop_);
+        observer_->attach(nullptr);
+        code = station_.finish(summary, stop_, said);
+    }
+    QMetaObject::invokeMethod(
+        this, [this, code = *code, text = said.str()] { RunEnded(code, text); },
+        Qt::QueuedConnection);
+}
+
+void StationWindow::SlotAssigned(int slot, const QString& port) {
+    EnsureTile(slot).setPort(port);
+}
+
+void StationWindow::MousePlugged(int slot, Clock::time_point at) {
+    SlotTile& tile = EnsureTile(slot);
+    busySince_[slot] = at;
+    tile.showPhase(QStringLiteral("Settling"), 0);
+    tile.showSerial(SerialText(std::nullopt));
+    tile.showElapsed(0);
+}
+
+void StationWindow::MouseStarted(int slot, std::optional<std::int32_t> number) {
+    EnsureTile(slot).showSerial(SerialText(number));
+    // The number given is no longer the next one.
+    ShowNextSerial();
+}
+
+void StationWindow::Phase(int slot, const QString& label, int bytes) {
+    EnsureTile(slot).showPhase(label, bytes);
+}
+
+void StationWindow::Progress(int slot, int done, int total) {
+    EnsureTile(slot).showProgress(done, total);
+}
+
+void StationWindow::MouseFinished(const station::GangResult& r, const std::string& said) {
+    SlotTile& tile = EnsureTile(r.slot);
+    busySince_.erase(r.slot);
+    const bool passed = r.outcome == Outcome::Pass;
+    // The main window's colours for the outcome; one it would not show is a failure's red.
+    const ResultView view = ViewOf(Operation::Write, r.outcome, station_.settings().ic);
+    const QColor colour = view.place == ResultPlace::None ? Colour(kRed) : Colour(view.colour);
+    QString detail = passed ? QString() : Text(r.text);
+    if (!r.notRecorded.empty()) {
+        if (!detail.isEmpty()) detail += QStringLiteral("; ");
+        detail += QStringLiteral("not recorded");
+    }
+    tile.showResult(passed ? QStringLiteral("Pass") : QStringLiteral("Fail"), colour, detail);
+    tile.showSerial(SerialText(r.writtenNumber));
+    tile.showElapsed(std::chrono::duration<double>(r.sincePlug).count());
+    if (passed) tile.showProgress(tile.progress->maximum(), tile.progress->maximum());
+    ++mice_;
+    if (passed) ++passes_;
+    ShowTotals();
+    ShowNextSerial();
+    Say(said);
+}
+
+void StationWindow::Say(const std::string& lines) {
+    std::istringstream in(lines);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty()) continue;
+        // What the station's shared code says carries the program's name already.
+        const bool named = line.rfind(kWho, 0) == 0;
+        std::fprintf(stderr, "%s%s\n", named ? "" : kWho, line.c_str());
+        messages->appendPlainText(Text(named ? line.substr(std::string(kWho).size()) : line));
+    }
+}
+
+void StationWindow::NumberingStarted() {
+    numberingDone_ = true;
+    ShowNextSerial();
+}
+
+void StationWindow::RunEnded(int exitCode, const std::string& said) {
+    if (thread_.joinable()) thread_.join();
+    exitCode_ = exitCode;
+    elapsedTimer_.stop();
+    busySince_.clear();
+    Say(said);
+    status->setText(QStringLiteral("Finished"));
+    emit finished();
+    if (closeWhenEnded_) close();
+}
+
+void StationWindow::ShowTotals() {
+    totalMice->setText(QString::number(mice_));
+    totalPasses->setText(QString::number(passes_));
+    totalFails->setText(QString::number(mice_ - passes_));
+    yield->setText(mice_ == 0 ? QStringLiteral("-")
+                              : QStringLiteral("%1 %").arg(100.0 * passes_ / mice_, 0, 'f', 1));
+}
+
+void StationWindow::ShowNextSerial() {
+    const station::GangSettings& settings = station_.settings();
+    if (!(settings.ic == 0 && settings.params.writeId)) {
+        nextSerial->setText(QStringLiteral("- (no factory record)"));
+        return;
+    }
+    // The ledger's own connection is the runner thread's until its start is done.
+    if (station_.fromLedger() && !numberingDone_) {
+        nextSerial->setText(QStringLiteral("..."));
+        return;
+    }
+    if (const std::optional<std::int32_t> next = station_.nextNumber()) {
+        nextSerial->setText(Text(HexFieldText(*next)));
+        nextSerial->setToolTip(station_.fromLedger() ? QStringLiteral("From the ledger")
+                                                     : QStringLiteral("Counting on from --sn"));
+    }
+}
+
+void StationWindow::ShowElapsed() {
+    const Clock::time_point now = Clock::now();
+    for (const auto& [slot, since] : busySince_) {
+        if (SlotTile* tile = Tile(slot))
+            tile->showElapsed(std::chrono::duration<double>(now - since).count());
+    }
+}
+
+void StationWindow::closeEvent(QCloseEvent* event) {
+    if (thread_.joinable()) {
+        // The first close lets the writes in progress end; a second one stops them.
+        const bool again = closeWhenEnded_;
+        closeWhenEnded_ = true;
+        stop_.request(again ? StopRequest::Abort : StopRequest::Finish);
+        status->setText(again ? QStringLiteral("Aborting")
+                              : QStringLiteral("Stopping: the mice in progress end"));
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit closed();
+}
+
+}  // namespace bw

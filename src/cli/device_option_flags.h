@@ -1,0 +1,25 @@
+#pragma once
+// The device options as CLI11 flags, one copy for the commands of `binwright` and for the
+// window's gang station (binwright-gui --gang).
+
+#include <CLI/CLI.hpp>
+
+#include "cli/device_options.h"
+#include "cli/run_command.h"
+
+namespace bw {
+
+// --ic, --vid, --pid: every device command.
+void AddIdentityOptions(CLI::App* cmd, DeviceOptionText& text);
+// The "Write Parameter:" group and the factory fields.
+void AddWriteOptions(CLI::App* cmd, DeviceOptionText& text);
+// --verify-after-write (the window has its own, for both of its windows).
+void AddVerifyAfterWriteOption(CLI::App* cmd, DeviceOptionText& text);
+// --expect-sha256: commands that load an image.
+void AddImageOptions(CLI::App* cmd, DeviceOptionText& text);
+// --count N of the automatic modes.
+void AddCountOption(CLI::App* cmd, RunOptions& run);
+// --slots N|PORT,... of the gang station; the option, for its `needs`.
+CLI::Option* AddSlotsOption(CLI::App* cmd, RunOptions& run);
+
+}  // namespace bw

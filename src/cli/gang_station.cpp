@@ -1,0 +1,231 @@
+#include "cli/gang_station.h"
+
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "cli/command_ledger.h"
+#include "cli/command_log.h"
+#include "cli/device_commands.h"
+#include "cli/gang_command.h"
+#include "ledger/ledger_error.h"
+#include "production/controller_state.h"
+#include "production/result_text.h"
+
+namespace bw {
+
+// Numbers and rows from the ledger: one StationLedger (one connection) per slot, because a
+// Ledger is used from one thread and a StationLedger holds the reservation and the gate of
+// one write at a time. Each slot's ledger is used only by that slot's worker, one mouse
+// after the other; the map of them is under a lock.
+class LedgerSerials : public station::SerialSource {
+  public:
+    LedgerSerials(const LedgerChoice& choice, const DeviceOptions& options,
+                  const std::string& imageFile, const std::optional<ImageIdentity>& image)
+        : choice_(choice), options_(options), imageFile_(imageFile), image_(image) {}
+
+    std::optional<std::int32_t> take(int slot, std::string* refusal) override {
+        try {
+            return ledgerOf(slot).reserve(options_.factory.type);
+        } catch (const ledger::LedgerError& e) {
+            *refusal = e.what();
+            return std::nullopt;
+        }
+    }
+    FactoryRecordGate* gate(int slot) override { return find(slot); }
+
+    bool settle(int slot, const station::GangResult& result, std::string* problem) override {
+        ledger::StationLedger* station = nullptr;
+        try {
+            station = &ledgerOf(slot);
+        } catch (const ledger::LedgerError& e) {
+            *problem = e.what();
+            return false;
+        }
+        ledger::OperationFacts facts;
+        facts.op = Operation::Write;
+        facts.outcome = result.outcome;
+        facts.ic = options_.ic;
+        facts.vid = options_.vid;
+        facts.pid = options_.pid;
+        facts.devicePath = result.devicePath;
+        facts.imageFile = imageFile_;
+        facts.image = image_;
+        facts.timing = result.timing;
+        if (NumbersFromLedger(options_)) {
+            facts.factory = result.factory;
+            facts.productNumber = result.writtenNumber;
+        }
+        if (!result.opened) facts.caption = result.text;
+        if (station->finish(station->row(facts))) return true;
+        *problem = std::string("not recorded in the ledger") + (station->holding() ? " yet" : "") +
+                   ": " + station->problem();
+        return false;
+    }
+
+    // After the run: held rows tried again; false when a row is lost.
+    bool settleHeld(OperationHost& host, std::ostream& err, const std::string& who) {
+        bool kept = true;
+        for (auto& [slot, station] : stations_) {
+            if (station->holding() && !SettleHeldRows(*station, host, err, who)) kept = false;
+            if (station->refusedRows() > 0) kept = false;
+        }
+        return kept;
+    }
+
+  private:
+    ledger::StationLedger* find(int slot) {
+        const std::lock_guard<std::mutex> hold(lock_);
+        const auto it = stations_.find(slot);
+        return it == stations_.end() ? nullptr : it->second.get();
+    }
+    // Opened at the slot's first mouse, on that slot's worker.
+    ledger::StationLedger& ledgerOf(int slot) {
+        if (ledger::StationLedger* station = find(slot)) return *station;
+        std::unique_ptr<ledger::StationLedger> opened = OpenStationLedger(choice_);
+        const std::lock_guard<std::mutex> hold(lock_);
+        return *(stations_[slot] = std::move(opened));
+    }
+
+    LedgerChoice choice_;
+    const DeviceOptions& options_;
+    std::string imageFile_;
+    std::optional<ImageIdentity> image_;
+    std::mutex lock_;
+    std::map<int, std::unique_ptr<ledger::StationLedger>> stations_;
+};
+
+// A host's waits for several workers: one at a time.
+class LockedWaits : public OperationHost {
+  public:
+    explicit LockedWaits(OperationHost& inner) : inner_(inner) {}
+    void sleepMs(int ms) override {
+        const std::lock_guard<std::mutex> hold(lock_);
+        inner_.sleepMs(ms);
+    }
+    void delayUs(int us) override {
+        const std::lock_guard<std::mutex> hold(lock_);
+        inner_.delayUs(us);
+    }
+
+  private:
+    OperationHost& inner_;
+    std::mutex lock_;
+};
+
+GangStation::GangStation(std::string imageFile, const DeviceOptions& options, const RunOptions& run,
+                         std::string who)
+    : imageFile_(std::move(imageFile)),
+      options_(options),
+      run_(run),
+      who_(std::move(who)),
+      counter_(options.factory.number) {}
+
+GangStation::~GangStation() = default;
+
+std::optional<int> GangStation::load(HidPlatform& platform, std::ostream& out, std::ostream& err) {
+    ControllerState state(platform);
+    if (const auto code = LoadCommandImage(imageFile_, options_, state, out, err)) return *code;
+    settings_.ic = options_.ic;
+    settings_.vid = options_.vid;
+    settings_.pid = options_.pid;
+    settings_.params = options_.params;
+    settings_.factory = options_.factory;
+    settings_.image = state.ImageBuffer;
+    settings_.imageType = state.LoadedImageType;
+    settings_.imageIdentity = state.LoadedImageIdentity;
+    settings_.count = run_.count;
+    try {
+        if (!run_.slotsText.empty()) ApplySlotsOption(run_.slotsText, settings_);
+    } catch (const OptionError& e) {
+        err << who_ << ": " << e.what() << "\n";
+        return exitcode::Usage;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationHost& host,
+                                               std::ostream& err) {
+    if (run_.ledger.station == nullptr) return std::nullopt;
+    if (NumbersFromLedger(options_)) {
+        ControllerState state(platform);
+        state.ImageBuffer = settings_.image;
+        state.ImageLoaded = true;
+        state.LoadedImageType = settings_.imageType;
+        state.LoadedImageIdentity = settings_.imageIdentity;
+        if (const auto code =
+                StartNumbering(run_.ledger, options_, state, imageFile_, host, err, who_)) {
+            return *code;
+        }
+        state.link.ForgetHandles();
+    }
+    ledger_ = std::make_unique<LedgerSerials>(run_.ledger.choice, options_, imageFile_,
+                                              settings_.imageIdentity);
+    return std::nullopt;
+}
+
+station::SerialSource& GangStation::serials() {
+    if (ledger_) return *ledger_;
+    return counter_;
+}
+
+OperationHost* GangStation::waits(OperationHost* shared) {
+    if (shared == nullptr) return nullptr;
+    if (!lockedWaits_) lockedWaits_ = std::make_unique<LockedWaits>(*shared);
+    return lockedWaits_.get();
+}
+
+bool GangStation::fromLedger() const {
+    return run_.ledger.station != nullptr;
+}
+
+std::optional<std::int32_t> GangStation::nextNumber() {
+    if (!NumbersFromLedger(options_)) return std::nullopt;
+    if (run_.ledger.station == nullptr) return counter_.next();
+    try {
+        return run_.ledger.station->ledger().nextNumber(options_.factory.type);
+    } catch (const ledger::LedgerError&) {
+        return std::nullopt;
+    }
+}
+
+void GangStation::recordFinished(const station::GangResult& r, station::GangRunner& runner,
+                                 std::ostream& err) {
+    if (!r.notRecorded.empty()) {
+        err << who_ << ": slot " << r.slot << ": " << r.notRecorded
+            << "; no further mouse is taken\n";
+        ledgerLost_ = true;
+    }
+    // A number taken is never given again: one the mouse did not receive is said.
+    if (r.numberTaken && r.writtenNumber != r.numberTaken) {
+        err << who_ << ": slot " << r.slot << ": SN " << HexFieldText(*r.numberTaken)
+            << " was taken but not written (" << r.text << ")"
+            << (r.recordSent ? "; the mouse may hold it" : "") << "\n";
+    }
+    DeviceOptions used = options_;
+    used.factory = r.factory;
+    if (!AppendCommandLog(
+            run_.log,
+            CommandLogEntry(Operation::Write, r.outcome, used, r.timing, r.writtenNumber,
+                            settings_.imageIdentity,
+                            r.opened ? std::nullopt : std::optional<std::string>(r.text)),
+            err)) {
+        logLost_ = true;
+        // A mouse the station cannot trace must not be followed by more of them.
+        runner.takeNoMore("a log line was lost");
+    }
+}
+
+int GangStation::finish(const station::GangSummary& summary, OperationHost& host,
+                        std::ostream& err) {
+    const bool rowsLost = ledger_ && !ledger_->settleHeld(host, err, who_);
+    if (!summary.refusal.empty()) {
+        err << who_ << ": " << summary.refusal << "; nothing was written to this mouse\n";
+        return rowsLost ? exitcode::NotLogged : exitcode::Usage;
+    }
+    if (logLost_ || rowsLost) return exitcode::NotLogged;
+    if (ledgerLost_) return exitcode::Usage;
+    return summary.passes == summary.mice ? exitcode::Pass : exitcode::Fail;
+}
+
+}  // namespace bw

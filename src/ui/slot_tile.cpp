@@ -1,0 +1,117 @@
+#include "ui/slot_tile.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace bw {
+namespace {
+
+// "Pass" and "Fail" fill the tile; a phase's label is longer ("Reading back block 3/8").
+constexpr int kResultPoints = 30;
+constexpr int kPhasePoints = 13;
+const QColor kPhaseColour(0, 0, 255);  // the main window's status colour
+const QColor kIdleColour(128, 128, 128);
+
+QLabel* MakeLabel(QWidget* parent, const char* name, int points, bool bold = false) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    QFont font = label->font();
+    font.setPointSize(points);
+    font.setBold(bold);
+    label->setFont(font);
+    return label;
+}
+
+}  // namespace
+
+SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
+    setObjectName(QStringLiteral("slot%1").arg(slot));
+    setFrameShape(QFrame::Box);
+    setMinimumWidth(220);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 6, 8, 6);
+    layout->setSpacing(4);
+
+    title = MakeLabel(this, "title", 11, true);
+    layout->addWidget(title);
+    result = MakeLabel(this, "result", kResultPoints, true);
+    result->setAlignment(Qt::AlignCenter);
+    // Room for the large result, so a phase's smaller text does not make the tile jump.
+    result->setMinimumHeight(QFontMetrics(result->font()).height() + 4);
+    layout->addWidget(result);
+    detail = MakeLabel(this, "detail", 9);
+    detail->setAlignment(Qt::AlignCenter);
+    layout->addWidget(detail);
+    progress = new QProgressBar(this);
+    progress->setObjectName(QStringLiteral("progress"));
+    progress->setTextVisible(false);
+    progress->setMaximumHeight(12);
+    layout->addWidget(progress);
+    auto* bottom = new QHBoxLayout;
+    serial = MakeLabel(this, "serial", 10);
+    elapsed = MakeLabel(this, "elapsed", 10);
+    elapsed->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    bottom->addWidget(serial);
+    bottom->addWidget(elapsed);
+    layout->addLayout(bottom);
+
+    setPort(QString());
+    showEmpty();
+}
+
+void SlotTile::setPort(const QString& port) {
+    title->setText(port.isEmpty() ? QStringLiteral("Slot %1").arg(slot_)
+                                  : QStringLiteral("Slot %1   port %2").arg(slot_).arg(port));
+}
+
+void SlotTile::showEmpty() {
+    result->setText(QStringLiteral("No mouse"));
+    setResultLook(kIdleColour, kPhasePoints);
+    detail->clear();
+    serial->setText(QStringLiteral("SN -"));
+    elapsed->clear();
+    progress->setRange(0, 1);
+    progress->setValue(0);
+}
+
+void SlotTile::showPhase(const QString& phase, int bytes) {
+    result->setText(phase);
+    setResultLook(kPhaseColour, kPhasePoints);
+    detail->clear();
+    progress->setRange(0, bytes > 0 ? bytes : 1);
+    progress->setValue(0);
+}
+
+void SlotTile::showProgress(int done, int total) {
+    if (total > 0 && progress->maximum() != total) progress->setRange(0, total);
+    progress->setValue(done);
+}
+
+void SlotTile::showResult(const QString& text, const QColor& colour, const QString& why) {
+    result->setText(text);
+    setResultLook(colour, kResultPoints);
+    detail->setText(why);
+}
+
+void SlotTile::showSerial(const QString& text) {
+    serial->setText(text);
+}
+
+void SlotTile::showDetail(const QString& text) {
+    detail->setText(text);
+}
+
+void SlotTile::showElapsed(double seconds) {
+    elapsed->setText(QStringLiteral("%1 s").arg(seconds, 0, 'f', 1));
+}
+
+void SlotTile::setResultLook(const QColor& colour, int pointSize) {
+    QPalette palette = result->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    result->setPalette(palette);
+    QFont font = result->font();
+    font.setPointSize(pointSize);
+    result->setFont(font);
+}
+
+}  // namespace bw
