@@ -189,7 +189,7 @@ WrittenProof MouseAtHandProof(StationLedger& station, ControllerState& state,
         proof.timing = OperationTiming{};
         // One operation for the platform: the simulated line pulls a written mouse out only
         // after both reads.
-        OperationScope scope(state.link.platform());
+        OperationScope scope(state.link);
         if (ReadFactoryRecord(state, target.ic, host) != Outcome::Pass) return std::nullopt;
         const FactoryFields held = DecodeFactoryRecord(state.FactoryRecord);
         if (held.type != sending.reservation.productType ||

@@ -145,7 +145,7 @@ class SimulatedPlatform : public HidPlatform {
     void plugNextMouse(int port);
     SimDeviceSpec otherSpec();
     SimulatedMouse* mouseLocked(int deviceId);
-    bool portLine() const { return scenario_.ports.slots > 0; }
+    bool portLine() const { return scenario_.ports.portCount > 0; }
     // Plugs the mice that are due into free ports.
     void advancePorts();
     // When the next mouse of a free port is due; -1: none.
