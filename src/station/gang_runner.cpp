@@ -232,7 +232,7 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
     if (StopAsked(host)) return done();
 
     ControllerState state(platform_);
-    state.ImageBuffer = settings_.image;
+    state.takeImage(settings_.image);
     state.ImageLoaded = true;
     state.LoadedImageType = settings_.imageType;
     state.LoadedImageIdentity = settings_.imageIdentity;
