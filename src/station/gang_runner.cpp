@@ -202,8 +202,8 @@ void GangRunner::Impl::scan(bool taking) {
             const std::lock_guard<std::mutex> hold(lock_);
             if (slot->busy) continue;  // the last mouse's write is still ending
         }
-        watch.pending = false;
         if (settings_.count > 0 && started_ >= settings_.count) break;
+        watch.pending = false;
         start(*slot, watch.plugSeen);
     }
 }
@@ -232,7 +232,7 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
     if (StopAsked(host)) return done();
 
     ControllerState state(platform_);
-    state.ImageBuffer = settings_.image;
+    state.takeImage(settings_.image);
     state.ImageLoaded = true;
     state.LoadedImageType = settings_.imageType;
     state.LoadedImageIdentity = settings_.imageIdentity;

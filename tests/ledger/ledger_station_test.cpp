@@ -169,7 +169,9 @@ TEST_P(Station, CommandsTakeTheirNumbersFromTheLedger) {
             const auto result = RunArgs(Args(step.args, fresh.url()));
             EXPECT_EQ(result.code, step.code) << result.err;
             EXPECT_THAT(result.err, HasSubstr(step.err));
-            if (*step.mouse != '\0') EXPECT_EQ(MouseNumber(), step.mouse);
+            if (*step.mouse != '\0') {
+                EXPECT_EQ(MouseNumber(), step.mouse);
+            }
         }
         EXPECT_EQ(Serials(*ledger), row.serials);
         const auto problems = ledger->check();
