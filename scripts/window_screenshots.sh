@@ -10,6 +10,8 @@
 #   password-dialog.png   the password dialog after five double-clicks on the logo
 #   locked-box.png        the "Locked" box
 #   line-simulator.png    the whole screen with the Line simulator
+#   gang-station.png      the gang station window on a line of 8 ports: mice passed, mice
+#                         in their write, one port whose mice do not answer
 # Installs openbox, xdotool and imagemagick when they are missing (Debian 12, as root).
 # Usage: scripts/window_screenshots.sh [BUILD_DIR]
 set -euo pipefail
@@ -53,12 +55,14 @@ if [ -z "$main" ]; then
 fi
 
 # The main window's frame on the screen: its client area and the window manager's margins.
+# The client's place from xwininfo: xdotool's adds the title bar's height once more.
 frame() {
-  eval "$(xdotool getwindowgeometry --shell "$main")"
-  local extents
+  local x y w h extents
+  eval "$(xwininfo -id "$main" | awk '/Absolute upper-left X/ {print "x=" $4}
+    /Absolute upper-left Y/ {print "y=" $4} /Width:/ {print "w=" $2} /Height:/ {print "h=" $2}')"
   extents=$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
   read -r left right top bottom <<<"$extents"
-  echo "$((WIDTH + left + right))x$((HEIGHT + top + bottom))+$((X - left))+$((Y - top))"
+  echo "$((w + left + right))x$((h + top + bottom))+$((x - left))+$((y - top))"
 }
 shot() {  # shot NAME: the main window's frame and whatever lies over it
   import -window root "$work/screen.png"
@@ -119,3 +123,21 @@ sleep 1
 xdotool search --name "Line simulator" windowactivate --sync >/dev/null 2>&1 || true
 sleep 1
 import -window root docs/line-simulator.png
+
+# The gang station is a window of the same program: the main window's copy ends first
+# (one copy at a time). Twelve mice on eight ports: the first eight pass (port 6's fails),
+# then four ports write their second mouse while the others still show their result.
+kill "$gui" 2>/dev/null || true
+wait "$gui" 2>/dev/null || true
+(cd "$work" && exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 8 \
+  --simulate=slots=8,mice=12,latency-us=1000,handling-ms=800,fault-slot=6,nack=1) \
+  >/dev/null 2>&1 &
+gui=$!
+sleep 3
+main=$(xdotool search --name "MIRQ Binwright gang station" | head -1 || true)
+if [ -z "$main" ]; then
+  echo "window_screenshots: the gang station window did not come up" >&2
+  exit 1
+fi
+sleep 6.5
+shot gang-station.png

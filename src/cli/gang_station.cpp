@@ -149,7 +149,7 @@ std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationH
     if (run_.ledger.station == nullptr) return std::nullopt;
     if (NumbersFromLedger(options_)) {
         ControllerState state(platform);
-        state.ImageBuffer = settings_.image;
+        state.takeImage(settings_.image);
         state.ImageLoaded = true;
         state.LoadedImageType = settings_.imageType;
         state.LoadedImageIdentity = settings_.imageIdentity;

@@ -36,6 +36,8 @@ SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
     layout->addWidget(title);
     result = MakeLabel(this, "result", kResultPoints, true);
     result->setAlignment(Qt::AlignCenter);
+    // A long phase ("Reading back block 3/8") takes two lines rather than being cut.
+    result->setWordWrap(true);
     // Room for the large result, so a phase's smaller text does not make the tile jump.
     result->setMinimumHeight(QFontMetrics(result->font()).height() + 4);
     layout->addWidget(result);

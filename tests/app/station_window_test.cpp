@@ -105,7 +105,7 @@ TEST(StationWindow, TilesShowEachResultAndTheTotalsCountThem) {
 }
 
 TEST(StationWindow, ClosingAsksTheRunnerToFinishAndClosesWhenItEnded) {
-    Station s("slots=2,mice=100000", 0);
+    Station s("slots=2,mice=20", 0);
     QSignalSpy closed(s.window.get(), &StationWindow::closed);
     s.window->Start();
     ASSERT_TRUE(RunUntil(*s.window, [&] { return s.window->totalMice->text().toInt() >= 3; }));
