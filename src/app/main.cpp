@@ -60,7 +60,9 @@ int main(int argc, char** argv) {
     try {
         options.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return options.exit(error);
+        // --help and --version end with 0; an option that cannot be used with 2, as the
+        // command line does and the manual says.
+        return options.exit(error) == 0 ? 0 : 2;
     }
     platformOptions.simulate = simulate->count() > 0;
     std::optional<bw::Sha256> approvedSha256;

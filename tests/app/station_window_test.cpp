@@ -4,9 +4,11 @@
 #include "app/station_window.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -118,6 +120,18 @@ TEST(StationWindow, ClosingAsksTheRunnerToFinishAndClosesWhenItEnded) {
     EXPECT_EQ(s.window->totalPasses->text(), s.window->totalMice->text());
     EXPECT_EQ(s.window->ExitCode(), exitcode::Pass);
     EXPECT_EQ(s.line.openHandleCount(), 0);
+}
+
+// Options the station cannot use end the program before the toolkit starts, with exit
+// code 2 (a --gang option without it, a value that does not resolve).
+TEST(StationOptions, RefusedBeforeAnyWindowWithExitCode2) {
+    for (const char* args : {"--sn 5", "--gang image.bin --sn X", "--gang image.bin --ic 7"}) {
+        SCOPED_TRACE(args);
+        const int status = std::system(
+            (std::string(BINWRIGHT_GUI_PATH) + " --simulate " + args + " 2>/dev/null").c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+    }
 }
 
 }  // namespace
