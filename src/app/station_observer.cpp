@@ -28,7 +28,10 @@ void StationObserver::slotAssigned(int slot, const std::string& port) {
 
 void StationObserver::portIgnored(const std::string& port) {
     post([w = &window_, port] {
-        w->Say("a mouse on port " + port + " has no slot and is left alone");
+        std::string line = "a mouse on port ";
+        line += port;
+        line += " has no slot and is left alone";
+        w->Say(line);
     });
 }
 
@@ -62,7 +65,9 @@ void StationObserver::mouseFinished(const station::GangResult& result) {
 }
 
 void StationObserver::stoppedTaking(const std::string& why) {
-    post([w = &window_, why] { w->Say("no further mouse is taken: " + why); });
+    std::string line = "no further mouse is taken: ";
+    line += why;
+    post([w = &window_, line] { w->Say(line); });
 }
 
 }  // namespace bw
