@@ -31,7 +31,29 @@ bool Link::transfer(HidHandle handle, Report& buffer, std::int32_t length, bool 
     const int moved = set ? platform_.setFeature(handle, buffer.data(), n)
                           : platform_.getFeature(handle, buffer.data(), n);
     LastTransferShort = moved > 0 && moved != length;
-    return moved == length;
+    ++Record.transfers;
+    if (moved == length) {
+        Record.failedRun = 0;
+        Record.failedRunStart = 0;
+        return true;
+    }
+    if (LastTransferShort) {
+        // Something came back: the mouse is there, so no run of failures goes on.
+        Record.failedRun = 0;
+        Record.failedRunStart = 0;
+    } else if (Record.failedRun++ == 0) {
+        Record.failedRunStart = Record.transfers;
+    }
+    LinkFault fault;
+    fault.kind = LastTransferShort ? LinkFaultKind::ShortReply : LinkFaultKind::FailedTransfer;
+    fault.report = buffer[0];
+    NoteFault(fault);
+    return false;
+}
+
+void Link::NoteFault(LinkFault fault) {
+    fault.transfer = Record.transfers;
+    Record.lastFault = fault;
 }
 
 Link::~Link() {
@@ -66,6 +88,7 @@ bool Link::OpenDeviceReport4(std::int32_t vendorId, std::int32_t productId,
             matched = true;
             setHandle(Report4Handle, handle);
             FeatureLength4 = featureLength;
+            DevicePath = info.path;
         } else {
             platform_.close(handle);
         }
@@ -95,7 +118,10 @@ bool Link::OpenDeviceReport40(std::int32_t vendorId, std::int32_t productId,
         Report40Buffer = {0x41, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
         const bool dataProbe = GetFeature40(handle, Report40Buffer);
 
-        if (commandProbe) setHandle(Report40Handle, handle);
+        if (commandProbe) {
+            setHandle(Report40Handle, handle);
+            DevicePath = info.path;
+        }
         if (dataProbe) setHandle(Report41Handle, handle);
         if (!commandProbe && !dataProbe) platform_.close(handle);
     }
@@ -120,6 +146,7 @@ bool Link::GetFeature40(HidHandle handle, Report& buffer) {
 }
 
 void Link::ForgetHandles() {
+    DevicePath.clear();
     setHandle(Report4Handle, kInvalidHandle);
     setHandle(Report40Handle, kInvalidHandle);
     setHandle(Report41Handle, kInvalidHandle);

@@ -5,8 +5,10 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "device/hid_platform.h"
+#include "device/link_record.h"
 
 namespace bw {
 
@@ -55,6 +57,14 @@ class Link {
     // The last transfer moved some bytes, but not the whole report: the device may have
     // taken it as done (an answer it will not give again).
     bool LastTransferShort = false;
+
+    // Path of the interface the last open took (the report-4 or the command interface);
+    // empty when none is open.
+    std::string DevicePath;
+    // Transfers and faults since the operation began (image/reason.h reads it).
+    LinkRecord Record;
+    // A fault the report protocols found; it names the transfer it happened at.
+    void NoteFault(LinkFault fault);
 
     Report Report4Buffer{};
     Report Report40Buffer{};

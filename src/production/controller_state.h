@@ -9,6 +9,7 @@
 #include "device/link.h"
 #include "image/image_buffers.h"
 #include "image/image_identity.h"
+#include "image/reason.h"
 
 namespace bw {
 
@@ -35,6 +36,11 @@ struct ControllerState {
     std::int32_t PassCount = 0;
     FactoryRecordBytes FactoryRecord{};
     bool FactoryRecordSent = false;  // the last write stored FactoryRecord in the mouse
+    // Why the last operation did not pass (empty after a pass), and the image write
+    // attempts the last write made; set by every shared operation.
+    Reason LastReason;
+    std::int32_t WriteAttempts = 0;
+    bool StopCutAttempts = false;  // a stop request kept a further attempt or retry from starting
     std::int32_t LogoClickCount = 0;
     bool VidPidUnlocked = false;
 };
