@@ -30,6 +30,7 @@ struct LinkRecord {
     long transfers = 0;       // transfers tried since the operation began
     long failedRun = 0;       // transfers that failed in a row, up to the last one
     long failedRunStart = 0;  // the first of them (1-based); 0 while none failed
+    int lostPieces = 0;       // pieces of block reads that did not arrive
     LinkFault lastFault;      // the latest fault; a later success does not clear it
 };
 

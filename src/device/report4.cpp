@@ -71,8 +71,7 @@ Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pau
     if (!anyTransfer) {
         return Refused(link, frame, LinkFaultKind::Unreachable, kSends, Handshake::Unreachable);
     }
-    return Refused(link, frame, LinkFaultKind::NotAcknowledged, kSends,
-                   Handshake::NotAcknowledged);
+    return Refused(link, frame, LinkFaultKind::NotAcknowledged, kSends, Handshake::NotAcknowledged);
 }
 
 // Names the piece of a block transfer that the last fault happened to.
@@ -146,6 +145,7 @@ bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::u
         if (result != Handshake::Acknowledged) {
             allDelivered = false;
             AtPiece(link, address, i);
+            ++link.Record.lostPieces;
         }
         // A mouse that takes no transfer at all is gone: the rest would stay 0xFF anyway.
         if (result == Handshake::Unreachable) break;

@@ -129,6 +129,7 @@ bool ReadBlock40(Link& link, OperationHost& host, int address, int length,
         if (!FetchPiece41(link, host)) {
             allDelivered = false;
             AtPiece(link, address, i);
+            ++link.Record.lostPieces;
         }
         const int offset = i * kPieceSize;
         const int size = std::min(kPieceSize, length - offset);

@@ -49,21 +49,19 @@ MatchOutcome CheckDeviceMatch(ControllerState& state, OperationHost& host) {
     // The order of the tests decides what the operator sees.
     const std::string_view type = kIcTypes[0].rowText;
     if (state.ChipCode == 0) {
-        state.LastReason =
-            MakeReason(ReasonCode::WrongChip,
-                       "chip code 0x" + Hex2(reply[3]) + " is none of 0x35, 0x75, 0xFD",
-                       {{"chip", reply[3]}});
+        state.LastReason = MakeReason(
+            ReasonCode::WrongChip, "chip code 0x" + Hex2(reply[3]) + " is none of 0x35, 0x75, 0xFD",
+            {{"chip", reply[3]}});
         return MatchOutcome::MatchWrongDevice;
     }
     if (state.LoadedImageType != type) {
-        const std::string text =
-            state.LoadedImageType.empty()
-                ? "no image is loaded"
-                : "the image was loaded for " + state.LoadedImageType + ", not " +
-                      std::string(type);
-        state.LastReason = MakeReason(ReasonCode::ImageType, text,
-                                      {{"loaded", state.LoadedImageType},
-                                       {"ic_type", std::string(type)}});
+        const std::string text = state.LoadedImageType.empty()
+                                     ? "no image is loaded"
+                                     : "the image was loaded for " + state.LoadedImageType +
+                                           ", not " + std::string(type);
+        state.LastReason =
+            MakeReason(ReasonCode::ImageType, text,
+                       {{"loaded", state.LoadedImageType}, {"ic_type", std::string(type)}});
         return MatchOutcome::MatchWrongDevice;
     }
     if (reply[1] != 0xAA) {

@@ -77,10 +77,13 @@ Reason Refused(const LinkFault& f, int attempts) {
     return MakeReason(ReasonCode::WriteRefused, text, std::move(details));
 }
 
-Reason Lost(const LinkFault& f) {
+Reason Lost(const LinkFault& f, int lostPieces) {
     std::string text = Where(f, "a piece") + " never arrived";
     if (f.sends > 1) text += " (" + Plural(f.sends, "send", "sends") + ")";
-    return MakeReason(ReasonCode::PieceLost, text, Place(f));
+    if (lostPieces > 1) text += ", " + std::to_string(lostPieces) + " pieces lost in all";
+    auto details = Place(f);
+    details.push_back({"lost", lostPieces});
+    return MakeReason(ReasonCode::PieceLost, text, std::move(details));
 }
 
 }  // namespace
@@ -149,11 +152,10 @@ Reason ReasonOfLinkFault(const LinkRecord& record, bool write, int attempts) {
                        record.failedRun >= kRemovedRun);
     if (gone) {
         const long from = record.failedRunStart > 0 ? record.failedRunStart : f.transfer;
-        return MakeReason(
-            ReasonCode::Removed,
-            "the mouse was removed: no transfer went through from transfer " +
-                std::to_string(from) + " on",
-            {{"transfer", static_cast<std::int64_t>(from)}, {"command", f.command}});
+        return MakeReason(ReasonCode::Removed,
+                          "the mouse was removed: no transfer went through from transfer " +
+                              std::to_string(from) + " on",
+                          {{"transfer", static_cast<std::int64_t>(from)}, {"command", f.command}});
     }
     switch (f.kind) {
         case LinkFaultKind::None:
@@ -162,9 +164,9 @@ Reason ReasonOfLinkFault(const LinkRecord& record, bool write, int attempts) {
             return MakeReason(ReasonCode::NoTarget, "no mouse is open");
         case LinkFaultKind::ShortReply: {
             auto details = Place(f);
-            std::string text = "the reply to " + CommandText(f);
-            if (f.address >= 0) text += ", " + Where(f, "the command");
-            text += ", came back short at transfer " + std::to_string(f.transfer);
+            std::string text =
+                "the reply to " + (f.address >= 0 ? Where(f, "the command") : CommandText(f));
+            text += " came back short at transfer " + std::to_string(f.transfer);
             if (write && attempts > 0) {
                 text += ", after " + Plural(attempts, "attempt", "attempts");
                 details.push_back({"attempts", attempts});
@@ -179,11 +181,11 @@ Reason ReasonOfLinkFault(const LinkRecord& record, bool write, int attempts) {
                 if (f.command == kWritePiece4 || f.command == kWriteBlock4) {
                     return Refused(f, attempts);
                 }
-                if (f.command == kReadPiece4) return Lost(f);
+                if (f.command == kReadPiece4) return Lost(f, record.lostPieces);
             } else if (write && (piece || (f.report == kReport40 && f.command == kWriteBlock40))) {
                 return Refused(f, attempts);
             } else if (piece) {
-                return Lost(f);
+                return Lost(f, record.lostPieces);
             }
             auto details = Place(f);
             return MakeReason(ReasonCode::NoAnswer,
@@ -221,12 +223,16 @@ Reason MismatchReason(const std::uint8_t* expected, const std::uint8_t* read, in
 }
 
 Reason InterruptedReason(bool aborted, int attempts, const Reason& cause) {
-    std::string text = aborted ? "aborted at a piece by a second Ctrl-C; the exchange was closed"
-                               : "stopped by a signal after " +
-                                     Plural(attempts, "attempt", "attempts");
+    std::string text = aborted
+                           ? "aborted at a piece by a second Ctrl-C; the exchange was closed"
+                           : "stopped by a signal after " + Plural(attempts, "attempt", "attempts");
     std::vector<ReasonDetail> details = {{"aborted", aborted ? 1 : 0}, {"attempts", attempts}};
     if (!cause.empty()) {
-        if (!aborted) text += ": " + cause.text;
+        // The attempts are said once, in front.
+        std::string causeText = cause.text;
+        const std::string tail = ", after " + Plural(attempts, "attempt", "attempts");
+        if (causeText.ends_with(tail)) causeText.resize(causeText.size() - tail.size());
+        if (!aborted) text += ": " + causeText;
         details.push_back({"cause", cause.codeName()});
     }
     return MakeReason(ReasonCode::Interrupted, text, std::move(details));

@@ -34,8 +34,8 @@ Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
     Outcome outcome = Outcome::Fail;
     if (!readFailed) {
         // The factory record each mouse carries for itself is left out.
-        state.LastReason = MismatchReason(state.BlockBuffer.data(), state.ReadBackBuffer.data(),
-                                          0, kImageSize, true, "expected");
+        state.LastReason = MismatchReason(state.BlockBuffer.data(), state.ReadBackBuffer.data(), 0,
+                                          kImageSize, true, "expected");
         state.VerifyMismatch = !state.LastReason.empty();
         outcome = state.VerifyMismatch ? Outcome::Fail : Outcome::Pass;
     } else if (Aborting(host)) {

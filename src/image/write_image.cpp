@@ -215,9 +215,9 @@ bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationH
             if (!result) {
                 NoteLinkFault(state, false);
             } else if (std::memcmp(readBlock, expected, kBlockSize) != 0) {
-                state.LastReason = MismatchReason(state.BlockBuffer.data(),
-                                                  state.ReadBackBuffer.data(), k * kBlockSize,
-                                                  (k + 1) * kBlockSize, false, "wrote");
+                state.LastReason =
+                    MismatchReason(state.BlockBuffer.data(), state.ReadBackBuffer.data(),
+                                   k * kBlockSize, (k + 1) * kBlockSize, false, "wrote");
                 result = false;
             }
         }
