@@ -14,6 +14,7 @@
 #include "cli/interrupt_flag.h"
 #include "cli/ledger_command.h"
 #include "cli/list_command.h"
+#include "cli/operation_json.h"
 #include "cli/platform_factory.h"
 #include "cli/run_command.h"
 #include "cli/station_config.h"
@@ -162,6 +163,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
          {commands[0].app, commands[1].app, commands[2].app, commands[3].app, run}) {
         cmd->add_option("--log", logFile, "append one CSV line per operation to FILE")
             ->type_name("FILE");
+        cmd->add_flag("--json", json,
+                      "one JSON object per operation on stdout (per mouse, then the totals, in "
+                      "run); the result text goes to stderr");
     }
 
     LedgerCommand ledger(app);
@@ -242,6 +246,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         return exitcode::Usage;
     }
 
+    // Under --json stdout holds only the JSON lines: no bars, the human text on stderr.
+    const bool jsonLines = json && deviceCommand != nullptr;
+    if (jsonLines) style.terminal = false;
+    std::ostream& human = jsonLines ? err : out;
     TerminalHost terminal(err, style);
     OperationHost& inner = environment.host != nullptr ? *environment.host : terminal;
     // Ctrl-C and SIGTERM reach the device commands through the host's stop request.
@@ -252,13 +260,18 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     OperationHost& host = signalAware ? static_cast<OperationHost&>(*signalAware) : inner;
 
     int code = exitcode::Pass;
+    OperationReport report;
+    RunTotals totals;
+    const auto commandStart = std::chrono::steady_clock::now();
+    if (jsonLines) runOptions.json = &out;
     if (list->parsed()) {
         code = RunList(platforms->platform(), json, !platforms->isSimulated(), out);
     } else if (chosen != nullptr) {
-        code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, out,
-                                err, log);
+        code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, human,
+                                err, log, &report);
     } else if (run->parsed()) {
-        code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host, out, err);
+        code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host, human, err,
+                            &totals);
     }
     if (interrupt) code = interrupt->exitCode(code);
 
@@ -266,6 +279,17 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     if (!platforms->finish(&message)) {
         err << "binwright: " << message << "\n";
         if (code == exitcode::Pass) code = exitcode::Fail;
+    }
+    // The last line carries the exit code the command ends with.
+    if (jsonLines && chosen != nullptr) {
+        report.exitCode = code;
+        out << OperationJson(report) << std::endl;
+    } else if (jsonLines) {
+        totals.exitCode = code;
+        totals.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - commandStart)
+                                .count();
+        out << TotalsJson(totals) << std::endl;
     }
     return code;
 }

@@ -51,7 +51,30 @@ void ExplainQuietEnd(Outcome outcome, std::ostream& err) {
     if (outcome == Outcome::Aborted) err << "aborted by a second Ctrl-C; the exchange was closed\n";
 }
 
+std::string Hex4(std::int32_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value) & 0xFFFFu);
+    return text;
+}
+
+Reason NoTargetReason(const DeviceOptions& options) {
+    const IcType& row = *IcTypeAt(options.ic);
+    return MakeReason(ReasonCode::NoTarget,
+                      "no " + std::string(row.rowText) + " mouse " + Hex4(options.vid) + ":" +
+                          Hex4(options.pid) + " found",
+                      {{"vid", options.vid}, {"pid", options.pid}});
+}
+
 }  // namespace
+
+void PrintReason(const std::string& result, const Reason& reason, std::ostream& err) {
+    if (reason.empty()) return;
+    err << (result.empty() ? std::string("binwright") : result) << ": " << reason.text << "\n";
+}
+
+std::string ImageName(const std::string& file) {
+    return std::filesystem::path(file).filename().string();
+}
 
 std::string HexFieldText(std::int32_t value) {
     if (value <= 0) return "";
@@ -61,21 +84,28 @@ std::string HexFieldText(std::int32_t value) {
 }
 
 std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
-                                    ControllerState& state, std::ostream& out, std::ostream& err) {
+                                    ControllerState& state, std::ostream& out, std::ostream& err,
+                                    Reason* refusal) {
     (void)out;
     // A file that is no image is the station's error, never the mouse's: exit 2, not 4.
     Image loaded{};
     const BinLoadResult load = LoadBinFile(file, loaded);
     if (load.error != BinLoadError::None) {
         err << file << ": " << load.reason << "\n";
+        if (refusal != nullptr)
+            *refusal = MakeReason(ReasonCode::BadImage, file + ": " + load.reason);
         return exitcode::Usage;
     }
     const ImageIdentity identity = IdentifyImage(loaded);
     if (options.approvedSha256) {
-        const std::string name = std::filesystem::path(file).filename().string();
-        const std::string refusal = ApprovalFailure(name, identity, *options.approvedSha256);
-        if (!refusal.empty()) {
-            err << refusal << "\n";
+        const std::string problem =
+            ApprovalFailure(ImageName(file), identity, *options.approvedSha256);
+        if (!problem.empty()) {
+            err << problem << "\n";
+            if (refusal != nullptr) {
+                *refusal = MakeReason(ReasonCode::NotApproved, problem,
+                                      {{"sha256", identity.sha256Hex()}});
+            }
             return exitcode::Usage;
         }
     }
@@ -100,19 +130,36 @@ std::string FormatFactoryFields(const FactoryFields& f) {
 
 int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions& options,
                      PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                     std::ostream& err, const ProductionLog& log) {
+                     std::ostream& err, const ProductionLog& log, OperationReport* report) {
     ControllerState state(platforms.platform());
     const IcType& row = *IcTypeAt(options.ic);
+    OperationReport local;
+    OperationReport& r = report != nullptr ? *report : local;
+    r.op = op;
+    r.ic = options.ic;
+    r.vid = options.vid;
+    r.pid = options.pid;
+    // Ended before the mouse was touched: the code, and why for the JSON line.
+    const auto refused = [&](int code, Reason reason) {
+        r.reason = std::move(reason);
+        r.exitCode = code;
+        return code;
+    };
 
     // Everything the operation needs is read and checked before the first device command.
     std::string saveTarget;
     if (op == Operation::Write || op == Operation::Verify) {
-        if (const auto code = LoadCommandImage(file, options, state, out, err)) return *code;
+        Reason refusal;
+        if (const auto code = LoadCommandImage(file, options, state, out, err, &refusal)) {
+            return refused(*code, refusal);
+        }
+        r.imageName = ImageName(file);
+        r.image = state.LoadedImageIdentity;
     } else if (op == Operation::Save) {
         saveTarget = SaveTargetName(file);
         if (const std::string problem = SaveTargetProblem(saveTarget); !problem.empty()) {
             err << problem << "\n";
-            return exitcode::Usage;
+            return refused(exitcode::Usage, MakeReason(ReasonCode::BadParameters, problem));
         }
     }
     if (op == Operation::Write) {
@@ -120,7 +167,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
             ProductNumberProblem(options.ic, options.params, options.factory);
         if (!problem.empty()) {
             err << "binwright write: " << problem << "\n";
-            return exitcode::Usage;
+            return refused(exitcode::Usage, MakeReason(ReasonCode::BadParameters, problem));
         }
     }
     if (op == Operation::Save || op == Operation::ReadFactory) {
@@ -130,18 +177,25 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     }
 
     if (!OpenTarget(state, options.ic, options.vid, options.pid)) {
-        out << GetCaption(caption::NoFindMouse) << "\n";
+        const std::string shown(GetCaption(caption::NoFindMouse));
+        out << shown << "\n";
+        r.result = shown;
+        const Reason reason = NoTargetReason(options);
+        PrintReason(shown, reason, err);
         ExplainNoMouse(platforms, options, err);
-        return exitcode::NoMouse;
+        return refused(exitcode::NoMouse, reason);
     }
+    r.path = state.link.DevicePath;
 
     // A signal before the mouse was touched: nothing starts.
     if (StopAsked(host)) {
         err << "binwright: stopped before the operation started\n";
-        return exitcode::Fail;
+        return refused(exitcode::Fail,
+                       MakeReason(ReasonCode::Interrupted, "stopped before the operation started"));
     }
 
     const OperationTiming timing;
+    r.started = timing.started;
     Outcome outcome = Outcome::Fail;
     switch (op) {
         case Operation::Write:
@@ -158,36 +212,52 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
             break;
     }
     host.hideLoading();
+    r.attempts = op == Operation::Write ? state.WriteAttempts : 1;
 
     const std::optional<std::int32_t> number =
         op == Operation::Write ? WrittenProductNumber(state, options.factory) : std::nullopt;
+    r.productNumber = number;
     if (op == Operation::Save && outcome == Outcome::Pass) {
         std::string message;
         if (!SaveBinFile(saveTarget, state.DeviceImageBuffer, &message)) {
+            const std::string shown(GetCaption(caption::SaveFail));
             err << message << "\n";
-            out << GetCaption(caption::SaveFail) << "\n";
-            const bool logged =
-                AppendCommandLog(log,
-                                 CommandLogEntry(op, outcome, options, timing, number, std::nullopt,
-                                                 std::string(GetCaption(caption::SaveFail))),
-                                 err);
-            return logged ? exitcode::Fail : exitcode::NotLogged;
+            out << shown << "\n";
+            r.result = shown;
+            r.reason = MakeReason(ReasonCode::SaveFailed, message);
+            PrintReason(shown, r.reason, err);
+            LogEntry entry =
+                CommandLogEntry(op, outcome, options, timing, number, std::nullopt, shown);
+            entry.reason = r.reason.codeName();
+            const bool logged = AppendCommandLog(log, entry, err);
+            r.durationMs = entry.durationMs;
+            r.exitCode = logged ? exitcode::Fail : exitcode::NotLogged;
+            return r.exitCode;
         }
+        r.savedFile = saveTarget;
     }
 
-    const bool logged = AppendCommandLog(
-        log, CommandLogEntry(op, outcome, options, timing, number, state.LoadedImageIdentity), err);
+    r.reason = state.LastReason;
+    const LogEntry entry = CommandLogEntry(op, outcome, options, timing, number,
+                                           state.LoadedImageIdentity, std::nullopt, r.reason);
+    r.durationMs = entry.durationMs;
+    const bool logged = AppendCommandLog(log, entry, err);
 
     const ResultView view = ViewOf(op, outcome, options.ic);
     if (!view.text.empty()) out << view.text << "\n";
     if (outcome == Outcome::Aborted) out << LogResultText(op, outcome, options.ic) << "\n";
+    const std::string shown = LogResultText(op, outcome, options.ic);
+    if (!shown.empty()) r.result = shown;
     ExplainQuietEnd(outcome, err);
+    PrintReason(shown, r.reason, err);
     if (op == Operation::Save && outcome == Outcome::Pass) out << "saved " << saveTarget << "\n";
-    if (op == Operation::ReadFactory && outcome == Outcome::Pass)
-        out << FormatFactoryFields(DecodeFactoryRecord(state.FactoryRecord));
+    if (op == Operation::ReadFactory && outcome == Outcome::Pass) {
+        r.factory = DecodeFactoryRecord(state.FactoryRecord);
+        out << FormatFactoryFields(*r.factory);
+    }
     // The operation ran, but the station has no record of it.
-    if (!logged) return exitcode::NotLogged;
-    return ExitCodeOf(outcome);
+    r.exitCode = logged ? ExitCodeOf(outcome) : exitcode::NotLogged;
+    return r.exitCode;
 }
 
 }  // namespace bw

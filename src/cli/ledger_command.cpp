@@ -1,7 +1,9 @@
 #include "cli/ledger_command.h"
 
 #include <fstream>
+#include <nlohmann/json.hpp>
 
+#include "cli/operation_json.h"
 #include "ledger/ledger.h"
 #include "ledger/ledger_report.h"
 #include "ledger/ledger_summary.h"
@@ -13,6 +15,31 @@ namespace bw {
 namespace {
 
 using namespace bw::ledger;
+using Json = nlohmann::ordered_json;
+
+std::string Hex(std::int64_t value, int digits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
+    return text;
+}
+
+// One line of `summary --json`: a station and product type.
+std::string SummaryJson(const StationSummary& s) {
+    const auto perHour = s.micePerHour();
+    const Json line = {
+        {"station", s.station},
+        {"product_type", s.productType ? Json(Hex(*s.productType, 4)) : Json(nullptr)},
+        {"attempts", s.attempts},
+        {"written", s.written},
+        {"first_pass_yield", s.firstPassYield()},
+        {"failures", Json(s.failures)},
+        {"mice_per_hour", perHour ? Json(*perHour) : Json(nullptr)},
+        {"first", UtcIsoTime(s.first)},
+        {"last", UtcIsoTime(s.last)},
+        {"last_number", s.lastNumber ? Json(Hex(*s.lastNumber, 6)) : Json(nullptr)},
+    };
+    return line.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
 LogEntry CsvEntry(const OperationRecord& r) {
     LogEntry e;
@@ -25,6 +52,7 @@ LogEntry CsvEntry(const OperationRecord& r) {
     e.result = r.result;
     e.durationMs = r.durationMs;
     e.imageSha256 = r.imageSha256;
+    e.reason = r.reason.value_or("");
     return e;
 }
 
@@ -56,6 +84,9 @@ LedgerCommand::LedgerCommand(CLI::App& app) {
     }
     check_ = command_->add_subcommand(
         "check", "verify: no number written twice, each has a passing row, none left dangling");
+    for (CLI::App* cmd : {summary_, check_}) {
+        cmd->add_flag("--json", json_, "JSON lines on stdout instead of the text");
+    }
     export_ = command_->add_subcommand("export", "write the operations as the CSV log's lines");
     export_->add_option("--csv", csv_, "CSV to FILE (default: standard output)")
         ->type_name("[FILE]")
@@ -83,7 +114,11 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
         LedgerOptions readOnly;
         readOnly.create = false;  // a mistyped name must not become a new, empty ledger
         const auto ledger = OpenLedger(url_, readOnly);
-        if (summary_->parsed()) {
+        if (summary_->parsed() && json_) {
+            for (const auto& s : Summarize(ledger->operations(filter))) {
+                out << SummaryJson(s) << "\n";
+            }
+        } else if (summary_->parsed()) {
             out << FormatSummary(Summarize(ledger->operations(filter)));
         } else if (report_->parsed()) {
             const ReportHeading heading{ledger->where(), filterText,
@@ -92,6 +127,17 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
                 return exitcode::Usage;
             }
             out << "wrote " << html_ << "\n";
+        } else if (check_->parsed() && json_) {
+            const auto problems = ledger->check();
+            std::size_t written = 0;
+            for (const auto& s : ledger->serials()) written += s.state == SerialState::Written;
+            const Json line = {{"ledger", ledger->where()},
+                               {"sound", problems.empty()},
+                               {"problems", problems},
+                               {"numbers_written", written},
+                               {"exit_code", problems.empty() ? exitcode::Pass : exitcode::Fail}};
+            out << line.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+            if (!problems.empty()) return exitcode::Fail;
         } else if (check_->parsed()) {
             const auto problems = ledger->check();
             for (const auto& p : problems) out << p << "\n";

@@ -44,9 +44,28 @@ std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32
 
 int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
                  PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                 std::ostream& err) {
+                 std::ostream& err, RunTotals* totals) {
     ControllerState state(platforms.platform());
-    if (const auto code = LoadCommandImage(imageFile, options, state, out, err)) return *code;
+    // One JSON line per mouse: what `write` would say of it.
+    const auto mouseReport = [&](const Reason& reason) {
+        OperationReport report;
+        report.ic = options.ic;
+        report.vid = options.vid;
+        report.pid = options.pid;
+        report.reason = reason;
+        report.imageName = ImageName(imageFile);
+        report.image = state.LoadedImageIdentity;
+        return report;
+    };
+    Reason refusal;
+    if (const auto code = LoadCommandImage(imageFile, options, state, out, err, &refusal)) {
+        if (run.json != nullptr) {
+            OperationReport report = mouseReport(refusal);
+            report.exitCode = *code;
+            *run.json << OperationJson(report) << std::endl;
+        }
+        return *code;
+    }
 
     const AutoWriteSettings settings{options.ic, options.vid, options.pid, options.params,
                                      options.factory};
@@ -55,14 +74,25 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         out << FormatRunLine(std::chrono::system_clock::now(), r.factory.number, r.text,
                              r.sinceArrival, r.passCount)
             << std::endl;
+        PrintReason(r.text, r.reason, err);
         DeviceOptions used = options;
         used.factory = r.factory;
+        const LogEntry entry =
+            CommandLogEntry(Operation::Write, r.outcome, used, r.timing, r.writtenNumber,
+                            state.LoadedImageIdentity, std::nullopt, r.reason);
         // A mouse the station cannot trace must not be followed by more of them.
-        if (!AppendCommandLog(run.log,
-                              CommandLogEntry(Operation::Write, r.outcome, used, r.timing,
-                                              r.writtenNumber, state.LoadedImageIdentity),
-                              err)) {
-            logLost = true;
+        const bool logged = AppendCommandLog(run.log, entry, err);
+        if (!logged) logLost = true;
+        if (run.json != nullptr) {
+            OperationReport report = mouseReport(r.reason);
+            report.result = r.text;
+            report.exitCode = logged ? ExitCodeOf(r.outcome) : exitcode::NotLogged;
+            report.path = r.path;
+            report.productNumber = r.writtenNumber;
+            report.attempts = r.attempts;
+            report.durationMs = entry.durationMs;
+            report.started = r.timing.started;
+            *run.json << OperationJson(report) << std::endl;
         }
     });
 
@@ -81,8 +111,19 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     const int fails = hooks.mice() - hooks.passes();
     out << "total " << hooks.mice() << " passed " << hooks.passes() << " failed " << fails
         << std::endl;
+    if (totals != nullptr) {
+        totals->mice = hooks.mice();
+        totals->passed = hooks.passes();
+    }
     if (!hooks.refusal().empty()) {
         err << "binwright run: " << hooks.refusal() << "; nothing was written to this mouse\n";
+        if (run.json != nullptr) {
+            OperationReport report =
+                mouseReport(MakeReason(ReasonCode::BadParameters, hooks.refusal()));
+            report.exitCode = exitcode::Usage;
+            report.path = state.link.DevicePath;
+            *run.json << OperationJson(report) << std::endl;
+        }
         return exitcode::Usage;
     }
     if (logLost) return exitcode::NotLogged;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/device_options.h"
+#include "cli/operation_json.h"
 #include "cli/platform_factory.h"
 #include "device/operation_host.h"
 #include "production/production_log.h"
@@ -18,6 +19,7 @@ struct RunOptions {
     int count = 0;          // stop after this many mice; 0: until stopped
     int intervalMs = 1000;  // poll period
     ProductionLog log;
+    std::ostream* json = nullptr;  // --json: one line per mouse goes here as it ends
 };
 
 // Stops taking mice once host.stopRequest() asks for it (the mouse in progress is written
@@ -25,9 +27,11 @@ struct RunOptions {
 // written, or when the next product number does not fit the factory record. Returns 0
 // when every mouse passed, 1 otherwise, 2 for an image that cannot be used or a number
 // that does not fit, 6 when a log line was lost; the caller turns a signal into 130/143.
+// out takes the per-mouse lines and the totals, err each failed mouse's reason; totals, when
+// given, receives the counts for the JSON totals line.
 int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
                  PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                 std::ostream& err);
+                 std::ostream& err, RunTotals* totals = nullptr);
 
 // "HH:MM:SS  SN <number as the field shows it>  <result>  <seconds, 1 decimal>s  passes <n>"
 std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32_t productNumber,

@@ -143,8 +143,9 @@ TEST_F(LedgerCli, ExportWritesTheCsvLogsColumns) {
     std::getline(lines, first);
     EXPECT_EQ(header, kLogHeader);
     const auto row = place_->open()->operations().front().record;
-    LogEntry entry{row.started,       row.icType, row.vid,        row.pid,        row.operation,
-                   row.productNumber, row.result, row.durationMs, row.imageSha256};
+    LogEntry entry{
+        row.started,       row.icType, row.vid,        row.pid,         row.operation,
+        row.productNumber, row.result, row.durationMs, row.imageSha256, row.reason.value_or("")};
     EXPECT_EQ(first, FormatLogLine(entry));
     int count = 1;
     for (std::string line; std::getline(lines, line);) ++count;
