@@ -119,6 +119,12 @@ TEST_F(LedgerCli, ExitCodesAndMessages) {
          2,
          "has schema version 9; this binwright knows up to version 1"},
         {{"export"}, "", 2, "--csv is required"},
+        {{"check", "--json"}, "", 0, "\"sound\":true,\"problems\":[],"},
+        {{"check", "--json"},
+         "UPDATE serials SET state = 'reserved' WHERE number = 3",
+         1,
+         "\"sound\":false,\"problems\":[\"product number 000003 of type 0005 went into"},
+        {{"summary", "--json"}, "", 0, "{\"station\":\"line-a-1\",\"product_type\":\"0005\""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args.front() + " " + row.damage);
