@@ -1,15 +1,22 @@
 // Cost per mouse of the ledger calls a write makes: reserve before the mouse is touched,
-// sending before the factory record goes out, record + written after the read-back.
-// Usage: bench_ledger [CYCLES] [POSTGRESQL_URL]  (the URL also from BINWRIGHT_BENCH_PG;
-// scripts/bench-ledger.sh starts a private server for it).
+// sending before the factory record goes out, record + written after the read-back. Then
+// whole writes with the factory record on the simulated mouse with real waits (256-byte
+// mode, one block), without the ledger and with it, as a station runs them.
+// Usage: bench_ledger [CYCLES] [POSTGRESQL_URL] [WRITES]  (the URL also from
+// BINWRIGHT_BENCH_PG; scripts/bench-ledger.sh starts a private server for it).
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "image/operations.h"
 #include "ledger/ledger.h"
+#include "ledger/station_ledger.h"
+#include "production/polling.h"
+#include "sim/sim_platform.h"
 
 namespace {
 
@@ -65,6 +72,78 @@ void Measure(const char* name, const std::string& url, int cycles) {
     }
 }
 
+// The record's gate of the station, timed.
+class TimedGate : public bw::FactoryRecordGate {
+  public:
+    TimedGate(bw::ledger::StationLedger& station, Clock::duration& spent)
+        : station_(station), spent_(spent) {}
+    bool recordMayGo(const bw::FactoryFields& fields) override {
+        const auto t = Clock::now();
+        const bool go = station_.recordMayGo(fields);
+        spent_ += Clock::now() - t;
+        return go;
+    }
+
+  private:
+    bw::ledger::StationLedger& station_;
+    Clock::duration& spent_;
+};
+
+struct WriteCost {
+    double writeMs = 0;   // a whole cycle per mouse
+    double ledgerMs = 0;  // of which in the ledger: reserve, the gate, the row with written
+};
+
+// `writes` writes of one simulated mouse, each numbered by the station's ledger if given.
+WriteCost TimeWrites(bw::ledger::StationLedger* station, int writes) {
+    bw::SimulatedPlatform line;
+    bw::ControllerState state(line);
+    state.ImageLoaded = true;
+    state.LoadedImageType = "KVDE31X";
+    bw::NullHost host;
+    bw::WriteParams params;
+    params.format = bw::DataFormat::Block256;
+    params.blocks = 1;
+    params.writeId = true;
+    params.sleep = 1;
+    bw::FactoryFields factory;
+    if (!bw::OpenTarget(state, 0, 0x3A5C, 0x0C21)) return {};
+    Clock::duration inLedger{};
+    std::optional<TimedGate> gate;
+    if (station != nullptr) gate.emplace(*station, inLedger);
+    const auto start = Clock::now();
+    for (int i = 0; i < writes; ++i) {
+        bw::ledger::OperationFacts facts;
+        if (station != nullptr) {
+            const auto t = Clock::now();
+            factory.number = station->reserve(factory.type);
+            inLedger += Clock::now() - t;
+            state.RecordGate = &*gate;
+        }
+        facts.outcome = bw::WriteImage(state, 0, params, factory, host);
+        if (station != nullptr) {
+            const auto t = Clock::now();
+            facts.factory = factory;
+            facts.productNumber = factory.number;
+            station->finish(station->row(facts));
+            inLedger += Clock::now() - t;
+        }
+        ++factory.number;
+    }
+    return {Ms(Clock::now() - start) / writes, Ms(inLedger) / writes};
+}
+
+void MeasureWrites(const char* name, const std::string& url, int writes) {
+    try {
+        bw::ledger::StationLedger station(bw::ledger::OpenLedger(url), "bench");
+        const WriteCost cost = TimeWrites(&station, writes);
+        std::printf("write_%s_ms_per_mouse=%.3f\n%s_added_to_a_write_ms=%.3f\n", name, cost.writeMs,
+                    name, cost.ledgerMs);
+    } catch (const bw::ledger::LedgerError& e) {
+        std::printf("# %s: %s\n%s_added_to_a_write_ms=n/a\n", name, e.what(), name);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,5 +163,14 @@ int main(int argc, char** argv) {
     } else {
         Measure("postgres", pg, cycles);
     }
+
+    const int writes = argc > 3 ? std::max(1, std::atoi(argv[3])) : 20;
+    std::printf("# %d writes with the factory record, 256-byte mode, one block, real waits\n",
+                writes);
+    std::printf("write_ms_per_mouse=%.3f\n", TimeWrites(nullptr, writes).writeMs);
+    std::filesystem::create_directories(folder);
+    MeasureWrites("sqlite", (folder / "station.db").string(), writes);
+    std::filesystem::remove_all(folder);
+    if (!pg.empty()) MeasureWrites("postgres", pg, writes);
     return 0;
 }

@@ -18,5 +18,7 @@ if [ "${CI:-}" = true ] || [ "${PACKAGE_SMOKE:-}" = 1 ]; then
 fi
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 bash scripts/test-sanitizers.sh "${build_dir}-asan"
+# The tests that run the core from several threads, under ThreadSanitizer.
+bash scripts/test-tsan.sh "${build_dir}-tsan"
 # Each fuzz target for a bounded time (FUZZ_SECONDS each, default 30).
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}" "${build_dir}-fuzz"

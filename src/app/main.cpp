@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <exception>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "app/main_form.h"
 #include "app/single_instance.h"
 #include "binwright_version.h"
+#include "cli/command_ledger.h"
 #include "cli/command_log.h"
 #include "cli/platform_factory.h"
 #include "image/image_identity.h"
@@ -41,6 +43,16 @@ int main(int argc, char** argv) {
     bool verifyAfterWrite = false;
     options.add_flag("--verify-after-write", verifyAfterWrite,
                      "After a passing write, read back and compare every byte written");
+    bw::LedgerChoice ledgerChoice;
+    options
+        .add_option("--ledger", ledgerChoice.url,
+                    "Record every operation in the production ledger (a SQLite FILE or a "
+                    "PostgreSQL connection string); with Write Product ID it gives the numbers")
+        ->type_name("URL");
+    options
+        .add_option("--station-name", ledgerChoice.stationName,
+                    "This station's name in the ledger (default: the host name)")
+        ->type_name("NAME");
     options.set_version_flag("--version", std::string("binwright-gui ") + BINWRIGHT_VERSION);
     try {
         options.parse(argc, argv);
@@ -77,6 +89,18 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // The ledger is opened before the window shows: a station that cannot record or number
+    // its mice does not start.
+    std::unique_ptr<bw::ledger::StationLedger> stationLedger;
+    if (!ledgerChoice.url.empty()) {
+        try {
+            stationLedger = bw::OpenStationLedger(ledgerChoice);
+        } catch (const bw::ledger::LedgerError& error) {
+            std::fprintf(stderr, "binwright-gui: %s\n", error.what());
+            return 2;
+        }
+    }
+
     std::unique_ptr<bw::PlatformStack> platform;
     try {
         platform = std::make_unique<bw::PlatformStack>(platformOptions);
@@ -92,6 +116,7 @@ int main(int argc, char** argv) {
     if (!logFile.empty()) form.productionLog = bw::ProductionLog(logFile);
     form.approvedSha256 = approvedSha256;
     form.verifyAfterWrite = verifyAfterWrite;
+    form.UseLedger(stationLedger.get());
 
     QObject::connect(&instance, &bw::SingleInstance::restoreRequested, &form,
                      [&form] { bw::BringToFront(form); });
@@ -111,5 +136,10 @@ int main(int argc, char** argv) {
 
     std::string message;
     if (!platform->finish(&message)) std::fprintf(stderr, "binwright-gui: %s\n", message.c_str());
+    // Results the ledger could not take are tried again; what is left is said with its number.
+    if (stationLedger && stationLedger->holding()) {
+        bw::NullHost waits;
+        bw::SettleHeldRows(*stationLedger, waits, std::cerr, "binwright-gui");
+    }
     return 0;
 }

@@ -25,6 +25,7 @@
 #include "image/image_identity.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
+#include "ledger/station_ledger.h"
 #include "production/controller_state.h"
 #include "production/operation_log.h"
 #include "production/production_log.h"
@@ -129,6 +130,13 @@ class TForm1 : public QWidget, public OperationHost {
     std::optional<Sha256> approvedSha256;
     // --verify-after-write: every write reads back and compares every byte it wrote.
     bool verifyAfterWrite = false;
+    // --ledger: every operation is recorded and writes with the factory record take their
+    // product number from it; the number field is then read-only and shows the next number.
+    // Owned by the caller, who outlives the window.
+    void UseLedger(ledger::StationLedger* station);
+    ledger::StationLedger* Ledger() const { return ledger_; }
+    // The number field follows what the ledger gives next for the type in its field.
+    void ShowNextNumber();
     // Waits go through this clock when set (tests); otherwise they really wait.
     void SetClock(OperationHost* clock) { clock_ = clock; }
 
@@ -263,6 +271,16 @@ class TForm1 : public QWidget, public OperationHost {
     std::string LogOperation(Operation op, Outcome outcome, int icIndex,
                              std::optional<std::int32_t> productNumber,
                              const OperationTiming& timing);
+    // The ledger's side of an operation (main_form_ledger.cpp). Before a numbered write: the
+    // station's dangling reservations ended once, then a number reserved and shown; throws
+    // when there is none (the mouse untouched).
+    std::int32_t TakeLedgerNumber(int icIndex, std::int32_t productType);
+    // The operation's row; empty when recorded (or no ledger), otherwise why not.
+    std::string RecordInLedger(Operation op, Outcome outcome, int icIndex,
+                               const std::optional<FactoryFields>& factory,
+                               std::optional<std::int32_t> productNumber,
+                               const OperationTiming& timing,
+                               const std::optional<std::string>& caption = std::nullopt);
     // After a lost log line: polling waits until the operator has seen the error box.
     [[noreturn]] void StopForLostLogLine(const std::string& reason);
     // lbl_DevStatus, unless a deferred close is being shown there.
@@ -273,6 +291,8 @@ class TForm1 : public QWidget, public OperationHost {
     class PollHooks;
 
     OperationHost* clock_ = nullptr;
+    ledger::StationLedger* ledger_ = nullptr;
+    bool ledgerRecovered_ = false;
     // Identity the open device was found with (for the production log).
     std::int32_t openedVid_ = 0;
     std::int32_t openedPid_ = 0;

@@ -297,6 +297,8 @@ void TForm1::ApplyLook() {
         // Read-only and disabled, but the path must stay legible: black, not greyed.
         "QLineEdit#edt_BinFile, QLineEdit#edt_BinFile:disabled { background: rgb(192, 220, 192);"
         " color: black; }"
+        // The product number while a ledger gives it: shown like the path, not typed.
+        "QLineEdit#edt_FactoryNum[readOnly=\"true\"] { background: rgb(192, 220, 192); }"
         "QGroupBox { border: 1px solid rgb(104, 104, 104); margin-top: 10px; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; }"
         "QFrame#gbDataFormat, QFrame#gbWriteID { border: 1px solid rgb(104, 104, 104); }");

@@ -151,7 +151,7 @@ void TForm1::btn_WriteClick() {
     const OperationTiming timing;
     const int ic = IcTypeIndex();
     const WriteParams params = ReadWriteParams(ic);
-    const FactoryFields factory = ic == 0 && params.writeId ? ReadFactoryFields() : FactoryFields{};
+    FactoryFields factory = ic == 0 && params.writeId ? ReadFactoryFields() : FactoryFields{};
     // After FFFFFF the automatic mode shows 1000000: such a number is never stored cut short.
     if (const std::string problem = ProductNumberProblem(ic, params, factory); !problem.empty()) {
         throw std::runtime_error(problem);
@@ -162,6 +162,9 @@ void TForm1::btn_WriteClick() {
     DevTimer->stop();
     SetOperationButtonsEnabled(false);
 
+    // With a ledger the record carries the number it reserves; no number, no write.
+    const bool numbered = ledger_ != nullptr && ic == 0 && params.writeId;
+    if (numbered) factory.number = TakeLedgerNumber(ic, factory.type);
     const Outcome outcome = WriteImage(state, ic, params, factory, *this);
     ShowResult(ViewOf(Operation::Write, outcome, ic));
     ShowReason(state.LastReason);
@@ -175,8 +178,16 @@ void TForm1::btn_WriteClick() {
     if (outcome != Outcome::Skipped) {
         const std::string notLogged = LogOperation(Operation::Write, outcome, ic,
                                                    WrittenProductNumber(state, factory), timing);
-        if (!notLogged.empty()) StopForLostLogLine(notLogged);
+        const std::string notRecorded = RecordInLedger(
+            Operation::Write, outcome, ic, numbered ? std::optional(factory) : std::nullopt,
+            numbered ? WrittenProductNumber(state, factory) : std::nullopt, timing);
+        if (!notLogged.empty() || !notRecorded.empty()) {
+            StopForLostLogLine(notLogged.empty()     ? notRecorded
+                               : notRecorded.empty() ? notLogged
+                                                     : notLogged + "\n" + notRecorded);
+        }
     }
+    state.RecordGate = nullptr;
 }
 
 void TForm1::btn_VerifyClick() {
@@ -200,7 +211,10 @@ void TForm1::btn_VerifyClick() {
     if (outcome != Outcome::Skipped) {
         const std::string notLogged =
             LogOperation(Operation::Verify, outcome, ic, std::nullopt, timing);
-        if (!notLogged.empty()) StopForLostLogLine(notLogged);
+        const std::string notRecorded =
+            RecordInLedger(Operation::Verify, outcome, ic, std::nullopt, std::nullopt, timing);
+        if (!notLogged.empty() || !notRecorded.empty())
+            StopForLostLogLine(notLogged.empty() ? notRecorded : notLogged);
     }
 }
 
@@ -232,10 +246,12 @@ void TForm1::btn_SaveClick() {
     processEvents();
     UnlockOperationControls();
     processEvents();
-    const std::string notLogged =
-        outcome != Outcome::Skipped
-            ? LogOperation(Operation::Save, outcome, ic, std::nullopt, timing)
-            : std::string();
+    std::string notLogged = outcome != Outcome::Skipped
+                                ? LogOperation(Operation::Save, outcome, ic, std::nullopt, timing)
+                                : std::string();
+    const std::string notRecorded =
+        RecordInLedger(Operation::Save, outcome, ic, std::nullopt, std::nullopt, timing);
+    if (notLogged.empty()) notLogged = notRecorded;
     // The file could not be created: the error box says why.
     if (!failure.empty()) {
         throw std::runtime_error(notLogged.empty() ? failure : failure + "\n" + notLogged);
@@ -264,7 +280,13 @@ void TForm1::btnReadFactoryClick() {
     processEvents();
     const std::string notLogged =
         LogOperation(Operation::ReadFactory, outcome, ic, std::nullopt, timing);
-    if (!notLogged.empty()) StopForLostLogLine(notLogged);
+    const std::string notRecorded = RecordInLedger(
+        Operation::ReadFactory, outcome, ic,
+        outcome == Outcome::Pass ? std::optional(DecodeFactoryRecord(state.FactoryRecord))
+                                 : std::nullopt,
+        std::nullopt, timing);
+    if (!notLogged.empty() || !notRecorded.empty())
+        StopForLostLogLine(notLogged.empty() ? notRecorded : notLogged);
 }
 
 }  // namespace bw

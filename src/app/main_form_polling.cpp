@@ -30,6 +30,11 @@ class TForm1::PollHooks : public PollTickHooks {
         return form_.lbl_CtrlResult->text() == Caption(caption::WritePass, form_.UiLanguage);
     }
     void advanceProductNumber() override {
+        // With a ledger the field shows what it gives next, whichever station took the last.
+        if (form_.Ledger() != nullptr) {
+            form_.ShowNextNumber();
+            return;
+        }
         form_.edt_FactoryNum->SetValue(NextProductNumber(form_.edt_FactoryNum->GetValue()));
     }
 

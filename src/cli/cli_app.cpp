@@ -7,6 +7,7 @@
 #include <string>
 
 #include "binwright_version.h"
+#include "cli/command_ledger.h"
 #include "cli/command_log.h"
 #include "cli/device_commands.h"
 #include "cli/device_options.h"
@@ -19,6 +20,7 @@
 #include "cli/run_command.h"
 #include "cli/station_config.h"
 #include "cli/terminal_host.h"
+#include "ledger/ledger_error.h"
 #include "production/result_text.h"
 #include "sim/scenario.h"
 
@@ -68,17 +70,21 @@ void AddImageOptions(CLI::App* cmd, DeviceOptionText& text) {
 constexpr const char* kFooter =
     "Exit codes: 0 pass; 1 fail (run: any mouse failed); 2 usage error or bad input (an\n"
     "  option, a scenario, an image that cannot be loaded, a log, trace or save path that\n"
-    "  cannot be used, a product number past FFFFFF with --write-id); 3 no mouse found;\n"
-    "  4 BIN file not match Mouse; 5 the mouse does not answer or its status byte 1 is not\n"
-    "  0xAA; 6 done, but the log line could not be written; 130 after Ctrl-C (SIGINT);\n"
-    "  143 after SIGTERM.\n"
+    "  cannot be used, a product number past FFFFFF with --write-id, a ledger that cannot\n"
+    "  be used or gives no number); 3 no mouse found; 4 BIN file not match Mouse; 5 the\n"
+    "  mouse does not answer or its status byte 1 is not 0xAA; 6 done, but the log line or\n"
+    "  the ledger row could not be written; 130 after Ctrl-C (SIGINT); 143 after SIGTERM.\n"
     "Ctrl-C or SIGTERM: the attempt in progress ends (a successful one is still read back),\n"
     "  no further attempt, retry or mouse starts, the mouse is logged and run prints its\n"
     "  totals. A second Ctrl-C within 3 s stops at the next piece, sends the closing\n"
     "  commands and logs the mouse as Aborted.\n"
     "--simulate keys: ic, vid, pid, release, chip, status1, status2, split, pointer, others,\n"
     "  nack, ack-after, lose-piece, fail-after, latency-us, stuck-byte, memory, dump, mice,\n"
+    "  line-dir (with mice: the line kept in a folder, resumed by the next process),\n"
     "  and short-reply=N: the N-th get-feature, and every N-th after it, returns 1 byte.\n"
+    "  A line of ports: slots=K (K mice at once; mice=N go to free ports, each pulled out\n"
+    "  once written), handling-ms=M (before the next mouse of a port), fault-slot=S (the\n"
+    "  fault keys on port S only).\n"
     "  See man binwright.";
 
 }  // namespace
@@ -159,6 +165,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
             ->type_name("FILE");
 
     std::string logFile;
+    LedgerChoice ledgerChoice;
     for (CLI::App* cmd :
          {commands[0].app, commands[1].app, commands[2].app, commands[3].app, run}) {
         cmd->add_option("--log", logFile, "append one CSV line per operation to FILE")
@@ -166,6 +173,14 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         cmd->add_flag("--json", json,
                       "one JSON object per operation on stdout (per mouse, then the totals, in "
                       "run); the result text goes to stderr");
+        cmd->add_option("--ledger", ledgerChoice.url,
+                        "record every operation in the production ledger (a SQLite FILE or a "
+                        "PostgreSQL connection string); with --write-id it gives the product "
+                        "numbers")
+            ->type_name("URL");
+        cmd->add_option("--station-name", ledgerChoice.stationName,
+                        "this station's name in the ledger (default: the host name)")
+            ->type_name("NAME");
     }
 
     LedgerCommand ledger(app);
@@ -234,6 +249,28 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     const ProductionLog log(logFile);
     runOptions.log = log;
 
+    // The ledger is opened before the mouse is touched: a station that cannot record or
+    // number its mice does not start.
+    std::unique_ptr<ledger::StationLedger> stationLedger;
+    CommandLedger commandLedger;
+    if (deviceCommand != nullptr) {
+        const std::string who = "binwright " + deviceCommand->get_name();
+        if (ledgerChoice.url.empty() && deviceCommand->count("--station-name") > 0)
+            err << who << ": warning: --station-name is ignored without --ledger\n";
+        if (!ledgerChoice.url.empty()) {
+            try {
+                stationLedger = OpenStationLedger(ledgerChoice);
+            } catch (const ledger::LedgerError& e) {
+                err << who << ": " << (station ? station->where("ledger") : "") << e.what() << "\n";
+                return exitcode::Usage;
+            }
+            commandLedger.station = stationLedger.get();
+            const CLI::Option* sn = deviceCommand->get_option_no_throw("--sn");
+            commandLedger.firstNumberGiven = sn != nullptr && sn->count() > 0;
+        }
+    }
+    runOptions.ledger = commandLedger;
+
     std::unique_ptr<PlatformStack> platforms;
     try {
         platforms = std::make_unique<PlatformStack>(platformOptions);
@@ -268,7 +305,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         code = RunList(platforms->platform(), json, !platforms->isSimulated(), out);
     } else if (chosen != nullptr) {
         code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, human,
-                                err, log, &report);
+                                err, log, commandLedger, &report);
     } else if (run->parsed()) {
         code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host, human, err,
                             &totals);

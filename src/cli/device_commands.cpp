@@ -7,6 +7,7 @@
 #include "image/bin_file.h"
 #include "image/image_identity.h"
 #include "image/operations.h"
+#include "ledger/ledger_error.h"
 #include "production/controller_state.h"
 #include "production/factory_record.h"
 #include "production/ic_types.h"
@@ -63,6 +64,25 @@ Reason NoTargetReason(const DeviceOptions& options) {
                       "no " + std::string(row.rowText) + " mouse " + Hex4(options.vid) + ":" +
                           Hex4(options.pid) + " found",
                       {{"vid", options.vid}, {"pid", options.pid}});
+}
+
+// The operation's row in the ledger, if one is in use. False when it is not recorded (said
+// on err with its product number, after the held row was tried again).
+bool RecordInLedger(const CommandLedger& ledger, Operation op, Outcome outcome,
+                    const DeviceOptions& used, const ControllerState& state,
+                    const std::string& file, const OperationTiming& timing,
+                    const std::optional<std::string>& shown, OperationHost& host, std::ostream& err,
+                    const std::string& who) {
+    if (ledger.station == nullptr) return true;
+    ledger::OperationFacts facts = CommandFacts(op, outcome, used, state, file, timing);
+    facts.caption = shown;
+    if (ledger.station->finish(ledger.station->row(facts))) return true;
+    if (!ledger.station->holding()) {
+        err << who << ": done, but not recorded in the ledger: " << ledger.station->problem()
+            << "\n";
+        return false;
+    }
+    return SettleHeldRows(*ledger.station, host, err, who);
 }
 
 }  // namespace
@@ -130,7 +150,8 @@ std::string FormatFactoryFields(const FactoryFields& f) {
 
 int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions& options,
                      PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                     std::ostream& err, const ProductionLog& log, OperationReport* report) {
+                     std::ostream& err, const ProductionLog& log, const CommandLedger& ledger,
+                     OperationReport* report) {
     ControllerState state(platforms.platform());
     const IcType& row = *IcTypeAt(options.ic);
     OperationReport local;
@@ -185,7 +206,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         ExplainNoMouse(platforms, options, err);
         return refused(exitcode::NoMouse, reason);
     }
-    r.path = state.link.DevicePath;
+    r.path = state.link.OpenedPath;
 
     // A signal before the mouse was touched: nothing starts.
     if (StopAsked(host)) {
@@ -194,12 +215,34 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
                        MakeReason(ReasonCode::Interrupted, "stopped before the operation started"));
     }
 
+    // With a ledger the factory record carries the number it gives, reserved before the
+    // mouse is written; no number, no write.
+    DeviceOptions used = options;
+    if (ledger.station != nullptr && op == Operation::Write && NumbersFromLedger(options)) {
+        std::string problem;
+        if (const auto code = StartNumbering(ledger, options, state, file, host, err,
+                                             "binwright write", nullptr, &problem)) {
+            return refused(*code, NoNumberReason(problem));
+        }
+        try {
+            used.factory.number = ledger.station->reserve(options.factory.type);
+        } catch (const ledger::LedgerError& e) {
+            err << "binwright write: " << e.what() << "; nothing was written to the mouse\n";
+            return refused(exitcode::Usage, NoNumberReason(e.what()));
+        }
+        if (!options.quiet) {
+            err << "binwright write: ledger: product number "
+                << ledger::NumberOfType(*ledger.station->reservation()) << " for this mouse\n";
+        }
+        state.RecordGate = ledger.station;
+    }
+
     const OperationTiming timing;
     r.started = timing.started;
     Outcome outcome = Outcome::Fail;
     switch (op) {
         case Operation::Write:
-            outcome = WriteImage(state, options.ic, options.params, options.factory, host);
+            outcome = WriteImage(state, used.ic, used.params, used.factory, host);
             break;
         case Operation::Verify:
             outcome = VerifyImage(state, options.ic, host);
@@ -211,52 +254,58 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
             outcome = ReadFactoryRecord(state, options.ic, host);
             break;
     }
+    state.RecordGate = nullptr;
     host.hideLoading();
     r.attempts = op == Operation::Write ? state.WriteAttempts : 1;
 
     const std::optional<std::int32_t> number =
-        op == Operation::Write ? WrittenProductNumber(state, options.factory) : std::nullopt;
+        op == Operation::Write ? WrittenProductNumber(state, used.factory) : std::nullopt;
     r.productNumber = number;
+    // A save whose file could not be written shows its own caption and fails in the ledger.
+    std::optional<std::string> shown;
+    Outcome recorded = outcome;
     if (op == Operation::Save && outcome == Outcome::Pass) {
         std::string message;
         if (!SaveBinFile(saveTarget, state.DeviceImageBuffer, &message)) {
-            const std::string shown(GetCaption(caption::SaveFail));
             err << message << "\n";
-            out << shown << "\n";
-            r.result = shown;
-            r.reason = MakeReason(ReasonCode::SaveFailed, message);
-            PrintReason(shown, r.reason, err);
-            LogEntry entry =
-                CommandLogEntry(op, outcome, options, timing, number, std::nullopt, shown);
-            entry.reason = r.reason.codeName();
-            const bool logged = AppendCommandLog(log, entry, err);
-            r.durationMs = entry.durationMs;
-            r.exitCode = logged ? exitcode::Fail : exitcode::NotLogged;
-            return r.exitCode;
+            shown = std::string(GetCaption(caption::SaveFail));
+            recorded = Outcome::Fail;
+            state.LastReason = MakeReason(ReasonCode::SaveFailed, message);
+        } else {
+            r.savedFile = saveTarget;
         }
-        r.savedFile = saveTarget;
     }
 
     r.reason = state.LastReason;
-    const LogEntry entry = CommandLogEntry(op, outcome, options, timing, number,
-                                           state.LoadedImageIdentity, std::nullopt, r.reason);
+    const LogEntry entry =
+        CommandLogEntry(op, outcome, options, timing, number,
+                        shown ? std::nullopt : state.LoadedImageIdentity, shown, r.reason);
     r.durationMs = entry.durationMs;
     const bool logged = AppendCommandLog(log, entry, err);
+    const bool inLedger = RecordInLedger(ledger, op, recorded, used, state, file, timing, shown,
+                                         host, err, "binwright " + std::string(OperationName(op)));
 
+    if (shown) {
+        out << *shown << "\n";
+        r.result = *shown;
+        PrintReason(*shown, r.reason, err);
+        r.exitCode = logged && inLedger ? exitcode::Fail : exitcode::NotLogged;
+        return r.exitCode;
+    }
     const ResultView view = ViewOf(op, outcome, options.ic);
     if (!view.text.empty()) out << view.text << "\n";
     if (outcome == Outcome::Aborted) out << LogResultText(op, outcome, options.ic) << "\n";
-    const std::string shown = LogResultText(op, outcome, options.ic);
-    if (!shown.empty()) r.result = shown;
+    const std::string resultText = LogResultText(op, outcome, options.ic);
+    if (!resultText.empty()) r.result = resultText;
     ExplainQuietEnd(outcome, err);
-    PrintReason(shown, r.reason, err);
+    PrintReason(resultText, r.reason, err);
     if (op == Operation::Save && outcome == Outcome::Pass) out << "saved " << saveTarget << "\n";
     if (op == Operation::ReadFactory && outcome == Outcome::Pass) {
         r.factory = DecodeFactoryRecord(state.FactoryRecord);
         out << FormatFactoryFields(*r.factory);
     }
     // The operation ran, but the station has no record of it.
-    r.exitCode = logged ? ExitCodeOf(outcome) : exitcode::NotLogged;
+    r.exitCode = logged && inLedger ? ExitCodeOf(outcome) : exitcode::NotLogged;
     return r.exitCode;
 }
 

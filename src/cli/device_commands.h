@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/command_ledger.h"
 #include "cli/device_options.h"
 #include "cli/operation_json.h"
 #include "cli/platform_factory.h"
@@ -17,13 +18,15 @@
 namespace bw {
 
 // file: the BIN image for write and verify, the target for save, unused for read-factory.
-// Returns the exit code (production/result_text.h). A log line is appended per operation run.
-// out takes the result text, err the reason of an end other than a pass ("Write Fail: block
-// 3 differs ..."); report, when given, receives what the operation's JSON line holds.
+// Returns the exit code (production/result_text.h). A log line is appended per operation run,
+// and with a ledger a row recorded; a write with the factory record takes its product number
+// from the ledger (6: the operation ran but its row could not be recorded). out takes the
+// result text, err the reason of an end other than a pass ("Write Fail: block 3 differs
+// ..."); report, when given, receives what the operation's JSON line holds.
 int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions& options,
                      PlatformStack& platforms, OperationHost& host, std::ostream& out,
                      std::ostream& err, const ProductionLog& log = {},
-                     OperationReport* report = nullptr);
+                     const CommandLedger& ledger = {}, OperationReport* report = nullptr);
 
 // Loads the BIN image of write, verify and run into ImageBuffer, marks it loaded for the
 // IC type given and names its identity on err (unless quiet). Returns the exit code when the

@@ -63,6 +63,7 @@ int RunList(HidPlatform& platform, bool json, bool realHardware, std::ostream& o
                 {"feature_length", r.info.featureLength},
                 {"attributes_read", r.info.attributesRead},
                 {"opened", r.opened},
+                {"port", r.info.port},
             };
             if (!r.opened) {
                 item["error"] = r.reason;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "cli/command_ledger.h"
 #include "cli/command_log.h"
 #include "cli/device_commands.h"
 #include "production/auto_write.h"
@@ -28,6 +29,22 @@ std::string ClockTime(std::chrono::system_clock::time_point when) {
     char text[16];
     std::strftime(text, sizeof text, "%H:%M:%S", &local);
     return text;
+}
+
+constexpr const char* kWho = "binwright run";
+
+// "binwright run: ledger ..., station st-1: type 0005 goes on at 00002A"
+void SayNextNumber(ledger::StationLedger& station, std::int32_t productType, std::ostream& err) {
+    try {
+        const std::optional<std::int32_t> next = station.ledger().nextNumber(productType);
+        err << kWho << ": ledger " << station.ledger().where() << ", station " << station.station()
+            << ": type " << ledger::TypeText(productType)
+            << (next ? " goes on at " + ledger::NumberText(*next)
+                     : std::string(" has no number left"))
+            << "\n";
+    } catch (const ledger::LedgerError& e) {
+        err << kWho << ": " << e.what() << "\n";
+    }
 }
 
 }  // namespace
@@ -67,16 +84,46 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         return *code;
     }
 
+    ledger::StationLedger* station = run.ledger.station;
+    const bool numbered = station != nullptr && NumbersFromLedger(options);
+    if (numbered) {
+        bool proven = false;
+        std::string problem;
+        if (const auto code = StartNumbering(run.ledger, options, state, imageFile, host, err, kWho,
+                                             &proven, &problem)) {
+            if (run.json != nullptr) {
+                OperationReport report = mouseReport(NoNumberReason(problem));
+                report.exitCode = *code;
+                *run.json << OperationJson(report) << std::endl;
+            }
+            return *code;
+        }
+        // The mouse at hand already holds its number: it is not written again, the next is.
+        if (proven) state.LastDeviceCount = state.link.CountHidInterfaces();
+        if (!options.quiet) SayNextNumber(*station, options.factory.type, err);
+    }
+
     const AutoWriteSettings settings{options.ic, options.vid, options.pid, options.params,
                                      options.factory};
     bool logLost = false;
+    bool ledgerLost = false;  // a row not recorded: no further mouse
     AutoWriteHooks hooks(state, settings, host, [&](const MouseResult& r) {
+        state.RecordGate = nullptr;
+        DeviceOptions used = options;
+        used.factory = r.factory;
+        if (station != nullptr) {
+            ledger::OperationFacts facts =
+                CommandFacts(Operation::Write, r.outcome, used, state, imageFile, r.timing);
+            if (!station->finish(station->row(facts))) {
+                ledgerLost = true;
+                err << kWho << ": not recorded in the ledger" << (station->holding() ? " yet" : "")
+                    << ": " << station->problem() << "; no further mouse is taken\n";
+            }
+        }
         out << FormatRunLine(std::chrono::system_clock::now(), r.factory.number, r.text,
                              r.sinceArrival, r.passCount)
             << std::endl;
         PrintReason(r.text, r.reason, err);
-        DeviceOptions used = options;
-        used.factory = r.factory;
         const LogEntry entry =
             CommandLogEntry(Operation::Write, r.outcome, used, r.timing, r.writtenNumber,
                             state.LoadedImageIdentity, std::nullopt, r.reason);
@@ -95,11 +142,25 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
             *run.json << OperationJson(report) << std::endl;
         }
     });
+    bool noNumber = false;  // the ledger gave no number (else the number did not fit)
+    if (numbered) {
+        hooks.takeNumbersFrom([&](std::string* refusal) -> std::optional<std::int32_t> {
+            try {
+                const std::int32_t number = station->reserve(options.factory.type);
+                state.RecordGate = station;
+                return number;
+            } catch (const ledger::LedgerError& e) {
+                *refusal = e.what();
+                noNumber = true;
+                return std::nullopt;
+            }
+        });
+    }
 
     // LastDeviceCount starts at 0: the first tick takes every present interface as arrived.
     const auto done = [&] {
         return (run.count > 0 && hooks.mice() >= run.count) || StopAsked(host) || logLost ||
-               !hooks.refusal().empty();
+               ledgerLost || !hooks.refusal().empty();
     };
     while (!done()) {
         hooks.startTick();
@@ -115,18 +176,28 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         totals->mice = hooks.mice();
         totals->passed = hooks.passes();
     }
+    // Results the ledger could not take are tried again before the run ends.
+    const bool rowsLost =
+        station != nullptr && ((station->holding() && !SettleHeldRows(*station, host, err, kWho)) ||
+                               station->refusedRows() > 0);
+    if (numbered && !options.quiet && !rowsLost && !ledgerLost) {
+        SayNextNumber(*station, options.factory.type, err);
+    }
     if (!hooks.refusal().empty()) {
-        err << "binwright run: " << hooks.refusal() << "; nothing was written to this mouse\n";
+        err << kWho << ": " << hooks.refusal() << "; nothing was written to this mouse\n";
+        const int code = rowsLost ? exitcode::NotLogged : exitcode::Usage;
         if (run.json != nullptr) {
             OperationReport report =
-                mouseReport(MakeReason(ReasonCode::BadParameters, hooks.refusal()));
-            report.exitCode = exitcode::Usage;
-            report.path = state.link.DevicePath;
+                mouseReport(noNumber ? NoNumberReason(hooks.refusal())
+                                     : MakeReason(ReasonCode::BadParameters, hooks.refusal()));
+            report.exitCode = code;
+            report.path = state.link.OpenedPath;
             *run.json << OperationJson(report) << std::endl;
         }
-        return exitcode::Usage;
+        return code;
     }
-    if (logLost) return exitcode::NotLogged;
+    if (logLost || rowsLost) return exitcode::NotLogged;
+    if (ledgerLost) return exitcode::Usage;
     return fails == 0 ? exitcode::Pass : exitcode::Fail;
 }
 

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/command_ledger.h"
 #include "cli/device_options.h"
 #include "cli/operation_json.h"
 #include "cli/platform_factory.h"
@@ -19,16 +20,19 @@ struct RunOptions {
     int count = 0;          // stop after this many mice; 0: until stopped
     int intervalMs = 1000;  // poll period
     ProductionLog log;
+    CommandLedger ledger;          // --ledger: a row per mouse, numbers from the ledger
     std::ostream* json = nullptr;  // --json: one line per mouse goes here as it ends
 };
 
 // Stops taking mice once host.stopRequest() asks for it (the mouse in progress is written
 // as that request allows and logged), after --count mice, when a log line cannot be
-// written, or when the next product number does not fit the factory record. Returns 0
-// when every mouse passed, 1 otherwise, 2 for an image that cannot be used or a number
-// that does not fit, 6 when a log line was lost; the caller turns a signal into 130/143.
-// out takes the per-mouse lines and the totals, err each failed mouse's reason; totals, when
-// given, receives the counts for the JSON totals line.
+// written, when the next product number does not fit the factory record, or when the ledger
+// cannot take a mouse's row or give its number. Returns 0 when every mouse passed, 1
+// otherwise, 2 for an image that cannot be used, a number that does not fit or cannot be
+// had, or a ledger that went away (every row recorded in the end), 6 when a log line or a
+// ledger row was lost; the caller turns a signal into 130/143. out takes the per-mouse lines
+// and the totals, err each failed mouse's reason; totals, when given, receives the counts for
+// the JSON totals line.
 int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
                  PlatformStack& platforms, OperationHost& host, std::ostream& out,
                  std::ostream& err, RunTotals* totals = nullptr);

@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "device/hid_linux_presence.h"
 #include "device/report_descriptor.h"
 #include "device/udev_rule.h"
 
@@ -58,6 +59,7 @@ std::string ErrnoText(int error) {
 }  // namespace
 
 std::vector<HidInterfaceInfo> HidrawPlatform::enumerate() {
+    const std::lock_guard<std::mutex> hold(lock_);
     std::vector<HidInterfaceInfo> result;
     UdevPtr<udev> context(udev_new());
     if (!context) return result;
@@ -76,6 +78,8 @@ std::vector<HidInterfaceInfo> HidrawPlatform::enumerate() {
 
         HidInterfaceInfo info;
         info.path = devnode;
+        // For the effective user, as open() checks it.
+        info.openable = ::faccessat(AT_FDCWD, devnode, R_OK | W_OK, AT_EACCESS) == 0;
         // Parents are owned by the child device; no unref.
         udev_device* hid =
             udev_device_get_parent_with_subsystem_devtype(node.get(), "hid", nullptr);
@@ -92,6 +96,8 @@ std::vector<HidInterfaceInfo> HidrawPlatform::enumerate() {
         if (usb != nullptr) {
             if (const char* bcd = udev_device_get_sysattr_value(usb, "bcdDevice"))
                 info.release = static_cast<std::uint16_t>(std::strtoul(bcd, nullptr, 16));
+            // The USB device's name is its place: bus, then the port on each hub ("1-2.3").
+            if (const char* place = udev_device_get_sysname(usb)) info.port = place;
         }
 
         const auto collections = ParseTopLevelCollections(descriptor.data(), descriptor.size());
@@ -108,6 +114,7 @@ std::vector<HidInterfaceInfo> HidrawPlatform::enumerate() {
 }
 
 HidHandle HidrawPlatform::open(const std::string& path, std::string* error) {
+    const std::lock_guard<std::mutex> hold(lock_);
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         if (error != nullptr) *error = ErrnoText(errno);
@@ -135,6 +142,10 @@ int HidrawPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_t
 
 void HidrawPlatform::close(HidHandle handle) {
     if (handle >= 0) ::close(static_cast<int>(handle));
+}
+
+std::unique_ptr<PresenceWatcher> HidrawPlatform::watchPresence() {
+    return MakeHidrawPresenceWatcher();
 }
 
 std::string PermissionHint(const std::string& node, std::uint16_t vendorId,

@@ -5,9 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "device/presence_watcher.h"
 
 namespace bw {
 
@@ -23,9 +26,14 @@ struct HidInterfaceInfo {
     std::uint16_t release = 0;        // USB bcdDevice
     std::uint16_t featureLength = 0;  // feature report byte length, report ID byte included
     bool attributesRead = true;       // false: attributes/capabilities could not be read
-    // Set by a backend that opened the interface while enumerating (Windows reads the
-    // attributes that way): whether that open succeeded, so a count need not open it again.
+    // Set by a backend that knows without opening whether open() would succeed (Windows
+    // opened the interface to read its attributes; Linux asks access(2)), so a count
+    // need not open it.
     std::optional<bool> openable;
+    // The USB port the interface's device hangs on, the same for all its interfaces and
+    // kept while it stays plugged in: "1-2.3" (bus 1, hub port 2, port 3) on Linux, the
+    // location path on Windows, "port3" on the simulated line; empty where unknown.
+    std::string port;
 };
 
 class HidPlatform {
@@ -57,6 +65,17 @@ class HidPlatform {
     // Called around a device operation; a backend may raise the timer resolution.
     virtual void beginOperation() {}
     virtual void endOperation() {}
+    // Called as a device operation ends, before endOperation(), with one of the handles it
+    // used (kInvalidHandle: none was open). The simulated line of several ports pulls the
+    // mouse behind the handle out once it was written.
+    virtual void operationEnded(HidHandle /*handle*/) {}
+
+    // A watcher that waits for the set of interfaces to change; the platform must outlive
+    // it. The default sleeps a short period.
+    virtual std::unique_ptr<PresenceWatcher> watchPresence();
+
+    // Several threads may call one platform at once: enumeration and opening are
+    // serialised by the backend, transfers on different handles run in parallel.
 };
 
 }  // namespace bw

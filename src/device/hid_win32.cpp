@@ -7,6 +7,7 @@
 // clang-format on
 
 #include <cctype>
+#include <string>
 #include <vector>
 
 namespace bw {
@@ -66,6 +67,13 @@ using GetDetailFn = BOOL(WINAPI*)(HDEVINFO, PSP_DEVICE_INTERFACE_DATA,
                                   PSP_DEVICE_INTERFACE_DETAIL_DATA_A, DWORD, PDWORD,
                                   PSP_DEVINFO_DATA);
 using DestroyListFn = BOOL(WINAPI*)(HDEVINFO);
+// CfgMgr32: the device tree above an interface, for the port its USB device hangs on.
+using GetParentFn = DWORD(WINAPI*)(DWORD*, DWORD, ULONG);
+using GetDeviceIdFn = DWORD(WINAPI*)(DWORD, PSTR, ULONG, ULONG);
+using GetNodePropertyFn = DWORD(WINAPI*)(DWORD, ULONG, PULONG, PVOID, PULONG, ULONG);
+constexpr DWORD kConfigRetSuccess = 0;
+constexpr ULONG kLocationPathsProperty = 0x24;  // CM_DRP_LOCATION_PATHS
+constexpr ULONG kDeviceIdLength = 200;          // MAX_DEVICE_ID_LEN
 
 // Bound once per process and never released, as the libraries stay loaded.
 struct HidServices {
@@ -83,6 +91,10 @@ struct HidServices {
     EnumInterfacesFn enumInterfaces = nullptr;
     GetDetailFn getDetail = nullptr;
     DestroyListFn destroyList = nullptr;
+    // Optional: without them every port is empty.
+    GetParentFn getParent = nullptr;
+    GetDeviceIdFn getDeviceId = nullptr;
+    GetNodePropertyFn getNodeProperty = nullptr;
 };
 
 template <typename Fn>
@@ -114,6 +126,12 @@ const HidServices& Services() {
             s.error = "cannot load SetupApi.dll";
         }
         if (!s.setupBound) return s;
+        if (HMODULE config = LoadQuietly("CfgMgr32.dll")) {
+            s.getParent = Bind<GetParentFn>(config, "CM_Get_Parent");
+            s.getDeviceId = Bind<GetDeviceIdFn>(config, "CM_Get_Device_IDA");
+            s.getNodeProperty =
+                Bind<GetNodePropertyFn>(config, "CM_Get_DevNode_Registry_PropertyA");
+        }
         if (HMODULE hid = LoadQuietly("HID.dll")) {
             s.getHidGuid = Bind<GetHidGuidFn>(hid, "HidD_GetHidGuid");
             s.getAttributes = Bind<GetAttributesFn>(hid, "HidD_GetAttributes");
@@ -181,13 +199,44 @@ void ReadIdentity(const HidServices& s, HANDLE handle, HidInterfaceInfo& info) {
     info.featureLength = caps.FeatureReportByteLength;
 }
 
+// The USB device above an interface's device node (a HID collection sits below the USB
+// interface of a composite device, or right below the device): its location path such as
+// "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)#USB(3)", else its instance id; empty when the
+// tree cannot be read.
+std::string UsbPort(const HidServices& s, DWORD node) {
+    if (s.getParent == nullptr || s.getDeviceId == nullptr) return {};
+    for (int level = 0; level < 4; ++level) {
+        DWORD parent = 0;
+        if (s.getParent(&parent, node, 0) != kConfigRetSuccess) return {};
+        char id[kDeviceIdLength + 1] = {};
+        if (s.getDeviceId(parent, id, kDeviceIdLength, 0) != kConfigRetSuccess) return {};
+        const std::string text = id;
+        std::string upper = text;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (upper.rfind("USB\\", 0) == 0 && upper.find("&MI_") == std::string::npos) {
+            char paths[1024] = {};
+            ULONG type = 0;
+            ULONG size = sizeof paths - 2;
+            if (s.getNodeProperty != nullptr &&
+                s.getNodeProperty(parent, kLocationPathsProperty, &type, paths, &size, 0) ==
+                    kConfigRetSuccess &&
+                paths[0] != '\0')
+                return paths;  // the first of the list
+            return text;
+        }
+        node = parent;
+    }
+    return {};
+}
+
 }  // namespace
 
 Win32HidPlatform::~Win32HidPlatform() {
-    while (timerPeriodDepth_ > 0) endOperation();
+    if (timerPeriodDepth_ > 0) timeEndPeriod(1);
 }
 
 std::vector<HidInterfaceInfo> Win32HidPlatform::enumerate() {
+    const std::lock_guard<std::mutex> hold(lock_);
     std::vector<HidInterfaceInfo> result;
     const HidServices& s = Services();
     if (!s.setupBound || !s.hidBound) return result;
@@ -218,6 +267,7 @@ std::vector<HidInterfaceInfo> Win32HidPlatform::enumerate() {
 
         HidInterfaceInfo info;
         info.path = detail->DevicePath;
+        info.port = UsbPort(s, deviceData.DevInst);
         const HANDLE handle = OpenPath(info.path);
         // open() opens the same way, so a count can take this result instead of opening again.
         info.openable = handle != INVALID_HANDLE_VALUE;
@@ -238,6 +288,7 @@ std::string Win32HidPlatform::serviceError() {
 }
 
 HidHandle Win32HidPlatform::open(const std::string& path, std::string* error) {
+    const std::lock_guard<std::mutex> hold(lock_);
     const HANDLE handle = OpenPath(path);
     if (handle == INVALID_HANDLE_VALUE) {
         if (error != nullptr) *error = LastErrorText(GetLastError());
@@ -269,11 +320,14 @@ void Win32HidPlatform::close(HidHandle handle) {
     if (handle != kInvalidHandle) CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
+// The resolution is raised while any operation of any thread runs.
 void Win32HidPlatform::beginOperation() {
+    const std::lock_guard<std::mutex> hold(lock_);
     if (timerPeriodDepth_++ == 0) timeBeginPeriod(1);
 }
 
 void Win32HidPlatform::endOperation() {
+    const std::lock_guard<std::mutex> hold(lock_);
     if (timerPeriodDepth_ > 0 && --timerPeriodDepth_ == 0) timeEndPeriod(1);
 }
 

@@ -3,12 +3,16 @@
 // feature transfers, both bound at run time by name.
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "device/hid_platform.h"
 
 namespace bw {
 
+// The libraries are bound once (a function-local static); HidD_ calls work per handle, so
+// transfers on different handles share nothing. Enumeration, opening and the timer
+// resolution take the platform's lock.
 class Win32HidPlatform : public HidPlatform {
   public:
     Win32HidPlatform() = default;
@@ -16,7 +20,8 @@ class Win32HidPlatform : public HidPlatform {
     Win32HidPlatform(const Win32HidPlatform&) = delete;
     Win32HidPlatform& operator=(const Win32HidPlatform&) = delete;
 
-    // Empty when SetupApi.dll or HID.dll cannot be bound.
+    // Empty when SetupApi.dll or HID.dll cannot be bound. The port is the USB device's
+    // location path (or its instance id), empty when CfgMgr32.dll cannot tell.
     std::vector<HidInterfaceInfo> enumerate() override;
     HidHandle open(const std::string& path, std::string* error = nullptr) override;
     int setFeature(HidHandle handle, const std::uint8_t* data, std::size_t length) override;
@@ -31,6 +36,7 @@ class Win32HidPlatform : public HidPlatform {
     void endOperation() override;
 
   private:
+    std::mutex lock_;
     int timerPeriodDepth_ = 0;
 };
 

@@ -18,6 +18,11 @@ bool MatchesIds(const HidInterfaceInfo& info, std::int32_t vendorId, std::int32_
            static_cast<std::int32_t>(info.productId) == productId;
 }
 
+// An empty port takes every interface.
+bool OnPort(const HidInterfaceInfo& info, std::string_view port) {
+    return port.empty() || info.port == port;
+}
+
 }  // namespace
 
 // Transfers `length` bytes of an 8-byte buffer; refuses lengths the buffer cannot hold.
@@ -77,9 +82,10 @@ std::int32_t Link::CountHidInterfaces() {
 }
 
 bool Link::OpenDeviceReport4(std::int32_t vendorId, std::int32_t productId,
-                             std::int32_t expectedVersion) {
+                             std::int32_t expectedVersion, std::string_view port) {
     bool matched = false;
     for (const auto& info : platform_.enumerate()) {
+        if (!OnPort(info, port)) continue;
         const HidHandle handle = platform_.open(info.path);
         if (handle == kInvalidHandle) continue;
         const int featureLength = FeatureLengthOf(info);
@@ -88,7 +94,7 @@ bool Link::OpenDeviceReport4(std::int32_t vendorId, std::int32_t productId,
             matched = true;
             setHandle(Report4Handle, handle);
             FeatureLength4 = featureLength;
-            DevicePath = info.path;
+            OpenedPath = info.path;
         } else {
             platform_.close(handle);
         }
@@ -97,9 +103,10 @@ bool Link::OpenDeviceReport4(std::int32_t vendorId, std::int32_t productId,
 }
 
 bool Link::OpenDeviceReport40(std::int32_t vendorId, std::int32_t productId,
-                              std::int32_t& expectedVersion) {
+                              std::int32_t& expectedVersion, std::string_view port) {
     bool matched = false;
     for (const auto& info : platform_.enumerate()) {
+        if (!OnPort(info, port)) continue;
         const HidHandle handle = platform_.open(info.path);
         if (handle == kInvalidHandle) continue;
         const int featureLength = FeatureLengthOf(info);
@@ -120,7 +127,7 @@ bool Link::OpenDeviceReport40(std::int32_t vendorId, std::int32_t productId,
 
         if (commandProbe) {
             setHandle(Report40Handle, handle);
-            DevicePath = info.path;
+            OpenedPath = info.path;
         }
         if (dataProbe) setHandle(Report41Handle, handle);
         if (!commandProbe && !dataProbe) platform_.close(handle);
@@ -146,7 +153,7 @@ bool Link::GetFeature40(HidHandle handle, Report& buffer) {
 }
 
 void Link::ForgetHandles() {
-    DevicePath.clear();
+    OpenedPath.clear();
     setHandle(Report4Handle, kInvalidHandle);
     setHandle(Report40Handle, kInvalidHandle);
     setHandle(Report41Handle, kInvalidHandle);

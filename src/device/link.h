@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "device/hid_platform.h"
 #include "device/link_record.h"
@@ -27,12 +28,14 @@ class Link {
     // Number of present HID interfaces whose path could be opened.
     std::int32_t CountHidInterfaces();
     // Opens the report-4 interface matching vendor, product, 8-byte features and release.
+    // With a port, only the interfaces on that USB port are opened (one mouse of several).
     bool OpenDeviceReport4(std::int32_t vendorId, std::int32_t productId,
-                           std::int32_t expectedVersion);
+                           std::int32_t expectedVersion, std::string_view port = {});
     // Opens the report-0x40/0x41 interfaces; writes the device's release into expectedVersion.
-    // True only when both Report40Handle and Report41Handle are usable afterwards.
+    // True only when both Report40Handle and Report41Handle are usable afterwards. With a
+    // port, interfaces on other ports are neither opened nor probed.
     bool OpenDeviceReport40(std::int32_t vendorId, std::int32_t productId,
-                            std::int32_t& expectedVersion);
+                            std::int32_t& expectedVersion, std::string_view port = {});
 
     bool SetFeature4(HidHandle handle, Report& buffer);
     bool GetFeature4(HidHandle handle, Report& buffer);
@@ -41,9 +44,11 @@ class Link {
 
     // Drops all three handles (device removed, window closed), closing them.
     void ForgetHandles();
-    bool AnyDeviceOpen() const {
-        return Report4Handle != kInvalidHandle || Report40Handle != kInvalidHandle ||
-               Report41Handle != kInvalidHandle;
+    bool AnyDeviceOpen() const { return AnyOpenHandle() != kInvalidHandle; }
+    // One of the open handles, or kInvalidHandle.
+    HidHandle AnyOpenHandle() const {
+        if (Report4Handle != kInvalidHandle) return Report4Handle;
+        return Report40Handle != kInvalidHandle ? Report40Handle : Report41Handle;
     }
 
     // Read-only outside this class: assignments go through the setters so that
@@ -53,14 +58,13 @@ class Link {
     HidHandle Report41Handle = kInvalidHandle;
     std::int32_t FeatureLength4 = 0;
     std::int32_t FeatureLength40 = 0;
+    // Path of the interface that carries the commands (report 4 or 0x40); empty when none.
+    std::string OpenedPath;
 
     // The last transfer moved some bytes, but not the whole report: the device may have
     // taken it as done (an answer it will not give again).
     bool LastTransferShort = false;
 
-    // Path of the interface the last open took (the report-4 or the command interface);
-    // empty when none is open.
-    std::string DevicePath;
     // Transfers and faults since the operation began (image/reason.h reads it).
     LinkRecord Record;
     // A fault the report protocols found; it names the transfer it happened at.

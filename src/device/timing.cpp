@@ -16,9 +16,13 @@ void DelayMicroseconds(std::int32_t microseconds) {
 }
 
 void PreciseSleepMs(int ms) {
-    if (ms <= 0) return;
+    PreciseSleepUs(static_cast<std::int64_t>(ms) * 1000);
+}
+
+void PreciseSleepUs(std::int64_t us) {
+    if (us <= 0) return;
     using clock = std::chrono::steady_clock;
-    const auto end = clock::now() + std::chrono::milliseconds(ms);
+    const auto end = clock::now() + std::chrono::microseconds(us);
     // Sleep while more than the usual wake-up overshoot remains, then spin.
     constexpr auto kSpin = std::chrono::microseconds(300);
     while (true) {

@@ -12,5 +12,7 @@ void DelayMicroseconds(std::int32_t microseconds);
 // most of the time and spins the last fraction, so many short pauses add up to
 // their nominal sum.
 void PreciseSleepMs(int ms);
+// The same for `us` microseconds.
+void PreciseSleepUs(std::int64_t us);
 
 }  // namespace bw

@@ -24,6 +24,7 @@ TracingPlatform::TracingPlatform(HidPlatform& inner, std::ostream& out)
 
 std::vector<HidInterfaceInfo> TracingPlatform::enumerate() {
     auto interfaces = inner_.enumerate();
+    const std::lock_guard<std::mutex> hold(lock_);
     pathIndex_.clear();
     for (std::size_t i = 0; i < interfaces.size(); ++i) {
         pathIndex_.emplace(interfaces[i].path, static_cast<int>(i));
@@ -34,6 +35,7 @@ std::vector<HidInterfaceInfo> TracingPlatform::enumerate() {
 HidHandle TracingPlatform::open(const std::string& path, std::string* error) {
     const HidHandle handle = inner_.open(path, error);
     if (handle != kInvalidHandle) {
+        const std::lock_guard<std::mutex> hold(lock_);
         const auto found = pathIndex_.find(path);
         handleIndex_[handle] = found == pathIndex_.end() ? -1 : found->second;
     }
@@ -54,7 +56,10 @@ int TracingPlatform::getFeature(HidHandle handle, std::uint8_t* data, std::size_
 }
 
 void TracingPlatform::close(HidHandle handle) {
-    handleIndex_.erase(handle);
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        handleIndex_.erase(handle);
+    }
     inner_.close(handle);
 }
 
@@ -62,6 +67,7 @@ void TracingPlatform::write(const char* op, HidHandle handle, const std::uint8_t
                             std::size_t length, bool ok) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - start_);
+    const std::lock_guard<std::mutex> hold(lock_);
     const auto found = handleIndex_.find(handle);
     nlohmann::ordered_json line;
     line["t_ms"] = static_cast<double>(elapsed.count()) / 1000.0;

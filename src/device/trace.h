@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <map>
+#include <mutex>
 #include <ostream>
 #include <string>
 
@@ -11,6 +12,8 @@
 
 namespace bw {
 
+// Lines of transfers from several threads never mix: each is written whole under the
+// decorator's lock (the inner platform is called outside it).
 class TracingPlatform : public HidPlatform {
   public:
     TracingPlatform(HidPlatform& inner, std::ostream& out);
@@ -23,12 +26,15 @@ class TracingPlatform : public HidPlatform {
     std::string serviceError() override { return inner_.serviceError(); }
     void beginOperation() override { inner_.beginOperation(); }
     void endOperation() override { inner_.endOperation(); }
+    void operationEnded(HidHandle handle) override { inner_.operationEnded(handle); }
+    std::unique_ptr<PresenceWatcher> watchPresence() override { return inner_.watchPresence(); }
 
   private:
     void write(const char* op, HidHandle handle, const std::uint8_t* data, std::size_t length,
                bool ok);
 
     HidPlatform& inner_;
+    std::mutex lock_;  // the maps below and the stream
     std::ostream& out_;
     std::chrono::steady_clock::time_point start_;
     std::map<std::string, int> pathIndex_;  // from the last enumeration

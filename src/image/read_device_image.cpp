@@ -39,7 +39,7 @@ Outcome ReadReport40(ControllerState& state, OperationHost& host) {
 }  // namespace
 
 Outcome ReadDeviceImage(ControllerState& state, int icIndex, OperationHost& host) {
-    OperationScope scope(state.link.platform());
+    OperationScope scope(state.link);
     BeginReasons(state);
     Outcome outcome = Outcome::Skipped;
     if (icIndex == 0) {

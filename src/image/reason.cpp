@@ -128,6 +128,10 @@ const char* ReasonCodeName(ReasonCode code) {
             return "bad-image";
         case ReasonCode::NotApproved:
             return "not-approved";
+        case ReasonCode::RecordHeld:
+            return "record-held";
+        case ReasonCode::NoNumber:
+            return "no-number";
     }
     return "";
 }
@@ -220,6 +224,18 @@ Reason MismatchReason(const std::uint8_t* expected, const std::uint8_t* read, in
                        {"expected", expected[index]},
                        {"read", read[index]},
                        {"differing", count}});
+}
+
+Reason RecordHeldReason(const std::string& why) {
+    std::string text = "the factory record was held back, nothing of it was sent";
+    if (!why.empty()) text += ": " + why;
+    return MakeReason(ReasonCode::RecordHeld, text);
+}
+
+Reason NoNumberReason(const std::string& why) {
+    std::string text = "no product number from the ledger, nothing was written";
+    if (!why.empty()) text += ": " + why;
+    return MakeReason(ReasonCode::NoNumber, text);
 }
 
 Reason InterruptedReason(bool aborted, int attempts, const Reason& cause) {

@@ -32,6 +32,8 @@ enum class ReasonCode {
     SaveFailed,       // the memory was read, the file could not be written
     BadImage,         // the image file cannot be used
     NotApproved,      // the image is not the approved one
+    RecordHeld,       // the station's ledger held the factory record back
+    NoNumber,         // the ledger gave no product number (range used up, ledger away)
 };
 
 // "no-answer", "mismatch", ...; empty for None.
@@ -64,6 +66,13 @@ Reason ReasonOfLinkFault(const LinkRecord& record, bool write, int attempts = 0)
 // expectedWord: "wrote" for a read-back, "expected" for a verify.
 Reason MismatchReason(const std::uint8_t* expected, const std::uint8_t* read, int from, int to,
                       bool skipRecord, const char* expectedWord);
+
+// The factory record was kept from the mouse by its gate (the ledger could not mark its
+// number as being sent); why: the gate's own words, may be empty.
+Reason RecordHeldReason(const std::string& why);
+
+// The ledger could not give the write its product number; nothing was written.
+Reason NoNumberReason(const std::string& why);
 
 // A stop request ended the operation: at a piece (aborted) or before a further attempt;
 // the fault seen last, when there was one, is kept as the cause.

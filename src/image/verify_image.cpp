@@ -70,7 +70,7 @@ Outcome VerifyReport40(ControllerState& state, OperationHost& host) {
 }  // namespace
 
 Outcome VerifyImage(ControllerState& state, int icIndex, OperationHost& host) {
-    OperationScope scope(state.link.platform());
+    OperationScope scope(state.link);
     BeginReasons(state);
     Outcome outcome = Outcome::Skipped;
     if (icIndex == 0) {

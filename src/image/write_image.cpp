@@ -123,12 +123,19 @@ Outcome WriteReport4(ControllerState& state, const WriteParams& params,
 
     // Written whatever the image write gave; a record that did not arrive fails the read-back.
     // Once a stop was asked for, only an image that arrived still gets its record.
+    // A record the gate holds back never reaches the mouse, and the write fails.
     bool recordRefused = false;
     if (params.writeId && !Aborting(host) && (ok || !StopAsked(host))) {
         const Reason imageReason = state.LastReason;
-        recordRefused = !WriteFactoryRecord(state, factory, params.retries, host);
+        const bool imageOk = ok;
+        if (state.RecordGate == nullptr || state.RecordGate->recordMayGo(factory)) {
+            recordRefused = !WriteFactoryRecord(state, factory, params.retries, host);
+        } else {
+            state.LastReason = RecordHeldReason(state.RecordGate->whyHeld());
+            ok = false;
+        }
         // A failed image write stays the reason; the record's counts only after a good one.
-        if (!ok) state.LastReason = imageReason;
+        if (!imageOk) state.LastReason = imageReason;
     }
 
     // The check of an attempt that succeeded runs even after a stop request: a pass must
@@ -253,7 +260,7 @@ Outcome WriteImage(ControllerState& state, int icIndex, const WriteParams& param
         return Outcome::Fail;
     }
 
-    OperationScope scope(state.link.platform());
+    OperationScope scope(state.link);
     Outcome outcome = Outcome::Skipped;
     if (icIndex == 0) {
         outcome = WriteReport4(state, params, factory, host);

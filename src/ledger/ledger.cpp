@@ -390,6 +390,19 @@ std::int64_t Ledger::commitReleased(const Reservation& r,
     });
 }
 
+std::int64_t Ledger::commitVoid(const Reservation& r, const OperationRecord& row,
+                                const std::string& note) {
+    return transact(TxMode::Durable, [&]() -> std::int64_t {
+        const SerialRow now = lockSerial(r);
+        if (now.reservation.lease != r.lease) Superseded(r, now);
+        if (now.state == SerialState::Void) return now.operationId.value_or(0);
+        if (now.state != SerialState::Sending) Superseded(r, now);
+        const std::int64_t id = insertOperation(row);
+        transition(r, SerialState::Void, id, note);
+        return id;
+    });
+}
+
 std::vector<SerialRow> Ledger::dangling(const std::string& station) {
     return transact(TxMode::Read, [&] {
         std::vector<SerialRow> rows;

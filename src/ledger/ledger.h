@@ -7,7 +7,8 @@
 //   r = reserve(type, station)     committed before the mouse is touched
 //   markSending(r)                 committed just before the record goes out
 //   commitWritten(r, row)          after the read-back passed: row and number in one commit
-//   commitReleased(r, row)         after a failure: the next mouse gets the number
+//   commitReleased(r, row)         after a failure before the record went out
+//   commitVoid(r, row, note)       after a failure once the record went out
 // At the start of a station: recover(station, proof) ends what a crash left behind.
 // A Ledger holds one connection: use it from one thread; each thread or process opens its own.
 
@@ -71,6 +72,10 @@ class Ledger {
     // Records the failing row (if any) and releases the number; returns the row's id or 0.
     std::int64_t commitReleased(const Reservation& reservation,
                                 const std::optional<OperationRecord>& row);
+    // Records the failing row and voids the number: the record had gone out, so the failed
+    // mouse may hold it, and it is never given again. Returns the row's id.
+    std::int64_t commitVoid(const Reservation& reservation, const OperationRecord& row,
+                            const std::string& note);
 
     // Reservations of the station that no cycle ended (reserved or sending).
     std::vector<SerialRow> dangling(const std::string& station);

@@ -77,6 +77,8 @@ class PostgresSession final : public SqlSession {
     const std::string& where() const override { return parsed_.where; }
 
     void begin(TxMode mode) override {
+        // A connection that could not be made again is tried afresh at the next call.
+        if (!conn_) connect();
         guard([&] {
             tx_ = std::make_unique<pqxx::work>(*conn_);
             // Rows that prove nothing may be acknowledged before they reach the disk.
@@ -141,6 +143,7 @@ class PostgresSession final : public SqlSession {
     }
 
     pqxx::result run(std::string_view sql, const SqlParams& params) {
+        if (!conn_) connect();
         return guard([&] {
             std::vector<std::string> text(params.size());
             std::vector<const char*> values(params.size(), nullptr);

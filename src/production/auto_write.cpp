@@ -25,6 +25,14 @@ void AutoWriteHooks::deviceFound() {
     if (!state_.ImageLoaded || !refusal_.empty()) return;
     // After a stop request no further mouse starts.
     if (StopAsked(host_)) return;
+    if (numbers_) {
+        const std::optional<std::int32_t> number = numbers_(&refusal_);
+        if (!number) {
+            if (refusal_.empty()) refusal_ = "no product number for this mouse";
+            return;
+        }
+        settings_.factory.number = *number;
+    }
     refusal_ = ProductNumberProblem(settings_.ic, settings_.params, settings_.factory);
     if (!refusal_.empty()) return;
 
@@ -37,7 +45,7 @@ void AutoWriteHooks::deviceFound() {
     result.text = LogResultText(Operation::Write, result.outcome, settings_.ic);
     result.reason = state_.LastReason;
     result.attempts = state_.WriteAttempts;
-    result.path = state_.link.DevicePath;
+    result.path = state_.link.OpenedPath;
 
     // As the window's result label: a quiet end (no answer, other mouse) leaves its text.
     const ResultView view = ViewOf(Operation::Write, result.outcome, settings_.ic);

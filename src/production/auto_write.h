@@ -49,6 +49,12 @@ class AutoWriteHooks : public PollTickHooks {
     AutoWriteHooks(ControllerState& state, const AutoWriteSettings& settings, OperationHost& host,
                    ResultSink onResult);
 
+    // Gives each mouse its product number instead of the advancing field (a ledger's):
+    // asked before the mouse is touched; nullopt, with the reason set, ends the run with
+    // that mouse untouched.
+    using NumberSource = std::function<std::optional<std::int32_t>(std::string* refusal)>;
+    void takeNumbersFrom(NumberSource source) { numbers_ = std::move(source); }
+
     // Call before each RunPollTick: an arrival is timed from here.
     void startTick() { tickStart_ = std::chrono::steady_clock::now(); }
 
@@ -76,6 +82,7 @@ class AutoWriteHooks : public PollTickHooks {
     AutoWriteSettings settings_;
     OperationHost& host_;
     ResultSink onResult_;
+    NumberSource numbers_;
     std::chrono::steady_clock::time_point tickStart_ = std::chrono::steady_clock::now();
     std::string shownResult_;
     std::string refusal_;

@@ -10,6 +10,7 @@
 #include "image/image_buffers.h"
 #include "image/image_identity.h"
 #include "image/reason.h"
+#include "production/factory_record_gate.h"
 
 namespace bw {
 
@@ -41,6 +42,8 @@ struct ControllerState {
     Reason LastReason;
     std::int32_t WriteAttempts = 0;
     bool StopCutAttempts = false;  // a stop request kept a further attempt or retry from starting
+    // Asked before each write sends the record (a ledger in use); null: the record always goes.
+    FactoryRecordGate* RecordGate = nullptr;
     std::int32_t LogoClickCount = 0;
     bool VidPidUnlocked = false;
 };

@@ -94,7 +94,7 @@ bool WriteFactoryRecord(ControllerState& state, const FactoryFields& fields, int
 }
 
 Outcome ReadFactoryRecord(ControllerState& state, int icIndex, OperationHost& host) {
-    OperationScope scope(state.link.platform());
+    OperationScope scope(state.link);
     BeginReasons(state);
     host.showLoading();
     host.processEvents();

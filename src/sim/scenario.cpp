@@ -13,6 +13,8 @@
 namespace bw {
 namespace {
 
+constexpr long kMaxSlots = 64;
+
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
@@ -83,6 +85,29 @@ Image ReadMemoryFile(std::string_view key, const std::string& path) {
     return image;
 }
 
+// The keys of a line of several ports; false for any other key.
+bool ParsePortLineKey(std::string_view key, std::string_view value, PortLine& line) {
+    if (key == "slots") {
+        line.count = Decimal(key, value, 1, kMaxSlots);
+    } else if (key == "handling-ms") {
+        line.handlingMs = Decimal(key, value, 0, 3'600'000);
+    } else if (key == "fault-slot") {
+        line.faultSlot = Decimal(key, value, 1, kMaxSlots);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CheckPortLine(const PortLine& line) {
+    if (line.count == 0 && line.handlingMs > 0)
+        Fail("handling-ms", std::to_string(line.handlingMs), "needs slots");
+    if (line.faultSlot > line.count) {
+        Fail("fault-slot", std::to_string(line.faultSlot),
+             line.count == 0 ? "needs slots" : "must be 1 to " + std::to_string(line.count));
+    }
+}
+
 }  // namespace
 
 Scenario ParseScenario(std::string_view text) {
@@ -146,6 +171,10 @@ Scenario ParseScenario(std::string_view text) {
                 s.dumpFile = std::string(value);
             } else if (key == "mice") {
                 s.mice = Decimal(key, value, 1, 100000);
+            } else if (key == "line-dir") {
+                if (value.empty()) Fail(key, value, "a folder name is needed");
+                s.lineDir = std::string(value);
+            } else if (ParsePortLineKey(key, value, s.ports)) {
             } else {
                 throw ScenarioError("simulation scenario: unknown key '" + std::string(key) + "'");
             }
@@ -153,6 +182,11 @@ Scenario ParseScenario(std::string_view text) {
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);
     }
+    if (!s.lineDir.empty() && s.mice == 0)
+        Fail("line-dir", s.lineDir, "keeps a line of mice: give mice=N as well");
+    if (!s.lineDir.empty() && s.ports.count > 0)
+        Fail("line-dir", s.lineDir, "keeps a line of one port: not with slots=K");
+    CheckPortLine(s.ports);
     return s;
 }
 

@@ -28,6 +28,13 @@ struct Faults {
     int shortReply = 0;  // the N-th get-feature, and every N-th after it, moves 1 byte; 0: none
 };
 
+// A line of several ports, each with a mouse of its own at the same time (a gang station).
+struct PortLine {
+    int count = 0;       // ports (slots=K); 0: the line of one port (mice=N in turn)
+    int handlingMs = 0;  // from pulling a written mouse to plugging the next into its port
+    int faultSlot = 0;   // the fault keys apply to the mice of this port only; 0: to all
+};
+
 struct Scenario {
     int ic = 0;
     // Identity overrides; unset: the IC type's identity.
@@ -45,6 +52,8 @@ struct Scenario {
     std::optional<Image> memory;  // contents of memoryFile, read by ParseScenario
     std::string dumpFile;         // empty: no dump
     int mice = 0;                 // 0: one mouse; N: automatic line of N mice in turn
+    std::string lineDir;          // the automatic line kept in this folder (sim_line_folder.h)
+    PortLine ports;               // slots=K: K ports; mice=N (default K) go to free ports
 };
 
 // Throws ScenarioError naming the bad key or value; reads the memory file.

@@ -349,3 +349,60 @@ TEST_F(OperationsTest, IcTypeChangeForgetsImageAndCountAndSetsTheIdentity) {
 
 }  // namespace
 }  // namespace bw::test
+
+namespace bw::test {
+namespace {
+
+// With a ledger: the number field is read-only and shows the next number; a write with the
+// record takes its number from the ledger (after ending what a stop of this station left)
+// and the field follows; a write the ledger cannot number is refused with the mouse
+// untouched; every operation is a row.
+TEST_F(OperationsTest, WithALedgerTheNumbersComeFromItAndTheFieldFollows) {
+    const std::string url = dir.filePath(QStringLiteral("ledger.db")).toStdString();
+    ledger::StationLedger station(ledger::OpenLedger(url), "st-1");
+    station.ledger().reserve(5, "st-1");  // left by a crash: released at the first write
+    Ready();
+    form->UseLedger(&station);
+    EXPECT_TRUE(form->edt_FactoryNum->isReadOnly());
+    EXPECT_EQ(form->edt_FactoryNum->text(), "2");  // the dangling 1 is not ended yet
+    form->cb_WriteID->setChecked(true);
+
+    struct Step {
+        void (TForm1::*handler)();
+        const char* result;
+        const char* field;  // the number field afterwards
+    };
+    const std::vector<Step> steps = {{&TForm1::btn_WriteClick, "Write Pass", "2"},
+                                     {&TForm1::btn_WriteClick, "Write Pass", "3"},
+                                     {&TForm1::btn_VerifyClick, "Verify Pass", "3"}};
+    for (const Step& step : steps) {
+        ASSERT_TRUE(Run(step.handler));
+        EXPECT_EQ(form->lbl_CtrlResult->text(), step.result);
+        EXPECT_EQ(form->edt_FactoryNum->text(), step.field);
+    }
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains("released product number 000001 of type 0005"));
+    EXPECT_EQ(Mouse().memory()[168], 2);  // rewritten: the last number it got
+    // Another type has no numbers: 1; past FFFFFF nothing is left and nothing is written.
+    form->edt_FactoryType->setText(QStringLiteral("6"));
+    EXPECT_EQ(form->edt_FactoryNum->text(), "1");
+    station.ledger().setFirstNumber(6, 0xFFFFFF);
+    station.ledger().markSending(station.ledger().reserve(6, "st-2"));
+    form->ShowNextNumber();
+    EXPECT_EQ(form->edt_FactoryNum->text(), "");
+    const long transfers = line->transferCount();
+    EXPECT_FALSE(Run(&TForm1::btn_WriteClick));
+    EXPECT_EQ(line->transferCount(), transfers);
+    EXPECT_TRUE(boxes.back().contains("has no number left"));
+
+    const auto rows = station.ledger().operations();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].record.productNumber, 1);
+    EXPECT_EQ(rows[1].record.productNumber, 2);
+    EXPECT_EQ(rows[2].record.operation, "verify");
+    EXPECT_EQ(rows[2].record.station, "st-1");
+    EXPECT_EQ(rows[2].record.devicePath, "sim:1/0");
+}
+
+}  // namespace
+}  // namespace bw::test

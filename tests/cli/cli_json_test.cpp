@@ -84,11 +84,15 @@ TEST(CliJson, EveryOutcomeGivesALineWithEveryField) {
         ASSERT_EQ(lines.size(), run ? 3u : 1u) << r.out;
         const Json& last = lines.back();
         EXPECT_EQ(last["exit_code"], row.exit);
-        if (run) EXPECT_EQ(last["operation"], "run");
-        if (run) EXPECT_EQ(last["mice"], 2);
+        if (run) {
+            EXPECT_EQ(last["operation"], "run");
+            EXPECT_EQ(last["mice"], 2);
+        }
         const Json& line = lines.front();
         for (const auto& f : fields) EXPECT_TRUE(line.contains(f)) << f;
-        if (!row.extra.empty()) EXPECT_TRUE(line.contains(row.extra)) << row.extra;
+        if (!row.extra.empty()) {
+            EXPECT_TRUE(line.contains(row.extra)) << row.extra;
+        }
         EXPECT_EQ(line["result"], row.result.empty() ? Json(nullptr) : Json(row.result));
         EXPECT_THAT(line["started"].get<std::string>(),
                     ::testing::MatchesRegex("[0-9-]{10}T[0-9:]{8}\\.[0-9]{3}Z"));
@@ -106,8 +110,9 @@ TEST(CliJson, EveryOutcomeGivesALineWithEveryField) {
         const std::string text = reason["text"];
         EXPECT_THAT(r.err, HasSubstr((row.result.empty() ? "" : row.result + ": ") + text));
         // The log names the code of every operation that ran.
-        if (row.exit != exitcode::Usage && row.exit != exitcode::NoMouse)
+        if (row.exit != exitcode::Usage && row.exit != exitcode::NoMouse) {
             EXPECT_THAT(ReadText(log), HasSubstr("," + row.code));
+        }
     }
 }
 

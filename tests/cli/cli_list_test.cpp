@@ -52,6 +52,7 @@ TEST(CliList, JsonCarriesTheSameFields) {
             ++mouseInterfaces;
             EXPECT_EQ(item.at("release"), "0x0100");
             EXPECT_EQ(item.at("feature_length"), 8);
+            EXPECT_EQ(item.at("port"), "port1");  // both interfaces: the one mouse's port
         }
     }
     EXPECT_EQ(mouseInterfaces, 2);

@@ -35,6 +35,25 @@ TEST(LinkOnSimulator, CountsEveryInterfaceAndOpensTheConfigurationOne) {
     EXPECT_EQ(platform.openHandleCount(), 0);
 }
 
+TEST(LinkOnSimulator, OpensOnlyTheMouseOnThePortGivenAndProbesNoOther) {
+    for (const int ic : {0, 1}) {
+        SCOPED_TRACE(ic);
+        SimulatedPlatform platform(ParseScenario("slots=3,ic=" + std::to_string(ic)));
+        bw::Link link(platform);
+        std::int32_t release = 0x0100;
+        const bool opened = ic == 0 ? link.OpenDeviceReport4(0x3A5C, 0x0C21, 0x0104, "port2")
+                                    : link.OpenDeviceReport40(0x3A5C, 0x0C37, release, "port2");
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(platform.openHandleCount(), 1);
+        bw::Report frame{0x04, 0x03};
+        if (ic == 0) link.SetFeature4(link.Report4Handle, frame);
+        // The probes of the second type and the command of the first: port 2's interface.
+        ASSERT_FALSE(platform.transfers().empty());
+        for (const auto& t : platform.transfers()) EXPECT_EQ(t.iface, 1);
+        EXPECT_FALSE(link.OpenDeviceReport4(0x3A5C, 0x0C21, 0x0104, "port9"));
+    }
+}
+
 TEST(LinkOnSimulator, Report4ImageRoundTripInBlocks) {
     SimulatedPlatform platform(ParseScenario("ic=0,ack-after=2"));
     bw::Link link(platform);

@@ -243,6 +243,32 @@ cmp -s "$work/two-dump.1" "$work/image.bin" || problems+=" mouse 1 does not hold
 cmp -s "$work/two-dump.2" "$work/image2.bin" || problems+=" mouse 2 does not hold its image"
 report two-mice "$problems"
 
+# 7b. Presence events: a mouse plugged in while a station waits on the udev monitor of
+# hidraw is seen at once, without a poll period. Prints the time from the event to the
+# mouse's first transfer.
+presence=$build/bench/bench_presence
+if [ -x "$presence" ]; then
+  problems=
+  if plug_ports 2 --ports 2 "ic=0"; then
+    port_cmd unplug 2 1 || problems+=" port 2 not unplugged"
+    "$presence" --hidraw 1 30 >"$work/presence.out" 2>&1 &
+    presence_pid=$!
+    sleep 1
+    echo "plug 2" >&9
+    wait "$presence_pid"
+    rc=$?
+    [ $rc -eq 0 ] && grep -q 'transfer=8$' "$work/presence.out" ||
+      { problems+=" no event or no transfer (exit $rc)"; show presence; }
+    sed -n 's/^presence=hidraw /E2E: presence /p' "$work/presence.out"
+  else
+    problems=" mice did not appear"
+  fi
+  unplug
+  report presence-events "$problems"
+else
+  echo "NOT RUN presence-events: no bench_presence in this build"
+fi
+
 # 8. Gang mode: PORTS virtual mice of SCENARIO (one 8-byte interface each, ic 0 or 1)
 # written in parallel by `binwright run --gang ARGS... IMAGE`; each port's mouse must
 # end up holding the image and the output must name every slot.

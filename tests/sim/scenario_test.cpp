@@ -44,7 +44,7 @@ TEST(ScenarioTest, ReadsEveryKeyWithHexAndDecimalWhereDue) {
     const Scenario s = ParseScenario(
         "ic=2,vid=3a5c,pid=0x0C37,release=105,chip=FD,status1=55,status2=0,split=1,pointer=1,"
         "others=10,nack=7,ack-after=3,lose-piece=12,fail-after=0,latency-us=250,dump=out.bin,"
-        "mice=4,stuck-byte=2a7,short-reply=9");
+        "mice=4,stuck-byte=2a7,short-reply=9,slots=8,handling-ms=1500,fault-slot=8");
     EXPECT_EQ(s.ic, 2);
     EXPECT_EQ(s.vendorId, 0x3A5C);
     EXPECT_EQ(s.productId, 0x0C37);
@@ -64,6 +64,9 @@ TEST(ScenarioTest, ReadsEveryKeyWithHexAndDecimalWhereDue) {
     EXPECT_EQ(s.mice, 4);
     EXPECT_EQ(s.faults.stuckByte, 0x2A7);
     EXPECT_EQ(s.faults.shortReply, 9);
+    EXPECT_EQ(s.ports.count, 8);
+    EXPECT_EQ(s.ports.handlingMs, 1500);
+    EXPECT_EQ(s.ports.faultSlot, 8);
 }
 
 TEST(ScenarioTest, ToleratesSpacesAndEmptyItems) {
@@ -92,8 +95,16 @@ TEST(ScenarioTest, RejectsBadKeysAndValuesNamingThem) {
     EXPECT_THAT(ErrorOf("lose-piece=99999999999"), HasSubstr("'lose-piece'"));
     EXPECT_THAT(ErrorOf("split=2"), HasSubstr("'split'"));
     EXPECT_THAT(ErrorOf("dump="), HasSubstr("'dump'"));
+    EXPECT_THAT(ErrorOf("line-dir="), HasSubstr("'line-dir'"));
+    EXPECT_THAT(ErrorOf("line-dir=l"), HasSubstr("give mice=N as well"));
     EXPECT_THAT(ErrorOf("stuck-byte=800"), HasSubstr("'stuck-byte'"));  // past the memory
     EXPECT_THAT(ErrorOf("ic=1,ic=2"), HasSubstr("twice"));
+    EXPECT_THAT(ErrorOf("slots=0"), HasSubstr("'slots'"));
+    EXPECT_THAT(ErrorOf("slots=65"), HasSubstr("'slots'"));
+    EXPECT_THAT(ErrorOf("handling-ms=-1,slots=2"), HasSubstr("'handling-ms'"));
+    EXPECT_THAT(ErrorOf("handling-ms=10"), HasSubstr("needs slots"));
+    EXPECT_THAT(ErrorOf("fault-slot=1"), HasSubstr("needs slots"));
+    EXPECT_THAT(ErrorOf("fault-slot=3,slots=2"), HasSubstr("must be 1 to 2"));
 }
 
 class MemoryFileTest : public ::testing::Test {

@@ -4,13 +4,17 @@
 #include "sim/sim_platform.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <vector>
 
 #include "sim/sim_line.h"
+#include "support/virtual_clock.h"
 
 namespace bw {
 namespace {
@@ -242,6 +246,165 @@ TEST_F(DumpTest, AutomaticLinePullsEachWrittenMouseAndPlugsTheNextAfterAPollTick
     EXPECT_FALSE(std::filesystem::exists(file(4)));
     EXPECT_TRUE(p.finish());
     EXPECT_FALSE(std::filesystem::exists(base_));  // no single-mouse dump
+}
+
+// line-dir: a process killed at any step leaves the line as a new process finds it. A mouse
+// leaves for good only once the station polled after pulling it out (or ended cleanly).
+TEST_F(DumpTest, LineKeptInAFolderResumesWhereAKilledProcessLeftIt) {
+    struct Row {
+        const char* name;
+        std::function<void(SimulatedPlatform&)> steps;  // then the process is killed
+        int mouseAfter;                                 // the mouse at the station next time
+        int byte0;                                      // its first byte
+    };
+    const std::vector<Row> rows = {
+        {"nothing done", [](SimulatedPlatform&) {}, 1, 0xFF},
+        {"killed in the middle of a write", [](SimulatedPlatform& p) { WriteOneByte(p, 7); }, 1, 7},
+        {"killed after the pull-out, before the next poll",
+         [](SimulatedPlatform& p) {
+             WriteOneByte(p, 7);
+             p.endOperation();
+         },
+         1, 7},
+        {"killed after the next poll",
+         [](SimulatedPlatform& p) {
+             WriteOneByte(p, 7);
+             p.endOperation();
+             p.enumerate();
+         },
+         2, 0xFF},
+        {"a clean end",
+         [](SimulatedPlatform& p) {
+             WriteOneByte(p, 7);
+             p.endOperation();
+             EXPECT_TRUE(p.finish());
+         },
+         2, 0xFF},
+    };
+    const std::string folder = base_.string() + ".line";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(folder);
+        const std::string scenario = "mice=3,line-dir=" + folder;
+        const pid_t child = fork();
+        if (child == 0) {
+            SimulatedPlatform p{ParseScenario(scenario)};
+            row.steps(p);
+            _exit(0);  // no destructor: as a kill
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        SimulatedPlatform p{ParseScenario(scenario)};
+        EXPECT_EQ(p.miceDone(), row.mouseAfter - 1);
+        ASSERT_NE(p.currentMouse(), nullptr);
+        EXPECT_EQ(p.currentMouse()->memory()[0], row.byte0);
+        // A mouse a write had reached before is pulled out after the next operation on it,
+        // even one that only reads; an operation made of two ends once.
+        p.beginOperation();
+        p.beginOperation();
+        p.endOperation();
+        EXPECT_EQ(p.miceDone(), row.mouseAfter - 1);
+        p.endOperation();
+        EXPECT_EQ(p.miceDone(), row.mouseAfter - (row.byte0 == 7 ? 0 : 1));
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// Index of the feature interface on a port, or -1.
+int IndexOnPort(SimulatedPlatform& p, int port) {
+    const auto list = p.enumerate();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].port == "port" + std::to_string(port) && list[i].featureLength == 8)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+TEST(PortLineTest, EachPortHoldsAMouseAndNamesIt) {
+    SimulatedPlatform p{ParseScenario("slots=3,others=1,split=1,ic=1")};
+    const auto list = p.enumerate();
+    ASSERT_EQ(list.size(), 7u);
+    EXPECT_EQ(list[0].port, "port4");  // another device: a port after the line's
+    for (int port = 1; port <= 3; ++port) {
+        // Both interfaces of a mouse share its port; paths differ between mice.
+        EXPECT_EQ(list[static_cast<std::size_t>(2 * port - 1)].port, "port" + std::to_string(port));
+        EXPECT_EQ(list[static_cast<std::size_t>(2 * port)].port, "port" + std::to_string(port));
+        EXPECT_EQ(p.portOf(p.devices()[static_cast<std::size_t>(port)]), port);
+    }
+    EXPECT_EQ(p.portOf(p.devices()[0]), 0);
+    EXPECT_EQ(SimulatedPlatform{}.enumerate()[0].port, "port1");
+}
+
+class PortLineDumpTest : public DumpTest {};
+
+TEST_F(PortLineDumpTest, AWrittenMouseLeavesItsPortAndTheNextComesAfterTheHandlingTime) {
+    test::VirtualClock clock;
+    SimulatedPlatform p{ParseScenario("slots=2,mice=3,handling-ms=500,dump=" + base_.string()),
+                        &clock};
+    const auto watcher = p.watchPresence();
+    ASSERT_EQ(p.enumerate().size(), 2u);
+    RawPort second{p, IndexOnPort(p, 2)};
+    // Neither an operation that wrote nothing nor the one-port line's end pulls a mouse.
+    p.operationEnded(second.handle());
+    second.set({4, 0x06, 0, 0, 1, 0});
+    second.get(4);
+    second.set({4, 0x07, 0x5A});
+    second.get(4);
+    p.endOperation();
+    EXPECT_EQ(p.enumerate().size(), 2u);
+
+    clock.sleepUs(1000);
+    p.operationEnded(second.handle());
+    EXPECT_EQ(p.miceDone(), 1);
+    EXPECT_EQ(Read(file(2))[0], 0x5A);       // mouse 2 in plug order
+    EXPECT_TRUE(watcher->waitForChange(0));  // the pull, at once
+    EXPECT_EQ(IndexOnPort(p, 2), -1);
+    // The next mouse is due 500 ms after the pull: the watcher wakes then.
+    EXPECT_TRUE(watcher->waitForChange(10'000));
+    EXPECT_EQ(clock.nowUs(), 501'000);
+    EXPECT_NE(IndexOnPort(p, 2), -1);
+    EXPECT_EQ(p.enumerate().size(), 2u);
+    // All three plugged: nothing more is due.
+    EXPECT_FALSE(watcher->waitForChange(2000));
+    EXPECT_EQ(clock.nowUs(), 2'501'000);
+    p.unplug(p.devices().back());
+    EXPECT_TRUE(watcher->waitForChange(2000));
+    EXPECT_EQ(p.enumerate().size(), 1u);
+}
+
+TEST(PortLineTest, FaultsOnChosenPortsCountEachMouse) {
+    struct Row {
+        const char* scenario;
+        int okPort1;  // of 4 gets each, taken in turn
+        int okPort2;
+        std::int64_t busUs;
+    };
+    const Row rows[] = {
+        {"slots=2", 4, 4, 0},
+        {"slots=2,fail-after=2", 2, 2, 0},  // each mouse's own count
+        {"slots=2,fail-after=2,fault-slot=2", 4, 2, 0},
+        {"slots=2,short-reply=2,fault-slot=1", 2, 4, 0},
+        {"slots=2,fail-after=0,fault-slot=1,latency-us=100", 0, 4, 800},  // the bus for all
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        test::VirtualClock clock;
+        SimulatedPlatform p{ParseScenario(row.scenario), &clock};
+        RawPort one{p, IndexOnPort(p, 1)};
+        RawPort two{p, IndexOnPort(p, 2)};
+        int ok1 = 0;
+        int ok2 = 0;
+        for (int i = 0; i < 4; ++i) {
+            bool ok = false;
+            one.get(4, &ok);
+            ok1 += ok;
+            two.get(4, &ok);
+            ok2 += ok;
+        }
+        EXPECT_EQ(ok1, row.okPort1);
+        EXPECT_EQ(ok2, row.okPort2);
+        EXPECT_EQ(clock.nowUs(), row.busUs);
+    }
 }
 
 TEST(SimPlatformTest, MemoryFileSeedsEveryMouse) {

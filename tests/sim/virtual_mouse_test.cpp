@@ -177,6 +177,8 @@ TEST(VirtualMouseArgs, PortsScenariosAndDumps) {
         {{"--ports"}, true, {}, {}},
         {{"--mice", "2"}, true, {}, {}},
         {{"ic=0", "ic=9"}, true, {}, {}},
+        {{"slots=2"}, true, {}, {}},  // the simulated line's ports, not controllers
+        {{"--ports", "2", "slots=2,fault-slot=1"}, true, {}, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.args));

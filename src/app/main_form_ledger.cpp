@@ -1,0 +1,108 @@
+// The main window on the production ledger (--ledger): the rows of its operations, the
+// product numbers of writes with the factory record, and the number field following them.
+
+#include <QStyle>
+#include <cstdio>
+#include <stdexcept>
+
+#include "app/main_form.h"
+#include "production/conversion_error.h"
+#include "ui/message_boxes.h"
+
+namespace bw {
+
+void TForm1::UseLedger(ledger::StationLedger* station) {
+    ledger_ = station;
+    // Numbers come from the ledger: typing one would only mislead.
+    edt_FactoryNum->setReadOnly(station != nullptr);
+    edt_FactoryNum->style()->unpolish(edt_FactoryNum);
+    edt_FactoryNum->style()->polish(edt_FactoryNum);
+    if (station == nullptr) return;
+    edt_FactoryNum->setToolTip(QStringLiteral("The next number the ledger gives (station %1)")
+                                   .arg(QString::fromStdString(station->station())));
+    connect(edt_FactoryType, &QLineEdit::textChanged, this, [this] { ShowNextNumber(); });
+    ShowNextNumber();
+}
+
+void TForm1::ShowNextNumber() {
+    if (ledger_ == nullptr) return;
+    try {
+        const std::optional<std::int32_t> next =
+            ledger_->ledger().nextNumber(edt_FactoryType->GetValue());
+        if (next) {
+            edt_FactoryNum->SetValue(*next);
+        } else {
+            edt_FactoryNum->clear();
+        }
+    } catch (const ledger::LedgerError&) {
+        // The field keeps what it showed; the next write says what is wrong.
+    } catch (const ConversionError&) {
+    }
+}
+
+std::int32_t TForm1::TakeLedgerNumber(int icIndex, std::int32_t productType) {
+    if (ledger_->holding() && !ledger_->flush()) {
+        throw std::runtime_error(ledger_->problem() + "; nothing was written to the mouse");
+    }
+    try {
+        if (!ledgerRecovered_) {
+            // What a stop of this station left: the mouse at hand may hold a number sent.
+            ledger::OperationFacts target;
+            target.op = Operation::Write;
+            target.ic = icIndex;
+            target.vid = openedVid_;
+            target.pid = openedPid_;
+            target.imageFile = edt_BinFile->text().toStdString();
+            target.image = state.LoadedImageIdentity;
+            const auto lines =
+                ledger_->recover(ledger::MouseAtHandProof(*ledger_, state, target, *this));
+            ledgerRecovered_ = true;
+            if (!lines.empty()) {
+                QString text;
+                for (const std::string& line : lines) {
+                    std::fprintf(stderr, "binwright-gui: ledger: %s\n", line.c_str());
+                    text += QString::fromStdString(line) + QStringLiteral("\n");
+                }
+                ShowMessage(this, text.trimmed());
+            }
+        }
+        const std::int32_t number = ledger_->reserve(productType);
+        edt_FactoryNum->SetValue(number);
+        state.RecordGate = ledger_;
+        return number;
+    } catch (const ledger::LedgerError& e) {
+        throw std::runtime_error(std::string(e.what()) + "; nothing was written to the mouse");
+    }
+}
+
+std::string TForm1::RecordInLedger(Operation op, Outcome outcome, int icIndex,
+                                   const std::optional<FactoryFields>& factory,
+                                   std::optional<std::int32_t> productNumber,
+                                   const OperationTiming& timing,
+                                   const std::optional<std::string>& caption) {
+    state.RecordGate = nullptr;
+    if (ledger_ == nullptr || outcome == Outcome::Skipped) return {};
+    ledger::OperationFacts facts;
+    facts.op = op;
+    facts.outcome = outcome;
+    facts.ic = icIndex;
+    facts.vid = openedVid_;
+    facts.pid = openedPid_;
+    facts.devicePath = state.link.OpenedPath;
+    if (op == Operation::Write || op == Operation::Verify) {
+        facts.imageFile = edt_BinFile->text().toStdString();
+        facts.image = state.LoadedImageIdentity;
+    }
+    facts.factory = factory;
+    facts.productNumber = productNumber;
+    facts.caption = caption;
+    facts.timing = timing;
+    facts.reason = state.LastReason;
+    const bool recorded = ledger_->finish(ledger_->row(facts));
+    ShowNextNumber();
+    if (recorded) return {};
+    return "Done, but not recorded in the ledger: " + ledger_->problem() +
+           (ledger_->holding() ? "; the result is kept until the ledger can take it" : "");
+}
+
+}  // namespace bw

@@ -1,0 +1,57 @@
+#pragma once
+// The production ledger of a device command or `run` (--ledger URL, --station-name NAME):
+// opened before the mouse is touched, one row per operation, product numbers for writes
+// with the factory record, and what it did said on stderr.
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli/device_options.h"
+#include "device/operation_host.h"
+#include "ledger/station_ledger.h"
+#include "production/controller_state.h"
+
+namespace bw {
+
+struct LedgerChoice {
+    std::string url;          // --ledger; empty: no ledger
+    std::string stationName;  // --station-name; empty: the host name
+};
+
+// The ledger as a command uses it; a null station: no --ledger, everything as without one.
+struct CommandLedger {
+    ledger::StationLedger* station = nullptr;
+    bool firstNumberGiven = false;  // --sn was given: it sets the first number of the type
+};
+
+// Throws ledger::LedgerError when the ledger cannot be opened.
+std::unique_ptr<ledger::StationLedger> OpenStationLedger(const LedgerChoice& choice);
+
+// The ledger gives the product numbers: a write with the factory record (first IC type).
+bool NumbersFromLedger(const DeviceOptions& options);
+
+// What the ledger needs of an operation the command ran on the mouse opened in state.
+ledger::OperationFacts CommandFacts(Operation op, Outcome outcome, const DeviceOptions& options,
+                                    const ControllerState& state, const std::string& imageFile,
+                                    const OperationTiming& timing);
+
+// Before the first numbered write: the station's dangling reservations are ended (the mouse
+// at hand proving a number sent), then --sn sets the type's first number. Says what it did
+// on err, "<who>: ledger: ...". Returns the exit code (2) when the ledger refuses or fails;
+// *provenWritten is set when the mouse at hand was found to hold its number; *problem, when
+// given, receives the ledger's message of a failure.
+std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptions& options,
+                                  ControllerState& state, const std::string& imageFile,
+                                  OperationHost& host, std::ostream& err, const std::string& who,
+                                  bool* provenWritten = nullptr, std::string* problem = nullptr);
+
+// At the end of a command: rows the ledger could not take are tried again, a second apart,
+// up to kHeldRetries times (not after a request to abort); what is still held is said on
+// err with its product number. False when a row is lost.
+inline constexpr int kHeldRetries = 10;
+bool SettleHeldRows(ledger::StationLedger& station, OperationHost& host, std::ostream& err,
+                    const std::string& who);
+
+}  // namespace bw

@@ -1,0 +1,32 @@
+#pragma once
+// Waiting for mice to come and go: instead of counting the interfaces every poll
+// period, a gang station sleeps until the system says the set of HID interfaces may
+// have changed (a udev event on Linux), or until a short period has passed where it
+// cannot say.
+
+namespace bw {
+
+class PresenceWatcher {
+  public:
+    virtual ~PresenceWatcher() = default;
+
+    // Returns true once the set of HID interfaces may have changed since the watcher
+    // was made or last returned true (enumerate again), false when timeoutMs passed
+    // without a sign of change. May return true without a change.
+    virtual bool waitForChange(int timeoutMs) = 0;
+};
+
+// For platforms without presence events: sleeps the shorter of the timeout and the
+// period, and then says that something may have changed.
+class PollingPresenceWatcher : public PresenceWatcher {
+  public:
+    static constexpr int kDefaultPeriodMs = 100;
+
+    explicit PollingPresenceWatcher(int periodMs = kDefaultPeriodMs) : periodMs_(periodMs) {}
+    bool waitForChange(int timeoutMs) override;
+
+  private:
+    int periodMs_;
+};
+
+}  // namespace bw
