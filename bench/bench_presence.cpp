@@ -43,7 +43,7 @@ double MsBetween(Clock::time_point a, Clock::time_point b) {
 int Simulated(int mice, int handlingMs) {
     bw::Scenario scenario;
     scenario.mice = mice + 1;  // the first is there from the start: not measured
-    scenario.ports.count = 1;
+    scenario.ports.portCount = 1;
     scenario.ports.handlingMs = handlingMs;
     bw::SimulatedPlatform line(scenario);
     const auto watcher = line.watchPresence();

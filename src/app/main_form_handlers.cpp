@@ -133,7 +133,7 @@ void TForm1::btn_LoadClick() {
     const IcType* row = IcTypeAt(IcTypeIndex());
     if (row == nullptr) return;
     state.LoadedImageType = std::string(row->rowText);
-    state.ImageBuffer = loaded;
+    state.takeImage(loaded);
     state.LoadedImageIdentity = identity;
     ShowImageIdentity(identity);
     ImageReady();

@@ -129,7 +129,7 @@ std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions
             return exitcode::Usage;
         }
     }
-    state.ImageBuffer = loaded;
+    state.takeImage(loaded);
     state.LoadedImageIdentity = identity;
     // The IC type given stands for the type the image was loaded under.
     state.ImageLoaded = true;

@@ -116,6 +116,10 @@ Outcome WriteReport4(ControllerState& state, const WriteParams& params,
     host.showLoading();
     host.processEvents();
 
+    if (state.ImageRecordArea) {
+        std::copy(state.ImageRecordArea->begin(), state.ImageRecordArea->end(),
+                  state.ImageBuffer.begin() + FactoryRecordOffset);
+    }
     host.beginPhase(WritingLabel(params), WrittenBytes(params));
     bool ok = WriteImageCycles(state, params, host);
     if (!ok && !StopCutsAttempts(state, host)) ok = WriteImageCycle4(state, params, host);
@@ -208,8 +212,12 @@ bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationH
     result = result && CheckDeviceMatch(state, host) == MatchOutcome::MatchReady;
     if (result) {
         if (params.writeId) {
-            std::copy(state.FactoryRecord.begin(), state.FactoryRecord.end(),
-                      state.ImageBuffer.begin() + FactoryRecordOffset);
+            std::uint8_t* area = state.ImageBuffer.data() + FactoryRecordOffset;
+            if (!state.ImageRecordArea) {
+                state.ImageRecordArea.emplace();
+                std::copy(area, area + kFactoryRecordSize, state.ImageRecordArea->begin());
+            }
+            std::copy(state.FactoryRecord.begin(), state.FactoryRecord.end(), area);
         }
         state.BlockBuffer = state.ImageBuffer;
         for (int k = 0; k < BlockCount(params) && result; ++k) {

@@ -20,6 +20,10 @@ struct ControllerState {
     Link link;  // Report4Handle, Report40Handle, Report41Handle and the report buffers
 
     Image ImageBuffer{};
+    // The image's own bytes where the factory record goes, kept once a write with the record
+    // has put its record into ImageBuffer for the checks after it. Every later write sends
+    // these bytes instead, so no mouse is given the record, and the number, of the one before.
+    std::optional<FactoryRecordBytes> ImageRecordArea;
     Image BlockBuffer{};
     Image ReadBackBuffer{};
     Image DeviceImageBuffer{};
@@ -46,6 +50,11 @@ struct ControllerState {
     FactoryRecordGate* RecordGate = nullptr;
     std::int32_t LogoClickCount = 0;
     bool VidPidUnlocked = false;
+
+    void takeImage(const Image& loaded) {
+        ImageBuffer = loaded;
+        ImageRecordArea.reset();
+    }
 };
 
 }  // namespace bw

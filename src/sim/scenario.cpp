@@ -88,7 +88,7 @@ Image ReadMemoryFile(std::string_view key, const std::string& path) {
 // The keys of a line of several ports; false for any other key.
 bool ParsePortLineKey(std::string_view key, std::string_view value, PortLine& line) {
     if (key == "slots") {
-        line.count = Decimal(key, value, 1, kMaxSlots);
+        line.portCount = Decimal(key, value, 1, kMaxSlots);
     } else if (key == "handling-ms") {
         line.handlingMs = Decimal(key, value, 0, 3'600'000);
     } else if (key == "fault-slot") {
@@ -100,11 +100,11 @@ bool ParsePortLineKey(std::string_view key, std::string_view value, PortLine& li
 }
 
 void CheckPortLine(const PortLine& line) {
-    if (line.count == 0 && line.handlingMs > 0)
+    if (line.portCount == 0 && line.handlingMs > 0)
         Fail("handling-ms", std::to_string(line.handlingMs), "needs slots");
-    if (line.faultSlot > line.count) {
+    if (line.faultSlot > line.portCount) {
         Fail("fault-slot", std::to_string(line.faultSlot),
-             line.count == 0 ? "needs slots" : "must be 1 to " + std::to_string(line.count));
+             line.portCount == 0 ? "needs slots" : "must be 1 to " + std::to_string(line.portCount));
     }
 }
 
@@ -184,7 +184,7 @@ Scenario ParseScenario(std::string_view text) {
     }
     if (!s.lineDir.empty() && s.mice == 0)
         Fail("line-dir", s.lineDir, "keeps a line of mice: give mice=N as well");
-    if (!s.lineDir.empty() && s.ports.count > 0)
+    if (!s.lineDir.empty() && s.ports.portCount > 0)
         Fail("line-dir", s.lineDir, "keeps a line of one port: not with slots=K");
     CheckPortLine(s.ports);
     return s;

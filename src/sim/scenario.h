@@ -30,7 +30,7 @@ struct Faults {
 
 // A line of several ports, each with a mouse of its own at the same time (a gang station).
 struct PortLine {
-    int count = 0;       // ports (slots=K); 0: the line of one port (mice=N in turn)
+    int portCount = 0;   // ports; 0: the line of one port (mice=N in turn)
     int handlingMs = 0;  // from pulling a written mouse to plugging the next into its port
     int faultSlot = 0;   // the fault keys apply to the mice of this port only; 0: to all
 };

@@ -22,7 +22,7 @@ std::uint16_t HexField(std::string_view text) {
 
 // Mice of a line of ports: mice=N, or one per port.
 int LineMice(const Scenario& s) {
-    return s.mice > 0 ? s.mice : s.ports.count;
+    return s.mice > 0 ? s.mice : s.ports.portCount;
 }
 
 bool WriteDump(const std::string& path, const Image& memory) {
@@ -73,11 +73,11 @@ SimulatedPlatform::SimulatedPlatform(const Scenario& s, SimClock* clock)
     initialMemory_.fill(0xFF);
     if (s.memory) initialMemory_ = *s.memory;
     const std::lock_guard<std::mutex> hold(lock_);
-    nextOtherPort_ = std::max(1, s.ports.count) + 1;
+    nextOtherPort_ = std::max(1, s.ports.portCount) + 1;
     for (int i = 0; i < s.others; ++i) plugLocked(otherSpec(), 0);
     if (portLine()) {
-        ports_.resize(static_cast<std::size_t>(s.ports.count));
-        for (int port = 1; port <= s.ports.count && micePlugged_ < LineMice(s); ++port)
+        ports_.resize(static_cast<std::size_t>(s.ports.portCount));
+        for (int port = 1; port <= s.ports.portCount && micePlugged_ < LineMice(s); ++port)
             plugNextMouse(port);
     } else if (s.mice > 0) {
         if (!s.lineDir.empty()) {
@@ -223,8 +223,7 @@ int SimulatedPlatform::transfer(bool isSet, HidHandle handle, std::uint8_t* data
         if (isSet) {
             ok = target->model.setFeature(frame, faults);
             if (lineFolder_ && targetOrdinal > 0)
-                kept.emplace(target->model.memory(),
-                             target->model.written() || targetWrittenBefore);
+                kept.emplace(target->model.memory(), target->model.written() || targetWrittenBefore);
         } else {
             ok = target->model.getFeature(frame, faults);
             if (ok && shortReply) {
@@ -278,7 +277,7 @@ void SimulatedPlatform::operationEnded(HidHandle handle) {
     Device* device = it == handles_.end() ? nullptr : findDevice(it->second.deviceId);
     // Only the line's mice are pulled out, once written; the port frees for the next.
     if (device == nullptr || !device->mouse || device->ordinal == 0 ||
-        device->port > scenario_.ports.count || !device->mouse->written())
+        device->port > scenario_.ports.portCount || !device->mouse->written())
         return;
     pullOut(*device);
 }
@@ -359,7 +358,7 @@ void SimulatedPlatform::unplugLocked(int deviceId) {
     const Device* device = findDevice(deviceId);
     if (device == nullptr) return;
     // A port of the line takes the next mouse after the handling time.
-    if (portLine() && device->port <= scenario_.ports.count)
+    if (portLine() && device->port <= scenario_.ports.portCount)
         ports_[static_cast<std::size_t>(device->port - 1)] = Port{0, clock_.nowUs()};
     // Handles stay registered until closed; their transfers fail from now on.
     std::erase_if(present_, [deviceId](const Device& d) { return d.id == deviceId; });
@@ -426,7 +425,7 @@ int SimulatedPlatform::miceDone() const {
 int SimulatedPlatform::portOf(int deviceId) const {
     const std::lock_guard<std::mutex> hold(lock_);
     const Device* device = findDevice(deviceId);
-    if (device == nullptr || device->port > std::max(1, scenario_.ports.count)) return 0;
+    if (device == nullptr || device->port > std::max(1, scenario_.ports.portCount)) return 0;
     return device->port;
 }
 

@@ -119,10 +119,10 @@ class SimulatedPlatform : public HidPlatform {
         int id = 0;
         SimDeviceSpec layout;
         std::shared_ptr<LockedMouse> mouse;
-        int ordinal = 0;             // 1-based mouse number of the automatic line, in plug order
-        int port = 0;                // 1-based; ports after the line's hold one other device each
-        long transfers = 0;          // its own, for fail-after on a line of ports
-        long gets = 0;               // its own get-feature calls, for short-reply there
+        int ordinal = 0;     // 1-based mouse number of the automatic line, in plug order
+        int port = 0;        // 1-based; ports after the line's hold one other device each
+        long transfers = 0;  // its own, for fail-after on a line of ports
+        long gets = 0;       // its own get-feature calls, for short-reply there
         bool writtenBefore = false;  // line-dir: a write had started before this process
     };
     struct Binding {
@@ -145,7 +145,7 @@ class SimulatedPlatform : public HidPlatform {
     void plugNextMouse(int port);
     SimDeviceSpec otherSpec();
     SimulatedMouse* mouseLocked(int deviceId);
-    bool portLine() const { return scenario_.ports.count > 0; }
+    bool portLine() const { return scenario_.ports.portCount > 0; }
     // Plugs the mice that are due into free ports.
     void advancePorts();
     // When the next mouse of a free port is due; -1: none.

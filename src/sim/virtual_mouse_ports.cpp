@@ -24,7 +24,7 @@ std::optional<int> WholeNumber(std::string_view text) {
 // The line of ports is the simulated platform's; here every port is a USB controller.
 Scenario PortScenario(const std::string& text) {
     Scenario scenario = ParseScenario(text);
-    if (scenario.ports.count > 0)
+    if (scenario.ports.portCount > 0)
         Usage("slots, handling-ms and fault-slot are for --simulate; several mice: --ports N");
     return scenario;
 }

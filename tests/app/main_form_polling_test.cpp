@@ -21,7 +21,7 @@ class FlickeringPlatform : public HidPlatform {
     std::vector<HidInterfaceInfo> enumerate() override {
         std::vector<HidInterfaceInfo> list = line_.enumerate();
         if (!extra.empty()) {
-            if (extra.front()) list.push_back({"flicker", 1, 2, 3, 0, true, std::nullopt, ""});
+            if (extra.front()) list.push_back({"flicker", 1, 2, 3, 0, true, std::nullopt, {}});
             extra.pop_front();
         }
         return list;

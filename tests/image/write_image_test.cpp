@@ -63,6 +63,29 @@ TEST_F(WriteImageTest, FactoryRecordIsWrittenAndKeptInTheImage) {
     EXPECT_EQ(rig.filter.blockAddresses4(0x06), (std::vector<int>{0, FactoryRecordOffset}));
 }
 
+// The record a write leaves in ImageBuffer stays out of the next mouse: had its record not
+// arrived (or not been asked for), that mouse would hold the number of the one before.
+TEST_F(WriteImageTest, NextMouseGetsTheImageOwnBytesNotTheLastRecord) {
+    SimRig rig(0);
+    rig.state.takeImage(PatternImage());
+    WriteParams params;
+    params.writeId = true;
+    FactoryFields fields;
+    fields.number = 0x123456;
+    ASSERT_EQ(Write(rig, params, fields), Outcome::Pass);
+
+    rig.memory().fill(0xFF);  // the next mouse
+    rig.filter.refuse = [](const Frame& f) { return IsWriteCommandFor(f, FactoryRecordOffset); };
+    fields.number = 0x123457;
+    EXPECT_EQ(Write(rig, params, fields), Outcome::Fail);
+    EXPECT_EQ(rig.memory(), PatternImage());  // the record area as the image has it
+
+    rig.memory().fill(0xFF);
+    rig.filter.refuse = nullptr;
+    EXPECT_EQ(Write(rig, WriteParams{}), Outcome::Pass);
+    EXPECT_EQ(rig.memory(), PatternImage());
+}
+
 TEST_F(WriteImageTest, RecordThatDoesNotArriveFailsTheReadBackEveryRun) {
     SimRig rig(0);
     rig.state.ImageBuffer = PatternImage();

@@ -64,7 +64,7 @@ TEST(ScenarioTest, ReadsEveryKeyWithHexAndDecimalWhereDue) {
     EXPECT_EQ(s.mice, 4);
     EXPECT_EQ(s.faults.stuckByte, 0x2A7);
     EXPECT_EQ(s.faults.shortReply, 9);
-    EXPECT_EQ(s.ports.count, 8);
+    EXPECT_EQ(s.ports.portCount, 8);
     EXPECT_EQ(s.ports.handlingMs, 1500);
     EXPECT_EQ(s.ports.faultSlot, 8);
 }
