@@ -84,31 +84,54 @@ LedgerCommand::LedgerCommand(CLI::App& app) {
     }
     check_ = command_->add_subcommand(
         "check", "verify: no number written twice, each has a passing row, none left dangling");
-    for (CLI::App* cmd : {summary_, check_}) {
-        cmd->add_flag("--json", json_, "JSON lines on stdout instead of the text");
-    }
     export_ = command_->add_subcommand("export", "write the operations as the CSV log's lines");
     export_->add_option("--csv", csv_, "CSV to FILE (default: standard output)")
         ->type_name("[FILE]")
         ->expected(0, 1)
         ->required();
+    for (CLI::App* cmd : {summary_, check_, report_, export_}) {
+        cmd->add_flag("--json", json_,
+                      "JSON lines on stdout instead of the text (report, export: one object "
+                      "naming the file written)");
+    }
 }
 
 int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
+    const std::string name = "ledger " + (summary_->parsed()  ? summary_->get_name()
+                                          : report_->parsed() ? report_->get_name()
+                                          : check_->parsed()  ? check_->get_name()
+                                                              : export_->get_name());
+    // With --json every end but a summary's or a check's own lines is one object: what was
+    // written, or why nothing was (the message stays on stderr as well).
+    const auto ended = [&](int code, Json fields) {
+        if (!json_) return code;
+        Json line = {{"operation", name}};
+        line.update(fields);
+        line["exit_code"] = code;
+        out << line.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+        return code;
+    };
+    const auto refused = [&](const std::string& message) {
+        err << "binwright ledger: " << message << "\n";
+        return ended(exitcode::Usage, {{"error", message}});
+    };
     OperationFilter filter;
     std::string filterText;
     if (!since_.empty()) {
         filter.since = ParseTimestamp(since_);
         if (!filter.since) {
-            err << "binwright ledger: --since: \"" << since_
-                << "\" is not a time (YYYY-MM-DD[ HH:MM[:SS]], local unless Z or +HH:MM follows)\n";
-            return exitcode::Usage;
+            return refused("--since: \"" + since_ +
+                           "\" is not a time (YYYY-MM-DD[ HH:MM[:SS]], local unless Z or +HH:MM "
+                           "follows)");
         }
         filterText = "since " + since_;
     }
     if (!station_.empty()) {
         filter.station = station_;
         filterText += (filterText.empty() ? "" : ", ") + std::string("station ") + station_;
+    }
+    if (export_->parsed() && json_ && csv_.empty()) {
+        return refused("--json needs --csv FILE: the CSV would share standard output");
     }
     try {
         LedgerOptions readOnly;
@@ -123,10 +146,14 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
         } else if (report_->parsed()) {
             const ReportHeading heading{ledger->where(), filterText,
                                         std::chrono::system_clock::now()};
-            if (!WriteFile(html_, RenderHtmlReport(ledger->operations(filter), heading), err)) {
-                return exitcode::Usage;
+            const auto rows = ledger->operations(filter);
+            if (!WriteFile(html_, RenderHtmlReport(rows, heading), err)) {
+                return ended(exitcode::Usage, {{"error", "\"" + html_ + "\" cannot be written"}});
             }
-            out << "wrote " << html_ << "\n";
+            (json_ ? err : out) << "wrote " << html_ << "\n";
+            return ended(
+                exitcode::Pass,
+                {{"ledger", ledger->where()}, {"file", html_}, {"operations", rows.size()}});
         } else if (check_->parsed() && json_) {
             const auto problems = ledger->check();
             std::size_t written = 0;
@@ -152,18 +179,19 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
                 << " numbers written, each once with its passing row; no dangling reservation\n";
         } else if (export_->parsed()) {
             std::string csv = std::string(kLogHeader) + "\n";
-            for (const auto& row : ledger->operations()) {
-                csv += FormatLogLine(CsvEntry(row.record)) + "\n";
-            }
+            const auto rows = ledger->operations();
+            for (const auto& row : rows) csv += FormatLogLine(CsvEntry(row.record)) + "\n";
             if (csv_.empty()) {
                 out << csv;
             } else if (!WriteFile(csv_, csv, err)) {
-                return exitcode::Usage;
+                return ended(exitcode::Usage, {{"error", "\"" + csv_ + "\" cannot be written"}});
             }
+            return ended(
+                exitcode::Pass,
+                {{"ledger", ledger->where()}, {"file", csv_}, {"operations", rows.size()}});
         }
     } catch (const LedgerError& e) {
-        err << "binwright ledger: " << e.what() << "\n";
-        return exitcode::Usage;
+        return refused(e.what());
     }
     return exitcode::Pass;
 }
