@@ -26,6 +26,13 @@ class StoppingHost : public RecordingHost {
     int pieces_ = 0;
 };
 
+// A ledger that cannot mark the record's number as being sent.
+class HoldingGate : public FactoryRecordGate {
+  public:
+    bool recordMayGo(const FactoryFields&) override { return false; }
+    std::string whyHeld() const override { return "the ledger is locked"; }
+};
+
 Outcome RunOperation(Operation op, SimRig& rig, const WriteParams& params, OperationHost& host) {
     switch (op) {
         case Operation::Write:
@@ -51,7 +58,8 @@ TEST(Reasons, EachFaultOfTheLineHasItsOwnCode) {
         const char* loadedType = nullptr;  // the image loaded for this IC type; "" none
         bool noMouse = false;              // the mouse's handles were dropped
         StopRequest stop = StopRequest::None;
-        int stopAfter = 0;  // pieces before the stop request
+        int stopAfter = 0;        // pieces before the stop request
+        bool heldRecord = false;  // a write with the record, its gate refusing
     };
     using O = Operation;
     using C = ReasonCode;
@@ -87,6 +95,11 @@ TEST(Reasons, EachFaultOfTheLineHasItsOwnCode) {
         // A stop that came when nothing was left to try keeps the fault's own reason.
         {"nack=5", O::Verify, C::PieceLost, "never arrived", false, nullptr, false,
          StopRequest::Finish, 0},
+        {"", O::Write, C::RecordHeld, "held back, nothing of it was sent: the ledger is locked",
+         false, nullptr, false, StopRequest::None, 0, true},
+        // The image's own failure stays the reason when the record is held back as well.
+        {"nack=7", O::Write, C::WriteRefused, "piece 1 at 0x000", false, nullptr, false,
+         StopRequest::None, 0, true},
     };
     const Image image = PatternImage(3);
     for (const Row& row : rows) {
@@ -102,6 +115,11 @@ TEST(Reasons, EachFaultOfTheLineHasItsOwnCode) {
         if (row.noMouse) rig.state.link.ForgetHandles();
         WriteParams params;
         params.verifyAfterWrite = row.verifyAfterWrite;
+        HoldingGate gate;
+        if (row.heldRecord) {
+            params.writeId = true;
+            rig.state.RecordGate = &gate;
+        }
         StoppingHost host(row.stop, row.stopAfter);
         const Outcome outcome = RunOperation(row.op, rig, params, host);
         const Reason& reason = rig.state.LastReason;
