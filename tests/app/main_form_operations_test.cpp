@@ -394,9 +394,14 @@ TEST_F(OperationsTest, WithALedgerTheNumbersComeFromItAndTheFieldFollows) {
     EXPECT_FALSE(Run(&TForm1::btn_WriteClick));
     EXPECT_EQ(line->transferCount(), transfers);
     EXPECT_TRUE(boxes.back().contains("has no number left"));
+    // A failed verify: its row names the reason's code.
+    form->state.ImageBuffer[0x10] ^= 0xFF;
+    ASSERT_TRUE(Run(&TForm1::btn_VerifyClick));
 
     const auto rows = station.ledger().operations();
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_FALSE(rows[2].record.reason);
+    EXPECT_EQ(rows[3].record.reason.value_or(""), "mismatch");
     EXPECT_EQ(rows[0].record.productNumber, 1);
     EXPECT_EQ(rows[1].record.productNumber, 2);
     EXPECT_EQ(rows[2].record.operation, "verify");
