@@ -16,7 +16,7 @@ for pair in ${BUILD_TYPES:-Release:g++ MinSizeRel:g++ Debug:clang++}; do
     -DBINWRIGHT_WERROR=ON -DBINWRIGHT_GUI=OFF -DBINWRIGHT_BENCH=OFF >/dev/null
   cmake --build "$dir" -j"$(nproc)" >"$dir/build.log" 2>&1 || { cat "$dir/build.log" >&2; exit 1; }
   built=$SECONDS
-  ctest --test-dir "$dir" -L core --output-on-failure -j"$(nproc)" --timeout 300 \
+  ctest --test-dir "$dir" -L 'core|threads' --output-on-failure -j"$(nproc)" --timeout 300 \
     >"$dir/ctest.log" 2>&1 || { cat "$dir/ctest.log" >&2; exit 1; }
   grep 'tests passed' "$dir/ctest.log"
   echo "build type $type ($cxx): build $((built - start)) s, core tests $((SECONDS - built)) s"

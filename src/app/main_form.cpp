@@ -179,7 +179,7 @@ QList<QWidget*> TForm1::ParameterControls() const {
 }
 
 QList<QWidget*> TForm1::ResultLabels() const {
-    return {lbl_Result, lbl_BINDevError, lbl_BINICTypeError, lbl_CtrlResult};
+    return {lbl_Result, lbl_BINDevError, lbl_BINICTypeError, lbl_CtrlResult, lbl_ResultReason};
 }
 
 QList<QWidget*> TForm1::IdentityControls() const {

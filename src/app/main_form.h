@@ -97,6 +97,7 @@ class TForm1 : public QWidget, public OperationHost {
     QLabel* lbl_BINDevError;
     QLabel* lbl_BINICTypeError;
     QLabel* lbl_CtrlResult;
+    QLabel* lbl_ResultReason;  // why the last operation did not pass, in small type
     QLabel* lbl_PassNum;
     QLabel* lbl_PassCnt;
     // Band 6b, factory information.
@@ -217,6 +218,8 @@ class TForm1 : public QWidget, public OperationHost {
     void ImageReady();
     // An operation's result on the label the table names, in its colour and size.
     void ShowResult(const ResultView& view);
+    // Why the last operation did not pass: under the result, and as its tooltip.
+    void ShowReason(const Reason& reason);
 
     // Handlers, named after the control and event.
     void Img_MIRQLogDblClick();

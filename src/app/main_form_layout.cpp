@@ -227,6 +227,12 @@ void TForm1::CreateResult() {
     lbl_CtrlResult = MakeLabel(g, "lbl_CtrlResult", QStringLiteral("BIN类型和IC种类不匹配"), area,
                                Face("Tahoma", 16, true));
     lbl_CtrlResult->setAlignment(Qt::AlignCenter);
+    // Under the message area, left of the pass counter; a long reason is cut short here
+    // and given whole in the tooltip.
+    lbl_ResultReason =
+        MakeLabel(g, "lbl_ResultReason", QString(), {16, 82, 348, 18}, Face("Tahoma", 10));
+    lbl_ResultReason->setAlignment(Qt::AlignCenter);
+    SetTextColour(lbl_ResultReason, QColor(128, 0, 0));
     for (QWidget* label : ResultLabels()) label->hide();
 
     lbl_PassNum = MakeLabel(g, "lbl_PassNum", QStringLiteral("Pass Number:"), {370, 44, 140, 28},

@@ -97,6 +97,7 @@ std::string TForm1::RecordInLedger(Operation op, Outcome outcome, int icIndex,
     facts.productNumber = productNumber;
     facts.caption = caption;
     facts.timing = timing;
+    facts.reason = state.LastReason;
     const bool recorded = ledger_->finish(ledger_->row(facts));
     ShowNextNumber();
     if (recorded) return {};

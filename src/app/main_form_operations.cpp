@@ -2,6 +2,7 @@
 // read-back. Each reads its fields before the first device command, runs the shared
 // operation and shows its outcome through the result table.
 
+#include <QFontMetrics>
 #include <stdexcept>
 
 #include "app/main_form.h"
@@ -102,6 +103,19 @@ void TForm1::ShowResult(const ResultView& view) {
     lbl_CtrlResult->show();
 }
 
+void TForm1::ShowReason(const Reason& reason) {
+    const QString text = QString::fromStdString(reason.text);
+    lbl_CtrlResult->setToolTip(text);
+    lbl_ResultReason->setToolTip(text);
+    if (reason.empty()) {
+        lbl_ResultReason->hide();
+        return;
+    }
+    const QFontMetrics metrics(lbl_ResultReason->font());
+    lbl_ResultReason->setText(metrics.elidedText(text, Qt::ElideRight, lbl_ResultReason->width()));
+    lbl_ResultReason->show();
+}
+
 void TForm1::SetOperationButtonsEnabled(bool enabled) {
     for (QWidget* button : OperationButtons()) button->setEnabled(enabled);
 }
@@ -117,7 +131,7 @@ std::string TForm1::LogOperation(Operation op, Outcome outcome, int icIndex,
     std::string reason;
     if (productionLog.append(
             MakeLogEntry(op, outcome, icIndex, openedVid_, openedPid_, productNumber, timing,
-                         usesImage ? state.LoadedImageIdentity : std::nullopt),
+                         usesImage ? state.LoadedImageIdentity : std::nullopt, state.LastReason),
             &reason)) {
         return {};
     }
@@ -144,6 +158,7 @@ void TForm1::btn_WriteClick() {
     }
 
     lbl_CtrlResult->hide();
+    lbl_ResultReason->hide();
     DevTimer->stop();
     SetOperationButtonsEnabled(false);
 
@@ -152,6 +167,7 @@ void TForm1::btn_WriteClick() {
     if (numbered) factory.number = TakeLedgerNumber(ic, factory.type);
     const Outcome outcome = WriteImage(state, ic, params, factory, *this);
     ShowResult(ViewOf(Operation::Write, outcome, ic));
+    ShowReason(state.LastReason);
 
     hideLoading();
     DevTimer->start();
@@ -179,11 +195,13 @@ void TForm1::btn_VerifyClick() {
     const OperationTiming timing;
     const int ic = IcTypeIndex();
     lbl_CtrlResult->hide();
+    lbl_ResultReason->hide();
     DevTimer->stop();
     SetOperationButtonsEnabled(false);
 
     const Outcome outcome = VerifyImage(state, ic, *this);
     ShowResult(ViewOf(Operation::Verify, outcome, ic));
+    ShowReason(state.LastReason);
 
     hideLoading();
     processEvents();
@@ -219,8 +237,10 @@ void TForm1::btn_SaveClick() {
     std::string failure;
     if (outcome == Outcome::Pass && !SaveBinFile(target, state.DeviceImageBuffer, &failure)) {
         outcome = Outcome::Fail;
+        state.LastReason = MakeReason(ReasonCode::SaveFailed, failure);
     }
     ShowResult(ViewOf(Operation::Save, outcome, ic));
+    ShowReason(state.LastReason);
 
     hideLoading();
     processEvents();
@@ -244,12 +264,14 @@ void TForm1::btnReadFactoryClick() {
     const OperationTiming timing;
     const int ic = IcTypeIndex();
     lbl_CtrlResult->hide();
+    lbl_ResultReason->hide();
     DevTimer->stop();
     SetOperationButtonsEnabled(false);
 
     const Outcome outcome = ReadFactoryRecord(state, ic, *this);
     if (outcome == Outcome::Pass) SetFactoryFields(DecodeFactoryRecord(state.FactoryRecord));
     ShowResult(ViewOf(Operation::ReadFactory, outcome, ic));
+    ShowReason(state.LastReason);
 
     hideLoading();
     processEvents();

@@ -17,6 +17,7 @@
 #include "cli/interrupt_flag.h"
 #include "cli/ledger_command.h"
 #include "cli/list_command.h"
+#include "cli/operation_json.h"
 #include "cli/platform_factory.h"
 #include "cli/run_command.h"
 #include "cli/station_config.h"
@@ -46,6 +47,16 @@ constexpr const char* kFooter =
     "  no further attempt, retry or mouse starts, the mouse is logged and run prints its\n"
     "  totals. A second Ctrl-C within 3 s stops at the next piece, sends the closing\n"
     "  commands and logs the mouse as Aborted.\n"
+    "Reasons: an end other than a pass is followed on stderr by its reason, \"Write Fail:\n"
+    "  block 3 differs at 0x2A7 (wrote 5C, read FF), 12 bytes differ\"; its code goes to the\n"
+    "  log, the ledger and the JSON: no-answer, bad-status, wrong-chip, image-type,\n"
+    "  status-bit2-clear, write-refused, piece-lost, mismatch, short-reply, removed,\n"
+    "  no-target, interrupted, bad-parameters, not-supported, no-ic-type, save-failed,\n"
+    "  bad-image, not-approved, record-held, no-number.\n"
+    "--json: one JSON object per line on stdout for each operation (run: each mouse, then\n"
+    "  the totals): operation, result, reason {code, text, details}, exit_code, ic_type,\n"
+    "  vid, pid, path, image {name, sha256, crc32}, product_number, attempts, duration_ms,\n"
+    "  started (UTC). Human text then goes to stderr only.\n"
     "--simulate keys: ic, vid, pid, release, chip, status1, status2, split, pointer, others,\n"
     "  nack, ack-after, lose-piece, fail-after, latency-us, stuck-byte, memory, dump, mice,\n"
     "  line-dir (with mice: the line kept in a folder, resumed by the next process),\n"
@@ -143,6 +154,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
          {commands[0].app, commands[1].app, commands[2].app, commands[3].app, run}) {
         cmd->add_option("--log", logFile, "append one CSV line per operation to FILE")
             ->type_name("FILE");
+        cmd->add_flag("--json", json,
+                      "one JSON object per operation on stdout (per mouse, then the totals, in "
+                      "run); the result text goes to stderr");
         cmd->add_option("--ledger", ledgerChoice.url,
                         "record every operation in the production ledger (a SQLite FILE or a "
                         "PostgreSQL connection string); with --write-id it gives the product "
@@ -254,6 +268,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         return exitcode::Usage;
     }
 
+    // Under --json stdout holds only the JSON lines: no bars, the human text on stderr.
+    const bool jsonLines = json && deviceCommand != nullptr;
+    if (jsonLines) style.terminal = false;
+    std::ostream& human = jsonLines ? err : out;
     TerminalHost terminal(err, style);
     OperationHost& inner = environment.host != nullptr ? *environment.host : terminal;
     // Ctrl-C and SIGTERM reach the device commands through the host's stop request.
@@ -264,16 +282,25 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     OperationHost& host = signalAware ? static_cast<OperationHost&>(*signalAware) : inner;
 
     int code = exitcode::Pass;
+    OperationReport report;
+    RunTotals totals;
+    const auto commandStart = std::chrono::steady_clock::now();
+    if (jsonLines) runOptions.json = &out;
     if (list->parsed()) {
         code = RunList(platforms->platform(), json, !platforms->isSimulated(), out);
     } else if (chosen != nullptr) {
-        code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, out,
-                                err, log, commandLedger);
+        code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, human,
+                                err, log, commandLedger, &report);
+    } else if (run->parsed() && runOptions.gang && jsonLines) {
+        // The gang's lines are not JSON lines yet: refused rather than a totals line of none.
+        err << "binwright run: --json is not available with --gang\n";
+        return exitcode::Usage;
     } else if (run->parsed() && runOptions.gang) {
-        code = RunGang(imageToRun, *deviceOptions, runOptions, *platforms, host, out, err,
+        code = RunGang(imageToRun, *deviceOptions, runOptions, *platforms, host, human, err,
                        environment.host);
     } else if (run->parsed()) {
-        code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host, out, err);
+        code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host, human, err,
+                            &totals);
     }
     if (interrupt) code = interrupt->exitCode(code);
 
@@ -281,6 +308,17 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     if (!platforms->finish(&message)) {
         err << "binwright: " << message << "\n";
         if (code == exitcode::Pass) code = exitcode::Fail;
+    }
+    // The last line carries the exit code the command ends with.
+    if (jsonLines && chosen != nullptr) {
+        report.exitCode = code;
+        out << OperationJson(report) << std::endl;
+    } else if (jsonLines) {
+        totals.exitCode = code;
+        totals.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - commandStart)
+                                .count();
+        out << TotalsJson(totals) << std::endl;
     }
     return code;
 }

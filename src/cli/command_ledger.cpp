@@ -27,6 +27,7 @@ ledger::OperationFacts CommandFacts(Operation op, Outcome outcome, const DeviceO
     facts.pid = options.pid;
     facts.devicePath = state.link.OpenedPath;
     facts.timing = timing;
+    facts.reason = state.LastReason;
     if (op == Operation::Write || op == Operation::Verify) {
         facts.imageFile = imageFile;
         facts.image = state.LoadedImageIdentity;
@@ -44,7 +45,7 @@ ledger::OperationFacts CommandFacts(Operation op, Outcome outcome, const DeviceO
 std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptions& options,
                                   ControllerState& state, const std::string& imageFile,
                                   OperationHost& host, std::ostream& err, const std::string& who,
-                                  bool* provenWritten) {
+                                  bool* provenWritten, std::string* problem) {
     ledger::StationLedger& station = *ledger.station;
     try {
         const ledger::OperationFacts target =
@@ -65,6 +66,7 @@ std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptio
         return std::nullopt;
     } catch (const ledger::LedgerError& e) {
         err << who << ": " << e.what() << "; nothing was written to the mouse\n";
+        if (problem != nullptr) *problem = e.what();
         return exitcode::Usage;
     }
 }

@@ -41,11 +41,12 @@ ledger::OperationFacts CommandFacts(Operation op, Outcome outcome, const DeviceO
 // Before the first numbered write: the station's dangling reservations are ended (the mouse
 // at hand proving a number sent), then --sn sets the type's first number. Says what it did
 // on err, "<who>: ledger: ...". Returns the exit code (2) when the ledger refuses or fails;
-// *provenWritten is set when the mouse at hand was found to hold its number.
+// *provenWritten is set when the mouse at hand was found to hold its number; *problem, when
+// given, receives the ledger's message of a failure.
 std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptions& options,
                                   ControllerState& state, const std::string& imageFile,
                                   OperationHost& host, std::ostream& err, const std::string& who,
-                                  bool* provenWritten = nullptr);
+                                  bool* provenWritten = nullptr, std::string* problem = nullptr);
 
 // At the end of a command: rows the ledger could not take are tried again, a second apart,
 // up to kHeldRetries times (not after a request to abort); what is still held is said on

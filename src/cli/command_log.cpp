@@ -24,9 +24,9 @@ bool LogFileUsable(const std::string& path, std::string* message) {
 LogEntry CommandLogEntry(Operation op, Outcome outcome, const DeviceOptions& options,
                          const OperationTiming& timing, std::optional<std::int32_t> productNumber,
                          const std::optional<ImageIdentity>& image,
-                         const std::optional<std::string>& resultText) {
+                         const std::optional<std::string>& resultText, const Reason& reason) {
     LogEntry entry = MakeLogEntry(op, outcome, options.ic, options.vid, options.pid, productNumber,
-                                  timing, image);
+                                  timing, image, reason);
     if (resultText) entry.result = *resultText;
     return entry;
 }

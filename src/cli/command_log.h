@@ -20,11 +20,12 @@ bool LogFileUsable(const std::string& path, std::string* message);
 // The line of one finished operation. productNumber: the number the factory record
 // received (WrittenProductNumber), none when no record was sent. image: the loaded image of
 // a write or verify. resultText: what was shown, when it differs from the outcome's text (a
-// save whose file could not be written).
+// save whose file could not be written). reason: why it did not pass.
 LogEntry CommandLogEntry(Operation op, Outcome outcome, const DeviceOptions& options,
                          const OperationTiming& timing, std::optional<std::int32_t> productNumber,
                          const std::optional<ImageIdentity>& image,
-                         const std::optional<std::string>& resultText = std::nullopt);
+                         const std::optional<std::string>& resultText = std::nullopt,
+                         const Reason& reason = {});
 
 // Appends the line. False, with the reason on err, when the log cannot be written: the
 // operation ran, but the command must say that it was not logged (exit code 6).

@@ -52,6 +52,20 @@ void ExplainQuietEnd(Outcome outcome, std::ostream& err) {
     if (outcome == Outcome::Aborted) err << "aborted by a second Ctrl-C; the exchange was closed\n";
 }
 
+std::string Hex4(std::int32_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value) & 0xFFFFu);
+    return text;
+}
+
+Reason NoTargetReason(const DeviceOptions& options) {
+    const IcType& row = *IcTypeAt(options.ic);
+    return MakeReason(ReasonCode::NoTarget,
+                      "no " + std::string(row.rowText) + " mouse " + Hex4(options.vid) + ":" +
+                          Hex4(options.pid) + " found",
+                      {{"vid", options.vid}, {"pid", options.pid}});
+}
+
 // The operation's row in the ledger, if one is in use. False when it is not recorded (said
 // on err with its product number, after the held row was tried again).
 bool RecordInLedger(const CommandLedger& ledger, Operation op, Outcome outcome,
@@ -73,6 +87,15 @@ bool RecordInLedger(const CommandLedger& ledger, Operation op, Outcome outcome,
 
 }  // namespace
 
+void PrintReason(const std::string& result, const Reason& reason, std::ostream& err) {
+    if (reason.empty()) return;
+    err << (result.empty() ? std::string("binwright") : result) << ": " << reason.text << "\n";
+}
+
+std::string ImageName(const std::string& file) {
+    return std::filesystem::path(file).filename().string();
+}
+
 std::string HexFieldText(std::int32_t value) {
     if (value <= 0) return "";
     char text[16];
@@ -81,21 +104,28 @@ std::string HexFieldText(std::int32_t value) {
 }
 
 std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
-                                    ControllerState& state, std::ostream& out, std::ostream& err) {
+                                    ControllerState& state, std::ostream& out, std::ostream& err,
+                                    Reason* refusal) {
     (void)out;
     // A file that is no image is the station's error, never the mouse's: exit 2, not 4.
     Image loaded{};
     const BinLoadResult load = LoadBinFile(file, loaded);
     if (load.error != BinLoadError::None) {
         err << file << ": " << load.reason << "\n";
+        if (refusal != nullptr)
+            *refusal = MakeReason(ReasonCode::BadImage, file + ": " + load.reason);
         return exitcode::Usage;
     }
     const ImageIdentity identity = IdentifyImage(loaded);
     if (options.approvedSha256) {
-        const std::string name = std::filesystem::path(file).filename().string();
-        const std::string refusal = ApprovalFailure(name, identity, *options.approvedSha256);
-        if (!refusal.empty()) {
-            err << refusal << "\n";
+        const std::string problem =
+            ApprovalFailure(ImageName(file), identity, *options.approvedSha256);
+        if (!problem.empty()) {
+            err << problem << "\n";
+            if (refusal != nullptr) {
+                *refusal = MakeReason(ReasonCode::NotApproved, problem,
+                                      {{"sha256", identity.sha256Hex()}});
+            }
             return exitcode::Usage;
         }
     }
@@ -120,19 +150,37 @@ std::string FormatFactoryFields(const FactoryFields& f) {
 
 int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions& options,
                      PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                     std::ostream& err, const ProductionLog& log, const CommandLedger& ledger) {
+                     std::ostream& err, const ProductionLog& log, const CommandLedger& ledger,
+                     OperationReport* report) {
     ControllerState state(platforms.platform());
     const IcType& row = *IcTypeAt(options.ic);
+    OperationReport local;
+    OperationReport& r = report != nullptr ? *report : local;
+    r.op = op;
+    r.ic = options.ic;
+    r.vid = options.vid;
+    r.pid = options.pid;
+    // Ended before the mouse was touched: the code, and why for the JSON line.
+    const auto refused = [&](int code, Reason reason) {
+        r.reason = std::move(reason);
+        r.exitCode = code;
+        return code;
+    };
 
     // Everything the operation needs is read and checked before the first device command.
     std::string saveTarget;
     if (op == Operation::Write || op == Operation::Verify) {
-        if (const auto code = LoadCommandImage(file, options, state, out, err)) return *code;
+        Reason refusal;
+        if (const auto code = LoadCommandImage(file, options, state, out, err, &refusal)) {
+            return refused(*code, refusal);
+        }
+        r.imageName = ImageName(file);
+        r.image = state.LoadedImageIdentity;
     } else if (op == Operation::Save) {
         saveTarget = SaveTargetName(file);
         if (const std::string problem = SaveTargetProblem(saveTarget); !problem.empty()) {
             err << problem << "\n";
-            return exitcode::Usage;
+            return refused(exitcode::Usage, MakeReason(ReasonCode::BadParameters, problem));
         }
     }
     if (op == Operation::Write) {
@@ -140,7 +188,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
             ProductNumberProblem(options.ic, options.params, options.factory);
         if (!problem.empty()) {
             err << "binwright write: " << problem << "\n";
-            return exitcode::Usage;
+            return refused(exitcode::Usage, MakeReason(ReasonCode::BadParameters, problem));
         }
     }
     if (op == Operation::Save || op == Operation::ReadFactory) {
@@ -150,30 +198,37 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     }
 
     if (!OpenTarget(state, options.ic, options.vid, options.pid)) {
-        out << GetCaption(caption::NoFindMouse) << "\n";
+        const std::string shown(GetCaption(caption::NoFindMouse));
+        out << shown << "\n";
+        r.result = shown;
+        const Reason reason = NoTargetReason(options);
+        PrintReason(shown, reason, err);
         ExplainNoMouse(platforms, options, err);
-        return exitcode::NoMouse;
+        return refused(exitcode::NoMouse, reason);
     }
+    r.path = state.link.OpenedPath;
 
     // A signal before the mouse was touched: nothing starts.
     if (StopAsked(host)) {
         err << "binwright: stopped before the operation started\n";
-        return exitcode::Fail;
+        return refused(exitcode::Fail,
+                       MakeReason(ReasonCode::Interrupted, "stopped before the operation started"));
     }
 
     // With a ledger the factory record carries the number it gives, reserved before the
     // mouse is written; no number, no write.
     DeviceOptions used = options;
     if (ledger.station != nullptr && op == Operation::Write && NumbersFromLedger(options)) {
-        if (const auto code =
-                StartNumbering(ledger, options, state, file, host, err, "binwright write")) {
-            return *code;
+        std::string problem;
+        if (const auto code = StartNumbering(ledger, options, state, file, host, err,
+                                             "binwright write", nullptr, &problem)) {
+            return refused(*code, NoNumberReason(problem));
         }
         try {
             used.factory.number = ledger.station->reserve(options.factory.type);
         } catch (const ledger::LedgerError& e) {
             err << "binwright write: " << e.what() << "; nothing was written to the mouse\n";
-            return exitcode::Usage;
+            return refused(exitcode::Usage, NoNumberReason(e.what()));
         }
         if (!options.quiet) {
             err << "binwright write: ledger: product number "
@@ -183,6 +238,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     }
 
     const OperationTiming timing;
+    r.started = timing.started;
     Outcome outcome = Outcome::Fail;
     switch (op) {
         case Operation::Write:
@@ -200,9 +256,12 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     }
     state.RecordGate = nullptr;
     host.hideLoading();
+    r.attempts = op == Operation::Write ? state.WriteAttempts : 1;
 
     const std::optional<std::int32_t> number =
         op == Operation::Write ? WrittenProductNumber(state, used.factory) : std::nullopt;
+    r.productNumber = number;
+    // A save whose file could not be written shows its own caption and fails in the ledger.
     std::optional<std::string> shown;
     Outcome recorded = outcome;
     if (op == Operation::Save && outcome == Outcome::Pass) {
@@ -211,31 +270,43 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
             err << message << "\n";
             shown = std::string(GetCaption(caption::SaveFail));
             recorded = Outcome::Fail;
+            state.LastReason = MakeReason(ReasonCode::SaveFailed, message);
+        } else {
+            r.savedFile = saveTarget;
         }
     }
 
-    const bool logged =
-        AppendCommandLog(log,
-                         CommandLogEntry(op, outcome, options, timing, number,
-                                         shown ? std::nullopt : state.LoadedImageIdentity, shown),
-                         err);
+    r.reason = state.LastReason;
+    const LogEntry entry =
+        CommandLogEntry(op, outcome, options, timing, number,
+                        shown ? std::nullopt : state.LoadedImageIdentity, shown, r.reason);
+    r.durationMs = entry.durationMs;
+    const bool logged = AppendCommandLog(log, entry, err);
     const bool inLedger = RecordInLedger(ledger, op, recorded, used, state, file, timing, shown,
                                          host, err, "binwright " + std::string(OperationName(op)));
 
     if (shown) {
         out << *shown << "\n";
-        return logged && inLedger ? exitcode::Fail : exitcode::NotLogged;
+        r.result = *shown;
+        PrintReason(*shown, r.reason, err);
+        r.exitCode = logged && inLedger ? exitcode::Fail : exitcode::NotLogged;
+        return r.exitCode;
     }
     const ResultView view = ViewOf(op, outcome, options.ic);
     if (!view.text.empty()) out << view.text << "\n";
     if (outcome == Outcome::Aborted) out << LogResultText(op, outcome, options.ic) << "\n";
+    const std::string resultText = LogResultText(op, outcome, options.ic);
+    if (!resultText.empty()) r.result = resultText;
     ExplainQuietEnd(outcome, err);
+    PrintReason(resultText, r.reason, err);
     if (op == Operation::Save && outcome == Outcome::Pass) out << "saved " << saveTarget << "\n";
-    if (op == Operation::ReadFactory && outcome == Outcome::Pass)
-        out << FormatFactoryFields(DecodeFactoryRecord(state.FactoryRecord));
+    if (op == Operation::ReadFactory && outcome == Outcome::Pass) {
+        r.factory = DecodeFactoryRecord(state.FactoryRecord);
+        out << FormatFactoryFields(*r.factory);
+    }
     // The operation ran, but the station has no record of it.
-    if (!logged || !inLedger) return exitcode::NotLogged;
-    return ExitCodeOf(outcome);
+    r.exitCode = logged && inLedger ? ExitCodeOf(outcome) : exitcode::NotLogged;
+    return r.exitCode;
 }
 
 }  // namespace bw

@@ -1,7 +1,9 @@
 #include "cli/ledger_command.h"
 
 #include <fstream>
+#include <nlohmann/json.hpp>
 
+#include "cli/operation_json.h"
 #include "ledger/ledger.h"
 #include "ledger/ledger_report.h"
 #include "ledger/ledger_summary.h"
@@ -13,6 +15,31 @@ namespace bw {
 namespace {
 
 using namespace bw::ledger;
+using Json = nlohmann::ordered_json;
+
+std::string Hex(std::int64_t value, int digits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
+    return text;
+}
+
+// One line of `summary --json`: a station and product type.
+std::string SummaryJson(const StationSummary& s) {
+    const auto perHour = s.micePerHour();
+    const Json line = {
+        {"station", s.station},
+        {"product_type", s.productType ? Json(Hex(*s.productType, 4)) : Json(nullptr)},
+        {"attempts", s.attempts},
+        {"written", s.written},
+        {"first_pass_yield", s.firstPassYield()},
+        {"failures", Json(s.failures)},
+        {"mice_per_hour", perHour ? Json(*perHour) : Json(nullptr)},
+        {"first", UtcIsoTime(s.first)},
+        {"last", UtcIsoTime(s.last)},
+        {"last_number", s.lastNumber ? Json(Hex(*s.lastNumber, 6)) : Json(nullptr)},
+    };
+    return line.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
 LogEntry CsvEntry(const OperationRecord& r) {
     LogEntry e;
@@ -25,6 +52,7 @@ LogEntry CsvEntry(const OperationRecord& r) {
     e.result = r.result;
     e.durationMs = r.durationMs;
     e.imageSha256 = r.imageSha256;
+    e.reason = r.reason.value_or("");
     return e;
 }
 
@@ -61,17 +89,40 @@ LedgerCommand::LedgerCommand(CLI::App& app) {
         ->type_name("[FILE]")
         ->expected(0, 1)
         ->required();
+    for (CLI::App* cmd : {summary_, check_, report_, export_}) {
+        cmd->add_flag("--json", json_,
+                      "JSON lines on stdout instead of the text (report, export: one object "
+                      "naming the file written)");
+    }
 }
 
 int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
+    const std::string name = "ledger " + (summary_->parsed()  ? summary_->get_name()
+                                          : report_->parsed() ? report_->get_name()
+                                          : check_->parsed()  ? check_->get_name()
+                                                              : export_->get_name());
+    // With --json every end but a summary's or a check's own lines is one object: what was
+    // written, or why nothing was (the message stays on stderr as well).
+    const auto ended = [&](int code, Json fields) {
+        if (!json_) return code;
+        Json line = {{"operation", name}};
+        line.update(fields);
+        line["exit_code"] = code;
+        out << line.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+        return code;
+    };
+    const auto refused = [&](const std::string& message) {
+        err << "binwright ledger: " << message << "\n";
+        return ended(exitcode::Usage, {{"error", message}});
+    };
     OperationFilter filter;
     std::string filterText;
     if (!since_.empty()) {
         filter.since = ParseTimestamp(since_);
         if (!filter.since) {
-            err << "binwright ledger: --since: \"" << since_
-                << "\" is not a time (YYYY-MM-DD[ HH:MM[:SS]], local unless Z or +HH:MM follows)\n";
-            return exitcode::Usage;
+            return refused("--since: \"" + since_ +
+                           "\" is not a time (YYYY-MM-DD[ HH:MM[:SS]], local unless Z or +HH:MM "
+                           "follows)");
         }
         filterText = "since " + since_;
     }
@@ -79,19 +130,41 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
         filter.station = station_;
         filterText += (filterText.empty() ? "" : ", ") + std::string("station ") + station_;
     }
+    if (export_->parsed() && json_ && csv_.empty()) {
+        return refused("--json needs --csv FILE: the CSV would share standard output");
+    }
     try {
         LedgerOptions readOnly;
         readOnly.create = false;  // a mistyped name must not become a new, empty ledger
         const auto ledger = OpenLedger(url_, readOnly);
-        if (summary_->parsed()) {
+        if (summary_->parsed() && json_) {
+            for (const auto& s : Summarize(ledger->operations(filter))) {
+                out << SummaryJson(s) << "\n";
+            }
+        } else if (summary_->parsed()) {
             out << FormatSummary(Summarize(ledger->operations(filter)));
         } else if (report_->parsed()) {
             const ReportHeading heading{ledger->where(), filterText,
                                         std::chrono::system_clock::now()};
-            if (!WriteFile(html_, RenderHtmlReport(ledger->operations(filter), heading), err)) {
-                return exitcode::Usage;
+            const auto rows = ledger->operations(filter);
+            if (!WriteFile(html_, RenderHtmlReport(rows, heading), err)) {
+                return ended(exitcode::Usage, {{"error", "\"" + html_ + "\" cannot be written"}});
             }
-            out << "wrote " << html_ << "\n";
+            (json_ ? err : out) << "wrote " << html_ << "\n";
+            return ended(
+                exitcode::Pass,
+                {{"ledger", ledger->where()}, {"file", html_}, {"operations", rows.size()}});
+        } else if (check_->parsed() && json_) {
+            const auto problems = ledger->check();
+            std::size_t written = 0;
+            for (const auto& s : ledger->serials()) written += s.state == SerialState::Written;
+            const Json line = {{"ledger", ledger->where()},
+                               {"sound", problems.empty()},
+                               {"problems", problems},
+                               {"numbers_written", written},
+                               {"exit_code", problems.empty() ? exitcode::Pass : exitcode::Fail}};
+            out << line.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+            if (!problems.empty()) return exitcode::Fail;
         } else if (check_->parsed()) {
             const auto problems = ledger->check();
             for (const auto& p : problems) out << p << "\n";
@@ -106,18 +179,19 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
                 << " numbers written, each once with its passing row; no dangling reservation\n";
         } else if (export_->parsed()) {
             std::string csv = std::string(kLogHeader) + "\n";
-            for (const auto& row : ledger->operations()) {
-                csv += FormatLogLine(CsvEntry(row.record)) + "\n";
-            }
+            const auto rows = ledger->operations();
+            for (const auto& row : rows) csv += FormatLogLine(CsvEntry(row.record)) + "\n";
             if (csv_.empty()) {
                 out << csv;
             } else if (!WriteFile(csv_, csv, err)) {
-                return exitcode::Usage;
+                return ended(exitcode::Usage, {{"error", "\"" + csv_ + "\" cannot be written"}});
             }
+            return ended(
+                exitcode::Pass,
+                {{"ledger", ledger->where()}, {"file", csv_}, {"operations", rows.size()}});
         }
     } catch (const LedgerError& e) {
-        err << "binwright ledger: " << e.what() << "\n";
-        return exitcode::Usage;
+        return refused(e.what());
     }
     return exitcode::Pass;
 }

@@ -27,6 +27,7 @@ class LedgerCommand {
     std::string station_;
     std::string html_;
     std::string csv_;
+    bool json_ = false;  // JSON lines instead of the table, the sentence or "wrote FILE"
 };
 
 }  // namespace bw

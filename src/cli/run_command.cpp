@@ -61,16 +61,41 @@ std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32
 
 int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
                  PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                 std::ostream& err) {
+                 std::ostream& err, RunTotals* totals) {
     ControllerState state(platforms.platform());
-    if (const auto code = LoadCommandImage(imageFile, options, state, out, err)) return *code;
+    // One JSON line per mouse: what `write` would say of it.
+    const auto mouseReport = [&](const Reason& reason) {
+        OperationReport report;
+        report.ic = options.ic;
+        report.vid = options.vid;
+        report.pid = options.pid;
+        report.reason = reason;
+        report.imageName = ImageName(imageFile);
+        report.image = state.LoadedImageIdentity;
+        return report;
+    };
+    Reason refusal;
+    if (const auto code = LoadCommandImage(imageFile, options, state, out, err, &refusal)) {
+        if (run.json != nullptr) {
+            OperationReport report = mouseReport(refusal);
+            report.exitCode = *code;
+            *run.json << OperationJson(report) << std::endl;
+        }
+        return *code;
+    }
 
     ledger::StationLedger* station = run.ledger.station;
     const bool numbered = station != nullptr && NumbersFromLedger(options);
     if (numbered) {
         bool proven = false;
-        if (const auto code =
-                StartNumbering(run.ledger, options, state, imageFile, host, err, kWho, &proven)) {
+        std::string problem;
+        if (const auto code = StartNumbering(run.ledger, options, state, imageFile, host, err, kWho,
+                                             &proven, &problem)) {
+            if (run.json != nullptr) {
+                OperationReport report = mouseReport(NoNumberReason(problem));
+                report.exitCode = *code;
+                *run.json << OperationJson(report) << std::endl;
+            }
             return *code;
         }
         // The mouse at hand already holds its number: it is not written again, the next is.
@@ -98,14 +123,26 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         out << FormatRunLine(std::chrono::system_clock::now(), r.factory.number, r.text,
                              r.sinceArrival, r.passCount)
             << std::endl;
+        PrintReason(r.text, r.reason, err);
+        const LogEntry entry =
+            CommandLogEntry(Operation::Write, r.outcome, used, r.timing, r.writtenNumber,
+                            state.LoadedImageIdentity, std::nullopt, r.reason);
         // A mouse the station cannot trace must not be followed by more of them.
-        if (!AppendCommandLog(run.log,
-                              CommandLogEntry(Operation::Write, r.outcome, used, r.timing,
-                                              r.writtenNumber, state.LoadedImageIdentity),
-                              err)) {
-            logLost = true;
+        const bool logged = AppendCommandLog(run.log, entry, err);
+        if (!logged) logLost = true;
+        if (run.json != nullptr) {
+            OperationReport report = mouseReport(r.reason);
+            report.result = r.text;
+            report.exitCode = logged ? ExitCodeOf(r.outcome) : exitcode::NotLogged;
+            report.path = r.path;
+            report.productNumber = r.writtenNumber;
+            report.attempts = r.attempts;
+            report.durationMs = entry.durationMs;
+            report.started = r.timing.started;
+            *run.json << OperationJson(report) << std::endl;
         }
     });
+    bool noNumber = false;  // the ledger gave no number (else the number did not fit)
     if (numbered) {
         hooks.takeNumbersFrom([&](std::string* refusal) -> std::optional<std::int32_t> {
             try {
@@ -114,6 +151,7 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
                 return number;
             } catch (const ledger::LedgerError& e) {
                 *refusal = e.what();
+                noNumber = true;
                 return std::nullopt;
             }
         });
@@ -134,6 +172,10 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     const int fails = hooks.mice() - hooks.passes();
     out << "total " << hooks.mice() << " passed " << hooks.passes() << " failed " << fails
         << std::endl;
+    if (totals != nullptr) {
+        totals->mice = hooks.mice();
+        totals->passed = hooks.passes();
+    }
     // Results the ledger could not take are tried again before the run ends.
     const bool rowsLost =
         station != nullptr && ((station->holding() && !SettleHeldRows(*station, host, err, kWho)) ||
@@ -143,7 +185,16 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     }
     if (!hooks.refusal().empty()) {
         err << kWho << ": " << hooks.refusal() << "; nothing was written to this mouse\n";
-        return rowsLost ? exitcode::NotLogged : exitcode::Usage;
+        const int code = rowsLost ? exitcode::NotLogged : exitcode::Usage;
+        if (run.json != nullptr) {
+            OperationReport report =
+                mouseReport(noNumber ? NoNumberReason(hooks.refusal())
+                                     : MakeReason(ReasonCode::BadParameters, hooks.refusal()));
+            report.exitCode = code;
+            report.path = state.link.OpenedPath;
+            *run.json << OperationJson(report) << std::endl;
+        }
+        return code;
     }
     if (logLost || rowsLost) return exitcode::NotLogged;
     if (ledgerLost) return exitcode::Usage;

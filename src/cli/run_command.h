@@ -9,6 +9,7 @@
 
 #include "cli/command_ledger.h"
 #include "cli/device_options.h"
+#include "cli/operation_json.h"
 #include "cli/platform_factory.h"
 #include "device/operation_host.h"
 #include "production/production_log.h"
@@ -19,8 +20,9 @@ struct RunOptions {
     int count = 0;          // stop after this many mice; 0: until stopped
     int intervalMs = 1000;  // poll period
     ProductionLog log;
-    CommandLedger ledger;  // --ledger: a row per mouse, numbers from the ledger
-    bool gang = false;     // --gang: every mouse plugged in written at once (cli/gang_command.h)
+    CommandLedger ledger;          // --ledger: a row per mouse, numbers from the ledger
+    std::ostream* json = nullptr;  // --json: one line per mouse goes here as it ends
+    bool gang = false;  // --gang: every mouse plugged in written at once (cli/gang_command.h)
     // --slots N or PORT,...; empty: any number, in order of appearance. Not `slots`: a Qt
     // macro in the window, which shares these options.
     std::string slotsText;
@@ -32,10 +34,12 @@ struct RunOptions {
 // cannot take a mouse's row or give its number. Returns 0 when every mouse passed, 1
 // otherwise, 2 for an image that cannot be used, a number that does not fit or cannot be
 // had, or a ledger that went away (every row recorded in the end), 6 when a log line or a
-// ledger row was lost; the caller turns a signal into 130/143.
+// ledger row was lost; the caller turns a signal into 130/143. out takes the per-mouse lines
+// and the totals, err each failed mouse's reason; totals, when given, receives the counts for
+// the JSON totals line.
 int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
                  PlatformStack& platforms, OperationHost& host, std::ostream& out,
-                 std::ostream& err);
+                 std::ostream& err, RunTotals* totals = nullptr);
 
 // "HH:MM:SS  SN <number as the field shows it>  <result>  <seconds, 1 decimal>s  passes <n>"
 std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32_t productNumber,

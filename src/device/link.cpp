@@ -36,7 +36,29 @@ bool Link::transfer(HidHandle handle, Report& buffer, std::int32_t length, bool 
     const int moved = set ? platform_.setFeature(handle, buffer.data(), n)
                           : platform_.getFeature(handle, buffer.data(), n);
     LastTransferShort = moved > 0 && moved != length;
-    return moved == length;
+    ++Record.transfers;
+    if (moved == length) {
+        Record.failedRun = 0;
+        Record.failedRunStart = 0;
+        return true;
+    }
+    if (LastTransferShort) {
+        // Something came back: the mouse is there, so no run of failures goes on.
+        Record.failedRun = 0;
+        Record.failedRunStart = 0;
+    } else if (Record.failedRun++ == 0) {
+        Record.failedRunStart = Record.transfers;
+    }
+    LinkFault fault;
+    fault.kind = LastTransferShort ? LinkFaultKind::ShortReply : LinkFaultKind::FailedTransfer;
+    fault.report = buffer[0];
+    NoteFault(fault);
+    return false;
+}
+
+void Link::NoteFault(LinkFault fault) {
+    fault.transfer = Record.transfers;
+    Record.lastFault = fault;
 }
 
 Link::~Link() {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "device/hid_platform.h"
+#include "device/link_record.h"
 
 namespace bw {
 
@@ -63,6 +64,11 @@ class Link {
     // The last transfer moved some bytes, but not the whole report: the device may have
     // taken it as done (an answer it will not give again).
     bool LastTransferShort = false;
+
+    // Transfers and faults since the operation began (image/reason.h reads it).
+    LinkRecord Record;
+    // A fault the report protocols found; it names the transfer it happened at.
+    void NoteFault(LinkFault fault);
 
     Report Report4Buffer{};
     Report Report40Buffer{};

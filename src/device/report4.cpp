@@ -23,9 +23,23 @@ enum class Handshake { Acknowledged, NotAcknowledged, Unreachable };
 // piece: the frame is a piece command, whose answer the device gives once. A poll that
 // came back short may have been that answer; a resend would then move on to the next
 // piece, so the piece counts as not acknowledged instead.
+// The fault of an exchange that was not acknowledged, with its command and send count.
+Handshake Refused(Link& link, const Report& frame, LinkFaultKind kind, int sends,
+                  Handshake result) {
+    LinkFault fault;
+    fault.kind = kind;
+    fault.report = kReportId;
+    fault.command = frame[1];
+    fault.sends = sends;
+    link.NoteFault(fault);
+    return result;
+}
+
 Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pauseAfterSend,
                    int pauseAfterEmptyPoll, bool piece) {
-    if (link.Report4Handle == kInvalidHandle) return Handshake::Unreachable;
+    if (link.Report4Handle == kInvalidHandle) {
+        return Refused(link, frame, LinkFaultKind::NoHandle, 0, Handshake::Unreachable);
+    }
     bool anyTransfer = false;
     for (int send = 0; send < kSends; ++send) {
         link.Report4Buffer = frame;
@@ -43,7 +57,10 @@ Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pau
             }
             const bool delivered = link.GetFeature4(link.Report4Handle, link.Report4Buffer);
             anyTransfer |= delivered || link.LastTransferShort;
-            if (piece && link.LastTransferShort) return Handshake::NotAcknowledged;
+            if (piece && link.LastTransferShort) {
+                return Refused(link, frame, LinkFaultKind::ShortReply, send + 1,
+                               Handshake::NotAcknowledged);
+            }
             // A failed get leaves the buffer stale: it is no answer, whatever byte 7 holds.
             status = delivered ? link.Report4Buffer[7] : kNoAnswer;
             if (status != kNoAnswer) break;
@@ -51,7 +68,22 @@ Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pau
         }
         if (status == kAck) return Handshake::Acknowledged;
     }
-    return anyTransfer ? Handshake::NotAcknowledged : Handshake::Unreachable;
+    if (!anyTransfer) {
+        return Refused(link, frame, LinkFaultKind::Unreachable, kSends, Handshake::Unreachable);
+    }
+    return Refused(link, frame, LinkFaultKind::NotAcknowledged, kSends, Handshake::NotAcknowledged);
+}
+
+// Names the piece of a block transfer that the last fault happened to.
+void AtPiece(Link& link, int address, int index) {
+    link.Record.lastFault.piece = index + 1;
+    link.Record.lastFault.address = address + index * kPieceSize;
+}
+
+// Names the block whose command the last fault happened to.
+void AtBlock(Link& link, int address) {
+    link.Record.lastFault.piece = 0;
+    link.Record.lastFault.address = address;
 }
 
 Handshake FetchPiece(Link& link, OperationHost& host) {
@@ -97,6 +129,7 @@ bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::u
         return false;
     }
     if (!SendCommand4(link, host, 0x04, address & 0xFF, address >> 8, length & 0xFF, length >> 8)) {
+        AtBlock(link, address);
         return false;
     }
     const int count = PieceCount(length, kPieceSize);
@@ -109,7 +142,11 @@ bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::u
         std::memcpy(destination + offset, link.Piece4.data(), static_cast<std::size_t>(size));
         host.processEvents();
         host.transferred(size);
-        if (result != Handshake::Acknowledged) allDelivered = false;
+        if (result != Handshake::Acknowledged) {
+            allDelivered = false;
+            AtPiece(link, address, i);
+            ++link.Record.lostPieces;
+        }
         // A mouse that takes no transfer at all is gone: the rest would stay 0xFF anyway.
         if (result == Handshake::Unreachable) break;
     }
@@ -121,6 +158,7 @@ bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
     link.Piece4.fill(0xFF);
     if (!ValidBlock(address, length) || (length > 0 && source == nullptr)) return false;
     if (!SendCommand4(link, host, 0x06, address & 0xFF, address >> 8, length & 0xFF, length >> 8)) {
+        AtBlock(link, address);
         return false;
     }
     const int count = PieceCount(length, kPieceSize);
@@ -131,7 +169,10 @@ bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
         // A short last piece keeps the previous piece's bytes behind its own.
         std::memcpy(link.Piece4.data(), source + offset, static_cast<std::size_t>(size));
         host.processEvents();
-        if (!SendPiece4(link, host, link.Piece4.data())) return false;
+        if (!SendPiece4(link, host, link.Piece4.data())) {
+            AtPiece(link, address, i);
+            return false;
+        }
         host.transferred(size);
     }
     return true;

@@ -1,6 +1,10 @@
 #include "image/device_match.h"
 
+#include <cstdio>
+#include <string>
+
 #include "device/report4.h"
+#include "image/operation_reasons.h"
 #include "production/ic_types.h"
 
 namespace bw {
@@ -11,26 +15,64 @@ bool IsKnownChip(std::uint8_t code) {
     return code == 0x35 || code == 0x75 || code == 0xFD;
 }
 
+std::string Hex2(std::uint8_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X", value);
+    return text;
+}
+
+Reason StatusByte(ReasonCode code, int byte, std::uint8_t value, const std::string& what) {
+    return MakeReason(code, "status byte " + std::to_string(byte) + " is 0x" + Hex2(value) + what,
+                      {{"byte", byte}, {"value", value}});
+}
+
 }  // namespace
 
 MatchOutcome CheckDeviceMatch(ControllerState& state, OperationHost& host) {
     Link& link = state.link;
-    if (!SendCommand4(link, host, 1)) return MatchOutcome::MatchNoAnswer;
+    if (!SendCommand4(link, host, 1)) {
+        NoteLinkFault(state, false);
+        return MatchOutcome::MatchNoAnswer;
+    }
 
     state.StatusBit2 = false;
     state.ChipCode = 0;
-    if (!SendCommand4(link, host, 3)) return MatchOutcome::MatchNoAnswer;
+    if (!SendCommand4(link, host, 3)) {
+        NoteLinkFault(state, false);
+        return MatchOutcome::MatchNoAnswer;
+    }
 
     const Report& reply = link.Report4Buffer;
     state.StatusBit2 = (reply[2] & 0x04) != 0;
     if (IsKnownChip(reply[3])) state.ChipCode = reply[3];
 
     // The order of the tests decides what the operator sees.
-    if (state.ChipCode == 0 || state.LoadedImageType != kIcTypes[0].rowText) {
+    const std::string_view type = kIcTypes[0].rowText;
+    if (state.ChipCode == 0) {
+        state.LastReason = MakeReason(
+            ReasonCode::WrongChip, "chip code 0x" + Hex2(reply[3]) + " is none of 0x35, 0x75, 0xFD",
+            {{"chip", reply[3]}});
         return MatchOutcome::MatchWrongDevice;
     }
-    if (reply[1] != 0xAA) return MatchOutcome::MatchBadStatus;
-    if (!state.StatusBit2) return MatchOutcome::MatchBit2Clear;
+    if (state.LoadedImageType != type) {
+        const std::string text = state.LoadedImageType.empty()
+                                     ? "no image is loaded"
+                                     : "the image was loaded for " + state.LoadedImageType +
+                                           ", not " + std::string(type);
+        state.LastReason =
+            MakeReason(ReasonCode::ImageType, text,
+                       {{"loaded", state.LoadedImageType}, {"ic_type", std::string(type)}});
+        return MatchOutcome::MatchWrongDevice;
+    }
+    if (reply[1] != 0xAA) {
+        state.LastReason = StatusByte(ReasonCode::BadStatus, 1, reply[1], ", not 0xAA");
+        return MatchOutcome::MatchBadStatus;
+    }
+    if (!state.StatusBit2) {
+        state.LastReason =
+            StatusByte(ReasonCode::StatusBit2Clear, 2, reply[2], ": bit 2 (0x04) is clear");
+        return MatchOutcome::MatchBit2Clear;
+    }
     return MatchOutcome::MatchReady;
 }
 

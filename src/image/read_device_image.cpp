@@ -1,6 +1,7 @@
 #include "device/report4.h"
 #include "device/report40.h"
 #include "image/device_match.h"
+#include "image/operation_reasons.h"
 #include "image/operation_scope.h"
 #include "image/operations.h"
 
@@ -19,6 +20,7 @@ Outcome ReadReport4(ControllerState& state, OperationHost& host) {
     const bool ok = ReadBlock4(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                                state.DeviceImageBuffer.size());
     host.endPhase(ok);
+    if (!ok && !Aborting(host)) NoteLinkFault(state, false);
     CloseExchange4(state, host);
     return ok ? Outcome::Pass : Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
@@ -30,6 +32,7 @@ Outcome ReadReport40(ControllerState& state, OperationHost& host) {
     const bool ok = ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                                 state.DeviceImageBuffer.size());
     host.endPhase(ok);
+    if (!ok && !Aborting(host)) NoteLinkFault(state, false);
     return ok ? Outcome::Pass : Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
@@ -37,12 +40,14 @@ Outcome ReadReport40(ControllerState& state, OperationHost& host) {
 
 Outcome ReadDeviceImage(ControllerState& state, int icIndex, OperationHost& host) {
     OperationScope scope(state.link);
+    BeginReasons(state);
     Outcome outcome = Outcome::Skipped;
     if (icIndex == 0) {
         outcome = ReadReport4(state, host);
     } else if (icIndex == 1 || icIndex == 2) {
         outcome = ReadReport40(state, host);
     }
+    FinishReason(state, outcome);
     host.hideLoading();
     host.processEvents();
     return outcome;

@@ -3,17 +3,13 @@
 #include "device/report4.h"
 #include "device/report40.h"
 #include "image/device_match.h"
+#include "image/operation_reasons.h"
 #include "image/operation_scope.h"
 #include "image/operations.h"
 
 namespace bw {
 
 namespace {
-
-// True when byte `offset` belongs to the factory record each mouse carries for itself.
-bool InFactoryRecord(int offset) {
-    return offset >= FactoryRecordOffset && offset < FactoryRecordOffset + kFactoryRecordSize;
-}
 
 Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
     state.VerifyMismatch = false;
@@ -37,16 +33,15 @@ Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
 
     Outcome outcome = Outcome::Fail;
     if (!readFailed) {
-        for (int offset = 0; offset < kImageSize; ++offset) {
-            if (InFactoryRecord(offset)) continue;
-            if (state.BlockBuffer[offset] != state.ReadBackBuffer[offset]) {
-                state.VerifyMismatch = true;
-                break;
-            }
-        }
+        // The factory record each mouse carries for itself is left out.
+        state.LastReason = MismatchReason(state.BlockBuffer.data(), state.ReadBackBuffer.data(), 0,
+                                          kImageSize, true, "expected");
+        state.VerifyMismatch = !state.LastReason.empty();
         outcome = state.VerifyMismatch ? Outcome::Fail : Outcome::Pass;
     } else if (Aborting(host)) {
         outcome = Outcome::Aborted;
+    } else {
+        NoteLinkFault(state, false);
     }
     host.endPhase(outcome == Outcome::Pass);
     CloseExchange4(state, host);
@@ -61,9 +56,13 @@ Outcome VerifyReport40(ControllerState& state, OperationHost& host) {
     if (!ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                      state.DeviceImageBuffer.size())) {
         host.endPhase(false);
-        return Aborting(host) ? Outcome::Aborted : Outcome::Fail;
+        if (Aborting(host)) return Outcome::Aborted;
+        NoteLinkFault(state, false);
+        return Outcome::Fail;
     }
-    state.VerifyMismatch = state.ImageBuffer != state.DeviceImageBuffer;
+    state.LastReason = MismatchReason(state.ImageBuffer.data(), state.DeviceImageBuffer.data(), 0,
+                                      kImageSize, false, "expected");
+    state.VerifyMismatch = !state.LastReason.empty();
     host.endPhase(!state.VerifyMismatch);
     return state.VerifyMismatch ? Outcome::Fail : Outcome::Pass;
 }
@@ -72,12 +71,14 @@ Outcome VerifyReport40(ControllerState& state, OperationHost& host) {
 
 Outcome VerifyImage(ControllerState& state, int icIndex, OperationHost& host) {
     OperationScope scope(state.link);
+    BeginReasons(state);
     Outcome outcome = Outcome::Skipped;
     if (icIndex == 0) {
         outcome = VerifyReport4(state, host);
     } else if (icIndex == 1 || icIndex == 2) {
         outcome = VerifyReport40(state, host);
     }
+    FinishReason(state, outcome);
     host.hideLoading();
     host.processEvents();
     return outcome;

@@ -8,6 +8,7 @@
 #include "device/report4.h"
 #include "device/report40.h"
 #include "image/device_match.h"
+#include "image/operation_reasons.h"
 #include "image/operation_scope.h"
 #include "image/operations.h"
 #include "production/factory_record.h"
@@ -29,6 +30,7 @@ int BlockCount(const WriteParams& params) {
 bool WriteAttempt(ControllerState& state, const WriteParams& params, BlockWriter writeBlock,
                   OperationHost& host) {
     host.startAttempt();
+    ++state.WriteAttempts;
     switch (params.format) {
         case DataFormat::TwoK:
             return writeBlock(state.link, host, 0, kImageSize, state.ImageBuffer.data());
@@ -50,10 +52,16 @@ bool WriteCycle(ControllerState& state, const WriteParams& params, BlockWriter w
                 OperationHost& host) {
     state.BlockBuffer = state.ImageBuffer;
     for (int attempt = 0; attempt < params.retries; ++attempt) {
-        if (attempt > 0 && StopAsked(host)) return false;
+        if (attempt > 0 && StopCutsAttempts(state, host)) return false;
         if (WriteAttempt(state, params, writeBlock, host)) return true;
     }
     return false;
+}
+
+// After the image write: why it failed, from the link, with the attempts made.
+bool NoteWriteFailure(ControllerState& state, bool ok) {
+    if (!ok) NoteLinkFault(state, true, state.WriteAttempts);
+    return ok;
 }
 
 // Pause after the exchange: S + 1 steps of 1 ms, the window kept alive between them.
@@ -76,7 +84,7 @@ bool ReadBackRuns(ControllerState& state, WriteParams params, OperationHost& hos
                     BlockCount(params) * kBlockSize);
     bool ok = false;
     for (int run = 0; run < params.retries && !ok; ++run) {
-        if (run > 0 && StopAsked(host)) break;
+        if (run > 0 && StopCutsAttempts(state, host)) break;
         host.startAttempt();
         ok = ReadBackCheck(state, params, host);
     }
@@ -89,10 +97,13 @@ bool VerifyWritten40(ControllerState& state, const WriteParams& params, Operatio
     host.beginPhase("Verifying", kImageSize);
     const bool read = ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                                   state.DeviceImageBuffer.size());
-    const auto written = static_cast<std::size_t>(WrittenBytes(params));
-    const bool ok =
-        read && std::equal(state.ImageBuffer.begin(), state.ImageBuffer.begin() + written,
-                           state.DeviceImageBuffer.begin());
+    if (!read) {
+        NoteLinkFault(state, false);
+    } else {
+        state.LastReason = MismatchReason(state.ImageBuffer.data(), state.DeviceImageBuffer.data(),
+                                          0, WrittenBytes(params), false, "wrote");
+    }
+    const bool ok = read && state.LastReason.empty();
     host.endPhase(ok);
     return ok;
 }
@@ -111,23 +122,34 @@ Outcome WriteReport4(ControllerState& state, const WriteParams& params,
     }
     host.beginPhase(WritingLabel(params), WrittenBytes(params));
     bool ok = WriteImageCycles(state, params, host);
-    if (!ok && !StopAsked(host)) ok = WriteImageCycle4(state, params, host);
-    host.endPhase(ok);
+    if (!ok && !StopCutsAttempts(state, host)) ok = WriteImageCycle4(state, params, host);
+    host.endPhase(NoteWriteFailure(state, ok));
 
     // Written whatever the image write gave; a record that did not arrive fails the read-back.
     // Once a stop was asked for, only an image that arrived still gets its record.
     // A record the gate holds back never reaches the mouse, and the write fails.
+    bool recordRefused = false;
     if (params.writeId && !Aborting(host) && (ok || !StopAsked(host))) {
+        const Reason imageReason = state.LastReason;
+        const bool imageOk = ok;
         if (state.RecordGate == nullptr || state.RecordGate->recordMayGo(factory)) {
-            WriteFactoryRecord(state, factory, params.retries, host);
+            recordRefused = !WriteFactoryRecord(state, factory, params.retries, host);
         } else {
+            state.LastReason = RecordHeldReason(state.RecordGate->whyHeld());
             ok = false;
         }
+        // A failed image write stays the reason; the record's counts only after a good one.
+        if (!imageOk) state.LastReason = imageReason;
     }
 
     // The check of an attempt that succeeded runs even after a stop request: a pass must
     // mean the mouse holds the image. Only its retries are given up.
-    if (ok) ok = ReadBackRuns(state, params, host);
+    if (ok) {
+        const Reason recordReason = state.LastReason;
+        ok = ReadBackRuns(state, params, host);
+        // A record that never arrived is why its bytes read back wrong.
+        if (!ok && recordRefused) state.LastReason = recordReason;
+    }
 
     CloseExchange4(state, host);
     PauseAfterWrite(params.sleep, host);
@@ -140,8 +162,8 @@ Outcome WriteReport40(ControllerState& state, const WriteParams& params, Operati
     host.processEvents();
     host.beginPhase(WritingLabel(params), WrittenBytes(params));
     bool ok = WriteImageCycle40(state, params, host);
-    if (!ok && !StopAsked(host)) ok = WriteImageCycle40(state, params, host);
-    host.endPhase(ok);
+    if (!ok && !StopCutsAttempts(state, host)) ok = WriteImageCycle40(state, params, host);
+    host.endPhase(NoteWriteFailure(state, ok));
     if (ok && params.verifyAfterWrite && !Aborting(host)) ok = VerifyWritten40(state, params, host);
     if (ok) return Outcome::Pass;
     return Aborting(host) ? Outcome::Aborted : Outcome::Fail;
@@ -165,7 +187,7 @@ bool WriteImageCycles(ControllerState& state, const WriteParams& params, Operati
     state.BlockBuffer = state.ImageBuffer;
     for (int cycle = 0; cycle < params.total; ++cycle) {
         for (int attempt = 0; attempt < params.retries; ++attempt) {
-            if ((cycle > 0 || attempt > 0) && StopAsked(host)) return false;
+            if ((cycle > 0 || attempt > 0) && StopCutsAttempts(state, host)) return false;
             if (WriteAttempt(state, params, WriteBlock4, host)) return true;
         }
     }
@@ -185,8 +207,9 @@ bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationH
     host.processEvents();
 
     // A check of no blocks would compare nothing.
-    bool result = params.blocks >= 1 && params.blocks <= kBlockCount &&
-                  CheckDeviceMatch(state, host) == MatchOutcome::MatchReady;
+    bool result = params.blocks >= 1 && params.blocks <= kBlockCount;
+    if (!result) state.LastReason = MakeReason(ReasonCode::BadParameters, "no block to read back");
+    result = result && CheckDeviceMatch(state, host) == MatchOutcome::MatchReady;
     if (result) {
         if (params.writeId) {
             std::uint8_t* area = state.ImageBuffer.data() + FactoryRecordOffset;
@@ -203,8 +226,15 @@ bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationH
             std::uint8_t* readBlock = state.ReadBackBuffer.data() + k * kBlockSize;
             const std::uint8_t* expected = state.BlockBuffer.data() + k * kBlockSize;
             result =
-                ReadBlock4(state.link, host, k * kBlockSize, kBlockSize, readBlock, kBlockSize) &&
-                std::memcmp(readBlock, expected, kBlockSize) == 0;
+                ReadBlock4(state.link, host, k * kBlockSize, kBlockSize, readBlock, kBlockSize);
+            if (!result) {
+                NoteLinkFault(state, false);
+            } else if (std::memcmp(readBlock, expected, kBlockSize) != 0) {
+                state.LastReason =
+                    MismatchReason(state.BlockBuffer.data(), state.ReadBackBuffer.data(),
+                                   k * kBlockSize, (k + 1) * kBlockSize, false, "wrote");
+                result = false;
+            }
         }
     }
 
@@ -222,10 +252,21 @@ bool WriteParamsUsable(int icIndex, const WriteParams& params, const FactoryFiel
 Outcome WriteImage(ControllerState& state, int icIndex, const WriteParams& params,
                    const FactoryFields& factory, OperationHost& host) {
     state.FactoryRecordSent = false;
-    if (IcTypeAt(icIndex) == nullptr) return Outcome::Skipped;
+    BeginReasons(state);
+    if (IcTypeAt(icIndex) == nullptr) {
+        FinishReason(state, Outcome::Skipped);
+        return Outcome::Skipped;
+    }
     // Refused before the mouse is touched: an attempt of no blocks would pass unchecked,
     // and a product number past 24 bits would be stored cut short.
-    if (!WriteParamsUsable(icIndex, params, factory)) return Outcome::Fail;
+    if (!WriteParamsUsable(icIndex, params, factory)) {
+        const std::string problem = ProductNumberProblem(icIndex, params, factory);
+        state.LastReason = MakeReason(
+            ReasonCode::BadParameters,
+            problem.empty() ? "block count " + std::to_string(params.blocks) + " is outside 1..8"
+                            : problem);
+        return Outcome::Fail;
+    }
 
     OperationScope scope(state.link);
     Outcome outcome = Outcome::Skipped;
@@ -235,6 +276,7 @@ Outcome WriteImage(ControllerState& state, int icIndex, const WriteParams& param
         outcome = WriteReport40(state, params, host);
     }
     if (outcome == Outcome::Pass) ++state.PassCount;
+    FinishReason(state, outcome);
 
     host.hideLoading();
     host.processEvents();

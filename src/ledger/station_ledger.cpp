@@ -60,7 +60,8 @@ OperationRecord StationLedger::row(const OperationFacts& f) const {
     r.productNumber = f.productNumber;
     r.passed = f.outcome == Outcome::Pass;
     r.result = LogResultText(f.op, f.outcome, f.ic);
-    // Reason codes are not known here yet: the column stays empty.
+    // Only an operation that did not pass has a reason; its code is what summaries count.
+    if (!r.passed && !f.reason.empty()) r.reason = f.reason.codeName();
     r.caption = f.caption.value_or(ViewOf(f.op, f.outcome, f.ic).text);
     return r;
 }

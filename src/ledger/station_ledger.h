@@ -38,6 +38,7 @@ struct OperationFacts {
     std::optional<FactoryFields> factory;       // the record written or read
     std::optional<std::int32_t> productNumber;  // the number the mouse received
     std::optional<std::string> caption;         // what was shown, when not the outcome's text
+    Reason reason;                              // why it did not pass; empty after a pass
     OperationTiming timing;
 };
 
@@ -63,6 +64,7 @@ class StationLedger : public FactoryRecordGate {
     // FactoryRecordGate: marks the reserved number as being sent. False when the ledger
     // cannot say so (problem() tells why) or the record does not carry that number.
     bool recordMayGo(const FactoryFields& fields) override;
+    std::string whyHeld() const override { return problem_; }
 
     // Records a finished operation and ends the reservation of a numbered write. False when
     // the ledger could not take it: a row it could not take now is held for flush().

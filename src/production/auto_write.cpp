@@ -43,6 +43,9 @@ void AutoWriteHooks::deviceFound() {
     result.sinceArrival = std::chrono::steady_clock::now() - tickStart_;
     result.passCount = state_.PassCount;
     result.text = LogResultText(Operation::Write, result.outcome, settings_.ic);
+    result.reason = state_.LastReason;
+    result.attempts = state_.WriteAttempts;
+    result.path = state_.link.OpenedPath;
 
     // As the window's result label: a quiet end (no answer, other mouse) leaves its text.
     const ResultView view = ViewOf(Operation::Write, result.outcome, settings_.ic);

@@ -36,6 +36,9 @@ struct MouseResult {
     std::int32_t passCount = 0;                 // PassCount after the write
     OperationTiming timing;                     // started just before the write
     std::chrono::steady_clock::duration sinceArrival{};  // from the start of the tick
+    Reason reason;                                       // why it did not pass
+    std::int32_t attempts = 0;                           // image write attempts
+    std::string path;                                    // the interface written
 };
 
 class AutoWriteHooks : public PollTickHooks {

@@ -9,6 +9,7 @@
 #include "device/link.h"
 #include "image/image_buffers.h"
 #include "image/image_identity.h"
+#include "image/reason.h"
 #include "production/factory_record_gate.h"
 
 namespace bw {
@@ -40,6 +41,11 @@ struct ControllerState {
     std::int32_t PassCount = 0;
     FactoryRecordBytes FactoryRecord{};
     bool FactoryRecordSent = false;  // the last write stored FactoryRecord in the mouse
+    // Why the last operation did not pass (empty after a pass), and the image write
+    // attempts the last write made; set by every shared operation.
+    Reason LastReason;
+    std::int32_t WriteAttempts = 0;
+    bool StopCutAttempts = false;  // a stop request kept a further attempt or retry from starting
     // Asked before each write sends the record (a ledger in use); null: the record always goes.
     FactoryRecordGate* RecordGate = nullptr;
     std::int32_t LogoClickCount = 0;

@@ -4,7 +4,9 @@
 
 #include "device/report4.h"
 #include "image/device_match.h"
+#include "image/operation_reasons.h"
 #include "image/operation_scope.h"
+#include "production/ic_types.h"
 
 namespace bw {
 
@@ -74,24 +76,36 @@ bool WriteFactoryRecord(ControllerState& state, const FactoryFields& fields, int
     state.FactoryRecord = BuildFactoryRecord(fields);
     host.beginPhase("Writing factory record", kFactoryRecordSize);
     bool ok = false;
+    int attempts = 0;
     for (int attempt = 0; attempt < retries && !ok; ++attempt) {
-        if (attempt > 0 && StopAsked(host)) break;
+        if (attempt > 0 && StopCutsAttempts(state, host)) break;
         host.startAttempt();
+        ++attempts;
         ok = WriteBlock4(state.link, host, FactoryRecordOffset, kFactoryRecordSize,
                          state.FactoryRecord.data());
     }
     if (ok) state.FactoryRecordSent = true;
+    if (!ok && attempts > 0) {
+        NoteLinkFault(state, true, attempts);
+        state.LastReason.text = "factory record: " + state.LastReason.text;
+    }
     host.endPhase(ok);
     return ok;
 }
 
 Outcome ReadFactoryRecord(ControllerState& state, int icIndex, OperationHost& host) {
     OperationScope scope(state.link);
+    BeginReasons(state);
     host.showLoading();
     host.processEvents();
 
     // Only the first IC type can read the record back; the others answer with failure.
     Outcome outcome = (icIndex == 1 || icIndex == 2) ? Outcome::Fail : Outcome::Skipped;
+    if (outcome == Outcome::Fail) {
+        state.LastReason =
+            MakeReason(ReasonCode::NotSupported,
+                       std::string(IcTypeAt(icIndex)->rowText) + " has no factory record");
+    }
     if (icIndex == 0) {
         const MatchOutcome match = CheckMousePhase(state, host);
         if (match == MatchOutcome::MatchReady) {
@@ -102,12 +116,14 @@ Outcome ReadFactoryRecord(ControllerState& state, int icIndex, OperationHost& ho
                                        record.data(), record.size());
             host.endPhase(ok);
             if (ok) state.FactoryRecord = record;
+            if (!ok && !Aborting(host)) NoteLinkFault(state, false);
             outcome = ok ? Outcome::Pass : Aborting(host) ? Outcome::Aborted : Outcome::Fail;
         } else {
             outcome = OutcomeOfMatch(match);
         }
         CloseExchange4(state, host);
     }
+    FinishReason(state, outcome);
 
     host.hideLoading();
     host.processEvents();

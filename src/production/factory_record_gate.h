@@ -3,6 +3,8 @@
 // ledger marks the record's number as being sent here, so that after a crash it knows the
 // mouse may hold it. Refusing keeps the record from the mouse, and the write fails.
 
+#include <string>
+
 #include "image/write_params.h"
 
 namespace bw {
@@ -12,6 +14,8 @@ class FactoryRecordGate {
     virtual ~FactoryRecordGate() = default;
     // True: send the record. False: the record stays unsent and the write fails.
     virtual bool recordMayGo(const FactoryFields& fields) = 0;
+    // Why the last refusal happened, for the write's reason; empty when not known.
+    virtual std::string whyHeld() const { return {}; }
 };
 
 }  // namespace bw

@@ -44,7 +44,8 @@ std::optional<std::int32_t> WrittenProductNumber(const ControllerState& state,
 
 LogEntry MakeLogEntry(Operation op, Outcome outcome, int icIndex, std::int32_t vid,
                       std::int32_t pid, std::optional<std::int32_t> productNumber,
-                      const OperationTiming& timing, const std::optional<ImageIdentity>& image) {
+                      const OperationTiming& timing, const std::optional<ImageIdentity>& image,
+                      const Reason& reason) {
     LogEntry entry;
     entry.when = timing.started;
     if (const IcType* row = IcTypeAt(icIndex)) entry.icType = std::string(row->rowText);
@@ -54,6 +55,7 @@ LogEntry MakeLogEntry(Operation op, Outcome outcome, int icIndex, std::int32_t v
     entry.productNumber = productNumber;
     entry.result = LogResultText(op, outcome, icIndex);
     if (image) entry.imageSha256 = image->sha256Hex();
+    entry.reason = reason.codeName();
     entry.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - timing.clockStart)
                            .count();

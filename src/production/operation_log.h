@@ -31,9 +31,11 @@ struct OperationTiming {
 };
 
 // image: the identity of the image a write or verify used; none for save and read-factory.
+// reason: why it did not pass (its code goes into the line).
 LogEntry MakeLogEntry(Operation op, Outcome outcome, int icIndex, std::int32_t vid,
                       std::int32_t pid, std::optional<std::int32_t> productNumber,
                       const OperationTiming& timing,
-                      const std::optional<ImageIdentity>& image = std::nullopt);
+                      const std::optional<ImageIdentity>& image = std::nullopt,
+                      const Reason& reason = {});
 
 }  // namespace bw

@@ -82,6 +82,7 @@ std::string FormatLogLine(const LogEntry& e, std::size_t columns) {
         Quoted(e.result),
         std::to_string(e.durationMs),
         e.imageSha256,
+        Quoted(e.reason),
     };
     const std::size_t count = columns == 0 ? fields.size() : std::min(columns, fields.size());
     std::string line;

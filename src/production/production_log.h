@@ -20,11 +20,12 @@ struct LogEntry {
     std::string result;                         // the result text as shown, e.g. "Write Pass"
     std::int64_t durationMs = 0;
     std::string imageSha256;  // of the BIN file a write or verify used; empty otherwise
+    std::string reason;       // reason code of an end other than a pass ("mismatch"); empty
 };
 
 // Columns are only ever added at the end.
 inline constexpr const char* kLogHeader =
-    "time,ic_type,vid_pid,operation,product_number,result,duration_ms,image_sha256";
+    "time,ic_type,vid_pid,operation,product_number,result,duration_ms,image_sha256,reason";
 
 // Broken-down local time of a time point (thread-safe on both platforms).
 std::tm LocalTime(std::chrono::system_clock::time_point when);

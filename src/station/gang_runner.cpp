@@ -194,7 +194,8 @@ void GangRunner::Impl::scan(bool taking) {
         Slot* slot = slotFor(port);
         if (slot == nullptr) {
             watch.pending = false;
-            if (!watch.ignoredTold) tell([&](GangObserver& o) { o.portIgnored(port); });
+            const std::string& ignored = port;  // a lambda may not capture a binding
+            if (!watch.ignoredTold) tell([&](GangObserver& o) { o.portIgnored(ignored); });
             watch.ignoredTold = true;
             continue;
         }

@@ -2,11 +2,14 @@
 // line: captions, colours, pass count and the controls left enabled.
 
 #include <QFileInfo>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <algorithm>
 #include <optional>
 
 #include "app/sim_form_fixture.h"
 #include "image/image_identity.h"
+#include "sim/scenario.h"
 
 namespace bw::test {
 namespace {
@@ -108,6 +111,43 @@ TEST_F(OperationsTest, VerifyAfterWriteTurnsAByteThatDoesNotChangeIntoWriteFail)
         EXPECT_EQ(form->lbl_PassCnt->text(), "1");
     }
     EXPECT_EQ(Mouse().memory()[0x2A7], 0xFF);
+}
+
+// Why an operation did not pass: in small type under the result, left of the pass counter,
+// the whole text in the result's tooltip; a pass clears it.
+TEST_F(OperationsTest, TheReasonStandsUnderTheResultAndInItsTooltip) {
+    struct Row {
+        const char* keys;
+        void (TForm1::*handler)();
+        const char* code;  // "" for a pass
+    };
+    const std::vector<Row> rows = {
+        {"stuck-byte=2A7", &TForm1::btn_WriteClick, "mismatch"},
+        {"nack=1", &TForm1::btn_VerifyClick, "no-answer"},
+        {"chip=36", &TForm1::btn_WriteClick, "wrong-chip"},
+        {"fail-after=300", &TForm1::btn_WriteClick, "removed"},
+        {"ic=1,lose-piece=4", &TForm1::btn_VerifyClick, "piece-lost"},
+        {"", &TForm1::btn_WriteClick, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys);
+        form.reset();  // the window goes before the line it holds
+        Ready(ParseScenario(row.keys));
+        ASSERT_TRUE(Run(row.handler));
+        const Reason& reason = form->state.LastReason;
+        EXPECT_EQ(reason.codeName(), row.code);
+        QLabel* small = form->lbl_ResultReason;
+        EXPECT_EQ(small->isHidden(), reason.empty());
+        EXPECT_EQ(form->lbl_CtrlResult->toolTip().toStdString(), reason.text);
+        if (reason.empty()) continue;
+        EXPECT_LT(QFontInfo(small->font()).pixelSize(),
+                  QFontInfo(form->lbl_CtrlResult->font()).pixelSize());
+        EXPECT_TRUE(form->gbResult->rect().contains(small->geometry()));
+        EXPECT_FALSE(small->geometry().intersects(form->lbl_PassNum->geometry()));
+        // Cut short where it is too long, never past its place.
+        EXPECT_LE(QFontMetrics(small->font()).horizontalAdvance(small->text()), small->width());
+        EXPECT_TRUE(reason.text.starts_with(small->text().chopped(1).toStdString()));
+    }
 }
 
 TEST_F(OperationsTest, FirstIcTypeWritePassesInLimeAt36PointAndCounts) {
@@ -354,9 +394,14 @@ TEST_F(OperationsTest, WithALedgerTheNumbersComeFromItAndTheFieldFollows) {
     EXPECT_FALSE(Run(&TForm1::btn_WriteClick));
     EXPECT_EQ(line->transferCount(), transfers);
     EXPECT_TRUE(boxes.back().contains("has no number left"));
+    // A failed verify: its row names the reason's code.
+    form->state.ImageBuffer[0x10] ^= 0xFF;
+    ASSERT_TRUE(Run(&TForm1::btn_VerifyClick));
 
     const auto rows = station.ledger().operations();
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_FALSE(rows[2].record.reason);
+    EXPECT_EQ(rows[3].record.reason.value_or(""), "mismatch");
     EXPECT_EQ(rows[0].record.productNumber, 1);
     EXPECT_EQ(rows[1].record.productNumber, 2);
     EXPECT_EQ(rows[2].record.operation, "verify");

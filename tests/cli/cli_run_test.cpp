@@ -277,10 +277,12 @@ TEST_F(CliRun, LogHoldsOneLinePerMouseWithTheNumberWritten) {
     const auto lines = Lines(std::string(text.begin(), text.end()));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0],
-              "time,ic_type,vid_pid,operation,product_number,result,duration_ms,image_sha256");
+              "time,ic_type,vid_pid,operation,product_number,result,duration_ms,image_sha256,"
+              "reason");
     for (std::size_t i = 1; i < 3; ++i) {
         const auto f = Fields(lines[i]);
-        ASSERT_EQ(f.size(), 8u) << lines[i];
+        ASSERT_EQ(f.size(), 9u) << lines[i];
+        EXPECT_EQ(f[8], "");  // a pass has no reason
         EXPECT_EQ(f[7], IdentifyImage(image).sha256Hex());
         EXPECT_THAT(f[0], ::testing::MatchesRegex(
                               "[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}"));

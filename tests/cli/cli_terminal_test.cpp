@@ -67,7 +67,9 @@ TEST(CliOnATerminal, LabelledBarPerPhaseRedrawnInPlaceThenTheResult) {
          {"failed"}},
         {{"--simulate=ic=1,stuck-byte=10", "write", "--ic", "1", "image.bin",
           "--verify-after-write"},
-         {"Writing 2048 bytes", "2048/2048 100%", "\rVerifying", "failed", "Write Fail\r\nexit 1"},
+         {"Writing 2048 bytes", "2048/2048 100%", "\rVerifying", "failed",
+          "Write Fail\r\nWrite Fail: block 1 differs at 0x010 (wrote 77, read FF), 1 byte "
+          "differs\r\nexit 1"},
          {"Checking mouse", " ms, "}},
         {{"--simulate=ic=1", "-q", "save", "--ic", "1", "saved"},
          {"Save Pass\r\nsaved saved.bin\r\nexit 0"},

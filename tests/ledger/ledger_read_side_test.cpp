@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "cli/cli_harness.h"
@@ -98,6 +100,7 @@ class LedgerCli : public ::testing::Test {
 };
 
 TEST_F(LedgerCli, ExitCodesAndMessages) {
+    const bw::test::TempFolder out;  // outlives the fresh ledger of each row
     struct Row {
         std::vector<std::string> args;
         const char* damage;  // SQL run first
@@ -119,6 +122,16 @@ TEST_F(LedgerCli, ExitCodesAndMessages) {
          2,
          "has schema version 9; this binwright knows up to version 1"},
         {{"export"}, "", 2, "--csv is required"},
+        {{"check", "--json"}, "", 0, "\"sound\":true,\"problems\":[],"},
+        {{"check", "--json"},
+         "UPDATE serials SET state = 'reserved' WHERE number = 3",
+         1,
+         "\"sound\":false,\"problems\":[\"product number 000003 of type 0005 went into"},
+        {{"summary", "--json"}, "", 0, "{\"station\":\"line-a-1\",\"product_type\":\"0005\""},
+        {{"report", "--html", out.file("r.html"), "--json"}, "", 0, "\"file\":"},
+        {{"export", "--csv", out.file("e.csv"), "--json"}, "", 0, "\"operations\":"},
+        {{"export", "--csv", "--json"}, "", 2, "\"error\":\"--json needs --csv FILE"},
+        {{"summary", "--since", "tomorrow", "--json"}, "", 2, "\"error\":\"--since: "},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args.front() + " " + row.damage);
@@ -126,6 +139,15 @@ TEST_F(LedgerCli, ExitCodesAndMessages) {
         const auto r = Cli(row.args);
         EXPECT_EQ(r.code, row.code) << r.out << r.err;
         EXPECT_NE((r.out + r.err).find(row.text), std::string::npos) << r.out << r.err;
+        // With --json stdout is JSON lines only, each naming its exit code or its figures.
+        if (std::find(row.args.begin(), row.args.end(), "--json") != row.args.end()) {
+            std::istringstream lines(r.out);
+            int count = 0;
+            for (std::string line; std::getline(lines, line); ++count) {
+                EXPECT_TRUE(nlohmann::json::accept(line)) << line;
+            }
+            EXPECT_GT(count, 0);
+        }
         SetUp();  // a fresh, sound ledger for the next row
     }
     const auto missing =
@@ -143,8 +165,9 @@ TEST_F(LedgerCli, ExportWritesTheCsvLogsColumns) {
     std::getline(lines, first);
     EXPECT_EQ(header, kLogHeader);
     const auto row = place_->open()->operations().front().record;
-    LogEntry entry{row.started,       row.icType, row.vid,        row.pid,        row.operation,
-                   row.productNumber, row.result, row.durationMs, row.imageSha256};
+    LogEntry entry{
+        row.started,       row.icType, row.vid,        row.pid,         row.operation,
+        row.productNumber, row.result, row.durationMs, row.imageSha256, row.reason.value_or("")};
     EXPECT_EQ(first, FormatLogLine(entry));
     int count = 1;
     for (std::string line; std::getline(lines, line);) ++count;

@@ -10,6 +10,7 @@
 
 #include "cli/cli_harness.h"
 #include "ledger/ledger_backends.h"
+#include "ledger/ledger_summary.h"
 #include "production/factory_record.h"
 #include "production/result_text.h"
 
@@ -200,7 +201,7 @@ TEST_P(Station, EveryCommandRecordsOneRowWithItsColumns) {
               std::make_tuple(kType, 1, 2, 2, 1, 1));
     EXPECT_EQ(std::tie(w.passed, w.result, w.caption),
               std::make_tuple(true, std::string("Write Pass"), std::string("Write Pass")));
-    EXPECT_FALSE(w.reason);  // no reason codes yet
+    EXPECT_FALSE(w.reason);  // a pass has no reason
     EXPECT_FALSE(w.toolVersion.empty());
     const std::vector<std::tuple<std::string, bool, std::string>> others = {
         {"verify", true, "Verify Pass"},
@@ -215,6 +216,30 @@ TEST_P(Station, EveryCommandRecordsOneRowWithItsColumns) {
     EXPECT_TRUE(rows[3].record.imageName.empty());  // a save names no image
     ASSERT_TRUE(rows[2].record.factory);            // the record read back
     EXPECT_EQ(rows[2].record.factory->number, 1);
+}
+
+// A row of an operation that did not pass names its reason code, in the command and in
+// run alike, so the summary counts failures by code.
+TEST_P(Station, FailedRowsCarryTheirReasonCode) {
+    const std::string url = place().url();
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"--simulate=stuck-byte=10 write @ --ledger %L", "mismatch"},
+        {"--simulate=nack=1 verify @ --ledger %L", "no-answer"},
+        {"--simulate=status2=0 read-factory --ledger %L", "status-bit2-clear"},
+        {"line:mice=1,lose-piece=2 run @ --count 1 --interval-ms 1 --ledger %L", "piece-lost"},
+        {"--simulate read-factory --ledger %L", ""},
+    };
+    for (const auto& [args, code] : rows) RunArgs(Args(args, url));
+    const auto ops = place().open()->operations();
+    ASSERT_EQ(ops.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i].first);
+        EXPECT_EQ(ops[i].record.reason.value_or(""), rows[i].second);
+    }
+    const auto failures = FailureReasons(ops);
+    ASSERT_EQ(failures.size(), 2u);  // the two failed writes, one of each code
+    EXPECT_EQ(failures[0].first == "mismatch" ? failures[1].first : failures[0].first,
+              "piece-lost");
 }
 
 BW_LEDGER_BACKENDS(Station);

@@ -140,6 +140,17 @@ Scenario CampaignLine(const CampaignScenario& c) {
 std::string CheckInvariants(const CampaignScenario& c, const ControllerState& state,
                             const Image& memory, Outcome outcome) {
     const bool pass = outcome == Outcome::Pass;
+    // Every end but a pass says why, and a difference it names is one in the memory.
+    const Reason& reason = state.LastReason;
+    if (pass != reason.empty()) return "reason '" + reason.codeName() + "' after this outcome";
+    if (c.op == Operation::Verify && reason.code == ReasonCode::Mismatch) {
+        const auto at = static_cast<std::size_t>(reason.number("offset"));
+        if (at >= memory.size() || memory[at] != reason.number("read") ||
+            state.ImageBuffer[at] != reason.number("expected") ||
+            memory[at] == state.ImageBuffer[at]) {
+            return "mismatch reason names no difference: " + reason.text;
+        }
+    }
     if (state.PassCount != ((c.op == Operation::Write && pass) ? 1 : 0)) {
         return "pass count " + std::to_string(state.PassCount);
     }

@@ -1,0 +1,120 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/cli_harness.h"
+#include "production/result_text.h"
+
+namespace bw::test {
+namespace {
+
+using ::testing::HasSubstr;
+using Json = nlohmann::json;
+
+// Raises SIGINT twice before piece 10 of the first block transfer: a stop at the next piece.
+class AbortingHost : public RecordingHost {
+  public:
+    void progress(int done, int total) override {
+        RecordingHost::progress(done, total);
+        if (done == 10 && !raised) {
+            raised = true;
+            std::raise(SIGINT);
+            std::raise(SIGINT);
+        }
+    }
+    bool raised = false;
+};
+
+// Every line of --json output parses and holds every field, for each kind of end; the
+// reason is the same in the JSON, on stderr after the result and in the log.
+TEST(CliJson, EveryOutcomeGivesALineWithEveryField) {
+    TempFolder dir;
+    const Image image = PatternImage(5);
+    const std::string img = dir.file("img.bin");
+    WriteImageFile(img, image);
+    WriteBytes(dir.file("short.bin"), {1, 2, 3});
+    struct Row {
+        std::string args;        // "@" the image, "%" the folder
+        std::string result;      // "" for null
+        std::string code;        // "" for no reason
+        int exit;                // of the command
+        bool abort = false;      // two Ctrl-C at piece 10
+        std::string extra = "";  // a further field the line holds
+    };
+    const std::vector<Row> rows = {
+        {"--simulate write @ --write-id --sn 2A", "Write Pass", "", 0},
+        {"--simulate=stuck-byte=10 write @", "Write Fail", "mismatch", 1},
+        {"--simulate=nack=1 verify @", "No answer", "no-answer", 5},
+        {"--simulate=status1=55 write @", "Bad status", "bad-status", 5},
+        {"--simulate=status2=0 save %/x", "BIN file not match Mouse", "status-bit2-clear", 4},
+        {"--simulate=vid=1234 read-factory", "No Find Mouse", "no-target", 3},
+        {"--simulate write @", "Aborted", "interrupted", 130, true},
+        {"--simulate write %/short.bin", "", "bad-image", 2},
+        {"--simulate save %/saved", "Save Pass", "", 0, false, "file"},
+        {"--simulate read-factory", "Read Ok", "", 0, false, "factory"},
+        {"--simulate=ic=1,mice=2,lose-piece=2 run @ --ic 1 --verify-after-write --count 2 "
+         "--interval-ms 1",
+         "Write Fail", "piece-lost", 1},
+    };
+    const std::vector<std::string> fields = {
+        "operation", "result", "reason",         "exit_code", "ic_type",     "vid",    "pid",
+        "path",      "image",  "product_number", "attempts",  "duration_ms", "started"};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args);
+        const std::string log = dir.file("log.csv");
+        std::filesystem::remove(log);
+        std::vector<std::string> args;
+        std::istringstream words(row.args + " --json --log " + log);
+        for (std::string a; words >> a;) {
+            if (a == "@") a = img;
+            if (a[0] == '%') a = dir.file(a.substr(2));
+            args.push_back(a);
+        }
+        AbortingHost aborting;
+        const auto r = RunArgs(args, row.abort ? &aborting : nullptr);
+        EXPECT_EQ(r.code, row.exit) << r.err;
+
+        std::vector<Json> lines;
+        std::istringstream out(r.out);
+        for (std::string line; std::getline(out, line);) lines.push_back(Json::parse(line));
+        const bool run = args[1] == "run";
+        ASSERT_EQ(lines.size(), run ? 3u : 1u) << r.out;
+        const Json& last = lines.back();
+        EXPECT_EQ(last["exit_code"], row.exit);
+        if (run) {
+            EXPECT_EQ(last["operation"], "run");
+            EXPECT_EQ(last["mice"], 2);
+        }
+        const Json& line = lines.front();
+        for (const auto& f : fields) EXPECT_TRUE(line.contains(f)) << f;
+        if (!row.extra.empty()) {
+            EXPECT_TRUE(line.contains(row.extra)) << row.extra;
+        }
+        EXPECT_EQ(line["result"], row.result.empty() ? Json(nullptr) : Json(row.result));
+        EXPECT_THAT(line["started"].get<std::string>(),
+                    ::testing::MatchesRegex("[0-9-]{10}T[0-9:]{8}\\.[0-9]{3}Z"));
+        EXPECT_EQ(line["product_number"],
+                  row.args.find("--sn") != std::string::npos ? Json("00002A") : Json(nullptr));
+        // Human text went to stderr only.
+        EXPECT_THAT(r.err, HasSubstr(row.result));
+        if (row.code.empty()) {
+            EXPECT_TRUE(line["reason"].is_null());
+            continue;
+        }
+        const Json& reason = line["reason"];
+        EXPECT_EQ(reason["code"], row.code);
+        EXPECT_TRUE(reason["details"].is_object());
+        const std::string text = reason["text"];
+        EXPECT_THAT(r.err, HasSubstr((row.result.empty() ? "" : row.result + ": ") + text));
+        // The log names the code of every operation that ran.
+        if (row.exit != exitcode::Usage && row.exit != exitcode::NoMouse) {
+            EXPECT_THAT(ReadText(log), HasSubstr("," + row.code));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace bw::test
