@@ -3,6 +3,7 @@
 // and length fields, the number of pieces a block travels in, and the window work
 // done before every piece.
 
+#include "device/link.h"
 #include "device/operation_host.h"
 
 namespace bw {
@@ -25,6 +26,18 @@ inline bool BeforePiece(OperationHost& host, int index, int count) {
     host.processEvents();
     host.progress(index + 1, count);
     return !Aborting(host);
+}
+
+// Names the piece of a block transfer that the link's last fault happened to.
+inline void AtPiece(Link& link, int address, int index, int pieceSize) {
+    link.Record.lastFault.piece = index + 1;
+    link.Record.lastFault.address = address + index * pieceSize;
+}
+
+// Names the block whose command the link's last fault happened to.
+inline void AtBlock(Link& link, int address) {
+    link.Record.lastFault.piece = 0;
+    link.Record.lastFault.address = address;
 }
 
 }  // namespace bw

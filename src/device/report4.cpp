@@ -74,18 +74,6 @@ Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pau
     return Refused(link, frame, LinkFaultKind::NotAcknowledged, kSends, Handshake::NotAcknowledged);
 }
 
-// Names the piece of a block transfer that the last fault happened to.
-void AtPiece(Link& link, int address, int index) {
-    link.Record.lastFault.piece = index + 1;
-    link.Record.lastFault.address = address + index * kPieceSize;
-}
-
-// Names the block whose command the last fault happened to.
-void AtBlock(Link& link, int address) {
-    link.Record.lastFault.piece = 0;
-    link.Record.lastFault.address = address;
-}
-
 Handshake FetchPiece(Link& link, OperationHost& host) {
     link.Piece4.fill(0xFF);
     const Report frame{kReportId, 0x05, 0, 0, 0, 0, 0, 0};
@@ -144,7 +132,7 @@ bool ReadBlock4(Link& link, OperationHost& host, int address, int length, std::u
         host.transferred(size);
         if (result != Handshake::Acknowledged) {
             allDelivered = false;
-            AtPiece(link, address, i);
+            AtPiece(link, address, i, kPieceSize);
             ++link.Record.lostPieces;
         }
         // A mouse that takes no transfer at all is gone: the rest would stay 0xFF anyway.
@@ -170,7 +158,7 @@ bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
         std::memcpy(link.Piece4.data(), source + offset, static_cast<std::size_t>(size));
         host.processEvents();
         if (!SendPiece4(link, host, link.Piece4.data())) {
-            AtPiece(link, address, i);
+            AtPiece(link, address, i, kPieceSize);
             return false;
         }
         host.transferred(size);

@@ -28,16 +28,6 @@ bool NotSent(Link& link, std::uint8_t report, int command, bool noHandle) {
     return false;
 }
 
-void AtPiece(Link& link, int address, int index) {
-    link.Record.lastFault.piece = index + 1;
-    link.Record.lastFault.address = address + index * kPieceSize;
-}
-
-void AtBlock(Link& link, int address) {
-    link.Record.lastFault.piece = 0;
-    link.Record.lastFault.address = address;
-}
-
 }  // namespace
 
 bool SendCommand40(Link& link, int command, int p1, int p2, int p3, int p4) {
@@ -97,7 +87,7 @@ bool WriteBlock40(Link& link, OperationHost& host, int address, int length,
         // A short last piece keeps the previous piece's bytes behind its own.
         std::memcpy(link.Piece41.data(), source + offset, static_cast<std::size_t>(size));
         if (!SendPiece41(link, link.Piece41.data())) {
-            AtPiece(link, address, i);
+            AtPiece(link, address, i, kPieceSize);
             return false;
         }
         host.transferred(size);
@@ -128,7 +118,7 @@ bool ReadBlock40(Link& link, OperationHost& host, int address, int length,
         if (!BeforePiece(host, i, count)) return false;
         if (!FetchPiece41(link, host)) {
             allDelivered = false;
-            AtPiece(link, address, i);
+            AtPiece(link, address, i, kPieceSize);
             ++link.Record.lostPieces;
         }
         const int offset = i * kPieceSize;
