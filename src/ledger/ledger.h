@@ -26,7 +26,9 @@
 namespace bw::ledger {
 
 struct LedgerOptions {
-    int busyTimeoutMs = 5000;                            // wait for a lock another station holds
+    // Wait for a lock another station holds. SQLite's busy handler is not fair: with a gang
+    // station's slots and a busy disk one writer can lose the lock several seconds running.
+    int busyTimeoutMs = 30000;
     const std::vector<Migration>* migrations = nullptr;  // null: the built-in ones
     bool create = true;  // false (the read side): a missing file or empty database is an error
 };
