@@ -91,8 +91,11 @@ env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/binwright-gui --version | grep -q '^b
 chmod 755 "$work"
 sed "s|^image = .*|image = $work/image.bin|" /etc/binwright/stations/example.conf.sample \
   >"$work/smoke.conf"
+# The log must be a regular file (a device such as /dev/null is refused); the station's
+# user owns it.
+install -o binwright -m 644 /dev/null "$work/smoke.csv"
 out=$(cd / && runuser -u binwright -- /usr/bin/binwright --simulate=mice=2 run \
-  --config "$work/smoke.conf" --count 2 --interval-ms 1 --log /dev/null) ||
+  --config "$work/smoke.conf" --count 2 --interval-ms 1 --log "$work/smoke.csv") ||
   fail "the example config as user binwright: $out"
 echo "$out" | grep -qx 'total 2 passed 2 failed 0' || fail "the example config run said: $out"
 echo "package-smoke: the example station config writes two simulated mice as user binwright"
