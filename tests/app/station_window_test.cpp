@@ -21,17 +21,6 @@
 namespace bw {
 namespace {
 
-// Every worker's waits move the line's virtual clock.
-class VirtualWaits : public OperationHost {
-  public:
-    explicit VirtualWaits(test::VirtualClock& clock) : clock_(clock) {}
-    void sleepMs(int ms) override { clock_.sleepUs(std::int64_t{ms} * 1000); }
-    void delayUs(int us) override { clock_.sleepUs(us); }
-
-  private:
-    test::VirtualClock& clock_;
-};
-
 struct Station {
     Station(const std::string& scenario, int count) : line(ParseScenario(scenario), &clock) {
         const std::string image = dir.filePath(QStringLiteral("image.bin")).toStdString();
@@ -57,7 +46,7 @@ struct Station {
     QTemporaryDir dir;
     test::VirtualClock clock;
     SimulatedPlatform line;
-    VirtualWaits waits{clock};
+    test::VirtualWaits waits{clock};
     DeviceOptions options;
     RunOptions run;
     std::unique_ptr<GangStation> station;

@@ -26,17 +26,6 @@ namespace {
 
 using station::GangResult;
 
-// Every worker's waits move the line's virtual clock.
-class VirtualWaits : public OperationHost {
-  public:
-    explicit VirtualWaits(test::VirtualClock& clock) : clock_(clock) {}
-    void sleepMs(int ms) override { clock_.sleepUs(std::int64_t{ms} * 1000); }
-    void delayUs(int us) override { clock_.sleepUs(us); }
-
-  private:
-    test::VirtualClock& clock_;
-};
-
 // The runner's host: a stop request set from anywhere.
 class StopHost : public OperationHost {
   public:
@@ -94,7 +83,7 @@ struct Gang {
 
     test::VirtualClock clock;
     SimulatedPlatform line;
-    VirtualWaits waits{clock};
+    test::VirtualWaits waits{clock};
     StopHost host;
     station::GangSettings settings;
     station::CounterSerials serials{0x10};

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "device/operation_host.h"
 #include "sim/sim_clock.h"
 
 namespace bw::test {
@@ -25,6 +26,17 @@ class VirtualClock : public SimClock {
 
   private:
     std::atomic<std::int64_t> now_{0};
+};
+
+// A host whose waits move the virtual clock: every worker of a gang runner shares it.
+class VirtualWaits : public OperationHost {
+  public:
+    explicit VirtualWaits(VirtualClock& clock) : clock_(clock) {}
+    void sleepMs(int ms) override { clock_.sleepUs(std::int64_t{ms} * 1000); }
+    void delayUs(int us) override { clock_.sleepUs(us); }
+
+  private:
+    VirtualClock& clock_;
 };
 
 }  // namespace bw::test
