@@ -10,10 +10,10 @@
 #include <string>
 
 #include "floor_host.h"
+#include "image/ic_types.h"
+#include "image/mouse_session.h"
 #include "prescribed_cost.h"
 #include "production/auto_write.h"
-#include "production/controller_state.h"
-#include "production/ic_types.h"
 #include "production/polling.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"
@@ -52,12 +52,12 @@ Cycle MeasureCycle(int ic, int mice, int latencyUs) {
     scenario.mice = mice;
     scenario.faults.latencyUs = latencyUs;
     bw::SimulatedPlatform sim(scenario);
-    bw::ControllerState state(sim);
-    for (std::size_t i = 0; i < state.ImageBuffer.size(); ++i) {
-        state.ImageBuffer[i] = static_cast<std::uint8_t>(i * 13 + 7);
-    }
-    state.ImageLoaded = true;
-    state.LoadedImageType = std::string(bw::IcTypeAt(ic)->rowText);
+    bw::MouseSession state(sim);
+    bw::StationState station;
+    bw::Image image{};
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 7);
+    station.loadImage(image, std::string(bw::IcTypeAt(ic)->rowText), bw::IdentifyImage(image));
+    station.handImageTo(state);
 
     bw::bench::FloorHost host;
     Cycle cycle;
@@ -67,7 +67,7 @@ Cycle MeasureCycle(int ic, int mice, int latencyUs) {
                                        bw::bench::OpenMouse(ic) +
                                        bw::bench::PassingWrite(ic, settings.params);
     long transfersAtTick = 0;
-    bw::AutoWriteHooks hooks(state, settings, host, [&](const bw::MouseResult& r) {
+    bw::AutoWriteHooks hooks(station, state, settings, host, [&](const bw::MouseResult& r) {
         const long transfers = sim.transferCount() - transfersAtTick;
         const std::string label = "mouse " + std::to_string(cycle.mice + 1);
         if (!bw::bench::AsPrescribed(label.c_str(), host.askedUs, transfers, cost))
@@ -82,7 +82,7 @@ Cycle MeasureCycle(int ic, int mice, int latencyUs) {
         host.reset();
         transfersAtTick = sim.transferCount();
         hooks.startTick();
-        bw::RunPollTick(state, hooks, host);
+        bw::RunPollTick(station, state, hooks, host);
     }
     cycle.passes = hooks.passes();
     return cycle;
@@ -110,13 +110,14 @@ double PollTickMicroseconds() {
     bw::Scenario scenario;
     scenario.others = 29;
     bw::SimulatedPlatform sim(scenario);
-    bw::ControllerState state(sim);
+    bw::MouseSession state(sim);
+    bw::StationState station;
     bw::bench::FloorHost host;
-    bw::AutoWriteHooks hooks(state, SettingsFor(0), host, nullptr);
-    bw::RunPollTick(state, hooks, host);  // the first tick takes the interfaces as arrived
+    bw::AutoWriteHooks hooks(station, state, SettingsFor(0), host, nullptr);
+    bw::RunPollTick(station, state, hooks, host);  // the first tick takes the interfaces as arrived
     constexpr int kTicks = 2000;
     const auto start = Clock::now();
-    for (int i = 0; i < kTicks; ++i) bw::RunPollTick(state, hooks, host);
+    for (int i = 0; i < kTicks; ++i) bw::RunPollTick(station, state, hooks, host);
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kTicks;
 }
 

@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "production/ic_types.h"
+#include "image/ic_types.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"
 #include "station/counter_serials.h"

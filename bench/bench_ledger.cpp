@@ -97,9 +97,9 @@ struct WriteCost {
 // `writes` writes of one simulated mouse, each numbered by the station's ledger if given.
 WriteCost TimeWrites(bw::ledger::StationLedger* station, int writes) {
     bw::SimulatedPlatform line;
-    bw::ControllerState state(line);
-    state.ImageLoaded = true;
-    state.LoadedImageType = "KVDE31X";
+    bw::MouseSession state(line);
+    state.HasImage = true;
+    state.ImageType = "KVDE31X";
     bw::NullHost host;
     bw::WriteParams params;
     params.format = bw::DataFormat::Block256;

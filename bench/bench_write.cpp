@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "floor_host.h"
+#include "image/ic_types.h"
+#include "image/mouse_session.h"
 #include "image/operations.h"
 #include "prescribed_cost.h"
-#include "production/controller_state.h"
-#include "production/ic_types.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"
 
@@ -36,7 +36,7 @@ Run WriteOnce(int ic, const bw::WriteParams& params, int latencyUs) {
     scenario.ic = ic;
     scenario.faults.latencyUs = latencyUs;
     bw::SimulatedPlatform sim(scenario);
-    bw::ControllerState state(sim);
+    bw::MouseSession state(sim);
     const bw::IcType& type = *bw::IcTypeAt(ic);
     std::int32_t release = type.release;
     const std::int32_t pid = ic == 0 ? 0x0C21 : 0x0C37;
@@ -44,7 +44,7 @@ Run WriteOnce(int ic, const bw::WriteParams& params, int latencyUs) {
                             ? state.link.OpenDeviceReport4(0x3A5C, pid, release)
                             : state.link.OpenDeviceReport40(0x3A5C, pid, release);
     if (!opened) return {};
-    state.LoadedImageType = std::string(type.rowText);
+    state.ImageType = std::string(type.rowText);
     for (std::size_t i = 0; i < state.ImageBuffer.size(); ++i) {
         state.ImageBuffer[i] = static_cast<std::uint8_t>(i * 13 + 7);
     }

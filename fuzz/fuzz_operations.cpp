@@ -21,10 +21,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "image/factory_record.h"
+#include "image/ic_types.h"
+#include "image/mouse_session.h"
 #include "image/operations.h"
-#include "production/controller_state.h"
-#include "production/factory_record.h"
-#include "production/ic_types.h"
 #include "support/recording_host.h"
 
 namespace {
@@ -144,7 +144,7 @@ bool Same(const Stream& s, const std::uint8_t* expected, int length, int skipFro
 }
 
 void CheckPass(bw::Operation op, int ic, const bw::WriteParams& params,
-               const bw::ControllerState& state, const FuzzPlatform& device) {
+               const bw::MouseSession& state, const FuzzPlatform& device) {
     const auto& streams = device.streams();
     switch (op) {
         case bw::Operation::Save:
@@ -209,7 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint16_t vid = 0x3A5C;
     const std::uint16_t pid = type.defaultPid == "0C21" ? 0x0C21 : 0x0C37;
     FuzzPlatform device(data + 2, size - 2, vid, pid);
-    bw::ControllerState state(device);
+    bw::MouseSession state(device);
     state.ExpectedVersion = type.release;
     const bool opened = type.protocol == bw::Protocol::Report4
                             ? state.link.OpenDeviceReport4(vid, pid, state.ExpectedVersion)
@@ -218,8 +218,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < state.ImageBuffer.size(); ++i) {
         state.ImageBuffer[i] = static_cast<std::uint8_t>(i * 13 + 5);
     }
-    state.ImageLoaded = true;
-    state.LoadedImageType = std::string(type.rowText);
+    state.HasImage = true;
+    state.ImageType = std::string(type.rowText);
 
     bw::test::RecordingHost host;
     bw::Outcome outcome = bw::Outcome::Skipped;

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "production/ic_types.h"
+#include "image/ic_types.h"
 #include "sim/sim_platform.h"
 #include "ui/frame_placement.h"
 

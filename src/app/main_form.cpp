@@ -44,11 +44,10 @@ TForm1::TForm1(HidPlatform& platform, QWidget* parent)
 TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
-    state.LoadedImageType.clear();
-    state.ImageLoaded = false;
+    station.forgetImage(state);
     state.VerifyMismatch = false;
     lbl_PassCnt->setText(QStringLiteral("0"));
-    state.PassCount = 0;
+    station.PassCount = 0;
 
     CentreOnScreen();
     setFixedSize(DesignWidth, DesignHeight);
@@ -278,7 +277,7 @@ bool TForm1::RunHandler(const std::function<void()>& handler) {
 
 void TForm1::RecoverAfterFailure() {
     // The failed handler has unwound: nothing runs any more.
-    state.PollBusy = false;
+    station.PollBusy = false;
     operationDepth_ = 0;
     deviceDepth_ = 0;
     writeDepth_ = 0;
@@ -289,10 +288,10 @@ void TForm1::RecoverAfterFailure() {
     // Usable again: loading always, the operations when a mouse is ready for the
     // loaded image in manual mode, and polling whenever an image is loaded.
     SetLoadUsable(true);
-    if (state.ImageLoaded && state.link.AnyDeviceOpen() && !cb_AutoRun->isChecked()) {
+    if (station.ImageLoaded && state.link.AnyDeviceOpen() && !cb_AutoRun->isChecked()) {
         UnlockOperationControls();
     }
-    if (state.ImageLoaded) DevTimer->start();
+    if (station.ImageLoaded) DevTimer->start();
 }
 
 void TForm1::showLoading() {

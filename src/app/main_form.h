@@ -23,13 +23,14 @@
 #include "device/hid_platform.h"
 #include "device/operation_host.h"
 #include "image/image_identity.h"
+#include "image/mouse_session.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
 #include "ledger/station_ledger.h"
-#include "production/controller_state.h"
 #include "production/operation_log.h"
 #include "production/production_log.h"
 #include "production/result_text.h"
+#include "production/station_state.h"
 #include "ui/handler_guard.h"
 #include "ui/hex_edit.h"
 #include "ui/image_label.h"
@@ -47,7 +48,8 @@ class TForm1 : public QWidget, public OperationHost {
     explicit TForm1(HidPlatform& platform, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    ControllerState state;
+    MouseSession state;    // the mouse at hand
+    StationState station;  // the loaded image, pass count, poll tick and identity lock
     // Column of the caption table in use; set once at creation.
     std::uint8_t UiLanguage = 0;
 

@@ -7,8 +7,8 @@
 
 #include "app/main_form.h"
 #include "image/bin_file.h"
+#include "image/ic_types.h"
 #include "production/ic_type_change.h"
-#include "production/ic_types.h"
 #include "production/identity_lock.h"
 #include "ui/message_boxes.h"
 #include "ui/pass_dialog.h"
@@ -53,7 +53,7 @@ void TForm1::edt_Write256CountChange() {
 // Locks the identity fields, or on every fifth double-click asks for the password
 // that unlocks them.
 void TForm1::Img_MIRQLogDblClick() {
-    switch (OnLogoDoubleClick(state)) {
+    switch (OnLogoDoubleClick(station)) {
         case LogoAction::Nothing:
             return;
         case LogoAction::Locked:
@@ -62,7 +62,7 @@ void TForm1::Img_MIRQLogDblClick() {
             return;
         case LogoAction::AskPassword: {
             const bool accepted = dlgPass->Execute(this) == QDialog::Accepted;
-            if (OnPasswordEntered(state, accepted, dlgPass->ValueText.toStdString())) {
+            if (OnPasswordEntered(station, accepted, dlgPass->ValueText.toStdString())) {
                 for (QWidget* control : IdentityControls()) control->setEnabled(true);
             }
             return;
@@ -75,7 +75,7 @@ void TForm1::Img_MIRQLogDblClick() {
 void TForm1::cb_ICTypeChange() {
     edt_BinFile->clear();
     ShowImageIdentity(std::nullopt);
-    const std::optional<IdentityDefaults> identity = OnIcTypeChange(state, IcTypeIndex());
+    const std::optional<IdentityDefaults> identity = OnIcTypeChange(station, state, IcTypeIndex());
     lbl_PassCnt->setText(QStringLiteral("0"));
     HideLoadResultLabels();
     DevTimer->stop();
@@ -95,18 +95,16 @@ void TForm1::HideLoadResultLabels() {
 
 void TForm1::ImageReady() {
     HideLoadResultLabels();
-    state.ImageLoaded = true;
+    station.ImageLoaded = true;
     DevTimer->start();
 }
 
 // Loads a BIN file as the image of the selected IC type. From the first step on no
 // image counts as loaded and polling is off, whatever follows.
 void TForm1::btn_LoadClick() {
-    state.LoadedImageType.clear();
+    station.forgetImage(state);
     HideLoadResultLabels();
-    state.ImageLoaded = false;
     DevTimer->stop();
-    state.LoadedImageIdentity.reset();
     ShowImageIdentity(std::nullopt);
 
     const QString path = chooseOpenFile ? chooseOpenFile() : OpenDialog1.GetOpenFileName(this);
@@ -132,9 +130,8 @@ void TForm1::btn_LoadClick() {
     }
     const IcType* row = IcTypeAt(IcTypeIndex());
     if (row == nullptr) return;
-    state.LoadedImageType = std::string(row->rowText);
-    state.takeImage(loaded);
-    state.LoadedImageIdentity = identity;
+    station.loadImage(loaded, std::string(row->rowText), identity);
+    station.handImageTo(state);
     ShowImageIdentity(identity);
     ImageReady();
 }

@@ -53,7 +53,7 @@ std::int32_t TForm1::TakeLedgerNumber(int icIndex, std::int32_t productType) {
             target.vid = openedVid_;
             target.pid = openedPid_;
             target.imageFile = edt_BinFile->text().toStdString();
-            target.image = state.LoadedImageIdentity;
+            target.image = station.LoadedImageIdentity;
             const auto lines =
                 ledger_->recover(ledger::MouseAtHandProof(*ledger_, state, target, *this));
             ledgerRecovered_ = true;
@@ -91,7 +91,7 @@ std::string TForm1::RecordInLedger(Operation op, Outcome outcome, int icIndex,
     facts.devicePath = state.link.OpenedPath;
     if (op == Operation::Write || op == Operation::Verify) {
         facts.imageFile = edt_BinFile->text().toStdString();
-        facts.image = state.LoadedImageIdentity;
+        facts.image = station.LoadedImageIdentity;
     }
     facts.factory = factory;
     facts.productNumber = productNumber;

@@ -7,8 +7,8 @@
 
 #include "app/main_form.h"
 #include "image/bin_file.h"
+#include "image/factory_record.h"
 #include "image/operations.h"
-#include "production/factory_record.h"
 #include "ui/lang.h"
 
 namespace bw {
@@ -131,7 +131,7 @@ std::string TForm1::LogOperation(Operation op, Outcome outcome, int icIndex,
     std::string reason;
     if (productionLog.append(
             MakeLogEntry(op, outcome, icIndex, openedVid_, openedPid_, productNumber, timing,
-                         usesImage ? state.LoadedImageIdentity : std::nullopt, state.LastReason),
+                         usesImage ? station.LoadedImageIdentity : std::nullopt, state.LastReason),
             &reason)) {
         return {};
     }
@@ -166,12 +166,13 @@ void TForm1::btn_WriteClick() {
     const bool numbered = ledger_ != nullptr && ic == 0 && params.writeId;
     if (numbered) factory.number = TakeLedgerNumber(ic, factory.type);
     const Outcome outcome = WriteImage(state, ic, params, factory, *this);
+    station.countPass(outcome);
     ShowResult(ViewOf(Operation::Write, outcome, ic));
     ShowReason(state.LastReason);
 
     hideLoading();
     DevTimer->start();
-    lbl_PassCnt->setText(QString::number(state.PassCount));
+    lbl_PassCnt->setText(QString::number(station.PassCount));
     processEvents();
     if (!cb_AutoRun->isChecked()) SetOperationButtonsEnabled(true);
     processEvents();

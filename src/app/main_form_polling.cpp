@@ -47,7 +47,7 @@ class TForm1::PollHooks : public PollTickHooks {
 
     void deviceFound() override {
         form_.ShowDeviceFound();
-        if (!form_.state.ImageLoaded) return;
+        if (!form_.station.ImageLoaded) return;
         form_.SetLoadUsable(false);
         if (form_.cb_AutoRun->isChecked()) {
             form_.LockOperationControls();
@@ -70,7 +70,7 @@ void TForm1::DevTimerTimer() {
     // A close request during the tick (settle wait, automatic write) waits for its end.
     OperationGuard operation(*this, Work::PollTick);
     PollHooks hooks(*this);
-    RunPollTick(state, hooks, *this);
+    RunPollTick(station, state, hooks, *this);
 }
 
 // Automatic mode switched. With a mouse open, checking it writes that mouse at once.

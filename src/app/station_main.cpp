@@ -41,7 +41,7 @@ bool ResolveGangWindowOptions(GangWindowOptions& gang, DeviceOptions& options) {
 int RunGangWindow(GangWindowOptions& gang, const DeviceOptions& options, PlatformStack& platform,
                   SingleInstance& instance) {
     GangStation station(gang.image, options, gang.run, "binwright-gui");
-    if (const auto code = station.load(platform.platform(), std::cout, std::cerr)) return *code;
+    if (const auto code = station.load(std::cout, std::cerr)) return *code;
 
     StationWindow window(platform.platform(), station);
     QObject::connect(&instance, &SingleInstance::restoreRequested, &window,

@@ -11,7 +11,7 @@
 #include "app/station_observer.h"
 #include "cli/device_commands.h"
 #include "cli/gang_station.h"
-#include "production/ic_types.h"
+#include "image/ic_types.h"
 #include "production/result_text.h"
 
 namespace bw {

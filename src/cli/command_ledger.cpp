@@ -1,7 +1,7 @@
 #include "cli/command_ledger.h"
 
+#include "image/factory_record.h"
 #include "ledger/station_name.h"
-#include "production/factory_record.h"
 #include "production/result_text.h"
 
 namespace bw {
@@ -17,8 +17,8 @@ bool NumbersFromLedger(const DeviceOptions& options) {
 }
 
 ledger::OperationFacts CommandFacts(Operation op, Outcome outcome, const DeviceOptions& options,
-                                    const ControllerState& state, const std::string& imageFile,
-                                    const OperationTiming& timing) {
+                                    const StationState& station, const MouseSession& state,
+                                    const std::string& imageFile, const OperationTiming& timing) {
     ledger::OperationFacts facts;
     facts.op = op;
     facts.outcome = outcome;
@@ -30,7 +30,7 @@ ledger::OperationFacts CommandFacts(Operation op, Outcome outcome, const DeviceO
     facts.reason = state.LastReason;
     if (op == Operation::Write || op == Operation::Verify) {
         facts.imageFile = imageFile;
-        facts.image = state.LoadedImageIdentity;
+        facts.image = station.LoadedImageIdentity;
     }
     if (op == Operation::Write && NumbersFromLedger(options)) {
         facts.factory = options.factory;
@@ -43,16 +43,18 @@ ledger::OperationFacts CommandFacts(Operation op, Outcome outcome, const DeviceO
 }
 
 std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptions& options,
-                                  ControllerState& state, const std::string& imageFile,
-                                  OperationHost& host, std::ostream& err, const std::string& who,
-                                  bool* provenWritten, std::string* problem) {
-    ledger::StationLedger& station = *ledger.station;
+                                  const StationState& station, MouseSession& state,
+                                  const std::string& imageFile, OperationHost& host,
+                                  std::ostream& err, const std::string& who, bool* provenWritten,
+                                  std::string* problem) {
+    ledger::StationLedger& stationLedger = *ledger.station;
     try {
         const ledger::OperationFacts target =
-            CommandFacts(Operation::Write, Outcome::Pass, options, state, imageFile, {});
+            CommandFacts(Operation::Write, Outcome::Pass, options, station, state, imageFile, {});
         bool proven = false;
-        const ledger::WrittenProof proof = ledger::MouseAtHandProof(station, state, target, host);
-        for (const std::string& line : station.recover([&](const ledger::SerialRow& sending) {
+        const ledger::WrittenProof proof =
+            ledger::MouseAtHandProof(stationLedger, state, target, host);
+        for (const std::string& line : stationLedger.recover([&](const ledger::SerialRow& sending) {
                  auto row = proof(sending);
                  if (row) proven = true;
                  return row;
@@ -61,7 +63,7 @@ std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptio
         }
         if (provenWritten != nullptr) *provenWritten = proven;
         if (ledger.firstNumberGiven) {
-            station.ledger().setFirstNumber(options.factory.type, options.factory.number);
+            stationLedger.ledger().setFirstNumber(options.factory.type, options.factory.number);
         }
         return std::nullopt;
     } catch (const ledger::LedgerError& e) {

@@ -10,8 +10,9 @@
 
 #include "cli/device_options.h"
 #include "device/operation_host.h"
+#include "image/mouse_session.h"
 #include "ledger/station_ledger.h"
-#include "production/controller_state.h"
+#include "production/station_state.h"
 
 namespace bw {
 
@@ -33,10 +34,11 @@ std::unique_ptr<ledger::StationLedger> OpenStationLedger(const LedgerChoice& cho
 // The ledger gives the product numbers: a write with the factory record (first IC type).
 bool NumbersFromLedger(const DeviceOptions& options);
 
-// What the ledger needs of an operation the command ran on the mouse opened in state.
+// What the ledger needs of an operation the command ran on the mouse opened in state, with
+// the image the station loaded.
 ledger::OperationFacts CommandFacts(Operation op, Outcome outcome, const DeviceOptions& options,
-                                    const ControllerState& state, const std::string& imageFile,
-                                    const OperationTiming& timing);
+                                    const StationState& station, const MouseSession& state,
+                                    const std::string& imageFile, const OperationTiming& timing);
 
 // Before the first numbered write: the station's dangling reservations are ended (the mouse
 // at hand proving a number sent), then --sn sets the type's first number. Says what it did
@@ -44,8 +46,9 @@ ledger::OperationFacts CommandFacts(Operation op, Outcome outcome, const DeviceO
 // *provenWritten is set when the mouse at hand was found to hold its number; *problem, when
 // given, receives the ledger's message of a failure.
 std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptions& options,
-                                  ControllerState& state, const std::string& imageFile,
-                                  OperationHost& host, std::ostream& err, const std::string& who,
+                                  const StationState& station, MouseSession& state,
+                                  const std::string& imageFile, OperationHost& host,
+                                  std::ostream& err, const std::string& who,
                                   bool* provenWritten = nullptr, std::string* problem = nullptr);
 
 // At the end of a command: rows the ledger could not take are tried again, a second apart,

@@ -5,12 +5,12 @@
 
 #include "cli/command_log.h"
 #include "image/bin_file.h"
+#include "image/factory_record.h"
+#include "image/ic_types.h"
 #include "image/image_identity.h"
+#include "image/mouse_session.h"
 #include "image/operations.h"
 #include "ledger/ledger_error.h"
-#include "production/controller_state.h"
-#include "production/factory_record.h"
-#include "production/ic_types.h"
 #include "production/operation_log.h"
 #include "production/polling.h"
 #include "production/result_text.h"
@@ -69,12 +69,12 @@ Reason NoTargetReason(const DeviceOptions& options) {
 // The operation's row in the ledger, if one is in use. False when it is not recorded (said
 // on err with its product number, after the held row was tried again).
 bool RecordInLedger(const CommandLedger& ledger, Operation op, Outcome outcome,
-                    const DeviceOptions& used, const ControllerState& state,
-                    const std::string& file, const OperationTiming& timing,
-                    const std::optional<std::string>& shown, OperationHost& host, std::ostream& err,
-                    const std::string& who) {
+                    const DeviceOptions& used, const StationState& station,
+                    const MouseSession& state, const std::string& file,
+                    const OperationTiming& timing, const std::optional<std::string>& shown,
+                    OperationHost& host, std::ostream& err, const std::string& who) {
     if (ledger.station == nullptr) return true;
-    ledger::OperationFacts facts = CommandFacts(op, outcome, used, state, file, timing);
+    ledger::OperationFacts facts = CommandFacts(op, outcome, used, station, state, file, timing);
     facts.caption = shown;
     if (ledger.station->finish(ledger.station->row(facts))) return true;
     if (!ledger.station->holding()) {
@@ -104,7 +104,7 @@ std::string HexFieldText(std::int32_t value) {
 }
 
 std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
-                                    ControllerState& state, std::ostream& out, std::ostream& err,
+                                    StationState& station, std::ostream& out, std::ostream& err,
                                     Reason* refusal) {
     (void)out;
     // A file that is no image is the station's error, never the mouse's: exit 2, not 4.
@@ -129,11 +129,8 @@ std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions
             return exitcode::Usage;
         }
     }
-    state.takeImage(loaded);
-    state.LoadedImageIdentity = identity;
     // The IC type given stands for the type the image was loaded under.
-    state.ImageLoaded = true;
-    state.LoadedImageType = std::string(IcTypeAt(options.ic)->rowText);
+    station.loadImage(loaded, std::string(IcTypeAt(options.ic)->rowText), identity);
     if (!options.quiet) {
         err << "image " << file << "  sha256 " << identity.sha256Hex() << "  crc32 "
             << identity.crc32Hex() << "\n";
@@ -152,7 +149,8 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
                      PlatformStack& platforms, OperationHost& host, std::ostream& out,
                      std::ostream& err, const ProductionLog& log, const CommandLedger& ledger,
                      OperationReport* report) {
-    ControllerState state(platforms.platform());
+    StationState station;
+    MouseSession state(platforms.platform());
     const IcType& row = *IcTypeAt(options.ic);
     OperationReport local;
     OperationReport& r = report != nullptr ? *report : local;
@@ -171,11 +169,12 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     std::string saveTarget;
     if (op == Operation::Write || op == Operation::Verify) {
         Reason refusal;
-        if (const auto code = LoadCommandImage(file, options, state, out, err, &refusal)) {
+        if (const auto code = LoadCommandImage(file, options, station, out, err, &refusal)) {
             return refused(*code, refusal);
         }
+        station.handImageTo(state);
         r.imageName = ImageName(file);
-        r.image = state.LoadedImageIdentity;
+        r.image = station.LoadedImageIdentity;
     } else if (op == Operation::Save) {
         saveTarget = SaveTargetName(file);
         if (const std::string problem = SaveTargetProblem(saveTarget); !problem.empty()) {
@@ -192,9 +191,8 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         }
     }
     if (op == Operation::Save || op == Operation::ReadFactory) {
-        // The IC type given stands for the type the image was loaded under.
-        state.ImageLoaded = true;
-        state.LoadedImageType = std::string(row.rowText);
+        // The IC type given stands for the mouse expected; no image is involved.
+        state.ImageType = std::string(row.rowText);
     }
 
     if (!OpenTarget(state, options.ic, options.vid, options.pid)) {
@@ -220,7 +218,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     DeviceOptions used = options;
     if (ledger.station != nullptr && op == Operation::Write && NumbersFromLedger(options)) {
         std::string problem;
-        if (const auto code = StartNumbering(ledger, options, state, file, host, err,
+        if (const auto code = StartNumbering(ledger, options, station, state, file, host, err,
                                              "binwright write", nullptr, &problem)) {
             return refused(*code, NoNumberReason(problem));
         }
@@ -279,11 +277,12 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     r.reason = state.LastReason;
     const LogEntry entry =
         CommandLogEntry(op, outcome, options, timing, number,
-                        shown ? std::nullopt : state.LoadedImageIdentity, shown, r.reason);
+                        shown ? std::nullopt : station.LoadedImageIdentity, shown, r.reason);
     r.durationMs = entry.durationMs;
     const bool logged = AppendCommandLog(log, entry, err);
-    const bool inLedger = RecordInLedger(ledger, op, recorded, used, state, file, timing, shown,
-                                         host, err, "binwright " + std::string(OperationName(op)));
+    const bool inLedger =
+        RecordInLedger(ledger, op, recorded, used, station, state, file, timing, shown, host, err,
+                       "binwright " + std::string(OperationName(op)));
 
     if (shown) {
         out << *shown << "\n";

@@ -11,8 +11,8 @@
 #include "cli/operation_json.h"
 #include "cli/platform_factory.h"
 #include "device/operation_host.h"
+#include "image/mouse_session.h"
 #include "image/outcome.h"
-#include "production/controller_state.h"
 #include "production/production_log.h"
 
 namespace bw {
@@ -28,12 +28,12 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
                      std::ostream& err, const ProductionLog& log = {},
                      const CommandLedger& ledger = {}, OperationReport* report = nullptr);
 
-// Loads the BIN image of write, verify and run into ImageBuffer, marks it loaded for the
-// IC type given and names its identity on err (unless quiet). Returns the exit code when the
-// file cannot be used or is not the approved image (2; the path and the reason said on err,
-// and put in refusal when given).
+// Loads the BIN image of write, verify and run into the station, loaded for the IC type given and
+// names its identity on err (unless quiet). Returns the exit code when the file cannot be used or
+// is not the approved image (2; the path and the reason said on err, and put in refusal when
+// given).
 std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
-                                    ControllerState& state, std::ostream& out, std::ostream& err,
+                                    StationState& station, std::ostream& out, std::ostream& err,
                                     Reason* refusal = nullptr);
 
 // The reason line printed on err after a result: "Write Fail: block 3 differs ...".

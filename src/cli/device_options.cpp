@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "production/ic_types.h"
+#include "image/ic_types.h"
 
 namespace bw {
 namespace {

@@ -94,7 +94,7 @@ int RunGang(const std::string& imageFile, const DeviceOptions& options, const Ru
             PlatformStack& platforms, OperationHost& host, std::ostream& out, std::ostream& err,
             OperationHost* waits) {
     GangStation station(imageFile, options, run, kWho);
-    if (const auto code = station.load(platforms.platform(), out, err)) return *code;
+    if (const auto code = station.load(out, err)) return *code;
     if (const auto code = station.startNumbering(platforms.platform(), host, err)) return *code;
 
     GangPrinter printer(station, options, out, err);

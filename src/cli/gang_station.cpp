@@ -8,8 +8,8 @@
 #include "cli/command_log.h"
 #include "cli/device_commands.h"
 #include "cli/gang_command.h"
+#include "image/mouse_session.h"
 #include "ledger/ledger_error.h"
-#include "production/controller_state.h"
 #include "production/result_text.h"
 
 namespace bw {
@@ -123,17 +123,16 @@ GangStation::GangStation(std::string imageFile, const DeviceOptions& options, co
 
 GangStation::~GangStation() = default;
 
-std::optional<int> GangStation::load(HidPlatform& platform, std::ostream& out, std::ostream& err) {
-    ControllerState state(platform);
-    if (const auto code = LoadCommandImage(imageFile_, options_, state, out, err)) return *code;
+std::optional<int> GangStation::load(std::ostream& out, std::ostream& err) {
+    if (const auto code = LoadCommandImage(imageFile_, options_, station_, out, err)) return *code;
     settings_.ic = options_.ic;
     settings_.vid = options_.vid;
     settings_.pid = options_.pid;
     settings_.params = options_.params;
     settings_.factory = options_.factory;
-    settings_.image = state.ImageBuffer;
-    settings_.imageType = state.LoadedImageType;
-    settings_.imageIdentity = state.LoadedImageIdentity;
+    settings_.image = station_.LoadedImage;
+    settings_.imageType = station_.LoadedImageType;
+    settings_.imageIdentity = station_.LoadedImageIdentity;
     settings_.count = run_.count;
     try {
         if (!run_.slotsText.empty()) ApplySlotsOption(run_.slotsText, settings_);
@@ -148,13 +147,10 @@ std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationH
                                                std::ostream& err) {
     if (run_.ledger.station == nullptr) return std::nullopt;
     if (NumbersFromLedger(options_)) {
-        ControllerState state(platform);
-        state.takeImage(settings_.image);
-        state.ImageLoaded = true;
-        state.LoadedImageType = settings_.imageType;
-        state.LoadedImageIdentity = settings_.imageIdentity;
-        if (const auto code =
-                StartNumbering(run_.ledger, options_, state, imageFile_, host, err, who_)) {
+        MouseSession state(platform);
+        station_.handImageTo(state);
+        if (const auto code = StartNumbering(run_.ledger, options_, station_, state, imageFile_,
+                                             host, err, who_)) {
             return *code;
         }
         state.link.ForgetHandles();

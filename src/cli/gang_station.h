@@ -14,6 +14,7 @@
 #include "cli/run_command.h"
 #include "device/hid_platform.h"
 #include "device/operation_host.h"
+#include "production/station_state.h"
 #include "station/counter_serials.h"
 #include "station/gang_runner.h"
 
@@ -34,7 +35,7 @@ class GangStation {
 
     // Loads the image into the settings and reads --slots; touches no mouse. The exit code
     // (2) when the image cannot be used or --slots is wrong, the reason said on err.
-    std::optional<int> load(HidPlatform& platform, std::ostream& out, std::ostream& err);
+    std::optional<int> load(std::ostream& out, std::ostream& err);
     // When the ledger gives the numbers: what an earlier stop of this station left is ended
     // first, reading the mouse at hand as proof, as `run` does; then the numbers come from
     // one ledger connection per slot. The exit code (2) when the ledger refuses.
@@ -73,6 +74,7 @@ class GangStation {
     const DeviceOptions& options_;
     const RunOptions& run_;
     std::string who_;
+    StationState station_;  // the image as loaded
     station::GangSettings settings_;
     station::CounterSerials counter_;
     std::unique_ptr<LedgerSerials> ledger_;

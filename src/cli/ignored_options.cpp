@@ -1,7 +1,7 @@
 #include "cli/ignored_options.h"
 
+#include "image/ic_types.h"
 #include "image/image_buffers.h"
-#include "production/ic_types.h"
 
 namespace bw {
 namespace {

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
-#include "production/ic_types.h"
+#include "image/ic_types.h"
 #include "production/operation_log.h"
 
 namespace bw {

@@ -40,7 +40,7 @@ class PlatformStack {
     PlatformStack(const PlatformStack&) = delete;
     PlatformStack& operator=(const PlatformStack&) = delete;
 
-    // The platform to hand to ControllerState: the trace when tracing, else the backend.
+    // The platform to hand to MouseSession: the trace when tracing, else the backend.
     HidPlatform& platform();
     // The simulated line, or null on real hardware.
     SimulatedPlatform* simulated() { return simulated_; }

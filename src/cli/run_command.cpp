@@ -7,10 +7,11 @@
 #include "cli/command_ledger.h"
 #include "cli/command_log.h"
 #include "cli/device_commands.h"
+#include "image/mouse_session.h"
 #include "production/auto_write.h"
-#include "production/controller_state.h"
 #include "production/polling.h"
 #include "production/result_text.h"
+#include "production/station_state.h"
 
 namespace bw {
 namespace {
@@ -62,7 +63,8 @@ std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32
 int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
                  PlatformStack& platforms, OperationHost& host, std::ostream& out,
                  std::ostream& err, RunTotals* totals) {
-    ControllerState state(platforms.platform());
+    StationState station;
+    MouseSession state(platforms.platform());
     // One JSON line per mouse: what `write` would say of it.
     const auto mouseReport = [&](const Reason& reason) {
         OperationReport report;
@@ -71,11 +73,11 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         report.pid = options.pid;
         report.reason = reason;
         report.imageName = ImageName(imageFile);
-        report.image = state.LoadedImageIdentity;
+        report.image = station.LoadedImageIdentity;
         return report;
     };
     Reason refusal;
-    if (const auto code = LoadCommandImage(imageFile, options, state, out, err, &refusal)) {
+    if (const auto code = LoadCommandImage(imageFile, options, station, out, err, &refusal)) {
         if (run.json != nullptr) {
             OperationReport report = mouseReport(refusal);
             report.exitCode = *code;
@@ -84,13 +86,15 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         return *code;
     }
 
-    ledger::StationLedger* station = run.ledger.station;
-    const bool numbered = station != nullptr && NumbersFromLedger(options);
+    station.handImageTo(state);
+
+    ledger::StationLedger* stationLedger = run.ledger.station;
+    const bool numbered = stationLedger != nullptr && NumbersFromLedger(options);
     if (numbered) {
         bool proven = false;
         std::string problem;
-        if (const auto code = StartNumbering(run.ledger, options, state, imageFile, host, err, kWho,
-                                             &proven, &problem)) {
+        if (const auto code = StartNumbering(run.ledger, options, station, state, imageFile, host,
+                                             err, kWho, &proven, &problem)) {
             if (run.json != nullptr) {
                 OperationReport report = mouseReport(NoNumberReason(problem));
                 report.exitCode = *code;
@@ -99,25 +103,26 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
             return *code;
         }
         // The mouse at hand already holds its number: it is not written again, the next is.
-        if (proven) state.LastDeviceCount = state.link.CountHidInterfaces();
-        if (!options.quiet) SayNextNumber(*station, options.factory.type, err);
+        if (proven) station.LastDeviceCount = state.link.CountHidInterfaces();
+        if (!options.quiet) SayNextNumber(*stationLedger, options.factory.type, err);
     }
 
     const AutoWriteSettings settings{options.ic, options.vid, options.pid, options.params,
                                      options.factory};
     bool logLost = false;
     bool ledgerLost = false;  // a row not recorded: no further mouse
-    AutoWriteHooks hooks(state, settings, host, [&](const MouseResult& r) {
+    AutoWriteHooks hooks(station, state, settings, host, [&](const MouseResult& r) {
         state.RecordGate = nullptr;
         DeviceOptions used = options;
         used.factory = r.factory;
-        if (station != nullptr) {
-            ledger::OperationFacts facts =
-                CommandFacts(Operation::Write, r.outcome, used, state, imageFile, r.timing);
-            if (!station->finish(station->row(facts))) {
+        if (stationLedger != nullptr) {
+            ledger::OperationFacts facts = CommandFacts(Operation::Write, r.outcome, used, station,
+                                                        state, imageFile, r.timing);
+            if (!stationLedger->finish(stationLedger->row(facts))) {
                 ledgerLost = true;
-                err << kWho << ": not recorded in the ledger" << (station->holding() ? " yet" : "")
-                    << ": " << station->problem() << "; no further mouse is taken\n";
+                err << kWho << ": not recorded in the ledger"
+                    << (stationLedger->holding() ? " yet" : "") << ": " << stationLedger->problem()
+                    << "; no further mouse is taken\n";
             }
         }
         out << FormatRunLine(std::chrono::system_clock::now(), r.factory.number, r.text,
@@ -126,7 +131,7 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         PrintReason(r.text, r.reason, err);
         const LogEntry entry =
             CommandLogEntry(Operation::Write, r.outcome, used, r.timing, r.writtenNumber,
-                            state.LoadedImageIdentity, std::nullopt, r.reason);
+                            station.LoadedImageIdentity, std::nullopt, r.reason);
         // A mouse the station cannot trace must not be followed by more of them.
         const bool logged = AppendCommandLog(run.log, entry, err);
         if (!logged) logLost = true;
@@ -146,8 +151,8 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     if (numbered) {
         hooks.takeNumbersFrom([&](std::string* refusal) -> std::optional<std::int32_t> {
             try {
-                const std::int32_t number = station->reserve(options.factory.type);
-                state.RecordGate = station;
+                const std::int32_t number = stationLedger->reserve(options.factory.type);
+                state.RecordGate = stationLedger;
                 return number;
             } catch (const ledger::LedgerError& e) {
                 *refusal = e.what();
@@ -164,7 +169,7 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     };
     while (!done()) {
         hooks.startTick();
-        RunPollTick(state, hooks, host);
+        RunPollTick(station, state, hooks, host);
         if (done()) break;
         WaitForNextTick(host, run.intervalMs);
     }
@@ -178,10 +183,11 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     }
     // Results the ledger could not take are tried again before the run ends.
     const bool rowsLost =
-        station != nullptr && ((station->holding() && !SettleHeldRows(*station, host, err, kWho)) ||
-                               station->refusedRows() > 0);
+        stationLedger != nullptr &&
+        ((stationLedger->holding() && !SettleHeldRows(*stationLedger, host, err, kWho)) ||
+         stationLedger->refusedRows() > 0);
     if (numbered && !options.quiet && !rowsLost && !ledgerLost) {
-        SayNextNumber(*station, options.factory.type, err);
+        SayNextNumber(*stationLedger, options.factory.type, err);
     }
     if (!hooks.refusal().empty()) {
         err << kWho << ": " << hooks.refusal() << "; nothing was written to this mouse\n";

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "device/report4.h"
+#include "image/ic_types.h"
 #include "image/operation_reasons.h"
-#include "production/ic_types.h"
 
 namespace bw {
 
@@ -28,7 +28,7 @@ Reason StatusByte(ReasonCode code, int byte, std::uint8_t value, const std::stri
 
 }  // namespace
 
-MatchOutcome CheckDeviceMatch(ControllerState& state, OperationHost& host) {
+MatchOutcome CheckDeviceMatch(MouseSession& state, OperationHost& host) {
     Link& link = state.link;
     if (!SendCommand4(link, host, 1)) {
         NoteLinkFault(state, false);
@@ -54,14 +54,14 @@ MatchOutcome CheckDeviceMatch(ControllerState& state, OperationHost& host) {
             {{"chip", reply[3]}});
         return MatchOutcome::MatchWrongDevice;
     }
-    if (state.LoadedImageType != type) {
-        const std::string text = state.LoadedImageType.empty()
-                                     ? "no image is loaded"
-                                     : "the image was loaded for " + state.LoadedImageType +
-                                           ", not " + std::string(type);
+    if (state.ImageType != type) {
+        const std::string text =
+            state.ImageType.empty()
+                ? "no image is loaded"
+                : "the image was loaded for " + state.ImageType + ", not " + std::string(type);
         state.LastReason =
             MakeReason(ReasonCode::ImageType, text,
-                       {{"loaded", state.LoadedImageType}, {"ic_type", std::string(type)}});
+                       {{"loaded", state.ImageType}, {"ic_type", std::string(type)}});
         return MatchOutcome::MatchWrongDevice;
     }
     if (reply[1] != 0xAA) {
@@ -76,14 +76,14 @@ MatchOutcome CheckDeviceMatch(ControllerState& state, OperationHost& host) {
     return MatchOutcome::MatchReady;
 }
 
-MatchOutcome CheckMousePhase(ControllerState& state, OperationHost& host) {
+MatchOutcome CheckMousePhase(MouseSession& state, OperationHost& host) {
     host.beginPhase("Checking mouse", 0);
     const MatchOutcome match = CheckDeviceMatch(state, host);
     host.endPhase(match == MatchOutcome::MatchReady);
     return match;
 }
 
-void CloseExchange4(ControllerState& state, OperationHost& host) {
+void CloseExchange4(MouseSession& state, OperationHost& host) {
     SendCommand4(state.link, host, 8);
     SendCommand4(state.link, host, 2);
 }

@@ -2,15 +2,15 @@
 // The device test every operation of the first IC type runs first.
 
 #include "device/operation_host.h"
+#include "image/mouse_session.h"
 #include "image/outcome.h"
-#include "production/controller_state.h"
 
 namespace bw {
 
 // Commands 1 and 3; sets StatusBit2 and ChipCode from the status reply.
-MatchOutcome CheckDeviceMatch(ControllerState& state, OperationHost& host);
+MatchOutcome CheckDeviceMatch(MouseSession& state, OperationHost& host);
 // The same as an operation's first phase, "Checking mouse".
-MatchOutcome CheckMousePhase(ControllerState& state, OperationHost& host);
+MatchOutcome CheckMousePhase(MouseSession& state, OperationHost& host);
 
 // What an operation reports for a device test that did not end in MatchReady.
 inline Outcome OutcomeOfMatch(MatchOutcome match) {
@@ -29,6 +29,6 @@ inline Outcome OutcomeOfMatch(MatchOutcome match) {
 }
 
 // Closes the device's command exchange: command 8, then command 2, results ignored.
-void CloseExchange4(ControllerState& state, OperationHost& host);
+void CloseExchange4(MouseSession& state, OperationHost& host);
 
 }  // namespace bw

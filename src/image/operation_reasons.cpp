@@ -2,14 +2,14 @@
 
 namespace bw {
 
-void BeginReasons(ControllerState& state) {
+void BeginReasons(MouseSession& state) {
     state.LastReason = {};
     state.WriteAttempts = 0;
     state.StopCutAttempts = false;
     state.link.Record = {};
 }
 
-void FinishReason(ControllerState& state, Outcome outcome) {
+void FinishReason(MouseSession& state, Outcome outcome) {
     switch (outcome) {
         case Outcome::Pass:
             state.LastReason = {};

@@ -4,20 +4,20 @@
 // nothing is done) and returns an outcome; showing it is the caller's business.
 
 #include "device/operation_host.h"
+#include "image/mouse_session.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
-#include "production/controller_state.h"
 
 namespace bw {
 
 // Writes ImageBuffer (cycles, factory record, read-back, closing commands, pause).
-Outcome WriteImage(ControllerState& state, int icIndex, const WriteParams& params,
+Outcome WriteImage(MouseSession& state, int icIndex, const WriteParams& params,
                    const FactoryFields& factory, OperationHost& host);
 
 // Compares the device memory with ImageBuffer (factory record left out on index 0).
-Outcome VerifyImage(ControllerState& state, int icIndex, OperationHost& host);
+Outcome VerifyImage(MouseSession& state, int icIndex, OperationHost& host);
 
 // Reads the device memory into DeviceImageBuffer. Pass only when every byte arrived.
-Outcome ReadDeviceImage(ControllerState& state, int icIndex, OperationHost& host);
+Outcome ReadDeviceImage(MouseSession& state, int icIndex, OperationHost& host);
 
 }  // namespace bw

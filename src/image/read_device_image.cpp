@@ -9,7 +9,7 @@ namespace bw {
 
 namespace {
 
-Outcome ReadReport4(ControllerState& state, OperationHost& host) {
+Outcome ReadReport4(MouseSession& state, OperationHost& host) {
     const MatchOutcome match = CheckMousePhase(state, host);
     if (match == MatchOutcome::MatchBit2Clear) CloseExchange4(state, host);
     if (match != MatchOutcome::MatchReady) return OutcomeOfMatch(match);
@@ -25,7 +25,7 @@ Outcome ReadReport4(ControllerState& state, OperationHost& host) {
     return ok ? Outcome::Pass : Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
-Outcome ReadReport40(ControllerState& state, OperationHost& host) {
+Outcome ReadReport40(MouseSession& state, OperationHost& host) {
     host.showLoading();
     host.processEvents();
     host.beginPhase("Reading 2048 bytes", kImageSize);
@@ -38,7 +38,7 @@ Outcome ReadReport40(ControllerState& state, OperationHost& host) {
 
 }  // namespace
 
-Outcome ReadDeviceImage(ControllerState& state, int icIndex, OperationHost& host) {
+Outcome ReadDeviceImage(MouseSession& state, int icIndex, OperationHost& host) {
     OperationScope scope(state.link);
     BeginReasons(state);
     Outcome outcome = Outcome::Skipped;

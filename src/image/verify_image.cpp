@@ -11,7 +11,7 @@ namespace bw {
 
 namespace {
 
-Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
+Outcome VerifyReport4(MouseSession& state, OperationHost& host) {
     state.VerifyMismatch = false;
     const MatchOutcome match = CheckMousePhase(state, host);
     if (match == MatchOutcome::MatchBit2Clear) CloseExchange4(state, host);
@@ -48,7 +48,7 @@ Outcome VerifyReport4(ControllerState& state, OperationHost& host) {
     return outcome;
 }
 
-Outcome VerifyReport40(ControllerState& state, OperationHost& host) {
+Outcome VerifyReport40(MouseSession& state, OperationHost& host) {
     state.VerifyMismatch = false;
     host.showLoading();
     host.processEvents();
@@ -69,7 +69,7 @@ Outcome VerifyReport40(ControllerState& state, OperationHost& host) {
 
 }  // namespace
 
-Outcome VerifyImage(ControllerState& state, int icIndex, OperationHost& host) {
+Outcome VerifyImage(MouseSession& state, int icIndex, OperationHost& host) {
     OperationScope scope(state.link);
     BeginReasons(state);
     Outcome outcome = Outcome::Skipped;

@@ -8,11 +8,11 @@
 #include "device/report4.h"
 #include "device/report40.h"
 #include "image/device_match.h"
+#include "image/factory_record.h"
+#include "image/ic_types.h"
 #include "image/operation_reasons.h"
 #include "image/operation_scope.h"
 #include "image/operations.h"
-#include "production/factory_record.h"
-#include "production/ic_types.h"
 
 namespace bw {
 
@@ -27,7 +27,7 @@ int BlockCount(const WriteParams& params) {
 
 // One attempt: the whole image in one block, or the first N blocks, each written even
 // after an earlier one was refused.
-bool WriteAttempt(ControllerState& state, const WriteParams& params, BlockWriter writeBlock,
+bool WriteAttempt(MouseSession& state, const WriteParams& params, BlockWriter writeBlock,
                   OperationHost& host) {
     host.startAttempt();
     ++state.WriteAttempts;
@@ -48,7 +48,7 @@ bool WriteAttempt(ControllerState& state, const WriteParams& params, BlockWriter
     return false;
 }
 
-bool WriteCycle(ControllerState& state, const WriteParams& params, BlockWriter writeBlock,
+bool WriteCycle(MouseSession& state, const WriteParams& params, BlockWriter writeBlock,
                 OperationHost& host) {
     state.BlockBuffer = state.ImageBuffer;
     for (int attempt = 0; attempt < params.retries; ++attempt) {
@@ -59,7 +59,7 @@ bool WriteCycle(ControllerState& state, const WriteParams& params, BlockWriter w
 }
 
 // After the image write: why it failed, from the link, with the attempts made.
-bool NoteWriteFailure(ControllerState& state, bool ok) {
+bool NoteWriteFailure(MouseSession& state, bool ok) {
     if (!ok) NoteLinkFault(state, true, state.WriteAttempts);
     return ok;
 }
@@ -78,7 +78,7 @@ std::string WritingLabel(const WriteParams& params) {
 
 // Up to `retries` read-back runs, one phase whose label follows the block being read.
 // Asked to verify every written byte, a 2K write is read back in all eight blocks.
-bool ReadBackRuns(ControllerState& state, WriteParams params, OperationHost& host) {
+bool ReadBackRuns(MouseSession& state, WriteParams params, OperationHost& host) {
     if (params.verifyAfterWrite && params.format == DataFormat::TwoK) params.blocks = kBlockCount;
     host.beginPhase("Reading back block 1/" + std::to_string(BlockCount(params)),
                     BlockCount(params) * kBlockSize);
@@ -93,7 +93,7 @@ bool ReadBackRuns(ControllerState& state, WriteParams params, OperationHost& hos
 }
 
 // The second and third IC types: the whole memory read and every written byte compared.
-bool VerifyWritten40(ControllerState& state, const WriteParams& params, OperationHost& host) {
+bool VerifyWritten40(MouseSession& state, const WriteParams& params, OperationHost& host) {
     host.beginPhase("Verifying", kImageSize);
     const bool read = ReadBlock40(state.link, host, 0, kImageSize, state.DeviceImageBuffer.data(),
                                   state.DeviceImageBuffer.size());
@@ -108,8 +108,8 @@ bool VerifyWritten40(ControllerState& state, const WriteParams& params, Operatio
     return ok;
 }
 
-Outcome WriteReport4(ControllerState& state, const WriteParams& params,
-                     const FactoryFields& factory, OperationHost& host) {
+Outcome WriteReport4(MouseSession& state, const WriteParams& params, const FactoryFields& factory,
+                     OperationHost& host) {
     const MatchOutcome match = CheckMousePhase(state, host);
     if (match != MatchOutcome::MatchReady) return OutcomeOfMatch(match);
 
@@ -157,7 +157,7 @@ Outcome WriteReport4(ControllerState& state, const WriteParams& params,
     return Aborting(host) ? Outcome::Aborted : Outcome::Fail;
 }
 
-Outcome WriteReport40(ControllerState& state, const WriteParams& params, OperationHost& host) {
+Outcome WriteReport40(MouseSession& state, const WriteParams& params, OperationHost& host) {
     host.showLoading();
     host.processEvents();
     host.beginPhase(WritingLabel(params), WrittenBytes(params));
@@ -183,7 +183,7 @@ int WrittenBytes(const WriteParams& params) {
     return 0;
 }
 
-bool WriteImageCycles(ControllerState& state, const WriteParams& params, OperationHost& host) {
+bool WriteImageCycles(MouseSession& state, const WriteParams& params, OperationHost& host) {
     state.BlockBuffer = state.ImageBuffer;
     for (int cycle = 0; cycle < params.total; ++cycle) {
         for (int attempt = 0; attempt < params.retries; ++attempt) {
@@ -194,15 +194,15 @@ bool WriteImageCycles(ControllerState& state, const WriteParams& params, Operati
     return false;
 }
 
-bool WriteImageCycle4(ControllerState& state, const WriteParams& params, OperationHost& host) {
+bool WriteImageCycle4(MouseSession& state, const WriteParams& params, OperationHost& host) {
     return WriteCycle(state, params, WriteBlock4, host);
 }
 
-bool WriteImageCycle40(ControllerState& state, const WriteParams& params, OperationHost& host) {
+bool WriteImageCycle40(MouseSession& state, const WriteParams& params, OperationHost& host) {
     return WriteCycle(state, params, WriteBlock40, host);
 }
 
-bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationHost& host) {
+bool ReadBackCheck(MouseSession& state, const WriteParams& params, OperationHost& host) {
     host.showLoading();
     host.processEvents();
 
@@ -249,7 +249,7 @@ bool WriteParamsUsable(int icIndex, const WriteParams& params, const FactoryFiel
     return ProductNumberProblem(icIndex, params, factory).empty();
 }
 
-Outcome WriteImage(ControllerState& state, int icIndex, const WriteParams& params,
+Outcome WriteImage(MouseSession& state, int icIndex, const WriteParams& params,
                    const FactoryFields& factory, OperationHost& host) {
     state.FactoryRecordSent = false;
     BeginReasons(state);
@@ -275,7 +275,6 @@ Outcome WriteImage(ControllerState& state, int icIndex, const WriteParams& param
     } else if (icIndex == 1 || icIndex == 2) {
         outcome = WriteReport40(state, params, host);
     }
-    if (outcome == Outcome::Pass) ++state.PassCount;
     FinishReason(state, outcome);
 
     host.hideLoading();

@@ -3,8 +3,8 @@
 // runs them in order.
 
 #include "device/operation_host.h"
+#include "image/mouse_session.h"
 #include "image/write_params.h"
-#include "production/controller_state.h"
 
 namespace bw {
 
@@ -14,12 +14,12 @@ bool WriteParamsUsable(int icIndex, const WriteParams& params, const FactoryFiel
 
 // First IC type: up to total x retries attempts; true at the first attempt that succeeds.
 // After a stop request (OperationHost::stopRequest) no further attempt or retry starts.
-bool WriteImageCycles(ControllerState& state, const WriteParams& params, OperationHost& host);
+bool WriteImageCycles(MouseSession& state, const WriteParams& params, OperationHost& host);
 // One cycle of up to `retries` attempts, report-4 and report-0x40 protocol.
-bool WriteImageCycle4(ControllerState& state, const WriteParams& params, OperationHost& host);
-bool WriteImageCycle40(ControllerState& state, const WriteParams& params, OperationHost& host);
+bool WriteImageCycle4(MouseSession& state, const WriteParams& params, OperationHost& host);
+bool WriteImageCycle40(MouseSession& state, const WriteParams& params, OperationHost& host);
 // Device test, then the first `blocks` blocks read back and compared with ImageBuffer
 // (which first takes FactoryRecord at offset 160 when writeId is set); closes the exchange.
-bool ReadBackCheck(ControllerState& state, const WriteParams& params, OperationHost& host);
+bool ReadBackCheck(MouseSession& state, const WriteParams& params, OperationHost& host);
 
 }  // namespace bw

@@ -3,11 +3,11 @@
 #include <filesystem>
 
 #include "binwright_version.h"
+#include "image/factory_record.h"
+#include "image/ic_types.h"
 #include "image/operation_scope.h"
 #include "image/operations.h"
 #include "ledger/ledger_time.h"
-#include "production/factory_record.h"
-#include "production/ic_types.h"
 #include "production/polling.h"
 #include "production/result_text.h"
 
@@ -179,11 +179,11 @@ std::vector<std::string> StationLedger::heldRows() const {
     return lines;
 }
 
-WrittenProof MouseAtHandProof(StationLedger& station, ControllerState& state,
+WrittenProof MouseAtHandProof(StationLedger& station, MouseSession& state,
                               const OperationFacts& target, OperationHost& host) {
     return [&station, &state, target,
             &host](const SerialRow& sending) -> std::optional<OperationRecord> {
-        if (target.ic != 0 || !state.ImageLoaded) return std::nullopt;
+        if (target.ic != 0 || !state.HasImage) return std::nullopt;
         if (!state.link.AnyDeviceOpen() && !OpenTarget(state, target.ic, target.vid, target.pid))
             return std::nullopt;
         OperationFacts proof = target;

@@ -6,7 +6,7 @@
 //
 // A numbered write:
 //   reserve(type)            before the mouse is touched (throws LedgerError: no number)
-//   recordMayGo(fields)      the write's gate (ControllerState::RecordGate): sending
+//   recordMayGo(fields)      the write's gate (MouseSession::RecordGate): sending
 //   finish(row)              written after a pass; released when the record never went
 //                            out, void when it did (the failed mouse may hold the number)
 
@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "device/operation_host.h"
+#include "image/factory_record_gate.h"
 #include "image/image_identity.h"
+#include "image/mouse_session.h"
 #include "image/outcome.h"
 #include "ledger/ledger.h"
-#include "production/controller_state.h"
-#include "production/factory_record_gate.h"
 #include "production/operation_log.h"
 
 namespace bw::ledger {
@@ -104,7 +104,7 @@ class StationLedger : public FactoryRecordGate {
 // mouse is open): its factory record holds the number of the type, and its memory
 // verifies against the loaded image. Nothing is proven without a loaded image or on the
 // other IC types.
-WrittenProof MouseAtHandProof(StationLedger& station, ControllerState& state,
+WrittenProof MouseAtHandProof(StationLedger& station, MouseSession& state,
                               const OperationFacts& target, OperationHost& host);
 
 // "00002A of type 0005" as the command line and the window say it.

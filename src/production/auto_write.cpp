@@ -2,16 +2,21 @@
 
 #include <utility>
 
+#include "image/factory_record.h"
 #include "image/operations.h"
-#include "production/factory_record.h"
 #include "production/result_text.h"
 #include "ui/lang.h"
 
 namespace bw {
 
-AutoWriteHooks::AutoWriteHooks(ControllerState& state, const AutoWriteSettings& settings,
-                               OperationHost& host, ResultSink onResult)
-    : state_(state), settings_(settings), host_(host), onResult_(std::move(onResult)) {}
+AutoWriteHooks::AutoWriteHooks(StationState& station, MouseSession& state,
+                               const AutoWriteSettings& settings, OperationHost& host,
+                               ResultSink onResult)
+    : station_(station),
+      state_(state),
+      settings_(settings),
+      host_(host),
+      onResult_(std::move(onResult)) {}
 
 bool AutoWriteHooks::lastResultWasWritePass() {
     return shownResult_ == GetCaption(caption::WritePass);
@@ -22,7 +27,7 @@ void AutoWriteHooks::advanceProductNumber() {
 }
 
 void AutoWriteHooks::deviceFound() {
-    if (!state_.ImageLoaded || !refusal_.empty()) return;
+    if (!station_.ImageLoaded || !refusal_.empty()) return;
     // After a stop request no further mouse starts.
     if (StopAsked(host_)) return;
     if (numbers_) {
@@ -39,9 +44,10 @@ void AutoWriteHooks::deviceFound() {
     MouseResult result;
     result.factory = settings_.factory;
     result.outcome = WriteImage(state_, settings_.ic, settings_.params, settings_.factory, host_);
+    station_.countPass(result.outcome);
     result.writtenNumber = WrittenProductNumber(state_, settings_.factory);
     result.sinceArrival = std::chrono::steady_clock::now() - tickStart_;
-    result.passCount = state_.PassCount;
+    result.passCount = station_.PassCount;
     result.text = LogResultText(Operation::Write, result.outcome, settings_.ic);
     result.reason = state_.LastReason;
     result.attempts = state_.WriteAttempts;

@@ -10,11 +10,12 @@
 #include <string>
 
 #include "device/operation_host.h"
+#include "image/mouse_session.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
-#include "production/controller_state.h"
 #include "production/operation_log.h"
 #include "production/polling.h"
+#include "production/station_state.h"
 
 namespace bw {
 
@@ -45,9 +46,10 @@ class AutoWriteHooks : public PollTickHooks {
   public:
     using ResultSink = std::function<void(const MouseResult&)>;
 
-    // state must hold the loaded image (ImageLoaded true).
-    AutoWriteHooks(ControllerState& state, const AutoWriteSettings& settings, OperationHost& host,
-                   ResultSink onResult);
+    // station: the image loaded (ImageLoaded true) and the pass count; state: the session
+    // that holds the image and writes each mouse.
+    AutoWriteHooks(StationState& station, MouseSession& state, const AutoWriteSettings& settings,
+                   OperationHost& host, ResultSink onResult);
 
     // Gives each mouse its product number instead of the advancing field (a ledger's):
     // asked before the mouse is touched; nullopt, with the reason set, ends the run with
@@ -78,7 +80,8 @@ class AutoWriteHooks : public PollTickHooks {
     void deviceFound() override;
 
   private:
-    ControllerState& state_;
+    StationState& station_;
+    MouseSession& state_;
     AutoWriteSettings settings_;
     OperationHost& host_;
     ResultSink onResult_;

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "production/controller_state.h"
-#include "production/ic_types.h"
+#include "image/ic_types.h"
+#include "production/station_state.h"
 
 namespace bw {
 
@@ -26,12 +26,11 @@ inline std::optional<IdentityDefaults> IdentityDefaultsFor(int icTypeIndex) {
 
 // Forgets the loaded image and the pass count; leaves device handles, the factory
 // record and the lock state alone. Returns the identity to write, if any.
-inline std::optional<IdentityDefaults> OnIcTypeChange(ControllerState& state, int icTypeIndex) {
-    state.LoadedImageType.clear();
-    state.LoadedImageIdentity.reset();
-    state.ImageLoaded = false;
+inline std::optional<IdentityDefaults> OnIcTypeChange(StationState& station, MouseSession& state,
+                                                      int icTypeIndex) {
+    station.forgetImage(state);
     state.VerifyMismatch = false;
-    state.PassCount = 0;
+    station.PassCount = 0;
     return IdentityDefaultsFor(icTypeIndex);
 }
 

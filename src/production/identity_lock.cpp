@@ -2,7 +2,7 @@
 
 namespace bw {
 
-LogoAction OnLogoDoubleClick(ControllerState& state) {
+LogoAction OnLogoDoubleClick(StationState& state) {
     if (state.VidPidUnlocked) {
         state.VidPidUnlocked = false;
         return LogoAction::Locked;
@@ -12,7 +12,7 @@ LogoAction OnLogoDoubleClick(ControllerState& state) {
                                                             : LogoAction::Nothing;
 }
 
-bool OnPasswordEntered(ControllerState& state, bool accepted, std::string_view text) {
+bool OnPasswordEntered(StationState& state, bool accepted, std::string_view text) {
     if (!accepted || text != kUnlockPassword) return false;
     state.VidPidUnlocked = true;
     return true;

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "production/controller_state.h"
+#include "production/station_state.h"
 
 namespace bw {
 
@@ -21,11 +21,11 @@ enum class LogoAction {
 
 // One double-click on the logo. When unlocked it locks and is not counted;
 // otherwise it is counted and every fifth asks for the password.
-LogoAction OnLogoDoubleClick(ControllerState& state);
+LogoAction OnLogoDoubleClick(StationState& state);
 
 // The password dialog closed: accepted is true for OK, text is the dialog's
 // confirmed entry. Unlocks and returns true only for OK with the exact password;
 // anything else changes nothing.
-bool OnPasswordEntered(ControllerState& state, bool accepted, std::string_view text);
+bool OnPasswordEntered(StationState& state, bool accepted, std::string_view text);
 
 }  // namespace bw

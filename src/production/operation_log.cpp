@@ -1,6 +1,6 @@
 #include "production/operation_log.h"
 
-#include "production/ic_types.h"
+#include "image/ic_types.h"
 #include "production/result_text.h"
 
 namespace bw {
@@ -36,7 +36,7 @@ std::string LogResultText(Operation op, Outcome outcome, int icIndex) {
     }
 }
 
-std::optional<std::int32_t> WrittenProductNumber(const ControllerState& state,
+std::optional<std::int32_t> WrittenProductNumber(const MouseSession& state,
                                                  const FactoryFields& factory) {
     if (!state.FactoryRecordSent) return std::nullopt;
     return factory.number;

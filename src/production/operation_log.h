@@ -7,9 +7,9 @@
 #include <optional>
 
 #include "image/image_identity.h"
+#include "image/mouse_session.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
-#include "production/controller_state.h"
 #include "production/production_log.h"
 
 namespace bw {
@@ -22,7 +22,7 @@ std::string LogResultText(Operation op, Outcome outcome, int icIndex);
 
 // The product number the last write stored: only when WriteFactoryRecord sent the record
 // in full (the record goes out whatever the image write gave, but not with no attempts).
-std::optional<std::int32_t> WrittenProductNumber(const ControllerState& state,
+std::optional<std::int32_t> WrittenProductNumber(const MouseSession& state,
                                                  const FactoryFields& factory);
 
 struct OperationTiming {

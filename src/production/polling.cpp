@@ -1,6 +1,6 @@
 #include "production/polling.h"
 
-#include "production/ic_types.h"
+#include "image/ic_types.h"
 
 namespace bw {
 
@@ -30,7 +30,7 @@ PresenceDecision DecidePresence(const CountSamples& samples, std::int32_t lastDe
     return decision;
 }
 
-bool OpenTarget(ControllerState& state, int icIndex, std::int32_t vid, std::int32_t pid) {
+bool OpenTarget(MouseSession& state, int icIndex, std::int32_t vid, std::int32_t pid) {
     const IcType* type = IcTypeAt(icIndex);
     if (type == nullptr) return false;
     state.ExpectedVersion = type->release;
@@ -74,16 +74,17 @@ class CountAcceptor {
 };
 }  // namespace
 
-PresenceDecision RunPollTick(ControllerState& state, PollTickHooks& hooks, OperationHost& host) {
-    if (state.PollBusy) return {};
-    BusyGuard busy(state.PollBusy);
+PresenceDecision RunPollTick(StationState& station, MouseSession& state, PollTickHooks& hooks,
+                             OperationHost& host) {
+    if (station.PollBusy) return {};
+    BusyGuard busy(station.PollBusy);
 
     const PresenceDecision decision =
-        DecidePresence(SampleInterfaceCounts(state.link), state.LastDeviceCount);
+        DecidePresence(SampleInterfaceCounts(state.link), station.LastDeviceCount);
     if (decision.change == PresenceChange::None || decision.change == PresenceChange::Unstable) {
         return decision;
     }
-    CountAcceptor accept(state.LastDeviceCount, decision.current);
+    CountAcceptor accept(station.LastDeviceCount, decision.current);
 
     if (decision.change == PresenceChange::Removed) {
         state.link.ForgetHandles();

@@ -6,7 +6,8 @@
 #include <cstdint>
 
 #include "device/operation_host.h"
-#include "production/controller_state.h"
+#include "image/mouse_session.h"
+#include "production/station_state.h"
 
 namespace bw {
 
@@ -31,7 +32,7 @@ PresenceDecision DecidePresence(const CountSamples& samples, std::int32_t lastDe
 
 // Opens the target of an IC type as a poll tick does: release 0x0104 with the report-4
 // open for index 0, 0x0100 with the report-0x40 open for 1 and 2. False for any other index.
-bool OpenTarget(ControllerState& state, int icIndex, std::int32_t vid, std::int32_t pid);
+bool OpenTarget(MouseSession& state, int icIndex, std::int32_t vid, std::int32_t pid);
 
 // Product number after a passed write: the next value. It may grow past the record's 24 bits
 // (FFFFFF + 1 is 1000000); a write refuses such a number rather than store it cut short.
@@ -52,7 +53,9 @@ class PollTickHooks {
     virtual void deviceFound() = 0;    // the target was opened; may run the write
 };
 
-// One poll tick. Returns the decision it acted on (None when it was busy).
-PresenceDecision RunPollTick(ControllerState& state, PollTickHooks& hooks, OperationHost& host);
+// One poll tick: the station keeps the count and the busy guard, the session opens the
+// target. Returns the decision it acted on (None when it was busy).
+PresenceDecision RunPollTick(StationState& station, MouseSession& state, PollTickHooks& hooks,
+                             OperationHost& host);
 
 }  // namespace bw

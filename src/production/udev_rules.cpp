@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "device/udev_rule.h"
-#include "production/ic_types.h"
+#include "image/ic_types.h"
 
 namespace bw {
 

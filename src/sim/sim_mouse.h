@@ -16,8 +16,8 @@
 #include <array>
 #include <cstdint>
 
+#include "image/ic_types.h"
 #include "image/image_buffers.h"
-#include "production/ic_types.h"
 #include "sim/scenario.h"
 
 namespace bw {

@@ -1,6 +1,6 @@
 #include "station/counter_serials.h"
 
-#include "production/factory_record.h"
+#include "image/factory_record.h"
 
 namespace bw::station {
 

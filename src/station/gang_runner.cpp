@@ -7,9 +7,9 @@
 #include <thread>
 #include <utility>
 
+#include "image/ic_types.h"
+#include "image/mouse_session.h"
 #include "image/operations.h"
-#include "production/controller_state.h"
-#include "production/ic_types.h"
 #include "station/paced_waits.h"
 
 namespace bw::station {
@@ -232,11 +232,8 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
     }
     if (StopAsked(host)) return done();
 
-    ControllerState state(platform_);
-    state.takeImage(settings_.image);
-    state.ImageLoaded = true;
-    state.LoadedImageType = settings_.imageType;
-    state.LoadedImageIdentity = settings_.imageIdentity;
+    MouseSession state(platform_);
+    state.takeImage(settings_.image, settings_.imageType);
     const IcType* type = IcTypeAt(settings_.ic);
     state.ExpectedVersion = type->release;
 

@@ -3,7 +3,7 @@
 // it is plugged in. The runner watches the platform's interfaces by device path (a new
 // path of the target on a port is a new mouse, a vanished one a removed mouse), gives
 // every port a slot number and runs one worker thread per mouse: the same WriteImage on
-// the worker's own ControllerState, opened on that mouse's port only.
+// the worker's own MouseSession, opened on that mouse's port only.
 //
 // Threads: run() is called on one thread (the runner's); it starts the workers, and they
 // and it ask the front end's host for its stop request, one at a time. The observer is called from
@@ -20,11 +20,11 @@
 
 #include "device/hid_platform.h"
 #include "device/operation_host.h"
+#include "image/factory_record_gate.h"
 #include "image/image_buffers.h"
 #include "image/image_identity.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
-#include "production/factory_record_gate.h"
 #include "production/operation_log.h"
 
 namespace bw::station {

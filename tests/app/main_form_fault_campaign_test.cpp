@@ -9,7 +9,7 @@
 
 #include "app/sim_form_fixture.h"
 #include "image/bin_file.h"
-#include "production/factory_record.h"
+#include "image/factory_record.h"
 #include "support/fault_campaign.h"
 #include "ui/form_loading.h"
 
@@ -189,7 +189,7 @@ TEST_F(WindowFaultCampaignTest, EveryOperationLeavesTheWindowUsableAndPassesOnly
             EXPECT_TRUE(AllEnabled(form->ParameterControls()));
             EXPECT_TRUE(form->cb_AutoRun->isEnabled());
         }
-        EXPECT_EQ(form->lbl_PassCnt->text(), QString::number(form->state.PassCount));
+        EXPECT_EQ(form->lbl_PassCnt->text(), QString::number(form->station.PassCount));
 
         const bool passed =
             ResultShown() && form->lbl_CtrlResult->text() == PassCaption(scenario.op);
@@ -207,7 +207,7 @@ TEST_F(WindowFaultCampaignTest, EveryOperationLeavesTheWindowUsableAndPassesOnly
         if (ticksDuringOperation > 0) {
             ++arrivals;
             ASSERT_TRUE(Tick());
-            EXPECT_EQ(form->state.LastDeviceCount, static_cast<int>(line->enumerate().size()));
+            EXPECT_EQ(form->station.LastDeviceCount, static_cast<int>(line->enumerate().size()));
         }
 
         passes += passed ? 1 : 0;

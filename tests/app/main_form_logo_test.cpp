@@ -83,14 +83,14 @@ TEST(HandlerRecovery, FailedHandlerLeavesPollingRunningForALoadedImage) {
     SetMessageBoxHook([](BoxKind, const QString&, const QString&) {});
     NullPlatform platform;
     TForm1 form(platform);
-    form.state.ImageLoaded = true;
+    form.station.ImageLoaded = true;
     form.btn_Load->setEnabled(false);
     EXPECT_FALSE(form.RunHandler([&form] {
-        form.state.PollBusy = true;
+        form.station.PollBusy = true;
         form.DevTimer->stop();
         throw std::runtime_error("Bad file");
     }));
-    EXPECT_FALSE(form.state.PollBusy);
+    EXPECT_FALSE(form.station.PollBusy);
     EXPECT_TRUE(form.DevTimer->isActive());
     EXPECT_TRUE(form.btn_Load->isEnabled());
     // No device open: the operation buttons stay as they were.

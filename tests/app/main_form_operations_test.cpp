@@ -29,8 +29,8 @@ class OperationsTest : public SimFormTest {
 TEST_F(OperationsTest, LoadAcceptsOnly2048ByteFilesAndKeepsTheImageOtherwise) {
     Start();
     Load();
-    EXPECT_TRUE(form->state.ImageLoaded);
-    EXPECT_EQ(form->state.LoadedImageType, "KVDE31X");
+    EXPECT_TRUE(form->station.ImageLoaded);
+    EXPECT_EQ(form->station.LoadedImageType, "KVDE31X");
     EXPECT_TRUE(form->DevTimer->isActive());
     EXPECT_EQ(form->state.ImageBuffer, image);
 
@@ -39,8 +39,8 @@ TEST_F(OperationsTest, LoadAcceptsOnly2048ByteFilesAndKeepsTheImageOtherwise) {
     form->chooseOpenFile = [shortFile] { return shortFile; };
     ASSERT_TRUE(Run(&TForm1::btn_LoadClick));
     EXPECT_FALSE(form->lbl_BINICTypeError->isHidden());
-    EXPECT_FALSE(form->state.ImageLoaded);
-    EXPECT_TRUE(form->state.LoadedImageType.empty());
+    EXPECT_FALSE(form->station.ImageLoaded);
+    EXPECT_TRUE(form->station.LoadedImageType.empty());
     EXPECT_FALSE(form->DevTimer->isActive());
     EXPECT_EQ(form->state.ImageBuffer, image);
     EXPECT_EQ(form->edt_BinFile->text(), shortFile);
@@ -58,7 +58,7 @@ TEST_F(OperationsTest, LoadAcceptsOnly2048ByteFilesAndKeepsTheImageOtherwise) {
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].contains(QStringLiteral("missing.bin")));
     EXPECT_FALSE(form->DevTimer->isActive());
-    EXPECT_FALSE(form->state.ImageLoaded);
+    EXPECT_FALSE(form->station.ImageLoaded);
 }
 
 TEST_F(OperationsTest, LoadShowsTheImageIdentityAndRefusesAnImageNotApproved) {
@@ -75,19 +75,19 @@ TEST_F(OperationsTest, LoadShowsTheImageIdentityAndRefusesAnImageNotApproved) {
         boxes.clear();
         form->approvedSha256 = c.approved;
         Load();
-        EXPECT_EQ(form->state.ImageLoaded, c.loaded);
+        EXPECT_EQ(form->station.ImageLoaded, c.loaded);
         EXPECT_EQ(form->DevTimer->isActive(), c.loaded);
         EXPECT_EQ(form->lbl_BinIdentity->isHidden(), !c.loaded);
         EXPECT_EQ(form->edt_BinFile->toolTip().contains(sha), c.loaded);
         if (c.loaded) {
             EXPECT_EQ(form->lbl_BinIdentity->text().toStdString(), identity.shortText());
-            EXPECT_EQ(form->state.LoadedImageIdentity, identity);
+            EXPECT_EQ(form->station.LoadedImageIdentity, identity);
             EXPECT_TRUE(boxes.isEmpty());
         } else {
             ASSERT_EQ(boxes.size(), 1);
             EXPECT_EQ(boxes[0], "image.bin is not the approved image (sha256 " + sha + ")");
             EXPECT_TRUE(form->edt_BinFile->text().isEmpty());
-            EXPECT_FALSE(form->state.LoadedImageIdentity);
+            EXPECT_FALSE(form->station.LoadedImageIdentity);
         }
     }
     // A new IC type forgets the image and its identity.
@@ -338,8 +338,8 @@ TEST_F(OperationsTest, IcTypeChangeForgetsImageAndCountAndSetsTheIdentity) {
     form->cb_ICType->setCurrentIndex(2);
     ASSERT_TRUE(Run(&TForm1::cb_ICTypeChange));
     EXPECT_EQ(form->edt_BinFile->text(), "");
-    EXPECT_FALSE(form->state.ImageLoaded);
-    EXPECT_EQ(form->state.PassCount, 0);
+    EXPECT_FALSE(form->station.ImageLoaded);
+    EXPECT_EQ(form->station.PassCount, 0);
     EXPECT_EQ(form->lbl_PassCnt->text(), "0");
     EXPECT_TRUE(form->lbl_BINICTypeError->isHidden());
     EXPECT_FALSE(form->DevTimer->isActive());

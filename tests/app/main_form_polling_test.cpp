@@ -79,7 +79,7 @@ TEST_P(AutomaticCycleTest, ThreeMiceAreWrittenWithConsecutiveProductNumbers) {
 
     ASSERT_EQ(line->miceDone(), 3);
     EXPECT_TRUE(boxes.isEmpty());
-    EXPECT_EQ(form->state.PassCount, 3);
+    EXPECT_EQ(form->station.PassCount, 3);
     EXPECT_EQ(form->lbl_PassCnt->text(), "3");
     EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
     EXPECT_TRUE(ButtonsDisabled());
@@ -111,7 +111,7 @@ TEST_F(PollingTest, UnrelatedDeviceOutLocksAndForgetsInWritesAgain) {
     Load();
     ASSERT_TRUE(Tick());
     ASSERT_TRUE(Found());
-    ASSERT_EQ(form->state.PassCount, 1);
+    ASSERT_EQ(form->station.PassCount, 1);
 
     const int other = line->devices().front();
     ASSERT_EQ(line->mouse(other), nullptr);
@@ -131,7 +131,7 @@ TEST_F(PollingTest, UnrelatedDeviceOutLocksAndForgetsInWritesAgain) {
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(Found());
     EXPECT_TRUE(form->state.link.AnyDeviceOpen());
-    EXPECT_EQ(form->state.PassCount, 2);
+    EXPECT_EQ(form->station.PassCount, 2);
     EXPECT_EQ(form->edt_FactoryNum->text(), "2");
 }
 
@@ -147,14 +147,14 @@ TEST_F(PollingTest, CountsUnstableInFourOfFivePairsAreNotAccepted) {
     flicker->extra = {false, true, false, true, false, true, false, true, false, false};
     ASSERT_TRUE(Tick());
     EXPECT_FALSE(Found());
-    EXPECT_EQ(form->state.LastDeviceCount, 0);
+    EXPECT_EQ(form->station.LastDeviceCount, 0);
     EXPECT_FALSE(form->state.link.AnyDeviceOpen());
 
     // Two pairs agreeing are enough.
     flicker->extra = {false, true, false, true, false, true, false, false, false, false};
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(Found());
-    EXPECT_EQ(form->state.LastDeviceCount, 1);
+    EXPECT_EQ(form->station.LastDeviceCount, 1);
 }
 
 TEST_F(PollingTest, ArrivalWithoutImageOnlyShowsTheMouse) {
@@ -165,7 +165,7 @@ TEST_F(PollingTest, ArrivalWithoutImageOnlyShowsTheMouse) {
     EXPECT_FALSE(form->cb_AutoRun->isEnabled());
     EXPECT_TRUE(ButtonsDisabled());
     EXPECT_TRUE(form->btn_Load->isEnabled());
-    EXPECT_EQ(form->state.PassCount, 0);
+    EXPECT_EQ(form->station.PassCount, 0);
 }
 
 TEST_F(PollingTest, ManualArrivalUnlocksAndDisablesLoad) {
@@ -177,7 +177,7 @@ TEST_F(PollingTest, ManualArrivalUnlocksAndDisablesLoad) {
     EXPECT_TRUE(ParametersEnabled());
     EXPECT_TRUE(form->cb_AutoRun->isEnabled());
     EXPECT_FALSE(form->btn_Load->isEnabled());
-    EXPECT_EQ(form->state.PassCount, 0);
+    EXPECT_EQ(form->station.PassCount, 0);
 }
 
 TEST_F(PollingTest, AutoRunCheckedWithoutADeviceChangesNothing) {
@@ -279,7 +279,7 @@ TEST_F(PollingTest, ANumberPastTheRecordIsRefusedBeforeTheMouseIsTouched) {
     EXPECT_EQ(line->miceDone(), 1);
     ASSERT_NE(line->currentMouse(), nullptr);
     EXPECT_FALSE(line->currentMouse()->written());
-    EXPECT_EQ(form->state.PassCount, 1);
+    EXPECT_EQ(form->station.PassCount, 1);
 }
 
 TEST_F(PollingTest, FailingTickDoesNotStopPolling) {
@@ -288,7 +288,7 @@ TEST_F(PollingTest, FailingTickDoesNotStopPolling) {
     form->edt_VID->setText(QStringLiteral("zz"));
     EXPECT_FALSE(Tick());
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_FALSE(form->state.PollBusy);
+    EXPECT_FALSE(form->station.PollBusy);
     EXPECT_TRUE(form->DevTimer->isActive());
     EXPECT_FALSE(Found());
 

@@ -34,7 +34,7 @@ struct Station {
         run.slotsText = "2";
         station = std::make_unique<GangStation>(image, options, run, "binwright-gui");
         std::ostringstream said;
-        EXPECT_FALSE(station->load(line, said, said)) << said.str();
+        EXPECT_FALSE(station->load(said, said)) << said.str();
         window = std::make_unique<StationWindow>(line, *station, &waits);
         window->show();
     }

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "image/factory_record.h"
 #include "image/operations.h"
 #include "image/sim_rig.h"
-#include "production/factory_record.h"
 
 namespace bw::test {
 namespace {
@@ -58,7 +58,7 @@ const MatchCase kCases[] = {
 
 TEST_P(DeviceMatchTest, Outcome) {
     SimRig rig = Rig();
-    rig.state.LoadedImageType = GetParam().loadedType;
+    rig.state.ImageType = GetParam().loadedType;
     EXPECT_EQ(CheckDeviceMatch(rig.state, rig.host), GetParam().expected);
 }
 
@@ -119,7 +119,7 @@ TEST_P(DeviceMatchTest, EachOperationReactsAndClosesAsItShould) {
          {Operation::Write, Operation::Verify, Operation::Save, Operation::ReadFactory}) {
         SCOPED_TRACE(static_cast<int>(op));
         SimRig rig = Rig();
-        rig.state.LoadedImageType = GetParam().loadedType;
+        rig.state.ImageType = GetParam().loadedType;
         rig.state.ImageBuffer = rig.memory();  // verify compares equal memory
         Outcome outcome{};
         switch (op) {

@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "image/factory_record.h"
 #include "image/operations.h"
 #include "image/sim_rig.h"
-#include "production/factory_record.h"
 #include "production/operation_log.h"
 #include "sim/scenario.h"
 
@@ -111,7 +111,7 @@ TEST(Reasons, EachFaultOfTheLineHasItsOwnCode) {
         SimRig rig(scenario);
         ASSERT_TRUE(rig.opened);
         rig.state.ImageBuffer = image;
-        if (row.loadedType != nullptr) rig.state.LoadedImageType = row.loadedType;
+        if (row.loadedType != nullptr) rig.state.ImageType = row.loadedType;
         if (row.noMouse) rig.state.link.ForgetHandles();
         WriteParams params;
         params.verifyAfterWrite = row.verifyAfterWrite;

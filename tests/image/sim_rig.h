@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "device/hid_platform.h"
-#include "production/controller_state.h"
-#include "production/ic_types.h"
+#include "image/ic_types.h"
+#include "image/mouse_session.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"
 #include "support/recording_host.h"
@@ -100,8 +100,8 @@ struct SimRig {
         opened = type.protocol == Protocol::Report4
                      ? state.link.OpenDeviceReport4(vid, pid, release)
                      : state.link.OpenDeviceReport40(vid, pid, release);
-        state.LoadedImageType = std::string(type.rowText);
-        state.ImageLoaded = true;
+        state.ImageType = std::string(type.rowText);
+        state.HasImage = true;
         filter.sets.clear();
     }
     explicit SimRig(int icType = 0) : SimRig(ScenarioFor(icType)) {}
@@ -111,7 +111,7 @@ struct SimRig {
     int ic;
     SimulatedPlatform sim;
     FilterPlatform filter;
-    ControllerState state;
+    MouseSession state;
     RecordingHost host;
     bool opened = false;
 };

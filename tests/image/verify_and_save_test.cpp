@@ -86,8 +86,8 @@ TEST(ReadDeviceImage, ReadsExactlyTheDeviceMemory) {
         SCOPED_TRACE(ic);
         SimRig rig(ic);
         rig.memory() = PatternImage(static_cast<std::uint8_t>(ic + 3));
-        rig.state.ImageLoaded = false;
-        if (ic != 0) rig.state.LoadedImageType.clear();  // no image needed here
+        rig.state.HasImage = false;
+        if (ic != 0) rig.state.ImageType.clear();  // no image needed here
         EXPECT_EQ(ReadDeviceImage(rig.state, ic, rig.host), Outcome::Pass);
         EXPECT_EQ(rig.state.DeviceImageBuffer, rig.memory());
         EXPECT_FALSE(rig.host.loadingVisible);

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
+#include "image/factory_record.h"
 #include "image/operations.h"
 #include "image/sim_rig.h"
-#include "production/factory_record.h"
 
 namespace bw::test {
 namespace {
@@ -29,7 +29,6 @@ TEST_F(WriteImageTest, DefaultWriteStoresTheImageAndReadsBackEightBlocks) {
 
     EXPECT_EQ(Write(rig, WriteParams{}), Outcome::Pass);
     EXPECT_EQ(rig.memory(), rig.state.ImageBuffer);
-    EXPECT_EQ(rig.state.PassCount, 1);
     EXPECT_EQ(rig.filter.blockAddresses4(0x06), std::vector<int>{0});
     EXPECT_EQ(rig.filter.blockAddresses4(0x04),
               (std::vector<int>{0, 256, 512, 768, 1024, 1280, 1536, 1792}));
@@ -42,7 +41,6 @@ TEST_F(WriteImageTest, DefaultWriteStoresTheImageAndReadsBackEightBlocks) {
     EXPECT_EQ(rig.filter.ends, 1);
 
     EXPECT_EQ(Write(rig, WriteParams{}), Outcome::Pass);
-    EXPECT_EQ(rig.state.PassCount, 2);
 }
 
 TEST_F(WriteImageTest, FactoryRecordIsWrittenAndKeptInTheImage) {
@@ -67,7 +65,7 @@ TEST_F(WriteImageTest, FactoryRecordIsWrittenAndKeptInTheImage) {
 // arrived (or not been asked for), that mouse would hold the number of the one before.
 TEST_F(WriteImageTest, NextMouseGetsTheImageOwnBytesNotTheLastRecord) {
     SimRig rig(0);
-    rig.state.takeImage(PatternImage());
+    rig.state.takeImage(PatternImage(), rig.state.ImageType);
     WriteParams params;
     params.writeId = true;
     FactoryFields fields;
@@ -94,7 +92,6 @@ TEST_F(WriteImageTest, RecordThatDoesNotArriveFailsTheReadBackEveryRun) {
     params.writeId = true;
 
     EXPECT_EQ(Write(rig, params), Outcome::Fail);
-    EXPECT_EQ(rig.state.PassCount, 0);
     // Three record attempts of five sends each; three read-back runs (one device test each
     // besides the write's own).
     EXPECT_EQ(rig.filter.sends4(0x06) - 1, 3 * 5);
@@ -147,7 +144,6 @@ TEST_F(WriteImageTest, RefusedWritesMakeTotalTimesRetriesThenRetriesMoreAttempts
     EXPECT_EQ(rig.filter.sends4(0x06), (2 * 3 + 3) * 5);
     EXPECT_EQ(rig.filter.sends4(0x04), 0) << "no read-back after a failed write";
     EXPECT_EQ(rig.filter.commands4().back(), 2);
-    EXPECT_EQ(rig.state.PassCount, 0);
 }
 
 TEST_F(WriteImageTest, TotalTimesNeverRepeatsASucceededWrite) {
@@ -209,7 +205,6 @@ TEST_F(WriteImageTest, ParametersTheMouseCannotTakeAreRefusedUntouched) {
         EXPECT_EQ(Write(rig, params, fields), row.outcome);
         if (row.outcome == Outcome::Fail) {
             EXPECT_TRUE(rig.filter.sets.empty());
-            EXPECT_EQ(rig.state.PassCount, 0);
         }
     }
 }
@@ -252,11 +247,10 @@ TEST_F(WriteImageTest, SecondIcTypeWritesTheWholeImageWithoutDeviceTest) {
     SimRig rig(1);
     ASSERT_TRUE(rig.opened);
     rig.state.ImageBuffer = PatternImage(5);
-    rig.state.LoadedImageType.clear();  // no device test guards this protocol
+    rig.state.ImageType.clear();  // no device test guards this protocol
 
     EXPECT_EQ(Write(rig, WriteParams{}), Outcome::Pass);
     EXPECT_EQ(rig.memory(), rig.state.ImageBuffer);
-    EXPECT_EQ(rig.state.PassCount, 1);
     EXPECT_TRUE(rig.filter.commands4().empty());
     EXPECT_FALSE(rig.host.loadingVisible);
 }
@@ -270,7 +264,6 @@ TEST_F(WriteImageTest, SecondIcTypeWithTheDeviceGoneFailsAfterTwoCycles) {
     int commands = 0;
     for (const Frame& f : rig.filter.sets) commands += f[0] == 0x40 ? 1 : 0;
     EXPECT_EQ(commands, 2 * 3);
-    EXPECT_EQ(rig.state.PassCount, 0);
 }
 
 TEST_F(WriteImageTest, UnknownIcTypeTouchesNothing) {
@@ -287,7 +280,6 @@ TEST_F(WriteImageTest, LostReadPiecesNeverGiveAPass) {
     SimRig rig(s);
     rig.state.ImageBuffer = PatternImage();
     EXPECT_EQ(Write(rig, WriteParams{}), Outcome::Fail);
-    EXPECT_EQ(rig.state.PassCount, 0);
 }
 
 }  // namespace

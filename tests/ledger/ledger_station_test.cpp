@@ -9,9 +9,10 @@
 #include <sstream>
 
 #include "cli/cli_harness.h"
+#include "image/factory_record.h"
+#include "image/image_identity.h"
 #include "ledger/ledger_backends.h"
 #include "ledger/ledger_summary.h"
-#include "production/factory_record.h"
 #include "production/result_text.h"
 
 namespace bw::ledger::test {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "production/controller_state.h"
+#include "image/mouse_session.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"
 #include "support/recording_host.h"
@@ -14,9 +14,10 @@ namespace {
 
 struct AutoRig {
     AutoRig() : sim(Scenario{}), state(sim) {
-        state.ImageBuffer.fill(0x5A);
-        state.ImageLoaded = true;
-        state.LoadedImageType = "KVDE31X";
+        Image image{};
+        image.fill(0x5A);
+        station.loadImage(image, "KVDE31X", IdentifyImage(image));
+        station.handImageTo(state);
         settings.vid = 0x3A5C;
         settings.pid = 0x0C21;
         settings.params.writeId = true;
@@ -24,10 +25,11 @@ struct AutoRig {
     void tick() {
         if (!hooks) {
             hooks = std::make_unique<AutoWriteHooks>(
-                state, settings, host, [this](const MouseResult& r) { results.push_back(r); });
+                station, state, settings, host,
+                [this](const MouseResult& r) { results.push_back(r); });
         }
         hooks->startTick();
-        RunPollTick(state, *hooks, host);
+        RunPollTick(station, state, *hooks, host);
     }
     // The current mouse out, a fresh one in (two ticks: removal, arrival).
     void swapMouse() {
@@ -38,7 +40,8 @@ struct AutoRig {
     }
 
     SimulatedPlatform sim;
-    ControllerState state;
+    StationState station;
+    MouseSession state;
     RecordingHost host;
     AutoWriteSettings settings;
     std::unique_ptr<AutoWriteHooks> hooks;
@@ -77,7 +80,7 @@ TEST(AutoWriteHooks, QuietEndKeepsTheShownPassSoTheNumberStillAdvances) {
 
 TEST(AutoWriteHooks, NothingIsWrittenWithoutAnImage) {
     AutoRig rig;
-    rig.state.ImageLoaded = false;
+    rig.station.ImageLoaded = false;
     rig.tick();
     EXPECT_TRUE(rig.results.empty());
     EXPECT_EQ(rig.hooks->mice(), 0);

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "production/controller_state.h"
+#include "image/mouse_session.h"
 #include "production/polling.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"
@@ -84,11 +84,12 @@ Scenario Line(int ic, int others) {
 
 struct TickRig {
     explicit TickRig(const Scenario& s) : sim(s), flicker(sim), state(flicker) { hooks.ic = s.ic; }
-    PresenceDecision tick() { return RunPollTick(state, hooks, host); }
+    PresenceDecision tick() { return RunPollTick(station, state, hooks, host); }
 
     SimulatedPlatform sim;
     FlickerPlatform flicker;
-    ControllerState state;
+    StationState station;
+    MouseSession state;
     TestHooks hooks;
     RecordingHost host;
 };
@@ -96,7 +97,7 @@ struct TickRig {
 TEST(RunPollTick, FirstTickTakesPresentInterfacesAsArrivalAndOpensByIcType) {
     TickRig first(Line(0, 2));
     EXPECT_EQ(first.tick().change, PresenceChange::Arrived);
-    EXPECT_EQ(first.state.LastDeviceCount, 3);
+    EXPECT_EQ(first.station.LastDeviceCount, 3);
     EXPECT_EQ(first.hooks.found, 1);
     EXPECT_NE(first.state.link.Report4Handle, kInvalidHandle);
     EXPECT_EQ(first.state.link.Report40Handle, kInvalidHandle);
@@ -117,7 +118,7 @@ TEST(RunPollTick, ArrivalWithUnknownIcTypeOrForeignIdentityIsAcceptedButOpensNot
     TickRig outside(Line(0, 1));
     outside.hooks.ic = 3;
     EXPECT_EQ(outside.tick().change, PresenceChange::Arrived);
-    EXPECT_EQ(outside.state.LastDeviceCount, 2);
+    EXPECT_EQ(outside.station.LastDeviceCount, 2);
     EXPECT_EQ(outside.hooks.found, 0);
     EXPECT_FALSE(outside.state.link.AnyDeviceOpen());
 
@@ -140,7 +141,7 @@ TEST(RunPollTick, RemovalForgetsAndClosesTheHandles) {
     EXPECT_EQ(rig.hooks.removals, 1);
     EXPECT_FALSE(rig.state.link.AnyDeviceOpen());
     EXPECT_EQ(rig.sim.openHandleCount(), 0);
-    EXPECT_EQ(rig.state.LastDeviceCount, 1);
+    EXPECT_EQ(rig.station.LastDeviceCount, 1);
     EXPECT_EQ(rig.hooks.advances, 0);  // a removal never advances the number
 }
 
@@ -157,7 +158,7 @@ TEST(RunPollTick, UnrelatedDevicePulledOutThenPluggedInReopensTheTarget) {
     EXPECT_EQ(rig.tick().change, PresenceChange::Arrived);
     EXPECT_EQ(written, 2);
     EXPECT_NE(rig.state.link.Report4Handle, kInvalidHandle);
-    EXPECT_EQ(rig.state.LastDeviceCount, 2);
+    EXPECT_EQ(rig.station.LastDeviceCount, 2);
 }
 
 TEST(RunPollTick, SettleWaitIsOneMoreMillisecondSleepThanTheField) {
@@ -200,21 +201,21 @@ TEST(RunPollTick, ProductNumberAdvancesOnlyAfterAPassAlsoForANonTarget) {
 TEST(RunPollTick, CountsUnstableInFourOfFivePairsAreNotAccepted) {
     TickRig rig(Line(0, 1));
     rig.tick();
-    ASSERT_EQ(rig.state.LastDeviceCount, 2);
+    ASSERT_EQ(rig.station.LastDeviceCount, 2);
     const int foundBefore = rig.hooks.found;
 
     rig.sim.plugOther();
     // Pairs 1 to 4 disagree, pair 5 agrees on the new count.
     rig.flicker.script({false, true, true, false, false, true, true, false, false, false});
     EXPECT_EQ(rig.tick().change, PresenceChange::Unstable);
-    EXPECT_EQ(rig.state.LastDeviceCount, 2);
+    EXPECT_EQ(rig.station.LastDeviceCount, 2);
     EXPECT_EQ(rig.hooks.found, foundBefore);
     EXPECT_EQ(rig.host.sleeps, 101);  // only the first tick's settle wait
 
     // Three of five unstable: accepted.
     rig.flicker.script({false, true, true, false, false, true, false, false, false, false});
     EXPECT_EQ(rig.tick().change, PresenceChange::Arrived);
-    EXPECT_EQ(rig.state.LastDeviceCount, 3);
+    EXPECT_EQ(rig.station.LastDeviceCount, 3);
     EXPECT_EQ(rig.hooks.found, foundBefore + 1);
 }
 
@@ -222,14 +223,14 @@ TEST(RunPollTick, FailingHookReleasesTheGuardAndPollingGoesOn) {
     TickRig rig(Line(0, 0));
     rig.hooks.throwOnSettle = true;
     EXPECT_THROW(rig.tick(), std::runtime_error);
-    EXPECT_FALSE(rig.state.PollBusy);
-    EXPECT_EQ(rig.state.LastDeviceCount, 1);  // the change is not replayed every second
+    EXPECT_FALSE(rig.station.PollBusy);
+    EXPECT_EQ(rig.station.LastDeviceCount, 1);  // the change is not replayed every second
 
     rig.hooks.throwOnSettle = false;
     rig.hooks.onFound = [] { throw std::runtime_error("write failed"); };
     rig.sim.plugOther();
     EXPECT_THROW(rig.tick(), std::runtime_error);
-    EXPECT_FALSE(rig.state.PollBusy);
+    EXPECT_FALSE(rig.station.PollBusy);
 
     rig.hooks.onFound = nullptr;
     rig.sim.plugOther();
@@ -243,13 +244,13 @@ TEST(RunPollTick, NestedTickReturnsAtOnceAndLeavesTheGuardSet) {
     rig.hooks.onFound = [&] {
         rig.sim.plugOther();
         nested = rig.tick();
-        EXPECT_TRUE(rig.state.PollBusy);
+        EXPECT_TRUE(rig.station.PollBusy);
     };
     rig.tick();
     EXPECT_EQ(nested.change, PresenceChange::None);
-    EXPECT_FALSE(rig.state.PollBusy);
+    EXPECT_FALSE(rig.station.PollBusy);
     // The count seen before the write is the reference: the device plugged during it arrives.
-    EXPECT_EQ(rig.state.LastDeviceCount, 1);
+    EXPECT_EQ(rig.station.LastDeviceCount, 1);
     rig.hooks.onFound = nullptr;
     EXPECT_EQ(rig.tick().change, PresenceChange::Arrived);
 }

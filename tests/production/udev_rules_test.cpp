@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-#include "production/ic_types.h"
+#include "image/ic_types.h"
 
 namespace bw {
 namespace {

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "device/trace.h"
+#include "image/ic_types.h"
+#include "image/mouse_session.h"
 #include "image/operations.h"
-#include "production/controller_state.h"
-#include "production/ic_types.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"
 #include "support/recording_host.h"
@@ -59,14 +59,14 @@ TEST(ThreadedLineTest, WritersOnEveryPortAndAnObserverRunAtOnce) {
             // Which port the next mouse goes to depends on who finished first.
             for (int round = 0; line.miceDone() < kMice;) {
                 const int id = MouseOnPort(line, port);
-                ControllerState state(trace);
+                MouseSession state(trace);
                 if (id == 0 || !state.link.OpenDeviceReport4(0x3A5C, 0x0C21, 0x0104,
                                                              "port" + std::to_string(port))) {
                     watcher->waitForChange(100);
                     continue;
                 }
                 state.ImageBuffer = ImageFor(port, round);
-                state.LoadedImageType = std::string(IcTypeAt(0)->rowText);
+                state.ImageType = std::string(IcTypeAt(0)->rowText);
                 EXPECT_EQ(WriteImage(state, 0, WriteParams{}, FactoryFields{}, host),
                           Outcome::Pass);
                 written[static_cast<std::size_t>(port)][id] = round++;

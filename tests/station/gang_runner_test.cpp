@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "production/factory_record.h"
-#include "production/ic_types.h"
+#include "image/factory_record.h"
+#include "image/ic_types.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"
 #include "station/counter_serials.h"

@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "device/hid_platform.h"
+#include "image/mouse_session.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
-#include "production/controller_state.h"
 #include "sim/sim_platform.h"
 
 namespace bw::test {
@@ -132,7 +132,7 @@ Image CampaignImage(const CampaignScenario& scenario);
 Scenario CampaignLine(const CampaignScenario& scenario);
 // What must hold after the operation ended with `outcome`, given the controller
 // state and the mouse's memory; empty when it all does.
-std::string CheckInvariants(const CampaignScenario& scenario, const ControllerState& state,
+std::string CheckInvariants(const CampaignScenario& scenario, const MouseSession& state,
                             const Image& memory, Outcome outcome);
 // Seeds first .. first + count - 1.
 CampaignSummary RunCampaign(std::uint64_t first, int count);

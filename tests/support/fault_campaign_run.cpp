@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "cli/cli_app.h"
-#include "production/factory_record.h"
+#include "image/factory_record.h"
 #include "production/result_text.h"
 #include "support/fault_campaign.h"
 #include "support/recording_host.h"

@@ -1,4 +1,4 @@
-#include "production/factory_record.h"
+#include "image/factory_record.h"
 
 #include <gtest/gtest.h>
 

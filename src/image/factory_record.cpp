@@ -1,12 +1,12 @@
-#include "production/factory_record.h"
+#include "image/factory_record.h"
 
 #include <cstdio>
 
 #include "device/report4.h"
 #include "image/device_match.h"
+#include "image/ic_types.h"
 #include "image/operation_reasons.h"
 #include "image/operation_scope.h"
-#include "production/ic_types.h"
 
 namespace bw {
 
@@ -71,7 +71,7 @@ std::string ProductNumberProblem(int icIndex, const WriteParams& params,
            " does not fit the factory record (6 hex digits)";
 }
 
-bool WriteFactoryRecord(ControllerState& state, const FactoryFields& fields, int retries,
+bool WriteFactoryRecord(MouseSession& state, const FactoryFields& fields, int retries,
                         OperationHost& host) {
     state.FactoryRecord = BuildFactoryRecord(fields);
     host.beginPhase("Writing factory record", kFactoryRecordSize);
@@ -93,7 +93,7 @@ bool WriteFactoryRecord(ControllerState& state, const FactoryFields& fields, int
     return ok;
 }
 
-Outcome ReadFactoryRecord(ControllerState& state, int icIndex, OperationHost& host) {
+Outcome ReadFactoryRecord(MouseSession& state, int icIndex, OperationHost& host) {
     OperationScope scope(state.link);
     BeginReasons(state);
     host.showLoading();

@@ -1,21 +1,21 @@
 #pragma once
-// The state every part of the tool shares. One object, owned by the main window
-// (or by the command line), passed by reference; nothing here is global.
+// One mouse's session: the link to it, the image being written to it and what the
+// exchanges with it found. The single-mouse window and the command line own one; the gang
+// station gives every worker its own, so no two mice share a buffer or a handle.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "device/link.h"
+#include "image/factory_record_gate.h"
 #include "image/image_buffers.h"
-#include "image/image_identity.h"
 #include "image/reason.h"
-#include "production/factory_record_gate.h"
 
 namespace bw {
 
-struct ControllerState {
-    explicit ControllerState(HidPlatform& platform) : link(platform) {}
+struct MouseSession {
+    explicit MouseSession(HidPlatform& platform) : link(platform) {}
 
     Link link;  // Report4Handle, Report40Handle, Report41Handle and the report buffers
 
@@ -27,18 +27,15 @@ struct ControllerState {
     Image BlockBuffer{};
     Image ReadBackBuffer{};
     Image DeviceImageBuffer{};
+    bool HasImage = false;  // ImageBuffer holds an image handed over by takeImage
+    // The IC type row text the session works for (the loaded image's type); the device
+    // match refuses a mouse of another type. Empty: none chosen, every mouse is refused.
+    std::string ImageType;
 
     std::int32_t ExpectedVersion = 0;
-    std::int32_t LastDeviceCount = 0;
-    bool PollBusy = false;
-    bool ImageLoaded = false;
-    std::string LoadedImageType;
-    // SHA-256 and CRC-32 of the BIN file as loaded (a written factory record does not change it).
-    std::optional<ImageIdentity> LoadedImageIdentity;
     bool VerifyMismatch = false;
     bool StatusBit2 = false;
     std::int32_t ChipCode = 0;
-    std::int32_t PassCount = 0;
     FactoryRecordBytes FactoryRecord{};
     bool FactoryRecordSent = false;  // the last write stored FactoryRecord in the mouse
     // Why the last operation did not pass (empty after a pass), and the image write
@@ -48,12 +45,18 @@ struct ControllerState {
     bool StopCutAttempts = false;  // a stop request kept a further attempt or retry from starting
     // Asked before each write sends the record (a ledger in use); null: the record always goes.
     FactoryRecordGate* RecordGate = nullptr;
-    std::int32_t LogoClickCount = 0;
-    bool VidPidUnlocked = false;
 
-    void takeImage(const Image& loaded) {
+    // The image to write and compare from now on, loaded for the IC type `type`.
+    void takeImage(const Image& loaded, std::string type) {
         ImageBuffer = loaded;
         ImageRecordArea.reset();
+        HasImage = true;
+        ImageType = std::move(type);
+    }
+    // No image any more (another IC type chosen, a load started).
+    void dropImage() {
+        HasImage = false;
+        ImageType.clear();
     }
 };
 

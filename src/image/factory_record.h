@@ -5,9 +5,9 @@
 
 #include "device/operation_host.h"
 #include "image/image_buffers.h"
+#include "image/mouse_session.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
-#include "production/controller_state.h"
 
 namespace bw {
 
@@ -27,10 +27,10 @@ std::string ProductNumberProblem(int icIndex, const WriteParams& params,
 
 // Builds FactoryRecord from the fields and writes it with up to `retries` attempts (no
 // further one after a stop request). Sets FactoryRecordSent when the record arrived whole.
-bool WriteFactoryRecord(ControllerState& state, const FactoryFields& fields, int retries,
+bool WriteFactoryRecord(MouseSession& state, const FactoryFields& fields, int retries,
                         OperationHost& host);
 
 // Reads the record into state.FactoryRecord (index 0 only). Pass only when all 12 bytes arrived.
-Outcome ReadFactoryRecord(ControllerState& state, int icIndex, OperationHost& host);
+Outcome ReadFactoryRecord(MouseSession& state, int icIndex, OperationHost& host);
 
 }  // namespace bw
