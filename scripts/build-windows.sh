@@ -13,7 +13,7 @@ cmake --build "$build_dir" --target binwright -j"${BUILD_JOBS:-2}"
 echo "built $build_dir/src/binwright.exe"
 
 version=$(sed -n 's/^project(binwright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-zip="$PWD/$build_dir/binwright-$version-windows-x64.zip"
+zip="$(realpath "$build_dir")/binwright-$version-windows-x64.zip"  # a relative or absolute folder
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$build_dir/src/binwright.exe" "$stage/"
