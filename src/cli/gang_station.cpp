@@ -10,6 +10,7 @@
 #include "cli/gang_command.h"
 #include "ledger/ledger_error.h"
 #include "production/controller_state.h"
+#include "production/factory_record.h"
 #include "production/result_text.h"
 
 namespace bw {
@@ -57,6 +58,7 @@ class LedgerSerials : public station::SerialSource {
             facts.productNumber = result.writtenNumber;
         }
         if (!result.opened) facts.caption = result.text;
+        facts.reason = result.reason;
         if (station->finish(station->row(facts))) return true;
         *problem = std::string("not recorded in the ledger") + (station->holding() ? " yet" : "") +
                    ": " + station->problem();
@@ -123,9 +125,11 @@ GangStation::GangStation(std::string imageFile, const DeviceOptions& options, co
 
 GangStation::~GangStation() = default;
 
-std::optional<int> GangStation::load(HidPlatform& platform, std::ostream& out, std::ostream& err) {
+std::optional<int> GangStation::load(HidPlatform& platform, std::ostream& out, std::ostream& err,
+                                     Reason* refusal) {
     ControllerState state(platform);
-    if (const auto code = LoadCommandImage(imageFile_, options_, state, out, err)) return *code;
+    if (const auto code = LoadCommandImage(imageFile_, options_, state, out, err, refusal))
+        return *code;
     settings_.ic = options_.ic;
     settings_.vid = options_.vid;
     settings_.pid = options_.pid;
@@ -139,13 +143,14 @@ std::optional<int> GangStation::load(HidPlatform& platform, std::ostream& out, s
         if (!run_.slotsText.empty()) ApplySlotsOption(run_.slotsText, settings_);
     } catch (const OptionError& e) {
         err << who_ << ": " << e.what() << "\n";
+        if (refusal != nullptr) *refusal = MakeReason(ReasonCode::BadParameters, e.what());
         return exitcode::Usage;
     }
     return std::nullopt;
 }
 
 std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationHost& host,
-                                               std::ostream& err) {
+                                               std::ostream& err, std::string* problem) {
     if (run_.ledger.station == nullptr) return std::nullopt;
     if (NumbersFromLedger(options_)) {
         ControllerState state(platform);
@@ -153,9 +158,20 @@ std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationH
         state.ImageLoaded = true;
         state.LoadedImageType = settings_.imageType;
         state.LoadedImageIdentity = settings_.imageIdentity;
-        if (const auto code =
-                StartNumbering(run_.ledger, options_, state, imageFile_, host, err, who_)) {
+        bool proven = false;
+        if (const auto code = StartNumbering(run_.ledger, options_, state, imageFile_, host, err,
+                                             who_, &proven, problem)) {
             return *code;
+        }
+        // The proof read this mouse's record: the runner leaves it alone (by port and path).
+        if (proven && !state.link.OpenedPath.empty()) {
+            station::HeldMouse held;
+            held.path = state.link.OpenedPath;
+            held.number = DecodeFactoryRecord(state.FactoryRecord).number;
+            for (const HidInterfaceInfo& info : platform.enumerate()) {
+                if (info.path == held.path) held.port = info.port;
+            }
+            if (!held.port.empty()) settings_.held.push_back(held);
         }
         state.link.ForgetHandles();
     }
@@ -189,8 +205,13 @@ std::optional<std::int32_t> GangStation::nextNumber() {
     }
 }
 
-void GangStation::recordFinished(const station::GangResult& r, station::GangRunner& runner,
-                                 std::ostream& err) {
+void GangStation::sayHeld(int slot, const station::HeldMouse& mouse, std::ostream& err) const {
+    err << who_ << ": slot " << slot << ": the mouse on port " << mouse.port << " holds SN "
+        << HexFieldText(mouse.number) << " from the interrupted run; unplug it\n";
+}
+
+bool GangStation::recordFinished(const station::GangResult& r, station::GangRunner& runner,
+                                 std::ostream& err, std::int64_t* durationMs) {
     if (!r.notRecorded.empty()) {
         err << who_ << ": slot " << r.slot << ": " << r.notRecorded
             << "; no further mouse is taken\n";
@@ -204,16 +225,15 @@ void GangStation::recordFinished(const station::GangResult& r, station::GangRunn
     }
     DeviceOptions used = options_;
     used.factory = r.factory;
-    if (!AppendCommandLog(
-            run_.log,
-            CommandLogEntry(Operation::Write, r.outcome, used, r.timing, r.writtenNumber,
-                            settings_.imageIdentity,
-                            r.opened ? std::nullopt : std::optional<std::string>(r.text)),
-            err)) {
-        logLost_ = true;
-        // A mouse the station cannot trace must not be followed by more of them.
-        runner.takeNoMore("a log line was lost");
-    }
+    const LogEntry entry = CommandLogEntry(
+        Operation::Write, r.outcome, used, r.timing, r.writtenNumber, settings_.imageIdentity,
+        r.opened ? std::nullopt : std::optional<std::string>(r.text), r.reason);
+    if (durationMs != nullptr) *durationMs = entry.durationMs;
+    if (AppendCommandLog(run_.log, entry, err)) return true;
+    logLost_ = true;
+    // A mouse the station cannot trace must not be followed by more of them.
+    runner.takeNoMore("a log line was lost");
+    return false;
 }
 
 int GangStation::finish(const station::GangSummary& summary, OperationHost& host,
