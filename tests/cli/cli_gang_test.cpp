@@ -85,14 +85,10 @@ TEST(ThreadedCliGang, JsonLinesNameEachMouseSlotAndEndWithTheTotals) {
         if (j["port"] == "port2") {
             EXPECT_EQ(j["exit_code"], exitcode::NoAnswer) << lines[i];
             EXPECT_EQ(j["reason"]["code"], "no-answer") << lines[i];
-            EXPECT_TRUE(j["product_number"].is_null());
             continue;
         }
         ++counted[slot].second;
-        EXPECT_EQ(j["result"], "Write Pass");
-        EXPECT_EQ(j["exit_code"], exitcode::Pass);
-        EXPECT_TRUE(j["reason"].is_null());
-        EXPECT_EQ(j["attempts"], 1);
+        EXPECT_EQ(j["exit_code"], exitcode::Pass) << lines[i];
         EXPECT_TRUE(numbers.insert(j["product_number"].get<std::string>()).second) << lines[i];
     }
     std::set<std::string> ports;
