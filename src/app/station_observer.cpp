@@ -35,6 +35,14 @@ void StationObserver::portIgnored(const std::string& port) {
     });
 }
 
+void StationObserver::mouseHeld(int slot, const station::HeldMouse& mouse) {
+    std::ostringstream said;
+    station_.sayHeld(slot, mouse, said);
+    post([w = &window_, slot, number = mouse.number, said = said.str()] {
+        w->MouseHeld(slot, number, said);
+    });
+}
+
 void StationObserver::mousePlugged(int slot) {
     shownPercent_[slot] = -1;
     post([w = &window_, slot, at = StationWindow::Clock::now()] { w->MousePlugged(slot, at); });

@@ -24,6 +24,7 @@ class StationObserver : public station::GangObserver {
 
     void slotAssigned(int slot, const std::string& port) override;
     void portIgnored(const std::string& port) override;
+    void mouseHeld(int slot, const station::HeldMouse& mouse) override;
     void mousePlugged(int slot) override;
     void mouseStarted(int slot, const std::string& devicePath,
                       std::optional<std::int32_t> number) override;

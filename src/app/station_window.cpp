@@ -197,6 +197,15 @@ void StationWindow::MousePlugged(int slot, Clock::time_point at) {
     tile.showElapsed(0);
 }
 
+void StationWindow::MouseHeld(int slot, std::int32_t number, const std::string& said) {
+    SlotTile& tile = EnsureTile(slot);
+    // Not a result of this run: the totals leave it out, the tile says what to do.
+    tile.showResult(QStringLiteral("Unplug"), QColor(0x60, 0x60, 0x60),
+                    QStringLiteral("written before the restart"));
+    tile.showSerial(SerialText(number));
+    Say(said);
+}
+
 void StationWindow::MouseStarted(int slot, std::optional<std::int32_t> number) {
     EnsureTile(slot).showSerial(SerialText(number));
     // The number given is no longer the next one.

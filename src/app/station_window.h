@@ -67,6 +67,8 @@ class StationWindow : public QWidget {
     // On the GUI thread, from what the observer posts.
     void SlotAssigned(int slot, const QString& port);
     void MousePlugged(int slot, Clock::time_point at);
+    // The slot's mouse already holds its number from an interrupted run: not written.
+    void MouseHeld(int slot, std::int32_t number, const std::string& said);
     void MouseStarted(int slot, std::optional<std::int32_t> number);
     void Phase(int slot, const QString& label, int bytes);
     void Progress(int slot, int done, int total);

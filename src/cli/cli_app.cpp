@@ -291,13 +291,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     } else if (chosen != nullptr) {
         code = RunDeviceCommand(chosen->op, chosen->file, *deviceOptions, *platforms, host, human,
                                 err, log, commandLedger, &report);
-    } else if (run->parsed() && runOptions.gang && jsonLines) {
-        // The gang's lines are not JSON lines yet: refused rather than a totals line of none.
-        err << "binwright run: --json is not available with --gang\n";
-        return exitcode::Usage;
     } else if (run->parsed() && runOptions.gang) {
         code = RunGang(imageToRun, *deviceOptions, runOptions, *platforms, host, human, err,
-                       environment.host);
+                       environment.host, &totals);
     } else if (run->parsed()) {
         code = RunAutomatic(imageToRun, *deviceOptions, runOptions, *platforms, host, human, err,
                             &totals);

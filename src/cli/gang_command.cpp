@@ -5,19 +5,35 @@
 #include "cli/command_ledger.h"
 #include "cli/device_commands.h"
 #include "cli/gang_station.h"
+#include "cli/operation_json.h"
+#include "production/result_text.h"
 
 namespace bw {
 namespace {
 
 constexpr const char* kWho = "binwright run";
 
-// The terminal's side: a line per finished mouse on out, the log row, what a slot's port
-// is and numbers not written on err. The runner calls one method at a time.
+// What `write` would say of a gang's mouse in its JSON line, before its result.
+OperationReport GangReport(const GangStation& station, const DeviceOptions& options,
+                           const Reason& reason) {
+    OperationReport report;
+    report.ic = options.ic;
+    report.vid = options.vid;
+    report.pid = options.pid;
+    report.reason = reason;
+    report.imageName = ImageName(station.imageFile());
+    report.image = station.settings().imageIdentity;
+    return report;
+}
+
+// The terminal's side: a line per finished mouse on out (and its JSON line with --json),
+// the log row, what a slot's port is and numbers not written on err. The runner calls one
+// method at a time, so a JSON line is never cut by another.
 class GangPrinter : public station::GangObserver {
   public:
-    GangPrinter(GangStation& station, const DeviceOptions& options, std::ostream& out,
-                std::ostream& err)
-        : station_(station), options_(options), out_(out), err_(err) {}
+    GangPrinter(GangStation& station, const DeviceOptions& options, std::ostream* json,
+                std::ostream& out, std::ostream& err)
+        : station_(station), options_(options), json_(json), out_(out), err_(err) {}
 
     void attach(station::GangRunner& runner) { runner_ = &runner; }
 
@@ -27,14 +43,31 @@ class GangPrinter : public station::GangObserver {
     void portIgnored(const std::string& port) override {
         err_ << kWho << ": warning: a mouse on port " << port << " has no slot and is left alone\n";
     }
+    void mouseHeld(int slot, const station::HeldMouse& mouse) override {
+        station_.sayHeld(slot, mouse, err_);
+    }
     void mouseFinished(const station::GangResult& r) override {
         out_ << FormatGangLine(r) << std::endl;
-        station_.recordFinished(r, *runner_, err_);
+        std::int64_t durationMs = 0;
+        const bool logged = station_.recordFinished(r, *runner_, err_, &durationMs);
+        if (json_ == nullptr) return;
+        OperationReport report = GangReport(station_, options_, r.reason);
+        report.result = r.text;
+        report.exitCode = logged ? ExitCodeOf(r.outcome) : exitcode::NotLogged;
+        report.path = r.devicePath;
+        report.productNumber = r.writtenNumber;
+        report.attempts = r.attempts;
+        report.durationMs = durationMs;
+        report.started = r.timing.started;
+        report.slot = r.slot;
+        report.port = r.port;
+        *json_ << OperationJson(report) << std::endl;
     }
 
   private:
     GangStation& station_;
     const DeviceOptions& options_;
+    std::ostream* json_;
     std::ostream& out_;
     std::ostream& err_;
     station::GangRunner* runner_ = nullptr;
@@ -92,23 +125,51 @@ std::string FormatGangLine(const station::GangResult& result) {
 
 int RunGang(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
             PlatformStack& platforms, OperationHost& host, std::ostream& out, std::ostream& err,
-            OperationHost* waits) {
+            OperationHost* waits, RunTotals* totals) {
     GangStation station(imageFile, options, run, kWho);
-    if (const auto code = station.load(out, err)) return *code;
-    if (const auto code = station.startNumbering(platforms.platform(), host, err)) return *code;
+    if (totals != nullptr) totals->perSlot.emplace();
+    // Refused before any mouse: one line saying why, as `run` gives it.
+    const auto sayRefused = [&](const Reason& reason, int code) {
+        if (run.json == nullptr) return;
+        OperationReport report = GangReport(station, options, reason);
+        report.exitCode = code;
+        *run.json << OperationJson(report) << std::endl;
+    };
+    Reason refusal;
+    if (const auto code = station.load(out, err, &refusal)) {
+        sayRefused(refusal, *code);
+        return *code;
+    }
+    std::string problem;
+    if (const auto code = station.startNumbering(platforms.platform(), host, err, &problem)) {
+        sayRefused(NoNumberReason(problem), *code);
+        return *code;
+    }
 
-    GangPrinter printer(station, options, out, err);
+    GangPrinter printer(station, options, run.json, out, err);
     station::GangRunner runner(platforms.platform(), station.settings(), station.serials(), printer,
                                station.waits(waits));
     printer.attach(runner);
     const station::GangSummary summary = runner.run(host);
 
     PrintTotals(summary, out);
+    if (totals != nullptr) {
+        totals->mice = summary.mice;
+        totals->passed = summary.passes;
+        for (const station::SlotTotals& slot : summary.perSlot)
+            totals->perSlot->push_back({slot.slot, slot.port, slot.mice, slot.passes});
+    }
     if (!station.fromLedger() && NumbersFromLedger(options) && !options.quiet) {
         err << kWho << ": the next product number is " << HexFieldText(*station.nextNumber())
             << "\n";
     }
-    return station.finish(summary, host, err);
+    const int code = station.finish(summary, host, err);
+    if (!summary.refusal.empty()) {
+        sayRefused(station.fromLedger() ? NoNumberReason(summary.refusal)
+                                        : MakeReason(ReasonCode::BadParameters, summary.refusal),
+                   code);
+    }
+    return code;
 }
 
 }  // namespace bw

@@ -8,6 +8,7 @@
 #include "cli/command_log.h"
 #include "cli/device_commands.h"
 #include "cli/gang_command.h"
+#include "image/factory_record.h"
 #include "image/mouse_session.h"
 #include "ledger/ledger_error.h"
 #include "production/result_text.h"
@@ -57,6 +58,7 @@ class LedgerSerials : public station::SerialSource {
             facts.productNumber = result.writtenNumber;
         }
         if (!result.opened) facts.caption = result.text;
+        facts.reason = result.reason;
         if (station->finish(station->row(facts))) return true;
         *problem = std::string("not recorded in the ledger") + (station->holding() ? " yet" : "") +
                    ": " + station->problem();
@@ -123,8 +125,9 @@ GangStation::GangStation(std::string imageFile, const DeviceOptions& options, co
 
 GangStation::~GangStation() = default;
 
-std::optional<int> GangStation::load(std::ostream& out, std::ostream& err) {
-    if (const auto code = LoadCommandImage(imageFile_, options_, station_, out, err)) return *code;
+std::optional<int> GangStation::load(std::ostream& out, std::ostream& err, Reason* refusal) {
+    if (const auto code = LoadCommandImage(imageFile_, options_, station_, out, err, refusal))
+        return *code;
     settings_.ic = options_.ic;
     settings_.vid = options_.vid;
     settings_.pid = options_.pid;
@@ -138,20 +141,32 @@ std::optional<int> GangStation::load(std::ostream& out, std::ostream& err) {
         if (!run_.slotsText.empty()) ApplySlotsOption(run_.slotsText, settings_);
     } catch (const OptionError& e) {
         err << who_ << ": " << e.what() << "\n";
+        if (refusal != nullptr) *refusal = MakeReason(ReasonCode::BadParameters, e.what());
         return exitcode::Usage;
     }
     return std::nullopt;
 }
 
 std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationHost& host,
-                                               std::ostream& err) {
+                                               std::ostream& err, std::string* problem) {
     if (run_.ledger.station == nullptr) return std::nullopt;
     if (NumbersFromLedger(options_)) {
         MouseSession state(platform);
         station_.handImageTo(state);
+        bool proven = false;
         if (const auto code = StartNumbering(run_.ledger, options_, station_, state, imageFile_,
-                                             host, err, who_)) {
+                                             host, err, who_, &proven, problem)) {
             return *code;
+        }
+        // The proof read this mouse's record: the runner leaves it alone (by port and path).
+        if (proven && !state.link.OpenedPath.empty()) {
+            station::HeldMouse held;
+            held.path = state.link.OpenedPath;
+            held.number = DecodeFactoryRecord(state.FactoryRecord).number;
+            for (const HidInterfaceInfo& info : platform.enumerate()) {
+                if (info.path == held.path) held.port = info.port;
+            }
+            if (!held.port.empty()) settings_.held.push_back(held);
         }
         state.link.ForgetHandles();
     }
@@ -185,8 +200,13 @@ std::optional<std::int32_t> GangStation::nextNumber() {
     }
 }
 
-void GangStation::recordFinished(const station::GangResult& r, station::GangRunner& runner,
-                                 std::ostream& err) {
+void GangStation::sayHeld(int slot, const station::HeldMouse& mouse, std::ostream& err) const {
+    err << who_ << ": slot " << slot << ": the mouse on port " << mouse.port << " holds SN "
+        << HexFieldText(mouse.number) << " from the interrupted run; unplug it\n";
+}
+
+bool GangStation::recordFinished(const station::GangResult& r, station::GangRunner& runner,
+                                 std::ostream& err, std::int64_t* durationMs) {
     if (!r.notRecorded.empty()) {
         err << who_ << ": slot " << r.slot << ": " << r.notRecorded
             << "; no further mouse is taken\n";
@@ -200,16 +220,15 @@ void GangStation::recordFinished(const station::GangResult& r, station::GangRunn
     }
     DeviceOptions used = options_;
     used.factory = r.factory;
-    if (!AppendCommandLog(
-            run_.log,
-            CommandLogEntry(Operation::Write, r.outcome, used, r.timing, r.writtenNumber,
-                            settings_.imageIdentity,
-                            r.opened ? std::nullopt : std::optional<std::string>(r.text)),
-            err)) {
-        logLost_ = true;
-        // A mouse the station cannot trace must not be followed by more of them.
-        runner.takeNoMore("a log line was lost");
-    }
+    const LogEntry entry = CommandLogEntry(
+        Operation::Write, r.outcome, used, r.timing, r.writtenNumber, settings_.imageIdentity,
+        r.opened ? std::nullopt : std::optional<std::string>(r.text), r.reason);
+    if (durationMs != nullptr) *durationMs = entry.durationMs;
+    if (AppendCommandLog(run_.log, entry, err)) return true;
+    logLost_ = true;
+    // A mouse the station cannot trace must not be followed by more of them.
+    runner.takeNoMore("a log line was lost");
+    return false;
 }
 
 int GangStation::finish(const station::GangSummary& summary, OperationHost& host,

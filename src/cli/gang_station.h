@@ -34,13 +34,16 @@ class GangStation {
     GangStation& operator=(const GangStation&) = delete;
 
     // Loads the image into the settings and reads --slots; touches no mouse. The exit code
-    // (2) when the image cannot be used or --slots is wrong, the reason said on err.
-    std::optional<int> load(std::ostream& out, std::ostream& err);
+    // (2) when the image cannot be used or --slots is wrong, the reason said on err and put
+    // in refusal when given.
+    std::optional<int> load(std::ostream& out, std::ostream& err, Reason* refusal = nullptr);
     // When the ledger gives the numbers: what an earlier stop of this station left is ended
-    // first, reading the mouse at hand as proof, as `run` does; then the numbers come from
-    // one ledger connection per slot. The exit code (2) when the ledger refuses.
-    std::optional<int> startNumbering(HidPlatform& platform, OperationHost& host,
-                                      std::ostream& err);
+    // first, reading the mouse at hand as proof, as `run` does; a mouse so proven written is
+    // not written again (GangSettings::held). Then the numbers come from one ledger
+    // connection per slot. The exit code (2) when the ledger refuses.
+    // problem, when given, receives the ledger's message of a refusal.
+    std::optional<int> startNumbering(HidPlatform& platform, OperationHost& host, std::ostream& err,
+                                      std::string* problem = nullptr);
 
     const station::GangSettings& settings() const { return settings_; }
     const std::string& imageFile() const { return imageFile_; }
@@ -59,8 +62,11 @@ class GangStation {
     // Of each finished mouse, from the observer: its log row; on err the result the
     // ledger did not take and a number taken but not written. A lost log line makes the
     // runner take no further mouse. Called by one thread at a time (the runner's rule).
-    void recordFinished(const station::GangResult& result, station::GangRunner& runner,
-                        std::ostream& err);
+    // False when the log line was lost; durationMs, when given, receives the row's duration.
+    bool recordFinished(const station::GangResult& result, station::GangRunner& runner,
+                        std::ostream& err, std::int64_t* durationMs = nullptr);
+    // Of a held mouse, from the observer: what the operator is to do with it, on err.
+    void sayHeld(int slot, const station::HeldMouse& mouse, std::ostream& err) const;
     bool logLost() const { return logLost_; }
     bool ledgerLost() const { return ledgerLost_; }
 

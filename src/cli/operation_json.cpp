@@ -90,11 +90,15 @@ std::string OperationJson(const OperationReport& r) {
     };
     if (r.factory) line["factory"] = FactoryObject(*r.factory);
     if (!r.savedFile.empty()) line["file"] = r.savedFile;
+    if (r.slot) {
+        line["slot"] = *r.slot;
+        line["port"] = r.port;
+    }
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 std::string TotalsJson(const RunTotals& t) {
-    const Json line = {
+    Json line = {
         {"operation", "run"},
         {"mice", t.mice},
         {"passed", t.passed},
@@ -103,6 +107,14 @@ std::string TotalsJson(const RunTotals& t) {
         {"duration_ms", t.durationMs},
         {"started", UtcIsoTime(t.started)},
     };
+    if (t.perSlot) {
+        Json slots = Json::array();
+        for (const SlotCount& s : *t.perSlot) {
+            slots.push_back(
+                {{"slot", s.slot}, {"port", s.port}, {"mice", s.mice}, {"passed", s.passed}});
+        }
+        line["slots"] = slots;
+    }
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "image/image_identity.h"
 #include "image/outcome.h"
@@ -32,6 +33,16 @@ struct OperationReport {
     std::chrono::system_clock::time_point started = std::chrono::system_clock::now();
     std::optional<FactoryFields> factory;  // read-factory: the record read
     std::string savedFile;                 // save: the file written
+    std::optional<int> slot;               // run --gang: the mouse's slot, and its port
+    std::string port;
+};
+
+// run --gang: what one slot wrote.
+struct SlotCount {
+    int slot = 0;
+    std::string port;
+    int mice = 0;
+    int passed = 0;
 };
 
 struct RunTotals {
@@ -40,6 +51,8 @@ struct RunTotals {
     int exitCode = 0;
     std::int64_t durationMs = 0;
     std::chrono::system_clock::time_point started = std::chrono::system_clock::now();
+    // run --gang: every slot, by number (not `slots`: a Qt macro in the window)
+    std::optional<std::vector<SlotCount>> perSlot;
 };
 
 // "2026-05-27T12:02:07.123Z"

@@ -24,7 +24,8 @@ class GangRunner::Impl {
           settings_(settings),
           serials_(serials),
           observer_(observer),
-          sharedWaits_(waits) {}
+          sharedWaits_(waits),
+          held_(settings.held) {}
 
     ~Impl() { joinAll(); }
 
@@ -52,6 +53,7 @@ class GangRunner::Impl {
         bool pending = false;         // a mouse that no worker took yet
         Clock::time_point plugSeen{};
         bool ignoredTold = false;
+        std::optional<HeldMouse> held;  // the pending mouse is one of GangSettings::held
     };
 
     class WorkerHost;
@@ -89,6 +91,7 @@ class GangRunner::Impl {
     std::vector<std::unique_ptr<Slot>> slots_;  // by slot number
     std::map<std::string, PortWatch> ports_;
     int started_ = 0;
+    std::vector<HeldMouse> held_;  // until the first look (runner's thread only)
 };
 
 // The host of one worker: its own waits, the runner's stop request, phases and progress to
@@ -185,9 +188,15 @@ void GangRunner::Impl::scan(bool taking) {
         if (watch.paths.empty()) {
             watch.pending = true;
             watch.plugSeen = now;
+            watch.held.reset();
+            for (const HeldMouse& held : held_) {
+                if (held.port == port && paths.count(held.path) > 0) watch.held = held;
+            }
         }
         watch.paths.insert(paths.begin(), paths.end());
     }
+    // Only a mouse there from the start is held: a path seen later may be a new mouse's.
+    held_.clear();
     if (!taking) return;
     for (auto& [port, watch] : ports_) {
         if (!watch.pending) continue;
@@ -202,6 +211,13 @@ void GangRunner::Impl::scan(bool taking) {
         {
             const std::lock_guard<std::mutex> hold(lock_);
             if (slot->busy) continue;  // the last mouse's write is still ending
+        }
+        if (watch.held) {
+            watch.pending = false;
+            const HeldMouse held = *watch.held;
+            watch.held.reset();
+            tell([&](GangObserver& o) { o.mouseHeld(slot->number, held); });
+            continue;
         }
         if (settings_.count > 0 && started_ >= settings_.count) break;
         watch.pending = false;
@@ -272,9 +288,15 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
         result.writtenNumber = WrittenProductNumber(state, result.factory);
         result.recordSent = state.FactoryRecordSent;
         result.text = LogResultText(Operation::Write, result.outcome, settings_.ic);
+        result.reason = state.LastReason;
+        result.attempts = state.WriteAttempts;
     } else {
         result.outcome = Outcome::Fail;
         result.text = "not opened";
+        std::string why = "no interface of the mouse on port ";
+        why += slot.port;
+        why += " could be opened";
+        result.reason = MakeReason(ReasonCode::NoTarget, why);
     }
     state.RecordGate = nullptr;
     state.link.ForgetHandles();

@@ -24,10 +24,19 @@
 #include "image/image_buffers.h"
 #include "image/image_identity.h"
 #include "image/outcome.h"
+#include "image/reason.h"
 #include "image/write_params.h"
 #include "production/operation_log.h"
 
 namespace bw::station {
+
+// A mouse found at the start already holding its product number: the ledger's recovery
+// proved that a write the last run of this station did not finish reached it.
+struct HeldMouse {
+    std::string port;
+    std::string path;  // the interface the proof read; the mouse is known by it
+    std::int32_t number = 0;
+};
 
 struct GangSettings {
     int ic = 0;  // IC type index; 0 also asks for release 0x0104
@@ -49,6 +58,10 @@ struct GangSettings {
     // Longest wait for a presence change before the runner looks again (stop requests,
     // finished workers).
     int lookMs = 50;
+    // Mice present at the start that are not written again (the first look finds them by
+    // port and path): each keeps its port's slot, and the next mouse plugged into that port
+    // after it is pulled out is written as any other.
+    std::vector<HeldMouse> held;
 };
 
 struct GangResult;
@@ -80,6 +93,8 @@ struct GangResult {
     std::string devicePath;  // the interface that carried the commands; empty: not opened
     Outcome outcome = Outcome::Fail;
     std::string text;  // "Write Pass", "Write Fail", ... (LogResultText), or why not opened
+    Reason reason;     // why it did not pass; empty after a pass
+    int attempts = 0;  // image write attempts
     bool opened = false;
     FactoryFields factory;                            // the fields the write used
     std::optional<std::int32_t> numberTaken;          // from the SerialSource
@@ -98,6 +113,9 @@ class GangObserver {
     virtual void slotAssigned(int /*slot*/, const std::string& /*port*/) {}
     // A mouse on a port that has no slot and gets none (--slots full or fixed).
     virtual void portIgnored(const std::string& /*port*/) {}
+    // A mouse of GangSettings::held is on the slot's port: it is not written, and not
+    // counted.
+    virtual void mouseHeld(int /*slot*/, const HeldMouse& /*mouse*/) {}
     // A new mouse was seen on the slot's port; its worker waits the settle time.
     virtual void mousePlugged(int /*slot*/) {}
     // The write starts; number: the product number taken for it, none without a record.

@@ -42,11 +42,13 @@ struct Heard : station::GangObserver {
     }
     void mouseFinished(const GangResult& r) override { results.push_back(r); }
     void mouseRemoved(int slot) override { ++removed[slot]; }
+    void mouseHeld(int slot, const station::HeldMouse& m) override { held[slot] = m.port; }
 
     std::map<int, std::string> ports;
     std::vector<std::string> ignored;
     std::vector<GangResult> results;
     std::map<int, int> removed;
+    std::map<int, std::string> held;
     std::function<void(int, int, int)> onProgress;
 };
 
@@ -175,6 +177,35 @@ TEST(ThreadedGangRunner, OneSlotFailingLeavesTheOthersUntouched) {
         }
         EXPECT_EQ(pulled, row.unplugMidWrite);
     }
+}
+
+// A held mouse keeps its port's slot and is not written; once it is pulled out, the next
+// mouse on that port is. A held entry whose path is not on its port holds nothing.
+TEST(ThreadedGangRunner, AHeldMouseIsLeftAloneAndTheNextOnItsPortIsWritten) {
+    Gang gang("slots=2,mice=3");
+    const int heldId = gang.mouseOn(1);
+    std::string path;
+    for (const HidInterfaceInfo& info : gang.line.enumerate())
+        if (info.port == "port1") path = info.path;
+    gang.settings.held = {{"port1", path, 7}, {"port2", "gone", 8}};
+    gang.settings.count = 2;
+    bool pulled = false;
+    gang.heard.onProgress = [&](int, int, int) {
+        if (!pulled) gang.line.unplug(heldId);
+        pulled = true;
+    };
+    const station::GangSummary summary = gang.run();
+
+    EXPECT_EQ(gang.heard.held, (std::map<int, std::string>{{1, "port1"}}));
+    EXPECT_EQ(gang.heard.ports.at(1), "port1");
+    EXPECT_FALSE(gang.line.mouse(heldId)->written()) << "the held mouse was written";
+    EXPECT_EQ(summary.mice, 2);
+    std::set<std::string> written;
+    for (const GangResult& r : gang.heard.results) {
+        EXPECT_EQ(r.outcome, Outcome::Pass) << r.port;
+        written.insert(r.port);
+    }
+    EXPECT_EQ(written, (std::set<std::string>{"port1", "port2"}));
 }
 
 TEST(ThreadedGangRunner, StopRequestsStartNothingNewAndAbortEndsTheWritesInProgress) {
