@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "cli/command_log.h"
+#include "device/hex_text.h"
 #include "image/bin_file.h"
 #include "image/factory_record.h"
 #include "image/ic_types.h"
@@ -52,17 +53,12 @@ void ExplainQuietEnd(Outcome outcome, std::ostream& err) {
     if (outcome == Outcome::Aborted) err << "aborted by a second Ctrl-C; the exchange was closed\n";
 }
 
-std::string Hex4(std::int32_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value) & 0xFFFFu);
-    return text;
-}
-
 Reason NoTargetReason(const DeviceOptions& options) {
     const IcType& row = *IcTypeAt(options.ic);
     return MakeReason(ReasonCode::NoTarget,
-                      "no " + std::string(row.rowText) + " mouse " + Hex4(options.vid) + ":" +
-                          Hex4(options.pid) + " found",
+                      "no " + std::string(row.rowText) + " mouse " +
+                          HexText(static_cast<std::uint32_t>(options.vid) & 0xFFFFu, 4) + ":" +
+                          HexText(static_cast<std::uint32_t>(options.pid) & 0xFFFFu, 4) + " found",
                       {{"vid", options.vid}, {"pid", options.pid}});
 }
 
@@ -94,6 +90,18 @@ void PrintReason(const std::string& result, const Reason& reason, std::ostream& 
 
 std::string ImageName(const std::string& file) {
     return std::filesystem::path(file).filename().string();
+}
+
+OperationReport MouseReport(const DeviceOptions& options, const std::string& imageFile,
+                            const std::optional<ImageIdentity>& image, const Reason& reason) {
+    OperationReport report;
+    report.ic = options.ic;
+    report.vid = options.vid;
+    report.pid = options.pid;
+    report.reason = reason;
+    report.imageName = ImageName(imageFile);
+    report.image = image;
+    return report;
 }
 
 std::string HexFieldText(std::int32_t value) {

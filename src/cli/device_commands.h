@@ -42,6 +42,11 @@ void PrintReason(const std::string& result, const Reason& reason, std::ostream& 
 // The file name of an image path, as the JSON line and the ledger name it.
 std::string ImageName(const std::string& file);
 
+// What `write` would say of one mouse of `run` (or of a gang) in its JSON line, before its
+// result: the identity options, the image and why it did not pass.
+OperationReport MouseReport(const DeviceOptions& options, const std::string& imageFile,
+                            const std::optional<ImageIdentity>& image, const Reason& reason);
+
 // A hex field after SetValue: minimal upper-case digits, empty for 0 or less.
 std::string HexFieldText(std::int32_t value);
 

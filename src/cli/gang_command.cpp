@@ -13,17 +13,9 @@ namespace {
 
 constexpr const char* kWho = "binwright run";
 
-// What `write` would say of a gang's mouse in its JSON line, before its result.
 OperationReport GangReport(const GangStation& station, const DeviceOptions& options,
                            const Reason& reason) {
-    OperationReport report;
-    report.ic = options.ic;
-    report.vid = options.vid;
-    report.pid = options.pid;
-    report.reason = reason;
-    report.imageName = ImageName(station.imageFile());
-    report.image = station.settings().imageIdentity;
-    return report;
+    return MouseReport(options, station.imageFile(), station.settings().imageIdentity, reason);
 }
 
 // The terminal's side: a line per finished mouse on out (and its JSON line with --json),

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/operation_json.h"
+#include "device/hex_text.h"
 #include "ledger/ledger.h"
 #include "ledger/ledger_report.h"
 #include "ledger/ledger_summary.h"
@@ -17,18 +18,12 @@ namespace {
 using namespace bw::ledger;
 using Json = nlohmann::ordered_json;
 
-std::string Hex(std::int64_t value, int digits) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
-    return text;
-}
-
 // One line of `summary --json`: a station and product type.
 std::string SummaryJson(const StationSummary& s) {
     const auto perHour = s.micePerHour();
     const Json line = {
         {"station", s.station},
-        {"product_type", s.productType ? Json(Hex(*s.productType, 4)) : Json(nullptr)},
+        {"product_type", s.productType ? Json(HexText(*s.productType, 4)) : Json(nullptr)},
         {"attempts", s.attempts},
         {"written", s.written},
         {"first_pass_yield", s.firstPassYield()},
@@ -36,7 +31,7 @@ std::string SummaryJson(const StationSummary& s) {
         {"mice_per_hour", perHour ? Json(*perHour) : Json(nullptr)},
         {"first", UtcIsoTime(s.first)},
         {"last", UtcIsoTime(s.last)},
-        {"last_number", s.lastNumber ? Json(Hex(*s.lastNumber, 6)) : Json(nullptr)},
+        {"last_number", s.lastNumber ? Json(HexText(*s.lastNumber, 6)) : Json(nullptr)},
     };
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);
 }

@@ -7,16 +7,11 @@
 #include <vector>
 
 #include "cli/platform_factory.h"
+#include "device/hex_text.h"
 #include "production/result_text.h"
 
 namespace bw {
 namespace {
-
-std::string Hex4(std::uint16_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
 
 struct Row {
     HidInterfaceInfo info;
@@ -57,9 +52,9 @@ int RunList(HidPlatform& platform, bool json, bool realHardware, std::ostream& o
             nlohmann::ordered_json item = {
                 {"index", i},
                 {"path", r.info.path},
-                {"vid", Hex4(r.info.vendorId)},
-                {"pid", Hex4(r.info.productId)},
-                {"release", "0x" + Hex4(r.info.release)},
+                {"vid", HexText(r.info.vendorId, 4)},
+                {"pid", HexText(r.info.productId, 4)},
+                {"release", "0x" + HexText(r.info.release, 4)},
                 {"feature_length", r.info.featureLength},
                 {"attributes_read", r.info.attributesRead},
                 {"opened", r.opened},
@@ -79,9 +74,9 @@ int RunList(HidPlatform& platform, bool json, bool realHardware, std::ostream& o
     out << rows.size() << (rows.size() == 1 ? " HID interface" : " HID interfaces") << "\n";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
-        out << i << "  " << r.info.path << "  " << Hex4(r.info.vendorId) << ":"
-            << Hex4(r.info.productId) << "  release 0x" << Hex4(r.info.release) << "  feature "
-            << r.info.featureLength;
+        out << i << "  " << r.info.path << "  " << HexText(r.info.vendorId, 4) << ":"
+            << HexText(r.info.productId, 4) << "  release 0x" << HexText(r.info.release, 4)
+            << "  feature " << r.info.featureLength;
         if (!r.info.attributesRead) out << "  (attributes not readable)";
         out << "  " << (r.opened ? "opened" : "not opened: " + r.reason) << "\n";
     }

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "device/hex_text.h"
 #include "image/ic_types.h"
 #include "production/operation_log.h"
 
@@ -11,12 +12,6 @@ namespace bw {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-std::string Hex(std::uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
 
 // A list row's text ("1", "A"); null when no row is selected.
 Json Row(int row, char first, int rows) {
@@ -35,9 +30,9 @@ Json ReasonObject(const Reason& reason) {
 
 Json FactoryObject(const FactoryFields& f) {
     return Json{
-        {"type", Hex(static_cast<std::uint32_t>(f.type) & 0xFFFFu, 4)},
-        {"date", Hex(static_cast<std::uint32_t>(f.date), 8)},
-        {"number", Hex(static_cast<std::uint32_t>(f.number) & 0xFFFFFFu, 6)},
+        {"type", HexText(static_cast<std::uint32_t>(f.type) & 0xFFFFu, 4)},
+        {"date", HexText(static_cast<std::uint32_t>(f.date), 8)},
+        {"number", HexText(static_cast<std::uint32_t>(f.number) & 0xFFFFFFu, 6)},
         {"factory", Row(f.factory, '1', 8)},
         {"line", Row(f.line, 'A', 26)},
         {"station", Row(f.station, '1', 8)},
@@ -77,13 +72,14 @@ std::string OperationJson(const OperationReport& r) {
         {"reason", ReasonObject(r.reason)},
         {"exit_code", r.exitCode},
         {"ic_type", type != nullptr ? Json(std::string(type->rowText)) : Json(nullptr)},
-        {"vid", Hex(static_cast<std::uint32_t>(r.vid) & 0xFFFFu, 4)},
-        {"pid", Hex(static_cast<std::uint32_t>(r.pid) & 0xFFFFu, 4)},
+        {"vid", HexText(static_cast<std::uint32_t>(r.vid) & 0xFFFFu, 4)},
+        {"pid", HexText(static_cast<std::uint32_t>(r.pid) & 0xFFFFu, 4)},
         {"path", r.path.empty() ? Json(nullptr) : Json(r.path)},
         {"image", image},
         {"product_number",
-         r.productNumber ? Json(Hex(static_cast<std::uint32_t>(*r.productNumber) & 0xFFFFFFu, 6))
-                         : Json(nullptr)},
+         r.productNumber
+             ? Json(HexText(static_cast<std::uint32_t>(*r.productNumber) & 0xFFFFFFu, 6))
+             : Json(nullptr)},
         {"attempts", r.attempts},
         {"duration_ms", r.durationMs},
         {"started", UtcIsoTime(r.started)},

@@ -67,14 +67,7 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     MouseSession state(platforms.platform());
     // One JSON line per mouse: what `write` would say of it.
     const auto mouseReport = [&](const Reason& reason) {
-        OperationReport report;
-        report.ic = options.ic;
-        report.vid = options.vid;
-        report.pid = options.pid;
-        report.reason = reason;
-        report.imageName = ImageName(imageFile);
-        report.image = station.LoadedImageIdentity;
-        return report;
+        return MouseReport(options, imageFile, station.LoadedImageIdentity, reason);
     };
     Reason refusal;
     if (const auto code = LoadCommandImage(imageFile, options, station, out, err, &refusal)) {

@@ -9,7 +9,7 @@ namespace bw {
 
 namespace {
 
-constexpr std::uint8_t kReportId = 0x04;
+constexpr std::uint8_t kReportId = kReport4Id;
 constexpr std::uint8_t kAck = 0xCC;
 constexpr std::uint8_t kNoAnswer = 0x00;
 constexpr int kSends = 5;
@@ -76,7 +76,7 @@ Handshake Exchange(Link& link, OperationHost& host, const Report& frame, int pau
 
 Handshake FetchPiece(Link& link, OperationHost& host) {
     link.Piece4.fill(0xFF);
-    const Report frame{kReportId, 0x05, 0, 0, 0, 0, 0, 0};
+    const Report frame{kReportId, kReadPiece4, 0, 0, 0, 0, 0, 0};
     const Handshake result = Exchange(link, host, frame, 5, 5, true);
     if (result == Handshake::Acknowledged) {
         std::copy(link.Report4Buffer.begin() + 1, link.Report4Buffer.end(), link.Piece4.begin());
@@ -104,7 +104,7 @@ bool FetchPiece4(Link& link, OperationHost& host) {
 }
 
 bool SendPiece4(Link& link, OperationHost& host, const std::uint8_t data[6]) {
-    Report frame{kReportId, 0x07};
+    Report frame{kReportId, kWritePiece4};
     std::copy(data, data + kPieceSize, frame.begin() + 2);
     return Exchange(link, host, frame, 10, 5, true) == Handshake::Acknowledged;
 }
@@ -145,7 +145,8 @@ bool WriteBlock4(Link& link, OperationHost& host, int address, int length,
                  const std::uint8_t* source) {
     link.Piece4.fill(0xFF);
     if (!ValidBlock(address, length) || (length > 0 && source == nullptr)) return false;
-    if (!SendCommand4(link, host, 0x06, address & 0xFF, address >> 8, length & 0xFF, length >> 8)) {
+    if (!SendCommand4(link, host, kWriteBlock4, address & 0xFF, address >> 8, length & 0xFF,
+                      length >> 8)) {
         AtBlock(link, address);
         return false;
     }

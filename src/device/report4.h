@@ -10,6 +10,12 @@
 
 namespace bw {
 
+// The report and the commands the link's record names when a transfer fails.
+inline constexpr std::uint8_t kReport4Id = 0x04;
+inline constexpr int kReadPiece4 = 0x05;
+inline constexpr int kWriteBlock4 = 0x06;
+inline constexpr int kWritePiece4 = 0x07;
+
 // Acknowledged only by a status 0xCC read after a set that went through: after a failed
 // set no poll is made (the device's answer would belong to the frame before).
 bool SendCommand4(Link& link, OperationHost& host, int command, int p1 = 0, int p2 = 0, int p3 = 0,

@@ -9,7 +9,7 @@ namespace bw {
 
 namespace {
 
-constexpr std::uint8_t kCommandId = 0x40;
+constexpr std::uint8_t kCommandId = kReport40Id;
 constexpr std::uint8_t kDataId = 0x41;
 constexpr int kPieceSize = 7;
 constexpr int kPieceWaitUs = 500;
@@ -75,7 +75,8 @@ bool WriteBlock40(Link& link, OperationHost& host, int address, int length,
         AtBlock(link, address);
         return false;
     }
-    if (!SendCommand40(link, 0x07, address >> 8, address & 0xFF, length >> 8, length & 0xFF)) {
+    if (!SendCommand40(link, kWriteBlock40, address >> 8, address & 0xFF, length >> 8,
+                       length & 0xFF)) {
         AtBlock(link, address);
         return false;
     }

@@ -10,6 +10,9 @@
 
 namespace bw {
 
+inline constexpr std::uint8_t kReport40Id = 0x40;  // commands; data on 0x41
+inline constexpr int kWriteBlock40 = 0x07;
+
 bool SendCommand40(Link& link, int command, int p1 = 0, int p2 = 0, int p3 = 0, int p4 = 0);
 // Leaves the piece in link.Piece41 (0xFF when the transfer failed). Returns whether it arrived.
 bool FetchPiece41(Link& link, OperationHost& host);

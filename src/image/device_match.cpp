@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "device/hex_text.h"
 #include "device/report4.h"
 #include "image/ic_types.h"
 #include "image/operation_reasons.h"
@@ -15,14 +16,9 @@ bool IsKnownChip(std::uint8_t code) {
     return code == 0x35 || code == 0x75 || code == 0xFD;
 }
 
-std::string Hex2(std::uint8_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X", value);
-    return text;
-}
-
 Reason StatusByte(ReasonCode code, int byte, std::uint8_t value, const std::string& what) {
-    return MakeReason(code, "status byte " + std::to_string(byte) + " is 0x" + Hex2(value) + what,
+    return MakeReason(code,
+                      "status byte " + std::to_string(byte) + " is 0x" + HexText(value, 2) + what,
                       {{"byte", byte}, {"value", value}});
 }
 
@@ -49,9 +45,10 @@ MatchOutcome CheckDeviceMatch(MouseSession& state, OperationHost& host) {
     // The order of the tests decides what the operator sees.
     const std::string_view type = kIcTypes[0].rowText;
     if (state.ChipCode == 0) {
-        state.LastReason = MakeReason(
-            ReasonCode::WrongChip, "chip code 0x" + Hex2(reply[3]) + " is none of 0x35, 0x75, 0xFD",
-            {{"chip", reply[3]}});
+        state.LastReason =
+            MakeReason(ReasonCode::WrongChip,
+                       "chip code 0x" + HexText(reply[3], 2) + " is none of 0x35, 0x75, 0xFD",
+                       {{"chip", reply[3]}});
         return MatchOutcome::MatchWrongDevice;
     }
     if (state.ImageType != type) {

@@ -2,26 +2,17 @@
 
 #include <cstdio>
 
+#include "device/hex_text.h"
+#include "device/report4.h"
+#include "device/report40.h"
 #include "image/image_buffers.h"
 
 namespace bw {
 
 namespace {
 
-constexpr int kReport4 = 0x04;
-constexpr int kReport40 = 0x40;
-constexpr int kWritePiece4 = 0x07;
-constexpr int kWriteBlock4 = 0x06;
-constexpr int kReadPiece4 = 0x05;
-constexpr int kWriteBlock40 = 0x07;
 // Failed transfers in a row that mean the mouse is gone, not one transfer lost.
 constexpr long kRemovedRun = 2;
-
-std::string Hex(std::int64_t value, int digits) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
-    return text;
-}
 
 int BlockOf(int address) {
     return address / kBlockSize + 1;
@@ -35,11 +26,11 @@ std::string Plural(std::int64_t n, const char* one, const char* many) {
 std::string Where(const LinkFault& f, const char* command) {
     if (f.address < 0) return std::string(command);
     if (f.piece > 0) {
-        return "piece " + std::to_string(f.piece) + " at 0x" + Hex(f.address, 3) + " (block " +
+        return "piece " + std::to_string(f.piece) + " at 0x" + HexText(f.address, 3) + " (block " +
                std::to_string(BlockOf(f.address)) + ")";
     }
     return std::string(command) + " for block " + std::to_string(BlockOf(f.address)) + " (0x" +
-           Hex(f.address, 3) + ")";
+           HexText(f.address, 3) + ")";
 }
 
 std::vector<ReasonDetail> Place(const LinkFault& f) {
@@ -57,7 +48,7 @@ std::vector<ReasonDetail> Place(const LinkFault& f) {
 
 std::string CommandText(const LinkFault& f) {
     if (f.command < 0) return "a data piece";
-    return "command " + Hex(f.command, 1);
+    return "command " + HexText(f.command, 1);
 }
 
 // How the frame failed: "not acknowledged in 5 sends", "could not be sent".
@@ -181,12 +172,13 @@ Reason ReasonOfLinkFault(const LinkRecord& record, bool write, int attempts) {
         case LinkFaultKind::FailedTransfer:
         case LinkFaultKind::NotAcknowledged: {
             const bool piece = f.piece > 0;
-            if (f.report == kReport4) {
+            if (f.report == kReport4Id) {
                 if (f.command == kWritePiece4 || f.command == kWriteBlock4) {
                     return Refused(f, attempts);
                 }
                 if (f.command == kReadPiece4) return Lost(f, record.lostPieces);
-            } else if (write && (piece || (f.report == kReport40 && f.command == kWriteBlock40))) {
+            } else if (write &&
+                       (piece || (f.report == kReport40Id && f.command == kWriteBlock40))) {
                 return Refused(f, attempts);
             } else if (piece) {
                 return Lost(f, record.lostPieces);
@@ -215,9 +207,9 @@ Reason MismatchReason(const std::uint8_t* expected, const std::uint8_t* read, in
     if (first < 0) return {};
     const auto index = static_cast<std::size_t>(first);
     const std::string text = "block " + std::to_string(BlockOf(first)) + " differs at 0x" +
-                             Hex(first, 3) + " (" + expectedWord + " " + Hex(expected[index], 2) +
-                             ", read " + Hex(read[index], 2) + "), " +
-                             Plural(count, "byte differs", "bytes differ");
+                             HexText(first, 3) + " (" + expectedWord + " " +
+                             HexText(expected[index], 2) + ", read " + HexText(read[index], 2) +
+                             "), " + Plural(count, "byte differs", "bytes differ");
     return MakeReason(ReasonCode::Mismatch, text,
                       {{"block", BlockOf(first)},
                        {"offset", first},

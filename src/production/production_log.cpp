@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "device/hex_text.h"
 #include "image/regular_file.h"
 
 namespace bw {
@@ -53,12 +54,6 @@ std::string ErrnoText() {
     return error != 0 ? std::generic_category().message(error) : std::string("unknown error");
 }
 
-std::string Hex(std::uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
-
 // The column count of a header this program wrote before columns were added; 0 for a
 // header it does not know (that file gets whole lines).
 std::size_t OlderHeaderColumns(const std::string& header) {
@@ -74,10 +69,10 @@ std::string FormatLogLine(const LogEntry& e, std::size_t columns) {
     const std::vector<std::string> fields = {
         IsoTime(e.when),
         Quoted(e.icType),
-        Hex(static_cast<std::uint32_t>(e.vid) & 0xFFFFu, 4) + ':' +
-            Hex(static_cast<std::uint32_t>(e.pid) & 0xFFFFu, 4),
+        HexText(static_cast<std::uint32_t>(e.vid) & 0xFFFFu, 4) + ':' +
+            HexText(static_cast<std::uint32_t>(e.pid) & 0xFFFFu, 4),
         Quoted(e.operation),
-        e.productNumber ? Hex(static_cast<std::uint32_t>(*e.productNumber) & 0xFFFFFFu, 6)
+        e.productNumber ? HexText(static_cast<std::uint32_t>(*e.productNumber) & 0xFFFFFFu, 6)
                         : std::string(),
         Quoted(e.result),
         std::to_string(e.durationMs),
