@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build-windows}
 version=$(sed -n 's/^project(binwright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-zip="$PWD/$build_dir/binwright-$version-windows-x64.zip"
+zip="$(realpath -m "$build_dir")/binwright-$version-windows-x64.zip"
 [ -f "$zip" ] || { echo "wine-smoke: $zip not built (scripts/build-windows.sh)" >&2; exit 1; }
 wine=$(command -v wine || true)
 [ -n "$wine" ] || { echo "wine-smoke: wine is not installed" >&2; exit 1; }

@@ -20,9 +20,11 @@
 #include "cli/operation_json.h"
 #include "cli/platform_factory.h"
 #include "cli/run_command.h"
+#include "cli/service_command.h"
 #include "cli/station_config.h"
 #include "cli/terminal_host.h"
 #include "ledger/ledger_error.h"
+#include "os/utf8_path.h"
 #include "production/result_text.h"
 #include "sim/scenario.h"
 
@@ -168,6 +170,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     }
 
     LedgerCommand ledger(app);
+    ServiceCommand service(app);
 
     try {
         app.parse(argc, argv);
@@ -176,6 +179,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         return code == 0 ? exitcode::Pass : exitcode::Usage;
     }
     if (ledger.parsed()) return ledger.run(out, err);
+    if (service.parsed()) return service.run(out, err);
     std::optional<StationConfig> station;
     if (run->parsed()) {
         try {
@@ -196,7 +200,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
             app.exit(CLI::RequiredError(runImage->get_name()), out, err);
             return exitcode::Usage;
         }
-        if (station && !station->where("image").empty() && !std::ifstream(imageToRun)) {
+        if (station && !station->where("image").empty() &&
+            !std::ifstream(PathFromUtf8(imageToRun))) {
             err << "binwright run: " << station->where("image") << "image: cannot open '"
                 << imageToRun << "'\n";
             return exitcode::Usage;

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "image/regular_file.h"
+#include "os/utf8_path.h"
 
 namespace bw {
 
@@ -13,7 +14,7 @@ bool LogFileUsable(const std::string& path, std::string* message) {
         *message = "--log: \"" + path + "\" " + problem;
         return false;
     }
-    std::ofstream probe(path, std::ios::app | std::ios::binary);
+    std::ofstream probe(PathFromUtf8(path), std::ios::app | std::ios::binary);
     if (!probe) {
         *message = "--log: \"" + path + "\" cannot be written";
         return false;

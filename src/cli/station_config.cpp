@@ -8,6 +8,8 @@
 #include <fstream>
 #include <set>
 
+#include "os/utf8_path.h"
+
 namespace bw {
 namespace {
 
@@ -82,7 +84,7 @@ std::vector<KeyedOption> KeyedOptions(CLI::App& command, const CLI::Option* self
 }  // namespace
 
 StationConfig StationConfig::Read(const std::string& path) {
-    std::ifstream in(path);
+    std::ifstream in(PathFromUtf8(path));
     if (!in) throw StationConfigError(path + ": cannot open: " + std::strerror(errno));
     StationConfig config;
     config.path_ = path;

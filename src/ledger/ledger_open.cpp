@@ -1,14 +1,16 @@
 #include "ledger/ledger.h"
 
-#ifdef BINWRIGHT_LEDGER_BACKENDS
+#ifdef BINWRIGHT_LEDGER_POSTGRES
 #include "ledger/postgres_session.h"
+#endif
+#ifdef BINWRIGHT_LEDGER_SQLITE
 #include "ledger/sqlite_session.h"
 #endif
 
 namespace bw::ledger {
 
 bool LedgerBackendsBuiltIn() {
-#ifdef BINWRIGHT_LEDGER_BACKENDS
+#ifdef BINWRIGHT_LEDGER_SQLITE
     return true;
 #else
     return false;
@@ -21,11 +23,18 @@ std::unique_ptr<Ledger> OpenLedger(const std::string& url, const LedgerOptions& 
                           "--ledger needs a file name or a PostgreSQL connection string");
     }
     const auto& migrations = options.migrations ? *options.migrations : BuiltInMigrations();
-#ifdef BINWRIGHT_LEDGER_BACKENDS
+#ifdef BINWRIGHT_LEDGER_POSTGRES
     if (IsPostgresConnectionString(url)) {
         return std::make_unique<Ledger>(OpenPostgresSession(url, options.busyTimeoutMs), migrations,
                                         options.create);
     }
+#else
+    if (url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0) {
+        throw LedgerError(LedgerErrorKind::Invalid,
+                          "--ledger: this build of binwright has no PostgreSQL session");
+    }
+#endif
+#ifdef BINWRIGHT_LEDGER_SQLITE
     return std::make_unique<Ledger>(OpenSqliteSession(url, options.busyTimeoutMs, options.create),
                                     migrations, options.create);
 #else

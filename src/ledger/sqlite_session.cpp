@@ -7,6 +7,8 @@
 #include <map>
 #include <thread>
 
+#include "os/utf8_path.h"
+
 namespace bw::ledger {
 namespace {
 
@@ -88,11 +90,11 @@ class SqliteSession final : public SqlSession {
   private:
     void connect() {
         std::error_code ec;
-        if (std::filesystem::is_directory(path_, ec)) {
+        if (std::filesystem::is_directory(PathFromUtf8(path_), ec)) {
             throw SqlError(SqlFault::Other, LedgerErrorKind::Invalid,
                            "ledger " + path_ + " is a folder, not a ledger file");
         }
-        if (!create_ && !std::filesystem::exists(path_, ec)) {
+        if (!create_ && !std::filesystem::exists(PathFromUtf8(path_), ec)) {
             throw SqlError(SqlFault::Other, LedgerErrorKind::Invalid,
                            "ledger " + path_ + " does not exist");
         }

@@ -11,6 +11,7 @@
 
 #include "device/hex_text.h"
 #include "image/regular_file.h"
+#include "os/utf8_path.h"
 
 namespace bw {
 
@@ -96,12 +97,13 @@ bool ProductionLog::append(const LogEntry& entry, std::string* reason) const {
         return fail(problem);
     }
     std::error_code ec;
+    const std::filesystem::path file = PathFromUtf8(path_);
     const bool fresh =
-        !std::filesystem::exists(path_, ec) || std::filesystem::file_size(path_, ec) == 0 || ec;
+        !std::filesystem::exists(file, ec) || std::filesystem::file_size(file, ec) == 0 || ec;
     // A log begun by an older version keeps its columns, so every line fits its header.
     std::size_t columns = 0;
     if (!fresh) {
-        std::ifstream in(path_, std::ios::binary);
+        std::ifstream in(file, std::ios::binary);
         std::string header;
         std::getline(in, header);
         if (!header.empty() && header.back() == '\r') header.pop_back();
@@ -111,7 +113,7 @@ bool ProductionLog::append(const LogEntry& entry, std::string* reason) const {
     std::string text = fresh ? std::string(kLogHeader) + '\n' : std::string();
     text += FormatLogLine(entry, columns) + '\n';
     errno = 0;
-    std::FILE* out = std::fopen(path_.c_str(), "ab");
+    std::FILE* out = OpenFile(file, "ab");
     if (out == nullptr) return fail("cannot be opened: " + ErrnoText());
     const bool written =
         std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;

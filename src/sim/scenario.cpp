@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/regular_file.h"
+#include "os/utf8_path.h"
 
 namespace bw {
 namespace {
@@ -69,11 +70,11 @@ bool Flag(std::string_view key, std::string_view value) {
 Image ReadMemoryFile(std::string_view key, const std::string& path) {
     // Looked at first: a FIFO or a device node would block or never end.
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) {
+    if (std::filesystem::exists(PathFromUtf8(path), ec)) {
         if (const std::string problem = RegularFileProblem(path, false); !problem.empty())
             Fail(key, path, "the file " + problem);
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) Fail(key, path, "cannot open the file");
     std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (bytes.size() != static_cast<std::size_t>(kImageSize))
@@ -103,8 +104,9 @@ void CheckPortLine(const PortLine& line) {
     if (line.portCount == 0 && line.handlingMs > 0)
         Fail("handling-ms", std::to_string(line.handlingMs), "needs slots");
     if (line.faultSlot > line.portCount) {
-        Fail("fault-slot", std::to_string(line.faultSlot),
-             line.portCount == 0 ? "needs slots" : "must be 1 to " + std::to_string(line.portCount));
+        Fail(
+            "fault-slot", std::to_string(line.faultSlot),
+            line.portCount == 0 ? "needs slots" : "must be 1 to " + std::to_string(line.portCount));
     }
 }
 

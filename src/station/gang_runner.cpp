@@ -91,7 +91,8 @@ class GangRunner::Impl {
     std::vector<std::unique_ptr<Slot>> slots_;  // by slot number
     std::map<std::string, PortWatch> ports_;
     int started_ = 0;
-    std::vector<HeldMouse> held_;  // until the first look (runner's thread only)
+    std::vector<HeldMouse> held_;        // until the first look (runner's thread only)
+    std::set<std::string> unnamedSeen_;  // target paths without a port at the last look
 };
 
 // The host of one worker: its own waits, the runner's stop request, phases and progress to
@@ -139,7 +140,7 @@ StopRequest GangRunner::Impl::asked() {
 
 bool GangRunner::Impl::matches(const HidInterfaceInfo& info) const {
     const IcType* type = IcTypeAt(settings_.ic);
-    if (type == nullptr || info.port.empty()) return false;
+    if (type == nullptr) return false;
     if (info.vendorId != settings_.vid || info.productId != settings_.pid) return false;
     // The first IC type is told by its release; the others report theirs when opened.
     return !type->releaseCompared || info.release == type->release;
@@ -163,9 +164,19 @@ GangRunner::Impl::Slot* GangRunner::Impl::slotFor(const std::string& port) {
 
 void GangRunner::Impl::scan(bool taking) {
     std::map<std::string, std::set<std::string>> present;
+    std::set<std::string> unnamed;
     for (const HidInterfaceInfo& info : platform_.enumerate()) {
-        if (matches(info)) present[info.port].insert(info.path);
+        if (!matches(info)) continue;
+        if (!info.port.empty()) {
+            present[info.port].insert(info.path);
+        } else {
+            // A slot is a port: a mouse whose port has no name cannot have one. Said once.
+            if (unnamedSeen_.count(info.path) == 0)
+                tell([&](GangObserver& o) { o.portUnnamed(info.path); });
+            unnamed.insert(info.path);
+        }
     }
+    unnamedSeen_ = std::move(unnamed);
     const Clock::time_point now = Clock::now();
     // A mouse is gone once one of its paths is.
     for (auto& [port, watch] : ports_) {
