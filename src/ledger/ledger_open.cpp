@@ -28,11 +28,6 @@ std::unique_ptr<Ledger> OpenLedger(const std::string& url, const LedgerOptions& 
         return std::make_unique<Ledger>(OpenPostgresSession(url, options.busyTimeoutMs), migrations,
                                         options.create);
     }
-#else
-    if (url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0) {
-        throw LedgerError(LedgerErrorKind::Invalid,
-                          "--ledger: this build of binwright has no PostgreSQL session");
-    }
 #endif
 #ifdef BINWRIGHT_LEDGER_SQLITE
     return std::make_unique<Ledger>(OpenSqliteSession(url, options.busyTimeoutMs, options.create),

@@ -44,7 +44,9 @@ class SqlRow {
 
 // Why a statement failed, beside the message: the ledger maps these to its error kinds and
 // retries what can be retried.
-enum class SqlFault { ConnectionLost, Busy, Full, NotADatabase, Unique, Conflict, Other };
+// TimedOut: the server gave no answer within the call's bound; the connection was dropped
+// and the call is not repeated (a repeat would wait as long again).
+enum class SqlFault { ConnectionLost, TimedOut, Busy, Full, NotADatabase, Unique, Conflict, Other };
 
 class SqlError : public LedgerError {
   public:
