@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Runs binwright.exe as the Windows bundle ships it (unzipped from
-# binwright-<version>-windows-x64.zip) under Wine, headless: a simulated write and
-# verify round trip, and a list through the real SetupAPI/HID.dll binding.
-# Usage: scripts/wine-smoke.sh [WINDOWS_BUILD_DIR]
+# binwright-<version>-windows-x64.zip) under Wine, headless, in a private prefix on a
+# Chinese system (code page 936): simulated write and verify round trips, Chinese file names
+# for the image, save target, log, config and ledger, a ledger round trip, Ctrl-Break during
+# `run`, a station service installed, started, stopped and removed, a list through the real
+# SetupAPI/HID.dll binding, and the installer's contents, install and uninstall.
+# Usage: scripts/wine-smoke.sh [WINDOWS_BUILD_DIR]   (relative or absolute)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build-windows}
 version=$(sed -n 's/^project(binwright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zip="$(realpath -m "$build_dir")/binwright-$version-windows-x64.zip"
+msi="$(realpath -m "$build_dir")/binwright-$version-x64.msi"
 [ -f "$zip" ] || { echo "wine-smoke: $zip not built (scripts/build-windows.sh)" >&2; exit 1; }
 wine=$(command -v wine || true)
 [ -n "$wine" ] || { echo "wine-smoke: wine is not installed" >&2; exit 1; }
@@ -16,11 +20,17 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 work=$(mktemp -d)
 trap '"$wineserver" -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 unzip -q "$zip" -d "$work/bundle"
-for f in binwright.exe README.txt LICENSE.txt; do
+for f in binwright.exe README-windows.txt LICENSE.txt; do
   [ -f "$work/bundle/$f" ] || { echo "wine-smoke: FAIL: $f is not in $(basename "$zip")" >&2; exit 1; }
 done
 exe="$work/bundle/binwright.exe"
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Stripped, with its resources: the manifest (UTF-8 code page) and the version.
+objdump=x86_64-w64-mingw32-objdump
+if $objdump -h "$exe" | grep -q '\.debug_info'; then echo "wine-smoke: FAIL: binwright.exe is not stripped" >&2; exit 1; fi
+grep -aq 'activeCodePage' "$exe" || { echo "wine-smoke: FAIL: binwright.exe has no manifest" >&2; exit 1; }
+LC_ALL=C grep -aq "F.i.l.e.V.e.r.s.i.o.n" "$exe" || { echo "wine-smoke: FAIL: binwright.exe has no version resource" >&2; exit 1; }
+echo "wine-smoke: binwright.exe $(stat -c %s "$exe") bytes, stripped, manifest and version: ok"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 echo "wine-smoke: creating the Wine prefix"
 "$wine" wineboot -i >/dev/null 2>&1 || true
@@ -61,11 +71,88 @@ set -e
   fail "list without HID.dll exited with $code: $out"
 echo "wine-smoke: list without HID.dll reports the failed binding: ok"
 
-# This build has no ledger backend: --ledger says so and exits with 2.
-set +e
-out=$(run ledger check --ledger ledger.db 2>&1)
-code=$?
-set -e
-[ $code -eq 2 ] && echo "$out" | grep -q "this build of binwright has no ledger" ||
-  fail "ledger check exited with $code: $out"
-echo "wine-smoke: --ledger without a backend exits with 2: ok"
+
+# The code page this prefix runs on: 936 under LANG=zh_CN.UTF-8 (setup.sh makes the locale).
+acp=$("$wine" reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
+  tr -d '\r' | awk '$1 == "ACP" {print $3}')
+echo "wine-smoke: ANSI code page $acp"
+
+# Chinese names for the image, the save target, the log folder and file, the config and
+# the ledger; the ledger's commands on the rows the runs left.
+mkdir -p "$work/工厂"
+cp "$work/image.bin" "$work/镜像.bin"
+out=$(run --simulate=dump=写入.bin write 镜像.bin --log 工厂/日志.csv --ledger 账本.db 2>&1) ||
+  fail "write 镜像.bin: $out"
+cmp -s "$work/镜像.bin" "$work/写入.bin" || fail "write 镜像.bin: the mouse's memory differs"
+out=$(run --simulate=memory=镜像.bin save 保存 --log 工厂/日志.csv 2>&1) || fail "save 保存: $out"
+cmp -s "$work/镜像.bin" "$work/保存.bin" || fail "save 保存: the file differs from the memory"
+ls "$work" | grep -q '\.tmp$' && fail "save left a temporary file: $(ls "$work")"
+printf 'image = 镜像.bin\nlog = 工厂/日志.csv\nledger = 账本.db\nwrite-id = true\ncount = 2\n' >"$work/配置.conf"
+out=$(run --simulate=mice=2 run --config 配置.conf --interval-ms 1 2>&1) || fail "run --config 配置.conf: $out"
+echo "$out" | grep -q "total 2 passed 2 failed 0" || fail "run --config 配置.conf said: $out"
+[ "$(wc -l <"$work/工厂/日志.csv")" -eq 5 ] || fail "工厂/日志.csv: $(cat "$work/工厂/日志.csv")"
+for command in "summary" "check" "report --html 报告.html" "export --csv 导出.csv" "summary --json"; do
+  # shellcheck disable=SC2086
+  out=$(run ledger $command --ledger 账本.db 2>&1) || fail "ledger $command: $out"
+done
+[ -s "$work/报告.html" ] && [ -s "$work/导出.csv" ] || fail "ledger report/export wrote nothing"
+grep -q '镜像.bin' "$work/导出.csv" || fail "the ledger's rows do not name 镜像.bin"
+echo "wine-smoke: write, save, --log, --config, --ledger and every ledger command with Chinese names: ok"
+
+# Ctrl-Break during `run`: the mouse in progress is finished and logged, the totals printed,
+# exit 143. The console event comes from a second program on the same console.
+ctrl_break="$(realpath -m "$build_dir")/tests/ctrl_break.exe"
+if [ -f "$ctrl_break" ]; then
+  set +e
+  out=$(cd "$work" && "$wine" "$ctrl_break" 3000 "$exe" --simulate=mice=50,latency-us=2000 \
+    run 镜像.bin --interval-ms 1 --log 中断.csv 2>&1)
+  code=$?
+  set -e
+  echo "$out" | grep -q "exit code 143" && echo "$out" | grep -Eq "^total [1-9][0-9]* passed" ||
+    fail "Ctrl-Break during run (exit $code): $out"
+  echo "wine-smoke: Ctrl-Break during run ends with the totals and exit 143: ok"
+fi
+
+# The station service: installed, started by the service manager, stopped (the SIGTERM
+# rule) and removed. Wine's service manager runs it; its event log keeps nothing to read.
+printf 'image = %s\nlog = %s\nsimulate = mice=100000,latency-us=1000\ninterval-ms = 1\n' \
+  'Z:'"$(echo "$work/镜像.bin" | tr / '\\')" 'Z:'"$(echo "$work/服务.csv" | tr / '\\')" >"$work/服务.conf"
+out=$(run service install 一号 --config 服务.conf 2>&1) && fail "a Chinese service name was taken: $out"
+out=$(run service install line1 --config 服务.conf 2>&1) || fail "service install: $out"
+"$wine" sc start binwright-line1 >/dev/null 2>&1 || fail "sc start binwright-line1"
+for _ in $(seq 1 60); do
+  [ "$(wc -l <"$work/服务.csv" 2>/dev/null || echo 0)" -ge 3 ] && break
+  sleep 1
+done
+[ "$(wc -l <"$work/服务.csv" 2>/dev/null || echo 0)" -ge 3 ] || fail "the service wrote no mouse"
+"$wine" sc stop binwright-line1 >/dev/null 2>&1 || fail "sc stop binwright-line1"
+for _ in $(seq 1 30); do
+  "$wine" sc query binwright-line1 2>/dev/null | grep -q STOPPED && break
+  sleep 1
+done
+"$wine" sc query binwright-line1 2>/dev/null | grep -q STOPPED || fail "the service did not stop"
+tail -n 1 "$work/服务.csv" | grep -q "Write Pass" || fail "the service's last mouse: $(tail -n 1 "$work/服务.csv")"
+out=$(run service uninstall line1 2>&1) || fail "service uninstall: $out"
+"$wine" sc query binwright-line1 >/dev/null 2>&1 && fail "the service is still registered"
+echo "wine-smoke: service install, sc start, sc stop (last mouse logged), uninstall: ok"
+
+# The installer: its files and shortcuts, then installed and removed under Wine.
+[ -f "$msi" ] || fail "$msi not built"
+files=$(msiinfo export "$msi" File)
+for f in binwright.exe README-windows.txt LICENSE.txt; do
+  echo "$files" | grep -q "$f" || fail "the MSI does not hold $f"
+done
+msiinfo export "$msi" Shortcut | grep -q "Binwright command line" || fail "the MSI has no Start-menu entry"
+"$wine" msiexec /i "$msi" /qn >/dev/null 2>&1 || fail "msiexec /i"
+installed="$WINEPREFIX/drive_c/Program Files/Binwright"
+[ -f "$installed/binwright.exe" ] && [ -f "$installed/README-windows.txt" ] || fail "nothing in $installed"
+cmp -s "$installed/binwright.exe" "$exe" || fail "the installed binwright.exe is not the zip's"
+menu=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Binwright command line*' | head -n 1)
+[ -n "$menu" ] || fail "no Start-menu entry after the install"
+"$wine" "$installed/binwright.exe" --version | tr -d '\r' | grep -qx "binwright $version" ||
+  fail "the installed binwright.exe --version"
+"$wine" msiexec /x "$msi" /qn >/dev/null 2>&1 || fail "msiexec /x"
+[ ! -e "$installed/binwright.exe" ] || fail "msiexec /x left $installed/binwright.exe"
+[ -z "$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Binwright*' | head -n 1)" ] ||
+  fail "msiexec /x left the Start-menu entries"
+echo "wine-smoke: the MSI ($(stat -c %s "$msi") bytes) holds the exe, README-windows.txt and the licence, installs and uninstalls: ok"

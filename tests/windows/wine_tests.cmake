@@ -25,3 +25,7 @@ foreach(program core_tests ledger_tests)
   set_tests_properties(${program}_windows PROPERTIES LABELS windows FIXTURES_REQUIRED wine
     TIMEOUT 900 ENVIRONMENT "WINEPREFIX=${BW_WINE_PREFIX}")
 endforeach()
+
+# Sends a program Ctrl-Break, for scripts/wine-smoke.sh.
+add_executable(ctrl_break ${CMAKE_CURRENT_LIST_DIR}/tools/ctrl_break.cpp)
+target_link_options(ctrl_break PRIVATE -static -municode)
