@@ -17,6 +17,9 @@ class PresenceWatcher {
     // was made or last returned true (enumerate again), false when timeoutMs passed
     // without a sign of change. May return true without a change.
     virtual bool waitForChange(int timeoutMs) = 0;
+    // True when the system tells every arrival and removal, so nothing need be enumerated
+    // while waitForChange says nothing changed.
+    virtual bool tellsEveryChange() const { return false; }
 };
 
 // For systems that call back when an interface comes or goes (Windows' device
@@ -26,6 +29,7 @@ class SignalledPresenceWatcher : public PresenceWatcher {
   public:
     void notify();
     bool waitForChange(int timeoutMs) override;
+    bool tellsEveryChange() const override { return true; }
 
   private:
     std::mutex lock_;

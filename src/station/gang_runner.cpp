@@ -73,6 +73,7 @@ class GangRunner::Impl {
     void start(Slot& slot, Clock::time_point plugSeen);
     void work(Slot& slot, Clock::time_point plugSeen);
     bool anyBusy();
+    bool anyPending() const;  // a mouse seen that no worker took yet (runner's thread)
     void joinAll();
 
     HidPlatform& platform_;
@@ -327,6 +328,13 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
     done();
 }
 
+bool GangRunner::Impl::anyPending() const {
+    for (const auto& [port, watch] : ports_) {
+        if (watch.pending) return true;
+    }
+    return false;
+}
+
 bool GangRunner::Impl::anyBusy() {
     const std::lock_guard<std::mutex> hold(lock_);
     return std::any_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->busy; });
@@ -353,6 +361,11 @@ GangSummary GangRunner::Impl::run(OperationHost& host) {
     }
 
     bool toldStop = false;
+    // Where the system tells every arrival and removal, the interfaces are enumerated (and
+    // opened) only after a change, while a mouse waits for its slot, when a write ended or
+    // the runner stops taking mice; elsewhere at every look.
+    bool look = true;
+    bool wasBusy = false;
     while (true) {
         std::string why;
         if (asked() != StopRequest::None) {
@@ -371,9 +384,11 @@ GangSummary GangRunner::Impl::run(OperationHost& host) {
         // Busy before the look: the last look comes after the last write ended, so a
         // mouse pulled out during it is heard of.
         const bool busy = anyBusy();
-        scan(taking);
+        if (look || !taking || busy != wasBusy || !watcher->tellsEveryChange() || anyPending())
+            scan(taking);
+        wasBusy = busy;
         if (!taking && !busy) break;
-        watcher->waitForChange(settings_.lookMs);
+        look = watcher->waitForChange(settings_.lookMs);
     }
     joinAll();
     {
