@@ -13,7 +13,7 @@ packages=(
   libgcrypt20-dev
   xvfb xauth
   g++-mingw-w64-x86-64 libgcrypt-mingw-w64-dev
-  wine wine64 msitools locales make tcl
+  wine wine64 msitools wixl locales make tcl
   dpkg-dev file devscripts lintian systemd zip unzip
   clang libclang-rt-14-dev
   qemu-system-x86 busybox-static cpio kmod

@@ -61,6 +61,11 @@ objects=$(make -s -C src/interfaces/libpq -pn 2>/dev/null | sed -n 's/^OBJS = \$
 quietly make -C src/interfaces/libpq -j"$jobs" $objects
 rm -f "$prefix/lib/libpq.a"
 (cd src/interfaces/libpq && quietly "$host-ar" rcs "$prefix/lib/libpq.a" $objects)
+# libpq brings its own small pthread for Windows (its own types); the program links
+# winpthreads for std::thread. libpq's names for its own are renamed in all its objects.
+for f in pthread_self pthread_setspecific pthread_getspecific pthread_mutex_init \
+  pthread_mutex_lock pthread_mutex_unlock; do echo "$f pq_$f"; done >"$folder/pq-pthread.syms"
+quietly "$host-objcopy" --redefine-syms="$folder/pq-pthread.syms" "$prefix/lib/libpq.a"
 cp src/common/libpgcommon_shlib.a "$prefix/lib/libpgcommon.a"
 cp src/port/libpgport_shlib.a "$prefix/lib/libpgport.a"
 cp "$pg/src/interfaces/libpq/libpq-fe.h" "$pg/src/include/postgres_ext.h" \

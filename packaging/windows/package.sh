@@ -30,7 +30,7 @@ components="" shortcuts="" refs=""
 n=0
 for f in "${files[@]}"; do
   n=$((n + 1))
-  components+="        <Component Id=\"File$n\" Guid=\"*\"><File Id=\"File$n\" Source=\"$stage/$f\" Name=\"$f\" KeyPath=\"yes\"/></Component>
+  components+="        <Component Id=\"File$n\" Guid=\"*\"><File Id=\"File$n\" Source=\"$f\" Name=\"$f\" KeyPath=\"yes\"/></Component>
 "
   refs+="      <ComponentRef Id=\"File$n\"/>
 "
@@ -44,12 +44,10 @@ cat >"$stage/binwright.wxs" <<WXS
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
   <Product Id="*" Name="Binwright $version" Language="1033" Version="$version"
            Manufacturer="The Binwright developers" UpgradeCode="6C0A3B4E-1F57-4D2B-9E61-3B7E2A51C0D9">
-    <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine" Platform="x64"
+    <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"
              Description="Binwright $version" Comments="Writes the configuration image of USB mouse controllers"/>
     <Media Id="1" Cabinet="binwright.cab" EmbedCab="yes"/>
     <MajorUpgrade DowngradeErrorMessage="A newer Binwright is already installed."/>
-    <Icon Id="binwright.ico" SourceFile="$stage/binwright.ico"/>
-    <Property Id="ARPPRODUCTICON" Value="binwright.ico"/>
     <Directory Id="TARGETDIR" Name="SourceDir">
       <Directory Id="ProgramFiles64Folder">
         <Directory Id="INSTALLDIR" Name="Binwright">
@@ -76,8 +74,7 @@ $refs      <ComponentRef Id="Menu"/>
   </Product>
 </Wix>
 WXS
-cp "$icon" "$stage/binwright.ico"
 msi="$out/binwright-$version-x64.msi"
 rm -f "$msi"
-wixl -a x64 -o "$msi" "$stage/binwright.wxs"
+(cd "$stage" && wixl -a x64 -o "$msi" binwright.wxs)
 echo "built $msi"
