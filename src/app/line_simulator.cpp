@@ -8,11 +8,11 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "image/ic_types.h"
 #include "sim/sim_platform.h"
 #include "ui/frame_placement.h"
+#include "window/window_placement.h"
 
 namespace bw {
 
@@ -27,21 +27,13 @@ QSpinBox* MakeSpin(QWidget* parent, int low, int high, int value, int base = 10)
     return spin;
 }
 
-// The nearest position from `wanted` that keeps `length` inside [low, high).
-int Clamp(int wanted, int length, int low, int high) {
-    return std::max(low, std::min(wanted, high - length));
-}
-
 }  // namespace
 
 QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& available) {
-    const int right = main.left() + main.width() + kSimulatorGap;
-    const int left = main.left() - kSimulatorGap - own.width();
-    const int availableEnd = available.left() + available.width();
-    int x = right;
-    if (right + own.width() > availableEnd && left >= available.left()) x = left;
-    return {Clamp(x, own.width(), available.left(), availableEnd),
-            Clamp(main.top(), own.height(), available.top(), available.top() + available.height())};
+    const window::Point origin = window::SimulatorOrigin(
+        {main.x(), main.y(), main.width(), main.height()}, own.width(), own.height(),
+        {available.x(), available.y(), available.width(), available.height()});
+    return {origin.x, origin.y};
 }
 
 LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)

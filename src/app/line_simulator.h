@@ -13,12 +13,14 @@
 #include <QSpinBox>
 #include <QWidget>
 
+#include "window/window_placement.h"
+
 namespace bw {
 
 class SimulatedPlatform;
 
 // Gap between the main window and the Line simulator beside it.
-inline constexpr int kSimulatorGap = 12;
+using window::kSimulatorGap;
 
 // Top-left of a window of outer size `own` beside the main window's frame `main`,
 // wholly inside `available` (the screen less its panels): to the right of the main

@@ -29,3 +29,14 @@ endforeach()
 # Sends a program Ctrl-Break, for scripts/wine-smoke.sh.
 add_executable(ctrl_break ${CMAKE_CURRENT_LIST_DIR}/tools/ctrl_break.cpp)
 target_link_options(ctrl_break PRIVATE -static -municode)
+
+# The Windows views on real windows: they need a display, so scripts/wine-gui-smoke.sh runs
+# them under Xvfb (with --gallery NAME it shows one view in a state to photograph).
+if(TARGET bw_winapp)
+  file(GLOB BW_WINAPP_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../winapp/*.cpp)
+  # With the program's pictures (the loading animation's frames are counted).
+  add_executable(winapp_tests ${BW_WINAPP_TEST_SOURCES} ${CMAKE_BINARY_DIR}/windows/winapp.rc)
+  target_include_directories(winapp_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
+  target_link_libraries(winapp_tests PRIVATE bw_winapp GTest::gtest)
+  target_link_options(winapp_tests PRIVATE -static)
+endif()

@@ -1,0 +1,55 @@
+#pragma once
+// The "Line simulator" window beside the main window on the simulated line: buttons that
+// plug and pull mice of each IC type and unrelated HID devices, the faults of the simulated
+// controller, the status reply of the next mouse, and the presence line. It does nothing
+// by itself: the Line simulator's behaviour drives it through LineSimulatorView.
+
+#include <windows.h>
+
+#include <array>
+
+#include "winapp/gdi_resources.h"
+#include "window/line_simulator_view.h"
+
+namespace bw::winapp {
+
+inline constexpr wchar_t kLineSimulatorTitle[] = L"Line simulator";
+
+class LineSimulatorWindow final : public window::LineSimulatorView {
+  public:
+    // Hidden after construction; every value at the bottom of its range, switches off.
+    explicit LineSimulatorWindow(HINSTANCE instance);
+    ~LineSimulatorWindow() override;
+    LineSimulatorWindow(const LineSimulatorWindow&) = delete;
+    LineSimulatorWindow& operator=(const LineSimulatorWindow&) = delete;
+
+    HWND Handle() const { return window_; }
+    HWND ControlWindow(window::SimControl control) const;
+    // Shows the window beside `mainWindow`, wholly on the main window's screen, without
+    // taking the focus from it.
+    void ShowBeside(HWND mainWindow);
+
+    // LineSimulatorView.
+    void SetEvents(window::LineSimulatorEvents* events) override { events_ = events; }
+    void SetValue(window::SimControl control, int value) override;
+    int Value(window::SimControl control) const override;
+    void SetText(window::SimControl control, std::string_view text) override;
+    void StartTicks(int periodMs) override;
+    void StopTicks() override;
+
+  private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControls(HINSTANCE instance);
+    void ShowValue(window::SimControl control);
+    void Report(window::SimControl control, window::SimEvent event);
+
+    HWND window_ = nullptr;
+    window::LineSimulatorEvents* events_ = nullptr;
+    std::array<HWND, window::kSimControlCount> controls_{};
+    std::array<int, window::kSimControlCount> values_{};
+    bool settingText_ = false;
+    FontCache fonts_;
+};
+
+}  // namespace bw::winapp

@@ -1,0 +1,107 @@
+// Entry of the Windows window: the options, the single-instance rule, the main window (or
+// the gang station window) and the loading window, then the message loop.
+
+#include <windows.h>
+// clang-format off
+#include <commctrl.h>
+#include <objbase.h>
+// clang-format on
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "os/utf8_args.h"
+#include "winapp/gdi_resources.h"
+#include "winapp/gui_options.h"
+#include "winapp/line_simulator.h"
+#include "winapp/loading_window.h"
+#include "winapp/main_window.h"
+#include "winapp/single_instance.h"
+#include "winapp/startup_stand_in.h"
+#include "winapp/station_window.h"
+#include "winapp/win_text.h"
+
+namespace {
+
+using namespace bw::winapp;
+
+// Help, the version and option errors go to the console the window was started from;
+// started from Explorer there is none, and a box says it.
+void Say(const std::string& text, bool error) {
+    if (text.empty()) return;
+    AttachConsole(ATTACH_PARENT_PROCESS);
+    HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    if (out != nullptr && out != INVALID_HANDLE_VALUE &&
+        WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+        return;
+    }
+    MessageBoxW(nullptr, Wide(text).c_str(), kApplicationTitle,
+                MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
+}
+
+int RunMessageLoop(TForm1* form) {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (form != nullptr && form->PreTranslate(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    bw::Utf8Arguments utf8(0, nullptr);
+    const std::vector<std::string> args(utf8.argv() + (utf8.argc() > 0 ? 1 : 0),
+                                        utf8.argv() + utf8.argc());
+    const ParsedGuiOptions parsed = ParseGuiOptions(args);
+    if (parsed.exitCode) {
+        Say(parsed.said, *parsed.exitCode != 0);
+        return *parsed.exitCode;
+    }
+    const GuiOptions& options = parsed.options;
+
+    // A copy already runs: bring its window to the front and end quietly.
+    if (HWND running = FindRunningCopy()) {
+        BringToFront(running);
+        return 0;
+    }
+
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES |
+                                                       ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    GdiplusSession gdiplus;
+    StandInEvents standIn;
+
+    if (options.gang) {
+        StationWindow station(instance, 0);
+        ShowStationStartupState(station, options.gangImage);
+        station.SetEvents(&standIn);
+        station.Show(showCommand);
+        RunMessageLoop(nullptr);
+    } else {
+        TForm1 form(instance);
+        TFormLoadingUI loading(instance);
+        loading.PlaceAtCreation(form.Handle());
+        form.SetLoadingWindow(&loading);
+        ShowStartupState(form, ThreadUiLanguage());
+        form.SetEvents(&standIn);
+        form.Show(showCommand);
+        // On the simulated line a second window plugs and pulls the devices, beside the
+        // main window.
+        std::unique_ptr<LineSimulatorWindow> lineSimulator;
+        if (options.simulate) {
+            lineSimulator = std::make_unique<LineSimulatorWindow>(instance);
+            lineSimulator->SetEvents(&standIn);
+            lineSimulator->ShowBeside(form.Handle());
+        }
+        RunMessageLoop(&form);
+    }
+    CoUninitialize();
+    return 0;
+}

@@ -1,0 +1,143 @@
+#include "view_gallery.h"
+
+#include <memory>
+#include <string>
+
+#include "winapp/line_simulator.h"
+#include "winapp/loading_window.h"
+#include "winapp/main_window.h"
+#include "winapp/startup_stand_in.h"
+#include "winapp/station_window.h"
+
+namespace bw::winapp {
+
+namespace {
+
+using window::Control;
+using window::SimControl;
+
+int Loop(TForm1* form) {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (form != nullptr && form->PreTranslate(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+// A mouse found with an image loaded, in manual mode.
+void ShowLoaded(TForm1& form) {
+    form.Apply(Control::Img_Find, {.visible = true});
+    form.Apply(Control::Img_NoFind, {.visible = false});
+    form.Apply(Control::lbl_DevStatus, {.text = "Mouse Ready"});
+    form.Apply(Control::cb_ICType, {.enabled = false});
+    form.Apply(Control::btn_Load, {.enabled = false});
+    for (Control c :
+         {Control::btn_Write, Control::btn_Verify, Control::btn_Save, Control::btnReadFactory}) {
+        form.Apply(c, {.enabled = true});
+    }
+    form.Apply(Control::edt_BinFile, {.text = "C:\\users\\line\\镜像\\demo.bin"});
+    form.Apply(Control::lbl_BinIdentity, {.text = "sha256 e18cd0e1  crc32 0070D7CC",
+                                          .visible = true,
+                                          .toolTip = "SHA-256 e18cd0e14aee..."});
+}
+
+void ShowWritePass(TForm1& form) {
+    form.Apply(
+        Control::lbl_CtrlResult,
+        {.text = "Write Pass", .visible = true, .textColour = Rgb{0, 255, 0}, .fontPoints = 36});
+    form.Apply(Control::lbl_PassCnt, {.text = "1"});
+}
+
+int ShowStation() {
+    StationWindow station(GetModuleHandleW(nullptr), 8);
+    station.SetHeader({.image = {"demo.bin", "C:\\line\\demo.bin"},
+                       .sha256 = {"e18cd0e14aee", "e18cd0e14aee..."},
+                       .icType = "KVDE31X",
+                       .vidPid = "3A5C:0C21",
+                       .nextSerial = {"1AC", "Counting on from --sn"}});
+    const Rgb lime{0, 255, 0};
+    const Rgb red{255, 0, 0};
+    const Rgb blue{0, 0, 255};
+    const struct {
+        const char* text;
+        Rgb colour;
+        bool large;
+        const char* detail;
+        const char* serial;
+        int done;
+        double elapsed;
+    } tiles[] = {
+        {"Pass", lime, true, "", "SN 1A1", 2048, 7.1},
+        {"Writing 2048 bytes", blue, false, "", "SN 1AA", 600, 1.4},
+        {"Writing 2048 bytes", blue, false, "", "SN 1A8", 700, 1.5},
+        {"Pass", lime, true, "", "SN 1A2", 2048, 7.1},
+        {"Writing 2048 bytes", blue, false, "", "SN 1AB", 600, 1.4},
+        {"Fail", red, true, "No answer", "SN -", 0, 0.4},
+        {"Writing 2048 bytes", blue, false, "", "SN 1A9", 600, 1.5},
+        {"Pass", lime, true, "", "SN 1A5", 2048, 7.1},
+    };
+    for (int i = 0; i < 8; ++i) {
+        const auto& t = tiles[i];
+        station.SetTile({.slot = i + 1,
+                         .port = "port" + std::to_string(i + 1),
+                         .text = t.text,
+                         .colour = t.colour,
+                         .large = t.large,
+                         .detail = t.detail,
+                         .serial = t.serial,
+                         .progressDone = t.done,
+                         .progressTotal = 2048,
+                         .elapsedSeconds = t.elapsed});
+    }
+    station.SetTotals({.mice = 8, .passes = 7, .fails = 1, .yield = "87.5 %", .status = "Running"});
+    station.AppendMessage("slot 6: SN 1A6 was taken but not written (No answer)\n");
+    station.Show(SW_SHOWNORMAL);
+    return Loop(nullptr);
+}
+
+}  // namespace
+
+int ShowGallery(const char* name) {
+    const std::string view = name;
+    if (view == "station") return ShowStation();
+    if (view != "main-loaded" && view != "write-pass" && view != "line-simulator" &&
+        view != "loading" && view != "password") {
+        return 2;
+    }
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    TForm1 form(instance);
+    TFormLoadingUI loading(instance);
+    loading.PlaceAtCreation(form.Handle());
+    form.SetLoadingWindow(&loading);
+    ShowStartupState(form, ThreadUiLanguage());
+    StandInEvents events;
+    form.SetEvents(&events);
+    if (view != "loading" && view != "password") ShowLoaded(form);
+    if (view == "write-pass" || view == "line-simulator") ShowWritePass(form);
+    form.Show(SW_SHOWNORMAL);
+    std::unique_ptr<LineSimulatorWindow> simulator;
+    if (view == "line-simulator") {
+        simulator = std::make_unique<LineSimulatorWindow>(instance);
+        simulator->SetValue(SimControl::NackCommand, 1);
+        simulator->SetValue(SimControl::AckAfter, 1);
+        simulator->SetValue(SimControl::LosePiece, 1);
+        simulator->SetValue(SimControl::FailAfter, 100);
+        simulator->SetValue(SimControl::LatencyUs, 4000);
+        simulator->SetValue(SimControl::Status1, 0xAA);
+        simulator->SetValue(SimControl::Status2, 0x04);
+        simulator->SetValue(SimControl::Chip, 0x35);
+        simulator->SetText(SimControl::Presence, "Present: 1 mouse/mice, 0 other device(s)");
+        simulator->ShowBeside(form.Handle());
+    }
+    if (view == "loading") form.ShowLoading();
+    if (view == "password") {
+        // Modal: the loop is the dialog's until it is closed.
+        form.AskPassword("");
+        return 0;
+    }
+    return Loop(&form);
+}
+
+}  // namespace bw::winapp

@@ -1,0 +1,292 @@
+// The Windows views as the window's behaviour will drive them, on real windows (under Wine
+// with a display: scripts/wine-gui-smoke.sh): the character filter and values of the
+// numeric fields, what a change of state does and which events it raises, the lists' rows,
+// the close query, the loading animation's frames, the options.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "production/conversion_error.h"
+#include "winapp/gui_options.h"
+#include "winapp/line_simulator.h"
+#include "winapp/loading_window.h"
+#include "winapp/main_window.h"
+#include "winapp/startup_stand_in.h"
+#include "winapp/station_window.h"
+#include "winapp/win_text.h"
+
+namespace bw::winapp {
+namespace {
+
+using window::Control;
+using window::Event;
+
+struct Recorder : window::MainWindowEvents {
+    std::vector<std::pair<Control, Event>> events;
+    bool allowClose = true;
+    void OnEvent(Control control, Event event) override { events.emplace_back(control, event); }
+    bool OnCloseQuery() override { return allowClose; }
+    int Count(Control control, Event event) const {
+        int n = 0;
+        for (const auto& e : events) n += e == std::make_pair(control, event) ? 1 : 0;
+        return n;
+    }
+};
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override { form.SetEvents(&events); }
+
+    HWND Field(Control control) { return form.ControlWindow(control); }
+    // Typed at the end of the field's text, one character message each.
+    void Type(Control control, const std::wstring& keys) {
+        HWND field = Field(control);
+        const int end = GetWindowTextLengthW(field);
+        SendMessageW(field, EM_SETSEL, end, end);
+        for (const wchar_t c : keys) SendMessageW(field, WM_CHAR, c, 1);
+    }
+    void Paste(Control control, const std::wstring& text) {
+        HWND field = Field(control);
+        ASSERT_TRUE(OpenClipboard(field));
+        EmptyClipboard();
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+        std::memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        SetClipboardData(CF_UNICODETEXT, memory);
+        CloseClipboard();
+        const int end = GetWindowTextLengthW(field);
+        SendMessageW(field, EM_SETSEL, end, end);
+        SendMessageW(field, WM_PASTE, 0, 0);
+    }
+
+    TForm1 form{GetModuleHandleW(nullptr)};
+    Recorder events;
+};
+
+TEST_F(MainWindowTest, TypedCharactersOutsideTheFieldsDigitsChangeNothing) {
+    form.Apply(Control::edt_VID, {.text = ""});
+    Type(Control::edt_VID, L"g-$ 1aFz9");
+    EXPECT_EQ(form.Text(Control::edt_VID), "1aF9");
+    Type(Control::edt_VID, L"\b");
+    EXPECT_EQ(form.Text(Control::edt_VID), "1aF");
+    // A wide character whose low byte is a digit ('1', 'a') stays out too.
+    Type(Control::edt_VID, std::wstring{wchar_t(0x131), wchar_t(0x661), wchar_t(0xFF10)});
+    EXPECT_EQ(form.Text(Control::edt_VID), "1aF");
+
+    form.Apply(Control::edt_AllCnt, {.text = ""});
+    Type(Control::edt_AllCnt, L"1a2-b3 ");
+    EXPECT_EQ(form.Text(Control::edt_AllCnt), "123");
+    // The field's limit: 4 digits typed at most.
+    Type(Control::edt_AllCnt, L"456");
+    EXPECT_EQ(form.Text(Control::edt_AllCnt), "1234");
+}
+
+TEST_F(MainWindowTest, APasteOnlyLetsANumberOfTheFieldsBaseIn) {
+    form.Apply(Control::edt_RetryCnt, {.text = "7"});
+    Paste(Control::edt_RetryCnt, L"12a");
+    EXPECT_EQ(form.Text(Control::edt_RetryCnt), "7");
+    Paste(Control::edt_RetryCnt, L"45");
+    EXPECT_EQ(form.Text(Control::edt_RetryCnt), "745");
+    // Ctrl+V arrives as a character message and pastes the same way.
+    form.Apply(Control::edt_PID, {.text = ""});
+    Paste(Control::edt_PID, L"c0 de");
+    EXPECT_EQ(form.Text(Control::edt_PID), "");
+    Paste(Control::edt_PID, L"c0de");
+    EXPECT_EQ(form.Text(Control::edt_PID), "c0de");
+    EXPECT_EQ(form.GetValue(Control::edt_PID), 0xC0DE);
+}
+
+TEST_F(MainWindowTest, ValuesReadAndWriteTheTextWhole) {
+    EXPECT_EQ(form.GetValue(Control::edt_VID), 0x3A5C);
+    EXPECT_EQ(form.GetValue(Control::edt_FactoryNum), 1);
+    form.Apply(Control::edt_sleepTime, {.text = ""});
+    EXPECT_EQ(form.GetValue(Control::edt_sleepTime), 0);
+    // More digits than the field takes typed: the whole value is shown all the same.
+    form.SetValue(Control::edt_FactoryNum, 0x1000000);
+    EXPECT_EQ(form.Text(Control::edt_FactoryNum), "1000000");
+    EXPECT_EQ(form.GetValue(Control::edt_FactoryNum), 0x1000000);
+    form.SetValue(Control::edt_FactoryType, -1);
+    EXPECT_EQ(form.Text(Control::edt_FactoryType), "");
+    form.Apply(Control::edt_AllCnt, {.text = "12a"});
+    try {
+        form.GetValue(Control::edt_AllCnt);
+        ADD_FAILURE() << "no conversion error";
+    } catch (const ConversionError& error) {
+        EXPECT_STREQ(error.what(), "'012a' is not a valid integer value");
+    }
+}
+
+TEST_F(MainWindowTest, FieldsReportEveryChangeListsOnlyTheOperators) {
+    form.Apply(Control::edt_Write256Count, {.text = "5"});
+    EXPECT_EQ(events.Count(Control::edt_Write256Count, Event::Change), 1);
+    form.SetValue(Control::edt_Write256Count, 8);
+    Type(Control::edt_Write256Count, L"x");  // dropped: no change
+    EXPECT_EQ(events.Count(Control::edt_Write256Count, Event::Change), 2);
+
+    form.Apply(Control::cb_ICType, {.text = "KVDE847"});
+    EXPECT_EQ(form.SelectedRow(Control::cb_ICType), 2);
+    form.Apply(Control::cb_ICType, {.text = "kvde847"});
+    EXPECT_EQ(form.SelectedRow(Control::cb_ICType), -1);
+    EXPECT_EQ(events.Count(Control::cb_ICType, Event::Change), 0);
+    // A row chosen: the handler reads the row's text, not the one before it.
+    HWND list = Field(Control::cb_ICType);
+    SendMessageW(list, CB_SETCURSEL, 1, 0);
+    SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ(events.Count(Control::cb_ICType, Event::Change), 1);
+    EXPECT_EQ(form.Text(Control::cb_ICType), "KVDE52xx");
+    EXPECT_EQ(form.SelectedRow(Control::cb_ICType), 1);
+
+    SendMessageW(Field(Control::btn_Load), BM_CLICK, 0, 0);
+    EXPECT_EQ(events.Count(Control::btn_Load, Event::Click), 1);
+}
+
+TEST_F(MainWindowTest, StatesApplyToTheControlsTheyName) {
+    form.Apply(Control::btn_Write, {.enabled = true});
+    EXPECT_TRUE(IsWindowEnabled(Field(Control::btn_Write)));
+    form.Apply(
+        Control::lbl_CtrlResult,
+        {.text = "Write Pass", .visible = true, .textColour = Rgb{0, 255, 0}, .fontPoints = 36});
+    EXPECT_EQ(form.Text(Control::lbl_CtrlResult), "Write Pass");
+    EXPECT_TRUE(GetWindowLongPtrW(Field(Control::lbl_CtrlResult), GWL_STYLE) & WS_VISIBLE);
+    form.Apply(Control::rb_CmdByte256, {.checked = true});
+    EXPECT_TRUE(form.Checked(Control::rb_CmdByte256));
+    EXPECT_FALSE(form.Checked(Control::rb_CmdByte2K));
+    // The path is never typed into, disabled or not; it stays legible.
+    form.Apply(Control::edt_BinFile, {.text = "C:\\镜像\\demo.bin", .enabled = false});
+    EXPECT_TRUE(IsWindowEnabled(Field(Control::edt_BinFile)));
+    EXPECT_EQ(form.Text(Control::edt_BinFile), "C:\\镜像\\demo.bin");
+    // What the window paints itself keeps its state too.
+    form.Apply(Control::gbResult, {.text = "Result:"});
+    EXPECT_EQ(form.Text(Control::gbResult), "Result:");
+}
+
+TEST_F(MainWindowTest, StartsCentredAt625By680WithTheCaptionsOfItsLanguage) {
+    RECT outer{};
+    GetWindowRect(form.Handle(), &outer);
+    EXPECT_EQ(outer.right - outer.left, 625);
+    EXPECT_EQ(outer.bottom - outer.top, 680);
+    EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - 625) / 2);
+    EXPECT_EQ(WindowText(form.Handle()), L"MIRQ Mse Binwright v1.0");
+    ShowStartupState(form, 2);
+    EXPECT_EQ(form.Text(Control::lbl_ICType), "MIRQ IC Type");
+    EXPECT_EQ(form.Text(Control::cb_AutoRun), "Auto Write");
+    EXPECT_EQ(form.Text(Control::lbl_PassCnt), "0");
+    EXPECT_EQ(form.Text(Control::rb_CmdByte2K), "2K Byte");  // the caption table leaves it
+    ShowStartupState(form, 0);
+    EXPECT_EQ(form.Text(Control::lbl_ICType), "MIRQ IC Type:");
+}
+
+TEST_F(MainWindowTest, ACloseWaitsForTheBehavioursYes) {
+    events.allowClose = false;
+    SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(IsWindow(form.Handle()));
+    bool ran = false;
+    form.Post([&ran] { ran = true; });
+    form.ProcessEvents();
+    EXPECT_TRUE(ran);
+    events.allowClose = true;
+    HWND window = form.Handle();
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    // The message loop would end here; the test's own loop takes the quit message away.
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+TEST(LoadingWindow, AnimatesTheTwelveFramesCentredOverTheMainWindow) {
+    TForm1 form(GetModuleHandleW(nullptr));
+    TFormLoadingUI loading(GetModuleHandleW(nullptr));
+    EXPECT_EQ(loading.FrameCount(), 12);
+    RECT main{};
+    GetWindowRect(form.Handle(), &main);
+    loading.PlaceAtCreation(form.Handle());
+    RECT at{};
+    GetWindowRect(loading.Handle(), &at);
+    EXPECT_EQ(at.left, main.left + (625 - 206) / 2);
+    EXPECT_EQ(at.top, main.top + (680 - 196) / 2 + 40);
+    EXPECT_EQ(at.right - at.left, 206);
+    SetWindowPos(form.Handle(), nullptr, main.left + 50, main.top - 30, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    loading.ShowOver(form.Handle());
+    GetWindowRect(loading.Handle(), &at);
+    EXPECT_EQ(at.left, main.left + 50 + (625 - 206) / 2);
+    EXPECT_EQ(at.top, main.top - 30 + (680 - 196) / 2);
+    EXPECT_TRUE(IsWindowVisible(loading.Handle()));
+    EXPECT_TRUE(GetWindowLongPtrW(loading.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    loading.Hide();
+    EXPECT_FALSE(IsWindowVisible(loading.Handle()));
+}
+
+TEST(LineSimulatorWindow, ValuesStayInTheirRangesAndTheArrowsReportChanges) {
+    struct Heard : window::LineSimulatorEvents {
+        std::vector<window::SimControl> changed;
+        void OnSimEvent(window::SimControl c, window::SimEvent e) override {
+            if (e == window::SimEvent::Change) changed.push_back(c);
+        }
+    } heard;
+    LineSimulatorWindow simulator(GetModuleHandleW(nullptr));
+    simulator.SetEvents(&heard);
+    simulator.SetValue(window::SimControl::Status1, 0xAA);
+    EXPECT_EQ(WindowText(simulator.ControlWindow(window::SimControl::Status1)), L"0xaa");
+    simulator.SetValue(window::SimControl::Status1, 300);
+    EXPECT_EQ(simulator.Value(window::SimControl::Status1), 255);
+    simulator.SetValue(window::SimControl::LatencyUs, 4000);
+    EXPECT_EQ(WindowText(simulator.ControlWindow(window::SimControl::LatencyUs)), L"4000 us");
+    simulator.SetValue(window::SimControl::NackOn, 1);
+    EXPECT_EQ(simulator.Value(window::SimControl::NackOn), 1);
+    EXPECT_TRUE(heard.changed.empty());
+    // Typed: a number in range takes effect.
+    SetWindowTextW(simulator.ControlWindow(window::SimControl::AckAfter), L"7");
+    EXPECT_EQ(simulator.Value(window::SimControl::AckAfter), 7);
+    SetWindowTextW(simulator.ControlWindow(window::SimControl::AckAfter), L"700");
+    EXPECT_EQ(simulator.Value(window::SimControl::AckAfter), 7);
+    EXPECT_EQ(heard.changed, std::vector<window::SimControl>{window::SimControl::AckAfter});
+}
+
+TEST(StationWindow, ATileComesForEverySlotTold) {
+    StationWindow station(GetModuleHandleW(nullptr), 2);
+    EXPECT_EQ(station.TileCount(), 2);
+    station.SetTile(
+        {.slot = 7, .port = "port7", .text = "Pass", .colour = {0, 255, 0}, .large = true});
+    EXPECT_EQ(station.TileCount(), 3);
+    station.SetTile({.slot = 7, .text = "Writing 2048 bytes"});
+    EXPECT_EQ(station.TileCount(), 3);
+    EXPECT_EQ(WindowText(station.Handle()), L"MIRQ Binwright gang station");
+}
+
+TEST(GuiOptions, ReadAsTheLinuxWindowReadsThem) {
+    ParsedGuiOptions p = ParseGuiOptions({"--simulate"});
+    EXPECT_FALSE(p.exitCode);
+    EXPECT_TRUE(p.options.simulate);
+    EXPECT_EQ(p.options.scenario, "");
+    p = ParseGuiOptions({"--simulate=ic=1,mice=2", "--log", "日志.csv", "--ledger", "led.db"});
+    EXPECT_EQ(p.options.scenario, "ic=1,mice=2");
+    EXPECT_EQ(p.options.logFile, "日志.csv");
+    EXPECT_EQ(p.options.ledgerUrl, "led.db");
+    EXPECT_FALSE(p.options.gang);
+    // The station's own options are kept for its setup, in their order.
+    p = ParseGuiOptions({"--gang", "demo.bin", "--slots", "8", "--sn", "1A0"});
+    EXPECT_FALSE(p.exitCode);
+    EXPECT_TRUE(p.options.gang);
+    EXPECT_EQ(p.options.gangImage, "demo.bin");
+    EXPECT_EQ(p.options.gangOptions, (std::vector<std::string>{"--slots", "8", "--sn", "1A0"}));
+    // Without --gang they are no options of the window.
+    p = ParseGuiOptions({"--slots", "8"});
+    EXPECT_EQ(p.exitCode, 2);
+    p = ParseGuiOptions({"--expect-sha256", "12"});
+    EXPECT_EQ(p.exitCode, 2);
+    p = ParseGuiOptions({"--version"});
+    EXPECT_EQ(p.exitCode, 0);
+    EXPECT_NE(p.said.find("binwright-gui "), std::string::npos);
+    p = ParseGuiOptions({"--help"});
+    EXPECT_EQ(p.exitCode, 0);
+    EXPECT_NE(p.said.find("--simulate"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace bw::winapp
