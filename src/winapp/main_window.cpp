@@ -76,16 +76,18 @@ int FontHeight(HWND window) {
     return metrics.tmHeight;
 }
 
-// A single-line edit field draws its text at the top; as in the Qt window the text sits in
-// the middle of the field's height: the space above and below it is made part of the frame
-// and painted in the field's background.
-LRESULT CALLBACK CentredText(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+// The edit fields as the Qt window draws them: a one-pixel black frame, two pixels of the
+// window's blue while the field has the focus, and the text in the middle of the field's
+// height (a single-line edit field draws it at the top: the space above and below it is
+// made part of the frame and painted in the field's background).
+LRESULT CALLBACK FramedField(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                              UINT_PTR /*id*/, DWORD_PTR /*data*/) {
     switch (message) {
         case WM_NCCALCSIZE: {
             const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
             RECT* client = wParam != 0 ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
                                        : reinterpret_cast<RECT*>(lParam);
+            InflateRect(client, -2, -1);
             const int room = (client->bottom - client->top) - FontHeight(window);
             if (room > 1) {
                 client->top += room / 2;
@@ -94,7 +96,6 @@ LRESULT CALLBACK CentredText(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return result;
         }
         case WM_NCPAINT: {
-            DefSubclassProc(window, message, wParam, lParam);
             RECT outer{};
             GetWindowRect(window, &outer);
             RECT inner{};
@@ -102,7 +103,6 @@ LRESULT CALLBACK CentredText(HWND window, UINT message, WPARAM wParam, LPARAM lP
             MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&inner), 2);
             OffsetRect(&inner, -outer.left, -outer.top);
             OffsetRect(&outer, -outer.left, -outer.top);
-            InflateRect(&outer, -1, -1);  // the border stays
             HDC dc = GetWindowDC(window);
             const bool editable = IsWindowEnabled(window) &&
                                   (GetWindowLongPtrW(window, GWL_STYLE) & ES_READONLY) == 0;
@@ -110,13 +110,25 @@ LRESULT CALLBACK CentredText(HWND window, UINT message, WPARAM wParam, LPARAM lP
                 SendMessageW(GetParent(window), editable ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC,
                              reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
             if (brush != nullptr) {
-                RECT above{outer.left, outer.top, outer.right, inner.top};
-                RECT below{outer.left, inner.bottom, outer.right, outer.bottom};
-                FillRect(dc, &above, brush);
-                FillRect(dc, &below, brush);
+                ExcludeClipRect(dc, inner.left, inner.top, inner.right, inner.bottom);
+                FillRect(dc, &outer, brush);
             }
+            const bool focused = GetFocus() == window;
+            HBRUSH frame = CreateSolidBrush(focused ? Ref(kFrameColour) : RGB(0, 0, 0));
+            FrameRect(dc, &outer, frame);
+            if (focused) {
+                InflateRect(&outer, -1, -1);
+                FrameRect(dc, &outer, frame);
+            }
+            DeleteObject(frame);
             ReleaseDC(window, dc);
             return 0;
+        }
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS: {
+            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+            RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+            return result;
         }
         case WM_SETFONT: {
             const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
@@ -239,11 +251,11 @@ void TForm1::CreateControl(HINSTANCE instance, Slot& slot) {
         case ControlKind::HexField:
         case ControlKind::IntField:
             windowClass = L"EDIT";
-            style |= WS_BORDER | ES_AUTOHSCROLL | ES_LEFT | WS_TABSTOP | WS_GROUP;
+            style |= ES_AUTOHSCROLL | ES_LEFT | WS_TABSTOP | WS_GROUP;
             break;
         case ControlKind::TextField:
             windowClass = L"EDIT";
-            style |= WS_BORDER | ES_AUTOHSCROLL | ES_LEFT | ES_READONLY;
+            style |= ES_AUTOHSCROLL | ES_LEFT | ES_READONLY;
             break;
         case ControlKind::List:
             windowClass = L"COMBOBOX";
@@ -259,7 +271,7 @@ void TForm1::CreateControl(HINSTANCE instance, Slot& slot) {
         0, windowClass, slot.text.c_str(), style, d.place.x, d.place.y, d.place.width, height,
         window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(d.control))), instance, nullptr);
     slot.window = child;
-    if (IsField(kind)) SetWindowSubclass(child, &CentredText, 2, 0);
+    if (IsField(kind)) SetWindowSubclass(child, &FramedField, 2, 0);
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(slot.font)), FALSE);
 
     switch (kind) {
@@ -290,7 +302,7 @@ void TForm1::CreateControl(HINSTANCE instance, Slot& slot) {
     }
     if (IsField(kind)) {
         if (d.maxLength > 0) SendMessageW(child, EM_SETLIMITTEXT, d.maxLength, 0);
-        SendMessageW(child, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(2, 2));
+        SendMessageW(child, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
     }
 }
 
@@ -413,7 +425,7 @@ void TForm1::Apply(Control control, const window::ControlChange& change) {
         }
         if (control == Control::lbl_BinIdentity) {
             // The path's text stops short of the identity while it shows.
-            const int right = slot.visible ? slot.design.place.width + 4 : 2;
+            const int right = slot.visible ? slot.design.place.width + 4 : 1;
             SendMessageW(SlotOf(Control::edt_BinFile).window, EM_SETMARGINS, EC_RIGHTMARGIN,
                          MAKELPARAM(0, right));
         }
@@ -645,14 +657,25 @@ void TForm1::PaintTitleBar(HDC dc) {
     DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 
-    // Minimise and close, as the system's own glyphs.
-    SelectObject(dc, fonts_.Get({L"Marlett", 13, false}));
-    const auto button = [&](RECT r, const wchar_t* glyph, bool pressed) {
+    // Minimise and close, drawn in white lines.
+    HPEN pen = CreatePen(PS_SOLID, 2, RGB(255, 255, 255));
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    const auto button = [&](RECT r, bool pressed) {
         if (pressed) FillRect(dc, &r, brushes_.Get(RGB(0, 30, 140)));
-        DrawTextW(dc, glyph, 1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        const int cx = (r.left + r.right) / 2;
+        const int cy = (r.top + r.bottom) / 2;
+        return POINT{cx, cy};
     };
-    button(MinimiseButton(), L"0", pressedButton_ == 1);
-    button(CloseButton(), L"r", pressedButton_ == 2);
+    const POINT minimise = button(MinimiseButton(), pressedButton_ == 1);
+    MoveToEx(dc, minimise.x - 5, minimise.y + 4, nullptr);
+    LineTo(dc, minimise.x + 5, minimise.y + 4);
+    const POINT close = button(CloseButton(), pressedButton_ == 2);
+    MoveToEx(dc, close.x - 5, close.y - 5, nullptr);
+    LineTo(dc, close.x + 5, close.y + 5);
+    MoveToEx(dc, close.x + 5, close.y - 5, nullptr);
+    LineTo(dc, close.x - 5, close.y + 5);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
     SelectObject(dc, old);
 }
 

@@ -172,6 +172,15 @@ TEST_F(MainWindowTest, StartsCentredAt625By680WithTheCaptionsOfItsLanguage) {
     EXPECT_EQ(outer.bottom - outer.top, 680);
     EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - 625) / 2);
     EXPECT_EQ(WindowText(form.Handle()), L"MIRQ Mse Binwright v1.0");
+    // Until a file is loaded and a mouse found, only the operation buttons are off.
+    for (const window::ControlInfo& info : window::kControls) {
+        HWND child = form.ControlWindow(info.control);
+        if (child == nullptr) continue;
+        const bool operation =
+            info.control == Control::btn_Write || info.control == Control::btn_Verify ||
+            info.control == Control::btn_Save || info.control == Control::btnReadFactory;
+        EXPECT_EQ(IsWindowEnabled(child) != FALSE, !operation) << info.name;
+    }
     ShowStartupState(form, 2);
     EXPECT_EQ(form.Text(Control::lbl_ICType), "MIRQ IC Type");
     EXPECT_EQ(form.Text(Control::cb_AutoRun), "Auto Write");
@@ -196,6 +205,33 @@ TEST_F(MainWindowTest, ACloseWaitsForTheBehavioursYes) {
     // The message loop would end here; the test's own loop takes the quit message away.
     MSG quit;
     PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+TEST_F(MainWindowTest, TheLogoTheTimerAndTheTitleBarAnswerWhereTheyAre) {
+    // A double click on the logo, and not beside it.
+    SendMessageW(form.Handle(), WM_LBUTTONDBLCLK, 0, MAKELPARAM(100, 60));
+    SendMessageW(form.Handle(), WM_LBUTTONDBLCLK, 0, MAKELPARAM(300, 60));
+    EXPECT_EQ(events.Count(Control::Img_MIRQLog, Event::DoubleClick), 1);
+    // The title bar moves the window, but not over its two buttons.
+    RECT outer{};
+    GetWindowRect(form.Handle(), &outer);
+    const auto hit = [&](int x, int y) {
+        return SendMessageW(form.Handle(), WM_NCHITTEST, 0,
+                            MAKELPARAM(outer.left + x, outer.top + y));
+    };
+    EXPECT_EQ(hit(300, 12), HTCAPTION);
+    EXPECT_EQ(hit(610, 12), HTCLIENT);
+    EXPECT_EQ(hit(300, 200), HTCLIENT);
+    // DevTimer ticks while it runs.
+    form.StartTimer();
+    EXPECT_TRUE(form.TimerRunning());
+    for (int i = 0; i < 500 && events.Count(Control::DevTimer, Event::Tick) == 0; ++i) {
+        form.ProcessEvents();
+        Sleep(10);
+    }
+    EXPECT_GE(events.Count(Control::DevTimer, Event::Tick), 1);
+    form.StopTimer();
+    EXPECT_FALSE(form.TimerRunning());
 }
 
 TEST(LoadingWindow, AnimatesTheTwelveFramesCentredOverTheMainWindow) {

@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# Runs binwright-gui.exe as the Windows bundle ships it (unzipped from
+# binwright-<version>-windows-x64.zip) under Wine in a private Xvfb with a window manager
+# (openbox) and a private prefix: the views' tests on real windows (winapp_tests.exe of the
+# build folder), then the program on the simulated line: its window found by its title, at
+# 625 x 680 centred on the screen, the Line simulator beside it; a second start exits 0 and
+# brings the first copy's window back from minimised and to the front. Screenshots of the
+# start-up and of the views in the states the window's behaviour gives them go to SHOT_DIR.
+# Installs openbox, xdotool, imagemagick and the fonts when they are missing (Debian 12, as
+# root).
+# Usage: scripts/wine-gui-smoke.sh [WINDOWS_BUILD_DIR [SHOT_DIR]]   (relative or absolute)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=$(realpath -m "${1:-build-windows}")
+shot_dir=${2:-}
+version=$(sed -n 's/^project(binwright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+zip="$build_dir/binwright-$version-windows-x64.zip"
+[ -f "$zip" ] || { echo "wine-gui-smoke: $zip not built (scripts/build-windows.sh)" >&2; exit 1; }
+
+missing=()
+for p in xvfb xauth openbox xdotool imagemagick x11-utils fonts-wine fonts-wqy-microhei; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+wine=$(command -v wine)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+
+fail() { echo "wine-gui-smoke: FAIL: $*" >&2; exit 1; }
+work=$(mktemp -d)
+[ -n "$shot_dir" ] || shot_dir="$work/shots"
+mkdir -p "$shot_dir"
+shot_dir=$(realpath "$shot_dir")
+# A display of its own: the first free number from 60.
+display=60
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
+export DISPLAY=":$display"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  "$wineserver" -k >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+unzip -q "$zip" -d "$work/bundle"
+exe="$work/bundle/binwright-gui.exe"
+[ -f "$exe" ] || fail "binwright-gui.exe is not in $(basename "$zip")"
+if x86_64-w64-mingw32-objdump -h "$exe" | grep -q '\.debug_info'; then fail "binwright-gui.exe is not stripped"; fi
+grep -aq 'activeCodePage' "$exe" || fail "binwright-gui.exe has no manifest"
+echo "wine-gui-smoke: binwright-gui.exe $(stat -c %s "$exe") bytes, stripped, with its manifest: ok"
+
+echo "wine-gui-smoke: creating the Wine prefix"
+"$wine" wineboot -i >/dev/null 2>&1 || true
+# Chinese text as a Chinese Windows shows it: the faces Windows links Tahoma to for it, and
+# the title bar's face, stand for the CJK font installed here.
+for face in SimSun "MS UI Gothic" PMingLiU "Microsoft YaHei" "微软雅黑" "Microsoft JhengHei"; do
+  "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
+    /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+done
+
+# The window of a title, waited for (a cold start takes seconds); its id, or nothing.
+window_of() {
+  local id
+  for _ in $(seq 1 "${2:-60}"); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 1
+  done
+  return 0
+}
+geometry() { xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: //p'; }
+position() { xdotool getwindowgeometry "$1" | sed -n 's/.*Position: \([0-9-]*,[0-9-]*\).*/\1/p'; }
+state() { xprop -id "$1" WM_STATE | sed -n 's/.*window state: //p'; }
+
+# The views' own tests, on this display.
+tests="$build_dir/tests/winapp_tests.exe"
+if [ -f "$tests" ]; then
+  (cd "$work" && "$wine" "$tests" --gtest_brief=1 >"$work/views.log" 2>&1) ||
+    { cat "$work/views.log" >&2; fail "winapp_tests.exe"; }
+  echo "wine-gui-smoke: the views' tests on real windows, passed: $(tr -d '\r' <"$work/views.log" | sed -n 's/.*\[  PASSED  \] //p')"
+fi
+
+(cd "$work" && exec "$wine" "$exe" --simulate >"$work/gui.log" 2>&1) &
+pids+=($!)
+main=$(window_of "MIRQ Mse Binwright v1.0")
+[ -n "$main" ] || fail "no window titled \"MIRQ Mse Binwright v1.0\" appeared: $(cat "$work/gui.log")"
+[ "$(geometry "$main")" = "625x680" ] || fail "the window is $(geometry "$main"), not 625x680"
+[ "$(position "$main")" = "$(( (1280 - 625) / 2 )),$(( (1024 - 680) / 2 ))" ] ||
+  fail "the window is at $(position "$main"), not centred on the 1280 x 1024 screen"
+simulator=$(window_of "Line simulator" 20)
+[ -n "$simulator" ] || fail "no Line simulator window beside the main window"
+echo "wine-gui-smoke: the window found by its title, 625x680 at $(position "$main"), the Line simulator beside it: ok"
+sleep 1
+import -window root "$shot_dir/windows-start-up.png"
+
+# A second start: the first copy's window comes back from minimised and to the front, and
+# the second ends with 0 without a window of its own.
+xdotool windowminimize "$main"
+for _ in $(seq 1 20); do [ "$(state "$main")" = Iconic ] && break; sleep 0.5; done
+[ "$(state "$main")" = Iconic ] || fail "the window could not be minimised for the test"
+set +e
+(cd "$work" && timeout 60 "$wine" "$exe" >"$work/second.log" 2>&1)
+code=$?
+set -e
+[ $code -eq 0 ] || fail "the second start exited with $code: $(cat "$work/second.log")"
+for _ in $(seq 1 20); do [ "$(state "$main")" = Normal ] && break; sleep 0.5; done
+[ "$(state "$main")" = Normal ] || fail "the second start did not restore the first window"
+for _ in $(seq 1 20); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$main" ] && break; sleep 0.5; done
+[ "$(xdotool getactivewindow 2>/dev/null)" = "$main" ] ||
+  fail "the first window is not in front: $(xdotool getactivewindow getwindowname 2>&1)"
+[ "$(xdotool search --name '^MIRQ Mse Binwright v1.0$' | wc -l)" -eq 1 ] ||
+  fail "the second start made a window of its own"
+echo "wine-gui-smoke: a second start exits 0 and brings the first window back and to the front: ok"
+kill "${pids[-1]}" 2>/dev/null || true
+"$wineserver" -k >/dev/null 2>&1 || true
+
+# The views in the states the window's behaviour will give them, photographed.
+if [ -f "$tests" ]; then
+  for view in main-loaded write-pass line-simulator loading password station; do
+    (cd "$work" && exec "$wine" "$tests" --gallery "$view" >>"$work/gallery.log" 2>&1) &
+    gallery=$!
+    case $view in
+      station) title="MIRQ Binwright gang station" ;;
+      password) title="MIRQ Binwright " ;;
+      *) title="MIRQ Mse Binwright v1.0" ;;
+    esac
+    id=$(window_of "$title" 60)
+    [ -n "$id" ] || fail "the $view view did not appear"
+    sleep 2
+    main=$(xdotool search --onlyvisible --name '^MIRQ Mse Binwright v1.0$' | head -n 1 || true)
+    case $view in
+      # With the window manager's frame.
+      station) import -window "$id" -frame "$shot_dir/windows-gang-station.png" ;;
+      # Beside the main window, as the operator sees them.
+      line-simulator) import -window root "$shot_dir/windows-$view.png" ;;
+      # Over the main window: the main window's place on the screen.
+      loading | password)
+        import -window root -crop "625x680+$(position "$main" | tr , +)" +repage \
+          "$shot_dir/windows-$view.png" ;;
+      *) import -window "$id" "$shot_dir/windows-$view.png" ;;
+    esac
+    kill "$gallery" 2>/dev/null || true
+    wait "$gallery" 2>/dev/null || true
+    "$wineserver" -k >/dev/null 2>&1 || true
+  done
+  echo "wine-gui-smoke: the views photographed: ok"
+fi
+echo "wine-gui-smoke: screenshots in $shot_dir"
+ls "$shot_dir"
