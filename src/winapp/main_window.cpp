@@ -259,7 +259,9 @@ void TForm1::CreateControl(HINSTANCE instance, Slot& slot) {
             break;
         case ControlKind::List:
             windowClass = L"COMBOBOX";
-            style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP | WS_GROUP;
+            style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_TABSTOP | WS_GROUP;
+            // A scroll bar only where the open list cannot show every row.
+            if (static_cast<int>(d.rows.size()) > d.visibleRows) style |= WS_VSCROLL;
             // The height given is the open list's; the closed box is set below.
             height = d.place.height + d.visibleRows * (d.font.pixels + 4) + 4;
             break;
