@@ -126,12 +126,14 @@ kill "${pids[-1]}" 2>/dev/null || true
 
 # The views in the states the window's behaviour will give them, photographed.
 if [ -f "$tests" ]; then
-  for view in main-loaded write-pass line-simulator loading password station; do
+  for view in main-loaded write-pass line-simulator loading password file-open file-save station; do
     (cd "$work" && exec "$wine" "$tests" --gallery "$view" >>"$work/gallery.log" 2>&1) &
     gallery=$!
     case $view in
       station) title="MIRQ Binwright gang station" ;;
       password) title="MIRQ Binwright " ;;
+      file-open) title="Open" ;;
+      file-save) title="Save As" ;;
       *) title="MIRQ Mse Binwright v1.0" ;;
     esac
     id=$(window_of "$title" 60)
@@ -142,7 +144,7 @@ if [ -f "$tests" ]; then
       # With the window manager's frame.
       station) import -window "$id" -frame "$shot_dir/windows-gang-station.png" ;;
       # Beside the main window, as the operator sees them.
-      line-simulator) import -window root "$shot_dir/windows-$view.png" ;;
+      line-simulator | file-open | file-save) import -window root "$shot_dir/windows-$view.png" ;;
       # Over the main window: the main window's place on the screen.
       loading | password)
         import -window root -crop "625x680+$(position "$main" | tr , +)" +repage \

@@ -103,7 +103,7 @@ int ShowGallery(const char* name) {
     const std::string view = name;
     if (view == "station") return ShowStation();
     if (view != "main-loaded" && view != "write-pass" && view != "line-simulator" &&
-        view != "loading" && view != "password") {
+        view != "loading" && view != "password" && view != "file-open" && view != "file-save") {
         return 2;
     }
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -114,7 +114,8 @@ int ShowGallery(const char* name) {
     ShowStartupState(form, ThreadUiLanguage());
     StandInEvents events;
     form.SetEvents(&events);
-    if (view != "loading" && view != "password") ShowLoaded(form);
+    const bool dialog = view == "password" || view == "file-open" || view == "file-save";
+    if (view != "loading" && !dialog) ShowLoaded(form);
     if (view == "write-pass" || view == "line-simulator") ShowWritePass(form);
     form.Show(SW_SHOWNORMAL);
     std::unique_ptr<LineSimulatorWindow> simulator;
@@ -132,11 +133,11 @@ int ShowGallery(const char* name) {
         simulator->ShowBeside(form.Handle());
     }
     if (view == "loading") form.ShowLoading();
-    if (view == "password") {
-        // Modal: the loop is the dialog's until it is closed.
-        form.AskPassword("");
-        return 0;
-    }
+    // Modal: the loop is the dialog's until it is closed.
+    if (view == "password") form.AskPassword("");
+    if (view == "file-open") form.ChooseOpenFile();
+    if (view == "file-save") form.ChooseSaveFile();
+    if (dialog) return 0;
     return Loop(&form);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "production/conversion_error.h"
+#include "winapp/file_dialogs.h"
 #include "winapp/gui_options.h"
 #include "winapp/line_simulator.h"
 #include "winapp/loading_window.h"
@@ -98,6 +99,14 @@ TEST_F(MainWindowTest, APasteOnlyLetsANumberOfTheFieldsBaseIn) {
     Paste(Control::edt_PID, L"c0de");
     EXPECT_EQ(form.Text(Control::edt_PID), "c0de");
     EXPECT_EQ(form.GetValue(Control::edt_PID), 0xC0DE);
+    // Ctrl+V comes as a character message, and is checked the same way.
+    form.Apply(Control::edt_AllCnt, {.text = ""});
+    Paste(Control::edt_AllCnt, L"9x");
+    Type(Control::edt_AllCnt, L"\x16");
+    EXPECT_EQ(form.Text(Control::edt_AllCnt), "");
+    Paste(Control::edt_AllCnt, L"12");
+    Type(Control::edt_AllCnt, L"\x16");
+    EXPECT_EQ(form.Text(Control::edt_AllCnt), "1212");
 }
 
 TEST_F(MainWindowTest, ValuesReadAndWriteTheTextWhole) {
@@ -281,7 +290,13 @@ TEST(LineSimulatorWindow, ValuesStayInTheirRangesAndTheArrowsReportChanges) {
     EXPECT_EQ(simulator.Value(window::SimControl::AckAfter), 7);
     SetWindowTextW(simulator.ControlWindow(window::SimControl::AckAfter), L"700");
     EXPECT_EQ(simulator.Value(window::SimControl::AckAfter), 7);
-    EXPECT_EQ(heard.changed, std::vector<window::SimControl>{window::SimControl::AckAfter});
+    SetWindowTextW(simulator.ControlWindow(window::SimControl::Chip), L"0x3F");
+    EXPECT_EQ(simulator.Value(window::SimControl::Chip), 0x3F);
+    SetWindowTextW(simulator.ControlWindow(window::SimControl::LatencyUs), L"250 us");
+    EXPECT_EQ(simulator.Value(window::SimControl::LatencyUs), 250);
+    EXPECT_EQ(heard.changed, (std::vector<window::SimControl>{window::SimControl::AckAfter,
+                                                              window::SimControl::Chip,
+                                                              window::SimControl::LatencyUs}));
 }
 
 TEST(StationWindow, ATileComesForEverySlotTold) {
@@ -293,6 +308,13 @@ TEST(StationWindow, ATileComesForEverySlotTold) {
     station.SetTile({.slot = 7, .text = "Writing 2048 bytes"});
     EXPECT_EQ(station.TileCount(), 3);
     EXPECT_EQ(WindowText(station.Handle()), L"MIRQ Binwright gang station");
+}
+
+TEST(DialogFilter, EachPartEndedByANullTheWholeByASecond) {
+    using namespace std::string_literals;
+    EXPECT_EQ(DialogFilter(L"LoadFile(*.bin)|*.bin"), L"LoadFile(*.bin)\0*.bin\0\0"s);
+    EXPECT_EQ(DialogFilter(L"SaveFile(*.bin)|*.bin"), L"SaveFile(*.bin)\0*.bin\0\0"s);
+    EXPECT_EQ(DialogFilter(L"A|*.a|B|*.b;*.c"), L"A\0*.a\0B\0*.b;*.c\0\0"s);
 }
 
 TEST(GuiOptions, ReadAsTheLinuxWindowReadsThem) {

@@ -39,4 +39,9 @@ if(TARGET bw_winapp)
   target_include_directories(winapp_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
   target_link_libraries(winapp_tests PRIVATE bw_winapp GTest::gtest)
   target_link_options(winapp_tests PRIVATE -static)
+  # What needs no window runs with the other Windows tests.
+  add_test(NAME winapp_tests_windows COMMAND winapp_tests
+    --gtest_filter=GuiOptions*:DialogFilter* --gtest_brief=1)
+  set_tests_properties(winapp_tests_windows PROPERTIES LABELS windows FIXTURES_REQUIRED wine
+    TIMEOUT 300 ENVIRONMENT "WINEPREFIX=${BW_WINE_PREFIX}")
 endif()
