@@ -31,6 +31,13 @@ Picture::~Picture() {
     if (stream_ != nullptr) stream_->Release();
 }
 
+int PointsToPixels(int points) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(points, dpi, 72);
+}
+
 FontCache::~FontCache() {
     for (const auto& [spec, font] : fonts_) DeleteObject(font);
 }

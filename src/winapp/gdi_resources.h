@@ -49,6 +49,9 @@ class Picture {
     std::unique_ptr<Gdiplus::Bitmap> bitmap_;
 };
 
+// Pixels of a font size in points on this screen.
+int PointsToPixels(int points);
+
 struct FontSpec {
     std::wstring face;
     int pixels = 12;  // character height

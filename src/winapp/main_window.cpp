@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "production/error_box_message.h"
+#include "winapp/field_frames.h"
 #include "winapp/file_dialogs.h"
 #include "winapp/loading_window.h"
 #include "winapp/pass_dialog.h"
@@ -24,15 +25,7 @@ constexpr wchar_t kClassName[] = L"BinwrightMainWindow";
 constexpr UINT_PTR kDevTimerId = 1;
 constexpr UINT kPostMessage = WM_APP + 1;
 constexpr int kFirstControlId = 1000;
-constexpr int kTitleFontPixels = 15;
 constexpr int kCornerRadius = 13;
-constexpr int kTitleButtonWidth = 24;
-// "微软雅黑", the title bar's face.
-constexpr wchar_t kTitleFace[] = L"\u5fae\u8f6f\u96c5\u9ed1";
-
-COLORREF Ref(const Rgb& rgb) {
-    return RGB(rgb.r, rgb.g, rgb.b);
-}
 
 int IdOf(Control control) {
     return kFirstControlId + static_cast<int>(control);
@@ -41,105 +34,6 @@ int IdOf(Control control) {
 bool IsField(ControlKind kind) {
     return kind == ControlKind::HexField || kind == ControlKind::IntField ||
            kind == ControlKind::TextField;
-}
-
-int PointsToPixels(int points) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return MulDiv(points, dpi, 72);
-}
-
-// edt_BinFile is shown, never typed into or focused: clicks and its menu are dropped.
-LRESULT CALLBACK ShowOnly(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
-                          DWORD_PTR /*data*/) {
-    switch (message) {
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK:
-        case WM_RBUTTONDOWN:
-        case WM_RBUTTONUP:
-        case WM_CONTEXTMENU:
-        case WM_MOUSEACTIVATE:
-            return message == WM_MOUSEACTIVATE ? MA_NOACTIVATE : 0;
-        default:
-            return DefSubclassProc(window, message, wParam, lParam);
-    }
-}
-
-int FontHeight(HWND window) {
-    HDC dc = GetDC(window);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)));
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(window, dc);
-    return metrics.tmHeight;
-}
-
-// The edit fields as the Qt window draws them: a one-pixel black frame, two pixels of the
-// window's blue while the field has the focus, and the text in the middle of the field's
-// height (a single-line edit field draws it at the top: the space above and below it is
-// made part of the frame and painted in the field's background).
-LRESULT CALLBACK FramedField(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                             UINT_PTR /*id*/, DWORD_PTR /*data*/) {
-    switch (message) {
-        case WM_NCCALCSIZE: {
-            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            RECT* client = wParam != 0 ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
-                                       : reinterpret_cast<RECT*>(lParam);
-            InflateRect(client, -2, -1);
-            const int room = (client->bottom - client->top) - FontHeight(window);
-            if (room > 1) {
-                client->top += room / 2;
-                client->bottom -= room - room / 2;
-            }
-            return result;
-        }
-        case WM_NCPAINT: {
-            RECT outer{};
-            GetWindowRect(window, &outer);
-            RECT inner{};
-            GetClientRect(window, &inner);
-            MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&inner), 2);
-            OffsetRect(&inner, -outer.left, -outer.top);
-            OffsetRect(&outer, -outer.left, -outer.top);
-            HDC dc = GetWindowDC(window);
-            const bool editable = IsWindowEnabled(window) &&
-                                  (GetWindowLongPtrW(window, GWL_STYLE) & ES_READONLY) == 0;
-            auto* brush = reinterpret_cast<HBRUSH>(
-                SendMessageW(GetParent(window), editable ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC,
-                             reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
-            if (brush != nullptr) {
-                ExcludeClipRect(dc, inner.left, inner.top, inner.right, inner.bottom);
-                FillRect(dc, &outer, brush);
-            }
-            const bool focused = GetFocus() == window;
-            HBRUSH frame = CreateSolidBrush(focused ? Ref(kFrameColour) : RGB(0, 0, 0));
-            FrameRect(dc, &outer, frame);
-            if (focused) {
-                InflateRect(&outer, -1, -1);
-                FrameRect(dc, &outer, frame);
-            }
-            DeleteObject(frame);
-            ReleaseDC(window, dc);
-            return 0;
-        }
-        case WM_SETFOCUS:
-        case WM_KILLFOCUS: {
-            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
-            return result;
-        }
-        case WM_SETFONT: {
-            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            SetWindowPos(
-                window, nullptr, 0, 0, 0, 0,
-                SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-            return result;
-        }
-        default:
-            return DefSubclassProc(window, message, wParam, lParam);
-    }
 }
 
 void RegisterClassOnce(HINSTANCE instance) {
@@ -273,7 +167,7 @@ void TForm1::CreateControl(HINSTANCE instance, Slot& slot) {
         0, windowClass, slot.text.c_str(), style, d.place.x, d.place.y, d.place.width, height,
         window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(d.control))), instance, nullptr);
     slot.window = child;
-    if (IsField(kind)) SetWindowSubclass(child, &FramedField, 2, 0);
+    if (IsField(kind)) FrameField(child);
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(slot.font)), FALSE);
 
     switch (kind) {
@@ -284,7 +178,7 @@ void TForm1::CreateControl(HINSTANCE instance, Slot& slot) {
             slot.field = std::make_unique<TIntEdit>(child);
             break;
         case ControlKind::TextField:
-            SetWindowSubclass(child, &ShowOnly, 1, 0);
+            ShowOnly(child);
             break;
         case ControlKind::List:
             for (const std::string& row : d.rows) {
@@ -592,194 +486,6 @@ bool TForm1::PreTranslate(MSG& message) {
         return false;
     }
     return IsDialogMessageW(window_, &message) != FALSE;
-}
-
-RECT TForm1::CloseButton() const {
-    const int top = kFrameWidth;
-    const int right = kDesignWidth - kFrameWidth - 2;
-    return {right - kTitleButtonWidth, top, right, kTitleBarHeight - 3};
-}
-
-RECT TForm1::MinimiseButton() const {
-    RECT close = CloseButton();
-    return {close.left - kTitleButtonWidth - 2, close.top, close.left - 2, close.bottom};
-}
-
-LRESULT TForm1::HitTest(LPARAM lParam) {
-    POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-    ScreenToClient(window_, &p);
-    if (p.y >= kTitleBarHeight) return HTCLIENT;
-    const RECT close = CloseButton();
-    const RECT minimise = MinimiseButton();
-    if (PtInRect(&close, p) || PtInRect(&minimise, p)) return HTCLIENT;
-    return HTCAPTION;
-}
-
-void TForm1::OnMouseDown(int x, int y) {
-    const POINT p{x, y};
-    const RECT close = CloseButton();
-    const RECT minimise = MinimiseButton();
-    pressedButton_ = PtInRect(&minimise, p) ? 1 : PtInRect(&close, p) ? 2 : 0;
-    if (pressedButton_ != 0) {
-        SetCapture(window_);
-        RECT bar{0, 0, kDesignWidth, kTitleBarHeight};
-        InvalidateRect(window_, &bar, FALSE);
-    }
-}
-
-void TForm1::OnMouseUp(int x, int y) {
-    if (pressedButton_ == 0) return;
-    const int pressed = pressedButton_;
-    pressedButton_ = 0;
-    ReleaseCapture();
-    RECT bar{0, 0, kDesignWidth, kTitleBarHeight};
-    InvalidateRect(window_, &bar, FALSE);
-    const POINT p{x, y};
-    const RECT target = pressed == 1 ? MinimiseButton() : CloseButton();
-    if (!PtInRect(&target, p)) return;
-    SendMessageW(window_, WM_SYSCOMMAND, pressed == 1 ? SC_MINIMIZE : SC_CLOSE, 0);
-}
-
-void TForm1::PaintTitleBar(HDC dc) {
-    HBRUSH frame = brushes_.Get(Ref(kFrameColour));
-    RECT bar{0, 0, kDesignWidth, kTitleBarHeight};
-    FillRect(dc, &bar, frame);
-    RECT left{0, 0, kFrameWidth, kDesignHeight};
-    RECT right{kDesignWidth - kFrameWidth, 0, kDesignWidth, kDesignHeight};
-    RECT bottom{0, kDesignHeight - kFrameWidth, kDesignWidth, kDesignHeight};
-    FillRect(dc, &left, frame);
-    FillRect(dc, &right, frame);
-    FillRect(dc, &bottom, frame);
-
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
-    HGDIOBJ old = SelectObject(dc, fonts_.Get({kTitleFace, kTitleFontPixels, true}));
-    const std::wstring title = WindowText(window_);
-    RECT text{kFrameWidth, 0, kDesignWidth - kFrameWidth, kTitleBarHeight};
-    DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-
-    // Minimise and close, drawn in white lines.
-    HPEN pen = CreatePen(PS_SOLID, 2, RGB(255, 255, 255));
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    const auto button = [&](RECT r, bool pressed) {
-        if (pressed) FillRect(dc, &r, brushes_.Get(RGB(0, 30, 140)));
-        const int cx = (r.left + r.right) / 2;
-        const int cy = (r.top + r.bottom) / 2;
-        return POINT{cx, cy};
-    };
-    const POINT minimise = button(MinimiseButton(), pressedButton_ == 1);
-    MoveToEx(dc, minimise.x - 5, minimise.y + 4, nullptr);
-    LineTo(dc, minimise.x + 5, minimise.y + 4);
-    const POINT close = button(CloseButton(), pressedButton_ == 2);
-    MoveToEx(dc, close.x - 5, close.y - 5, nullptr);
-    LineTo(dc, close.x + 5, close.y + 5);
-    MoveToEx(dc, close.x + 5, close.y - 5, nullptr);
-    LineTo(dc, close.x - 5, close.y + 5);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
-    SelectObject(dc, old);
-}
-
-void TForm1::PaintGroup(HDC dc, const Slot& slot) {
-    const Place& p = slot.design.place;
-    HPEN pen = CreatePen(PS_SOLID, 1, Ref(kGroupFrameColour));
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    const bool captioned = window::KindOf(slot.design.control) == ControlKind::Group;
-    // A captioned group's frame starts half a title lower; the title sits on its line.
-    const int top = captioned ? p.y + 10 : p.y;
-    Rectangle(dc, p.x, top, p.x + p.width, p.y + p.height);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
-    if (!captioned || slot.text.empty()) return;
-
-    HGDIOBJ oldFont = SelectObject(dc, fonts_.Get(slot.font));
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, slot.text.c_str(), static_cast<int>(slot.text.size()), &extent);
-    RECT title{p.x + 8, top - extent.cy / 2, p.x + 8 + extent.cx + 6,
-               top - extent.cy / 2 + extent.cy};
-    FillRect(dc, &title, brushes_.Get(Ref(kWindowBackground)));
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, slot.enabled ? RGB(0, 0, 0) : GetSysColor(COLOR_GRAYTEXT));
-    DrawTextW(dc, slot.text.c_str(), static_cast<int>(slot.text.size()), &title,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, oldFont);
-}
-
-void TForm1::Paint(HDC dc) {
-    RECT body{kFrameWidth, kTitleBarHeight, kDesignWidth - kFrameWidth,
-              kDesignHeight - kFrameWidth};
-    FillRect(dc, &body, brushes_.Get(Ref(kWindowBackground)));
-    PaintTitleBar(dc);
-    for (const Slot& slot : slots_) {
-        const ControlKind kind = window::KindOf(slot.design.control);
-        if (!slot.visible) continue;
-        if (kind == ControlKind::Group || kind == ControlKind::Frame) PaintGroup(dc, slot);
-        if (kind == ControlKind::Image && slot.picture && slot.picture->Bitmap() != nullptr) {
-            Gdiplus::Graphics graphics(dc);
-            const Place& p = slot.design.place;
-            graphics.DrawImage(slot.picture->Bitmap(), p.x, p.y, p.width, p.height);
-        }
-    }
-}
-
-void TForm1::DrawLabel(const DRAWITEMSTRUCT& item) {
-    Slot* slot = SlotOfWindow(item.hwndItem);
-    if (slot == nullptr) return;
-    HDC dc = item.hDC;
-    RECT area = item.rcItem;
-    FillRect(dc, &area, brushes_.Get(Ref(slot->design.background)));
-    const std::wstring text = WindowText(item.hwndItem);
-    if (text.empty()) return;
-    HGDIOBJ old = SelectObject(dc, fonts_.Get(slot->font));
-    SetBkMode(dc, TRANSPARENT);
-    COLORREF colour = slot->colour ? Ref(*slot->colour) : RGB(0, 0, 0);
-    if (!slot->enabled) colour = GetSysColor(COLOR_GRAYTEXT);
-    SetTextColor(dc, colour);
-    UINT format = DT_NOPREFIX;
-    switch (slot->design.align) {
-        case Align::Left:
-            format |= DT_LEFT;
-            break;
-        case Align::Centre:
-            format |= DT_CENTER;
-            break;
-        case Align::Right:
-            format |= DT_RIGHT;
-            break;
-    }
-    if (slot->wordWrap) {
-        // Centred vertically as a block of lines.
-        RECT measured = area;
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
-                  format | DT_WORDBREAK | DT_CALCRECT);
-        const int height = measured.bottom - measured.top;
-        RECT lines = area;
-        lines.top += std::max(0L, ((area.bottom - area.top) - height) / 2);
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &lines, format | DT_WORDBREAK);
-    } else {
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
-                  format | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
-    }
-    SelectObject(dc, old);
-}
-
-HBRUSH TForm1::ControlColours(HDC dc, HWND child) {
-    Rgb background = kWindowBackground;
-    COLORREF text = RGB(0, 0, 0);
-    if (const Slot* slot = SlotOfWindow(child)) {
-        background = slot->design.background;
-        // The product number while a ledger gives it: shown like the path, not typed.
-        if (slot->readOnly && slot->design.control == Control::edt_FactoryNum) {
-            background = kPathBackground;
-        }
-        if (slot->colour) text = Ref(*slot->colour);
-    }
-    SetTextColor(dc, text);
-    SetBkColor(dc, Ref(background));
-    return brushes_.Get(Ref(background));
 }
 
 LRESULT CALLBACK TForm1::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

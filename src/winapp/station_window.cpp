@@ -37,13 +37,6 @@ constexpr int kPhasePoints = 13;
 constexpr int kDetailPoints = 9;
 constexpr int kBottomPoints = 10;
 
-int Pixels(int points) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return MulDiv(points, dpi, 72);
-}
-
 int RowsFor(int slots) {
     return std::max(1, (slots + kColumns - 1) / kColumns);
 }
@@ -259,19 +252,21 @@ void StationWindow::PaintTile(HDC dc, const RECT& area, const window::SlotTileSt
         std::swprintf(title, 160, L"Slot %d   port %ls", tile.slot, Wide(tile.port).c_str());
     }
     SetTextColor(dc, RGB(0, 0, 0));
-    SelectObject(dc, fonts_.Get({kFace, Pixels(kTitlePoints), true}));
-    const RECT titleRow{inner.left, inner.top, inner.right, inner.top + Pixels(kTitlePoints) + 4};
+    SelectObject(dc, fonts_.Get({kFace, PointsToPixels(kTitlePoints), true}));
+    const RECT titleRow{inner.left, inner.top, inner.right,
+                        inner.top + PointsToPixels(kTitlePoints) + 4};
     PutText(dc, title, titleRow, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
 
     // From the bottom up: serial and elapsed time, the bar, the detail.
-    const int bottomHeight = Pixels(kBottomPoints) + 4;
+    const int bottomHeight = PointsToPixels(kBottomPoints) + 4;
     const RECT bottom{inner.left, inner.bottom - bottomHeight, inner.right, inner.bottom};
     const RECT bar{inner.left, bottom.top - 4 - 12, inner.right, bottom.top - 4};
-    const int detailHeight = Pixels(kDetailPoints) + 4;
+    const int detailHeight = PointsToPixels(kDetailPoints) + 4;
     const RECT detail{inner.left, bar.top - 4 - detailHeight, inner.right, bar.top - 4};
     const RECT result{inner.left, titleRow.bottom + 2, inner.right, detail.top - 2};
 
-    SelectObject(dc, fonts_.Get({kFace, Pixels(tile.large ? kResultPoints : kPhasePoints), true}));
+    SelectObject(
+        dc, fonts_.Get({kFace, PointsToPixels(tile.large ? kResultPoints : kPhasePoints), true}));
     SetTextColor(dc, RGB(tile.colour.r, tile.colour.g, tile.colour.b));
     // A long phase ("Reading back block 3/8") takes two lines rather than being cut.
     const std::wstring text = Wide(tile.text);
@@ -284,7 +279,7 @@ void StationWindow::PaintTile(HDC dc, const RECT& area, const window::SlotTileSt
     PutText(dc, text, centred, DT_CENTER | DT_WORDBREAK);
 
     SetTextColor(dc, RGB(0, 0, 0));
-    SelectObject(dc, fonts_.Get({kFace, Pixels(kDetailPoints), false}));
+    SelectObject(dc, fonts_.Get({kFace, PointsToPixels(kDetailPoints), false}));
     PutText(dc, Wide(tile.detail), detail,
             DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
 
@@ -297,7 +292,7 @@ void StationWindow::PaintTile(HDC dc, const RECT& area, const window::SlotTileSt
     }
     FrameRect(dc, &bar, brushes_.Get(RGB(160, 160, 160)));
 
-    SelectObject(dc, fonts_.Get({kFace, Pixels(kBottomPoints), false}));
+    SelectObject(dc, fonts_.Get({kFace, PointsToPixels(kBottomPoints), false}));
     PutText(dc, Wide(tile.serial), bottom, DT_LEFT | DT_SINGLELINE | DT_VCENTER);
     if (tile.elapsedSeconds) {
         wchar_t elapsed[32];

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "os/utf8_path.h"
+#include "production/result_text.h"
 
 namespace bw::winapp {
 
@@ -26,8 +27,8 @@ inline std::wstring WindowText(HWND window) {
     return text;
 }
 
-inline COLORREF Colour(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    return RGB(r, g, b);
+inline COLORREF ColourRef(const Rgb& rgb) {
+    return RGB(rgb.r, rgb.g, rgb.b);
 }
 
 }  // namespace bw::winapp
