@@ -19,10 +19,18 @@ wine wineboot -i >/dev/null 2>&1 || true
 head -c 2048 /dev/zero >"$work/image.bin"
 (cd "$work" && exec wine "$exe" run image.bin --gang >/dev/null 2>&1) &
 sleep 5  # started, the first look done
-pid=$(pgrep -f 'binwright.exe run image.bin --gang' | head -n 1)
+# This prefix's processes only: other Wine prefixes may run beside it.
+in_prefix() {
+  local p
+  for p in $(pgrep "$@"); do
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$p"
+  done | head -n 1
+}
+pid=$(in_prefix -f 'binwright.exe run image.bin --gang')
 [ -n "$pid" ] || { echo "binwright.exe did not start" >&2; exit 1; }
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-server=$(pgrep -x wineserver | head -n 1)
+server=$(in_prefix -x 'wineserver(64)?')
+[ -n "$server" ] || { echo "no wineserver for $WINEPREFIX" >&2; exit 1; }
 before=$(ticks "$pid") server_before=$(ticks "$server")
 sleep "$seconds"
 after=$(ticks "$pid") server_after=$(ticks "$server")

@@ -78,6 +78,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment) {
     CLI::App app{"Writes, verifies and saves the configuration image of a USB mouse controller.",
                  "binwright"};
+    // Options are --name on every system: on Windows a file named /path/... is a file too.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("binwright ") + BINWRIGHT_VERSION);
     app.require_subcommand(1);
     app.footer(kFooter);

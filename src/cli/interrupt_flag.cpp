@@ -17,6 +17,7 @@ std::atomic<int> g_interrupts{0};           // SIGINT presses
 std::atomic<int> g_firstSignal{0};          // SIGINT or SIGTERM, whichever came first
 std::atomic<bool> g_terminateEarly{false};  // Terminate() before the flag was made
 std::atomic<bool> g_asService{false};       // a service: the user's logoff is not a stop
+std::atomic<bool> g_eventHeld{false};       // a console handler waits for the process's end
 static_assert(std::atomic<int>::is_always_lock_free);
 
 using Handler = void (*)(int);
@@ -40,7 +41,8 @@ Handler Install(int signal) {
 // The console's events: Ctrl-C is SIGINT; Ctrl-Break, closing the window, logoff and
 // shutdown are SIGTERM. Windows ends the process once the handler returns from the last
 // three, so the handler waits there and the command's own end (totals, log line, exit
-// code) ends the process first; Windows allows about five seconds for it.
+// code) ends the process first; Windows allows about five seconds for it. The system holds
+// its lock on the handler list meanwhile, so the handler may not be removed then.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     switch (event) {
         case CTRL_C_EVENT:
@@ -55,6 +57,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
         case CTRL_CLOSE_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             OnSignal(SIGTERM);
+            g_eventHeld.store(true);
             Sleep(INFINITE);
             return TRUE;
         default:
@@ -77,7 +80,7 @@ InterruptFlag::InterruptFlag(Clock now) : now_(std::move(now)) {
 
 InterruptFlag::~InterruptFlag() {
 #ifdef _WIN32
-    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    if (!g_eventHeld.load()) SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
 #endif
     std::signal(SIGINT, g_previousInt);
     std::signal(SIGTERM, g_previousTerm);

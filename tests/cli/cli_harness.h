@@ -1,10 +1,13 @@
 #pragma once
 // Runs the command line in-process on a virtual clock, in a temporary folder.
 
+#include <gmock/gmock.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +17,12 @@
 #include "support/recording_host.h"
 
 namespace bw::test {
+
+// The whole text matches the regular expression (ECMAScript). gmock's own regular expressions
+// know no bracket expressions on Windows.
+MATCHER_P(MatchesPattern, pattern, "matches /" + std::string(pattern) + "/") {
+    return std::regex_match(std::string(arg), std::regex(pattern));
+}
 
 struct CliResult {
     int code = -1;

@@ -95,7 +95,7 @@ TEST(CliJson, EveryOutcomeGivesALineWithEveryField) {
         }
         EXPECT_EQ(line["result"], row.result.empty() ? Json(nullptr) : Json(row.result));
         EXPECT_THAT(line["started"].get<std::string>(),
-                    ::testing::MatchesRegex("[0-9-]{10}T[0-9:]{8}\\.[0-9]{3}Z"));
+                    MatchesPattern("[0-9-]{10}T[0-9:]{8}\\.[0-9]{3}Z"));
         EXPECT_EQ(line["product_number"],
                   row.args.find("--sn") != std::string::npos ? Json("00002A") : Json(nullptr));
         // Human text went to stderr only.

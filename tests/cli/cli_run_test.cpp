@@ -36,8 +36,8 @@ std::vector<std::string> Fields(const std::string& csvLine) {
 // One result line of `run`, the clock time and the seconds matched by form only.
 ::testing::Matcher<std::string> RunLine(const std::string& sn, const std::string& result,
                                         int passes) {
-    return ::testing::MatchesRegex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]  SN " + sn + "  " + result +
-                                   "  [0-9]+\\.[0-9]s  passes " + std::to_string(passes));
+    return MatchesPattern("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]  SN " + sn + "  " + result +
+                          "  [0-9]+\\.[0-9]s  passes " + std::to_string(passes));
 }
 
 // Presses Ctrl-C once, at the end of the first write (while the loading window would close).
@@ -286,14 +286,14 @@ TEST_F(CliRun, LogHoldsOneLinePerMouseWithTheNumberWritten) {
         ASSERT_EQ(f.size(), 9u) << lines[i];
         EXPECT_EQ(f[8], "");  // a pass has no reason
         EXPECT_EQ(f[7], IdentifyImage(image).sha256Hex());
-        EXPECT_THAT(f[0], ::testing::MatchesRegex(
+        EXPECT_THAT(f[0], MatchesPattern(
                               "[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}"));
         EXPECT_EQ(f[1], "KVDE31X");
         EXPECT_EQ(f[2], "3A5C:0C21");
         EXPECT_EQ(f[3], "write");
         EXPECT_EQ(f[4], i == 1 ? "0000FF" : "000100");
         EXPECT_EQ(f[5], "Write Pass");
-        EXPECT_THAT(f[6], ::testing::MatchesRegex("[0-9]+"));
+        EXPECT_THAT(f[6], MatchesPattern("[0-9]+"));
     }
 }
 

@@ -36,10 +36,12 @@ TEST(UnicodePaths, EveryFileOfACommandTakesChineseAccentedAndSpacedNames) {
         const std::string dump = base + "/" + name + " dump.bin";
 
         auto r = RunArgs({"--simulate=dump=" + dump, "--trace", trace, "write", img, "--log", log,
-                          "--ledger", base + "/" + name + ".db"});
+                          "--ledger", base + "/" + name + ".db", "--json"});
         EXPECT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(ReadFile(dump), std::string(image.begin(), image.end()));
-        EXPECT_THAT(ReadFile(log), ::testing::HasSubstr(name + ".bin"));
+        // The image is named in UTF-8 as it was given, not in the system's code page.
+        EXPECT_THAT(r.out, ::testing::HasSubstr("\"" + name + ".bin\""));
+        EXPECT_THAT(ReadFile(log), ::testing::HasSubstr("Write Pass"));
         EXPECT_FALSE(ReadFile(trace).empty());
         r = RunArgs({"ledger", "check", "--ledger", base + "/" + name + ".db"});
         EXPECT_EQ(r.code, 0) << r.err;

@@ -12,8 +12,8 @@ case $action in
     "$wineserver" -k >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
     wine wineboot -i >/dev/null 2>&1 || true
-    # The registry is written when the server ends, which on a busy machine comes later.
-    "$wineserver" -w >/dev/null 2>&1 || true
+    # The registry reaches the disk when the server ends.
+    "$wineserver" -w
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-prefix: wineboot made no prefix" >&2; exit 1; }
     ;;
   stop)
