@@ -26,6 +26,8 @@ class TFormLoadingUI {
 
     HWND Handle() const { return window_; }
     int FrameCount() const { return static_cast<int>(delays_.size()); }
+    // How long a frame shows, as the animation says (50 ms where it says nothing).
+    UINT FrameDelayMs(int frame) const { return delays_[static_cast<std::size_t>(frame)]; }
 
     // Centred over the main window's frame, 40 pixels lower: the place at start-up.
     void PlaceAtCreation(HWND mainWindow);

@@ -301,6 +301,17 @@ void StationWindow::PaintTile(HDC dc, const RECT& area, const window::SlotTileSt
     }
 }
 
+RECT StationWindow::TileRect(int slot) const {
+    const int areaWidth = static_cast<int>(tilesArea_.right - tilesArea_.left);
+    const int areaHeight = static_cast<int>(tilesArea_.bottom - tilesArea_.top);
+    const int columnWidth = (areaWidth - (kColumns - 1) * kSpacing) / kColumns;
+    const int rows = RowsFor(tiles_.empty() ? 0 : tiles_.rbegin()->first);
+    const int rowHeight = std::max(kTileHeight / 2, (areaHeight - (rows - 1) * kSpacing) / rows);
+    const int left = tilesArea_.left + ((slot - 1) % kColumns) * (columnWidth + kSpacing);
+    const int top = tilesArea_.top + ((slot - 1) / kColumns) * (rowHeight + kSpacing);
+    return {left, top, left + columnWidth, top + rowHeight};
+}
+
 void StationWindow::Paint(HDC target) {
     RECT client{};
     GetClientRect(window_, &client);
@@ -323,18 +334,7 @@ void StationWindow::Paint(HDC target) {
                 {L"Next serial:", Wide(header_.nextSerial.value)}},
                0);
 
-    const int areaWidth = static_cast<int>(tilesArea_.right - tilesArea_.left);
-    const int areaHeight = static_cast<int>(tilesArea_.bottom - tilesArea_.top);
-    const int columnWidth = (areaWidth - (kColumns - 1) * kSpacing) / kColumns;
-    const int rows = RowsFor(tiles_.empty() ? 0 : tiles_.rbegin()->first);
-    const int rowHeight = std::max(kTileHeight / 2, (areaHeight - (rows - 1) * kSpacing) / rows);
-    for (const auto& [slot, tile] : tiles_) {
-        const int column = (slot - 1) % kColumns;
-        const int row = (slot - 1) / kColumns;
-        const int left = tilesArea_.left + column * (columnWidth + kSpacing);
-        const int top = tilesArea_.top + row * (rowHeight + kSpacing);
-        PaintTile(dc, {left, top, left + columnWidth, top + rowHeight}, tile);
-    }
+    for (const auto& [slot, tile] : tiles_) PaintTile(dc, TileRect(slot), tile);
 
     PaintGroup(dc, totalsFrame_, L"Totals");
     const RECT totalsRow{totalsFrame_.left + 10, totalsFrame_.top + 18, totalsFrame_.right - 10,

@@ -29,6 +29,8 @@ class StationWindow final : public window::StationWindowView {
     HWND Handle() const { return window_; }
     void Show(int showCommand);
     int TileCount() const { return static_cast<int>(tiles_.size()); }
+    // Where a slot's tile is drawn: four to a row in slot order, the rows sharing the height.
+    RECT TileRect(int slot) const;
 
     // StationWindowView.
     void SetEvents(window::StationWindowEvents* events) override { events_ = events; }

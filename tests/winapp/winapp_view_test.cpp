@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -243,10 +244,82 @@ TEST_F(MainWindowTest, TheLogoTheTimerAndTheTitleBarAnswerWhereTheyAre) {
     EXPECT_FALSE(form.TimerRunning());
 }
 
+// The password dialog, driven from a timer while its modal loop runs: what it opens with,
+// then keys sent as the operator types them.
+struct PasswordDriver {
+    std::wstring opened{};  // the entry as the dialog opened
+    wchar_t mask = 0;
+    SIZE client{};
+    RECT ok{};
+    RECT cancel{};
+    std::wstring typed{};
+    UINT key = VK_RETURN;  // VK_RETURN, VK_ESCAPE, or 0 for the close button
+};
+PasswordDriver* g_driver = nullptr;
+
+void CALLBACK DrivePasswordDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowW(nullptr, L"MIRQ Binwright ");
+    if (dialog == nullptr || !IsWindowVisible(dialog)) return;
+    KillTimer(nullptr, timer);
+    PasswordDriver& d = *g_driver;
+    HWND edit = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
+    d.opened = WindowText(edit);
+    d.mask = static_cast<wchar_t>(SendMessageW(edit, EM_GETPASSWORDCHAR, 0, 0));
+    RECT client{};
+    GetClientRect(dialog, &client);
+    d.client = {client.right, client.bottom};
+    const auto place = [dialog](const wchar_t* caption) {
+        RECT r{};
+        GetWindowRect(FindWindowExW(dialog, nullptr, L"Button", caption), &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    d.ok = place(L"OK");
+    d.cancel = place(L"Cancel");
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    for (const wchar_t c : d.typed) SendMessageW(edit, WM_CHAR, c, 1);
+    if (d.key == 0) {
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    } else {
+        PostMessageW(edit, WM_KEYDOWN, d.key, 1);
+    }
+}
+
+std::optional<std::string> AskDriven(TForm1& form, PasswordDriver& driver, const char* last) {
+    g_driver = &driver;
+    SetTimer(nullptr, 0, 20, &DrivePasswordDialog);
+    return form.AskPassword(last);
+}
+
+TEST_F(MainWindowTest, ThePasswordDialogKeepsOnlyWhatOkConfirms) {
+    PasswordDriver first{.typed = L"GlimmerQX", .key = VK_RETURN};
+    EXPECT_EQ(AskDriven(form, first, ""), std::optional<std::string>("GlimmerQX"));
+    EXPECT_EQ(first.opened, L"");
+    EXPECT_EQ(first.mask, L'*');
+    EXPECT_EQ(first.client.cx, 254);
+    EXPECT_EQ(first.client.cy, 177);
+    // The buttons symmetric about the middle: OK at 254/2 - 73 - 8, Cancel at 254/2 + 8.
+    EXPECT_EQ(first.ok.left, 46);
+    EXPECT_EQ(first.cancel.left, 135);
+    EXPECT_EQ(first.ok.right - first.ok.left, 73);
+    EXPECT_EQ(first.cancel.bottom - first.cancel.top, 25);
+
+    // The next showing opens with the entry confirmed last; Escape and the close button
+    // keep it.
+    PasswordDriver escaped{.typed = L"other", .key = VK_ESCAPE};
+    EXPECT_EQ(AskDriven(form, escaped, "GlimmerQX"), std::nullopt);
+    EXPECT_EQ(escaped.opened, L"GlimmerQX");
+    PasswordDriver closed{.typed = L"other", .key = 0};
+    EXPECT_EQ(AskDriven(form, closed, "GlimmerQX"), std::nullopt);
+}
+
 TEST(LoadingWindow, AnimatesTheTwelveFramesCentredOverTheMainWindow) {
     TForm1 form(GetModuleHandleW(nullptr));
     TFormLoadingUI loading(GetModuleHandleW(nullptr));
     EXPECT_EQ(loading.FrameCount(), 12);
+    for (int frame = 0; frame < loading.FrameCount(); ++frame) {
+        EXPECT_EQ(loading.FrameDelayMs(frame), 50u) << frame;
+    }
     RECT main{};
     GetWindowRect(form.Handle(), &main);
     loading.PlaceAtCreation(form.Handle());
@@ -299,14 +372,28 @@ TEST(LineSimulatorWindow, ValuesStayInTheirRangesAndTheArrowsReportChanges) {
                                                               window::SimControl::LatencyUs}));
 }
 
-TEST(StationWindow, ATileComesForEverySlotTold) {
+TEST(StationWindow, ATileComesForEverySlotToldFourToARow) {
     StationWindow station(GetModuleHandleW(nullptr), 2);
     EXPECT_EQ(station.TileCount(), 2);
+    RECT first = station.TileRect(1);
+    RECT second = station.TileRect(2);
+    EXPECT_EQ(first.top, second.top);
+    EXPECT_LT(first.right, second.left);
     station.SetTile(
         {.slot = 7, .port = "port7", .text = "Pass", .colour = {0, 255, 0}, .large = true});
     EXPECT_EQ(station.TileCount(), 3);
     station.SetTile({.slot = 7, .text = "Writing 2048 bytes"});
     EXPECT_EQ(station.TileCount(), 3);
+    // Slot 7 is the third of the second row, below slot 3's place; the rows share the
+    // height, and the window's client area holds them.
+    const RECT seventh = station.TileRect(7);
+    const RECT third = station.TileRect(3);
+    EXPECT_EQ(seventh.left, third.left);
+    EXPECT_GT(seventh.top, third.bottom);
+    RECT client{};
+    GetClientRect(station.Handle(), &client);
+    EXPECT_LE(seventh.bottom, client.bottom);
+    EXPECT_LE(station.TileRect(8).right, client.right);
     EXPECT_EQ(WindowText(station.Handle()), L"MIRQ Binwright gang station");
 }
 
