@@ -34,6 +34,10 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 unset DISPLAY WAYLAND_DISPLAY
 echo "wine-smoke: creating the Wine prefix"
 "$wine" wineboot -i >/dev/null 2>&1 || true
+# Then one server for the whole run: each program would otherwise start it and its services
+# anew, and Wine ends the station service below with the last ordinary program.
+"$wineserver" -w
+"$wineserver" -p
 
 run() { (cd "$work" && "$wine" "$exe" "$@"); }
 fail() { echo "wine-smoke: FAIL: $*" >&2; exit 1; }
@@ -119,16 +123,13 @@ done
 echo "wine-smoke: Ctrl-Break and closing the console during run finish the mouse, print the totals, exit 143: ok"
 
 # The station service: installed, started by the service manager, writing mice, stopped
-# (the SIGTERM rule: the mouse in progress is finished and logged) and removed. Wine ends a
-# prefix's services with its last ordinary program (a service process does not keep the
-# prefix alive), so the server is kept running for this part. Wine's event log keeps
-# nothing to read.
-"$wineserver" -p
+# (the SIGTERM rule: the mouse in progress is finished and logged) and removed. Wine's event
+# log keeps nothing to read.
 printf 'image = %s\nlog = %s\nsimulate = mice=20\ninterval-ms = 1\n' \
   'Z:'"$(echo "$work/镜像.bin" | tr / '\\')" 'Z:'"$(echo "$work/服务.csv" | tr / '\\')" >"$work/服务.conf"
 out=$(run service install 一号 --config 服务.conf 2>&1) && fail "a Chinese service name was taken: $out"
 out=$(run service install line1 --config 服务.conf 2>&1) || fail "service install: $out"
-"$wine" sc start binwright-line1 >/dev/null 2>&1 || fail "sc start binwright-line1"
+out=$("$wine" sc start binwright-line1 2>&1) || fail "sc start binwright-line1: $out"
 lines() { wc -l <"$work/服务.csv" 2>/dev/null || echo 0; }
 for _ in $(seq 1 90); do
   [ "$(lines)" -ge 3 ] && break
@@ -137,7 +138,7 @@ done
 [ "$(lines)" -ge 3 ] || fail "the service wrote no mouse in 90 s: $("$wine" sc query binwright-line1 2>&1)"
 "$wine" sc stop binwright-line1 >/dev/null 2>&1 || fail "sc stop binwright-line1"
 for _ in $(seq 1 30); do
-  "$wine" sc query binwright-line1 2>/dev/null | grep -q STOPPED && break
+  [[ "$("$wine" sc query binwright-line1 2>/dev/null)" == *STOPPED* ]] && break
   sleep 1
 done
 state=$("$wine" sc query binwright-line1 2>&1 | tr -d '\r')
@@ -154,17 +155,23 @@ files=$(msiinfo export "$msi" File)
 for f in binwright.exe README-windows.txt LICENSE.txt; do
   echo "$files" | grep -q "$f" || fail "the MSI does not hold $f"
 done
-msiinfo export "$msi" Shortcut | grep -q "Binwright command line" || fail "the MSI has no Start-menu entry"
+# (Whole tables first: grep -q would end the pipe early.)
+shortcuts=$(msiinfo export "$msi" Shortcut) properties=$(msiinfo export "$msi" Property)
+echo "$shortcuts" | grep -q "Binwright command line" || fail "the MSI has no Start-menu entry"
+echo "$properties" | grep -q "^ARPPRODUCTICON" || fail "the MSI has no icon of its own"
 "$wine" msiexec /i "$msi" /qn >/dev/null 2>&1 || fail "msiexec /i"
 installed="$WINEPREFIX/drive_c/Program Files/Binwright"
 [ -f "$installed/binwright.exe" ] && [ -f "$installed/README-windows.txt" ] || fail "nothing in $installed"
 cmp -s "$installed/binwright.exe" "$exe" || fail "the installed binwright.exe is not the zip's"
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+[[ "$("$wine" reg query "$uninstall" /s 2>/dev/null)" == *Binwright* ]] || fail "no Binwright in $uninstall"
 menu=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Binwright command line*' | head -n 1)
 [ -n "$menu" ] || fail "no Start-menu entry after the install"
-"$wine" "$installed/binwright.exe" --version | tr -d '\r' | grep -qx "binwright $version" ||
+[ "$("$wine" "$installed/binwright.exe" --version | tr -d '\r')" = "binwright $version" ] ||
   fail "the installed binwright.exe --version"
 "$wine" msiexec /x "$msi" /qn >/dev/null 2>&1 || fail "msiexec /x"
-[ ! -e "$installed/binwright.exe" ] || fail "msiexec /x left $installed/binwright.exe"
+[ ! -e "$installed" ] || fail "msiexec /x left $installed: $(ls "$installed")"
+[[ "$("$wine" reg query "$uninstall" /s 2>/dev/null)" == *Binwright* ]] && fail "msiexec /x left Binwright in $uninstall"
 [ -z "$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Binwright*' | head -n 1)" ] ||
   fail "msiexec /x left the Start-menu entries"
 echo "wine-smoke: the MSI ($(stat -c %s "$msi") bytes) holds the exe, README-windows.txt and the licence, installs and uninstalls: ok"
