@@ -125,17 +125,20 @@ echo "wine-smoke: Ctrl-Break and closing the console during run finish the mouse
 # The station service: installed, started by the service manager, writing mice, stopped
 # (the SIGTERM rule: the mouse in progress is finished and logged) and removed. Wine's event
 # log keeps nothing to read.
-printf 'image = %s\nlog = %s\nsimulate = mice=20\ninterval-ms = 1\n' \
-  'Z:'"$(echo "$work/镜像.bin" | tr / '\\')" 'Z:'"$(echo "$work/服务.csv" | tr / '\\')" >"$work/服务.conf"
+# The log by a relative name: the service works in the station's data folder.
+printf 'image = %s\nlog = 服务.csv\nsimulate = mice=20\ninterval-ms = 1\n' \
+  'Z:'"$(echo "$work/镜像.bin" | tr / '\\')" >"$work/服务.conf"
 out=$(run service install 一号 --config 服务.conf 2>&1) && fail "a Chinese service name was taken: $out"
 out=$(run service install line1 --config 服务.conf 2>&1) || fail "service install: $out"
 out=$("$wine" sc start binwright-line1 2>&1) || fail "sc start binwright-line1: $out"
-lines() { wc -l <"$work/服务.csv" 2>/dev/null || echo 0; }
+service_log=$(find "$WINEPREFIX/drive_c/users" -maxdepth 1 -mindepth 1 -type d -not -name Public |
+  head -n 1)/AppData/Local/Binwright/服务.csv
+lines() { wc -l <"$service_log" 2>/dev/null || echo 0; }
 for _ in $(seq 1 90); do
   [ "$(lines)" -ge 3 ] && break
   sleep 1
 done
-[ "$(lines)" -ge 3 ] || fail "the service wrote no mouse in 90 s: $("$wine" sc query binwright-line1 2>&1)"
+[ "$(lines)" -ge 3 ] || fail "the service wrote no mouse to $service_log in 90 s: $("$wine" sc query binwright-line1 2>&1)"
 "$wine" sc stop binwright-line1 >/dev/null 2>&1 || fail "sc stop binwright-line1"
 for _ in $(seq 1 30); do
   [[ "$("$wine" sc query binwright-line1 2>/dev/null)" == *STOPPED* ]] && break
@@ -144,7 +147,7 @@ done
 state=$("$wine" sc query binwright-line1 2>&1 | tr -d '\r')
 echo "$state" | grep -q STOPPED || fail "the service did not stop: $state"
 echo "$state" | grep -Eq 'WIN32_EXIT_CODE +: 0 ' || fail "the service's stop was not clean: $state"
-tail -n 1 "$work/服务.csv" | grep -q "Write Pass" || fail "the service's last mouse: $(tail -n 1 "$work/服务.csv")"
+tail -n 1 "$service_log" | grep -q "Write Pass" || fail "the service's last mouse: $(tail -n 1 "$service_log")"
 out=$(run service uninstall line1 2>&1) || fail "service uninstall: $out"
 "$wine" sc query binwright-line1 >/dev/null 2>&1 && fail "the service is still registered"
 echo "wine-smoke: service install, sc start ($(($(lines) - 1)) mice written), sc stop (the last mouse finished), uninstall: ok"

@@ -11,6 +11,7 @@
 
 #include "cli/cli_app.h"
 #include "cli/interrupt_flag.h"
+#include "ledger/station_home.h"
 #include "os/utf8_path.h"
 #endif
 
@@ -137,13 +138,27 @@ DWORD WINAPI OnControl(DWORD control, DWORD, void*, void*) {
     }
 }
 
+// The service manager starts a service in the system folder. The station works in its data
+// folder instead, as the Linux unit does in its state folder: a config's relative paths
+// (the log, a ledger) land there. Empty when there is none.
+std::string EnterStationFolder() {
+    const auto folder = ledger::StationDataFolder();
+    if (!folder) return {};
+    std::error_code ec;
+    std::filesystem::create_directories(*folder, ec);
+    if (ec || !SetCurrentDirectoryW(folder->c_str())) return {};
+    return Utf8FromPath(*folder);
+}
+
 void WINAPI ServiceMain(DWORD, LPWSTR*) {
     ServiceState& s = *g_service;
     s.status = RegisterServiceCtrlHandlerExW(s.name.c_str(), OnControl, nullptr);
     if (s.status == nullptr) return;
     s.events = RegisterEventSourceW(nullptr, s.name.c_str());
     Report(SERVICE_RUNNING);
-    Log(EVENTLOG_INFORMATION_TYPE, "station started: binwright run --config " + s.config);
+    const std::string folder = EnterStationFolder();
+    Log(EVENTLOG_INFORMATION_TYPE, "station started: binwright run --config " + s.config +
+                                       (folder.empty() ? "" : " in " + folder));
 
     EventLogBuf outBuf(EVENTLOG_INFORMATION_TYPE), errBuf(EVENTLOG_WARNING_TYPE);
     std::ostream out(&outBuf), err(&errBuf);
