@@ -24,16 +24,22 @@ file(GLOB BW_LEDGER_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../
 add_executable(ledger_tests ${BW_LEDGER_TEST_SOURCES})
 target_include_directories(ledger_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
 target_link_libraries(ledger_tests PRIVATE bw_cli bw_ledger GTest::gtest_main GTest::gmock)
+
+# Sends a program a console event (Ctrl-Break, close, logoff, shutdown), for
+# scripts/wine-smoke.sh.
+add_executable(console_event ${CMAKE_CURRENT_LIST_DIR}/tools/console_event.cpp)
+target_link_options(console_event PRIVATE -static -municode -s)
+
+# The tests need no debug information of their own (the libraries keep theirs for the
+# exe): compiled without, linked stripped, which saves time and disk.
+foreach(target core_tests ledger_tests console_event gtest gtest_main gmock)
+  target_compile_options(${target} PRIVATE -g0)
+endforeach()
 foreach(program core_tests ledger_tests)
-  target_link_options(${program} PRIVATE -static)
+  target_link_options(${program} PRIVATE -static -s)
   add_test(NAME ${program}_windows COMMAND ${program} --gtest_brief=1)
   set_tests_properties(${program}_windows PROPERTIES LABELS windows TIMEOUT 900
     ENVIRONMENT "WINEPREFIX=${BW_WINE_PREFIX};BINWRIGHT_PG_STATE=${BW_PG_STATE}")
 endforeach()
 set_tests_properties(core_tests_windows PROPERTIES FIXTURES_REQUIRED wine)
 set_tests_properties(ledger_tests_windows PROPERTIES FIXTURES_REQUIRED "wine;pg")
-
-# Sends a program a console event (Ctrl-Break, close, logoff, shutdown), for
-# scripts/wine-smoke.sh.
-add_executable(console_event ${CMAKE_CURRENT_LIST_DIR}/tools/console_event.cpp)
-target_link_options(console_event PRIVATE -static -municode)
