@@ -28,8 +28,30 @@ struct CommandLedger {
     LedgerChoice choice;            // what opened it (`run --gang` opens one more per slot)
 };
 
-// Throws ledger::LedgerError when the ledger cannot be opened.
-std::unique_ptr<ledger::StationLedger> OpenStationLedger(const LedgerChoice& choice);
+// Throws ledger::LedgerError when the ledger cannot be opened. The station's lease takes a
+// connection of its own when it starts; its spool lives in the station's data folder.
+// stop cuts the connect short.
+std::unique_ptr<ledger::StationLedger> OpenStationLedger(const LedgerChoice& choice,
+                                                         const ledger::StopCheck& stop = {});
+
+// While it lives, every wait of the station's ledger ends at the host's stop request
+// (within a second and a half of a Finish, at once after an Abort). station may be null.
+class LedgerStopGuard {
+  public:
+    LedgerStopGuard(ledger::StationLedger* station, OperationHost& host);
+    ~LedgerStopGuard();
+    LedgerStopGuard(const LedgerStopGuard&) = delete;
+    LedgerStopGuard& operator=(const LedgerStopGuard&) = delete;
+
+  private:
+    ledger::StationLedger* station_;
+};
+
+// A station that records without numbering (`run` without the factory record): its lease
+// is claimed and its spool handed to the ledger, said on err. The exit code (2) when the
+// name runs elsewhere or the ledger fails; *problem receives its message.
+std::optional<int> StartRecording(ledger::StationLedger& station, std::ostream& err,
+                                  const std::string& who, std::string* problem = nullptr);
 
 // The ledger gives the product numbers: a write with the factory record (first IC type).
 bool NumbersFromLedger(const DeviceOptions& options);
@@ -52,8 +74,9 @@ std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptio
                                   bool* provenWritten = nullptr, std::string* problem = nullptr);
 
 // At the end of a command: rows the ledger could not take are tried again, a second apart,
-// up to kHeldRetries times (not after a request to abort); what is still held is said on
-// err with its product number. False when a row is lost.
+// up to kHeldRetries times (once only after a stop request); what is still held is said on
+// err with its product number and where the spool keeps it. False when a row is not in the
+// ledger.
 inline constexpr int kHeldRetries = 10;
 bool SettleHeldRows(ledger::StationLedger& station, OperationHost& host, std::ostream& err,
                     const std::string& who);

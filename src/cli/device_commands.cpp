@@ -72,7 +72,7 @@ bool RecordInLedger(const CommandLedger& ledger, Operation op, Outcome outcome,
     if (ledger.station == nullptr) return true;
     ledger::OperationFacts facts = CommandFacts(op, outcome, used, station, state, file, timing);
     facts.caption = shown;
-    if (ledger.station->finish(ledger.station->row(facts))) return true;
+    if (ledger.station->finish(ledger.station->row(facts), state.FactoryRecordSent)) return true;
     if (!ledger.station->holding()) {
         err << who << ": done, but not recorded in the ledger: " << ledger.station->problem()
             << "\n";
@@ -160,6 +160,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     StationState station;
     MouseSession state(platforms.platform());
     const IcType& row = *IcTypeAt(options.ic);
+    const LedgerStopGuard ledgerStops(ledger.station, host);
     OperationReport local;
     OperationReport& r = report != nullptr ? *report : local;
     r.op = op;

@@ -45,7 +45,8 @@ class GangPrinter : public station::GangObserver {
         if (json_ == nullptr) return;
         OperationReport report = GangReport(station_, options_, r.reason);
         report.result = r.text;
-        report.exitCode = logged ? ExitCodeOf(r.outcome) : exitcode::NotLogged;
+        report.exitCode =
+            logged && r.notRecorded.empty() ? ExitCodeOf(r.outcome) : exitcode::NotLogged;
         report.path = r.devicePath;
         report.productNumber = r.writtenNumber;
         report.attempts = r.attempts;

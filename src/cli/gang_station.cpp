@@ -21,13 +21,19 @@ namespace bw {
 // after the other; the map of them is under a lock.
 class LedgerSerials : public station::SerialSource {
   public:
-    LedgerSerials(const LedgerChoice& choice, const DeviceOptions& options,
-                  const std::string& imageFile, const std::optional<ImageIdentity>& image)
-        : choice_(choice), options_(options), imageFile_(imageFile), image_(image) {}
+    // first: the command's own ledger, whose lease and spool the slots share.
+    LedgerSerials(const LedgerChoice& choice, ledger::StationLedger& first,
+                  const DeviceOptions& options, const std::string& imageFile,
+                  const std::optional<ImageIdentity>& image)
+        : choice_(choice), first_(first), options_(options), imageFile_(imageFile), image_(image) {}
 
-    std::optional<std::int32_t> take(int slot, std::string* refusal) override {
+    // A slot's ledger waits end at the worker's stop request (the runner's, one at a time);
+    // the gate of the write between take() and settle() waits under the same host.
+    std::optional<std::int32_t> take(int slot, OperationHost& host, std::string* refusal) override {
         try {
-            return ledgerOf(slot).reserve(options_.factory.type);
+            ledger::StationLedger& station = ledgerOf(slot, host);
+            station.setStopCheck([&host] { return host.stopRequest(); });
+            return station.reserve(options_.factory.type);
         } catch (const ledger::LedgerError& e) {
             *refusal = e.what();
             return std::nullopt;
@@ -35,14 +41,42 @@ class LedgerSerials : public station::SerialSource {
     }
     FactoryRecordGate* gate(int slot) override { return find(slot); }
 
-    bool settle(int slot, const station::GangResult& result, std::string* problem) override {
+    bool settle(int slot, const station::GangResult& result, OperationHost& host,
+                std::string* problem) override {
         ledger::StationLedger* station = nullptr;
         try {
-            station = &ledgerOf(slot);
+            station = &ledgerOf(slot, host);
         } catch (const ledger::LedgerError& e) {
             *problem = e.what();
             return false;
         }
+        station->setStopCheck([&host] { return host.stopRequest(); });
+        const bool recorded = record(*station, result);
+        station->setStopCheck({});  // the worker's host ends with it
+        if (!recorded) {
+            const auto spool = station->spoolFolder();
+            *problem = std::string("not recorded in the ledger") +
+                       (station->holding() ? " yet" : "") + ": " + station->problem() +
+                       (station->holding() && spool
+                            ? "; kept in the spool " + spool->string() + " until it can be"
+                            : std::string());
+        }
+        return recorded;
+    }
+
+    // After the run: held rows tried again; false when a row is lost.
+    bool settleHeld(OperationHost& host, std::ostream& err, const std::string& who) {
+        bool kept = true;
+        for (auto& [slot, station] : stations_) {
+            const LedgerStopGuard stops(station.get(), host);
+            if (station->holding() && !SettleHeldRows(*station, host, err, who)) kept = false;
+            if (station->refusedRows() > 0) kept = false;
+        }
+        return kept;
+    }
+
+  private:
+    bool record(ledger::StationLedger& station, const station::GangResult& result) {
         ledger::OperationFacts facts;
         facts.op = Operation::Write;
         facts.outcome = result.outcome;
@@ -59,37 +93,26 @@ class LedgerSerials : public station::SerialSource {
         }
         if (!result.opened) facts.caption = result.text;
         facts.reason = result.reason;
-        if (station->finish(station->row(facts))) return true;
-        *problem = std::string("not recorded in the ledger") + (station->holding() ? " yet" : "") +
-                   ": " + station->problem();
-        return false;
+        return station.finish(station.row(facts), result.recordSent);
     }
 
-    // After the run: held rows tried again; false when a row is lost.
-    bool settleHeld(OperationHost& host, std::ostream& err, const std::string& who) {
-        bool kept = true;
-        for (auto& [slot, station] : stations_) {
-            if (station->holding() && !SettleHeldRows(*station, host, err, who)) kept = false;
-            if (station->refusedRows() > 0) kept = false;
-        }
-        return kept;
-    }
-
-  private:
     ledger::StationLedger* find(int slot) {
         const std::lock_guard<std::mutex> hold(lock_);
         const auto it = stations_.find(slot);
         return it == stations_.end() ? nullptr : it->second.get();
     }
     // Opened at the slot's first mouse, on that slot's worker.
-    ledger::StationLedger& ledgerOf(int slot) {
+    ledger::StationLedger& ledgerOf(int slot, OperationHost& host) {
         if (ledger::StationLedger* station = find(slot)) return *station;
-        std::unique_ptr<ledger::StationLedger> opened = OpenStationLedger(choice_);
+        std::unique_ptr<ledger::StationLedger> opened =
+            OpenStationLedger(choice_, [&host] { return host.stopRequest(); });
+        opened->joinStation(first_);
         const std::lock_guard<std::mutex> hold(lock_);
         return *(stations_[slot] = std::move(opened));
     }
 
     LedgerChoice choice_;
+    ledger::StationLedger& first_;
     const DeviceOptions& options_;
     std::string imageFile_;
     std::optional<ImageIdentity> image_;
@@ -123,7 +146,9 @@ GangStation::GangStation(std::string imageFile, const DeviceOptions& options, co
       who_(std::move(who)),
       counter_(options.factory.number) {}
 
-GangStation::~GangStation() = default;
+GangStation::~GangStation() {
+    if (run_.ledger.station != nullptr) run_.ledger.station->setStopCheck({});
+}
 
 std::optional<int> GangStation::load(std::ostream& out, std::ostream& err, Reason* refusal) {
     if (const auto code = LoadCommandImage(imageFile_, options_, station_, out, err, refusal))
@@ -150,6 +175,13 @@ std::optional<int> GangStation::load(std::ostream& out, std::ostream& err, Reaso
 std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationHost& host,
                                                std::ostream& err, std::string* problem) {
     if (run_.ledger.station == nullptr) return std::nullopt;
+    // The command's own connection waits under this host until the station ends.
+    stopCheck_ = [&host] { return host.stopRequest(); };
+    run_.ledger.station->setStopCheck(stopCheck_);
+    if (!NumbersFromLedger(options_)) {
+        if (const auto code = StartRecording(*run_.ledger.station, err, who_, problem))
+            return *code;
+    }
     if (NumbersFromLedger(options_)) {
         MouseSession state(platform);
         station_.handImageTo(state);
@@ -170,8 +202,8 @@ std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationH
         }
         state.link.ForgetHandles();
     }
-    ledger_ = std::make_unique<LedgerSerials>(run_.ledger.choice, options_, imageFile_,
-                                              settings_.imageIdentity);
+    ledger_ = std::make_unique<LedgerSerials>(run_.ledger.choice, *run_.ledger.station, options_,
+                                              imageFile_, settings_.imageIdentity);
     return std::nullopt;
 }
 
@@ -193,11 +225,20 @@ bool GangStation::fromLedger() const {
 std::optional<std::int32_t> GangStation::nextNumber() {
     if (!NumbersFromLedger(options_)) return std::nullopt;
     if (run_.ledger.station == nullptr) return counter_.next();
+    // Only a glance: a silent ledger holds neither the window's thread nor the run's end
+    // longer than a second.
+    ledger::Ledger& ledger = run_.ledger.station->ledger();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    ledger.setStopCheck([until] {
+        return std::chrono::steady_clock::now() < until ? StopRequest::None : StopRequest::Abort;
+    });
+    std::optional<std::int32_t> next;
     try {
-        return run_.ledger.station->ledger().nextNumber(options_.factory.type);
+        next = ledger.nextNumber(options_.factory.type);
     } catch (const ledger::LedgerError&) {
-        return std::nullopt;
     }
+    ledger.setStopCheck(stopCheck_);
+    return next;
 }
 
 void GangStation::sayHeld(int slot, const station::HeldMouse& mouse, std::ostream& err) const {

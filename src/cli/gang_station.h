@@ -14,6 +14,7 @@
 #include "cli/run_command.h"
 #include "device/hid_platform.h"
 #include "device/operation_host.h"
+#include "ledger/call_wait.h"
 #include "production/station_state.h"
 #include "station/counter_serials.h"
 #include "station/gang_runner.h"
@@ -85,6 +86,7 @@ class GangStation {
     station::CounterSerials counter_;
     std::unique_ptr<LedgerSerials> ledger_;
     std::unique_ptr<LockedWaits> lockedWaits_;
+    ledger::StopCheck stopCheck_;  // the front end's stop request, for the command's ledger
     bool logLost_ = false;
     bool ledgerLost_ = false;
 };

@@ -82,7 +82,20 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     station.handImageTo(state);
 
     ledger::StationLedger* stationLedger = run.ledger.station;
+    const LedgerStopGuard ledgerStops(stationLedger, host);
     const bool numbered = stationLedger != nullptr && NumbersFromLedger(options);
+    if (stationLedger != nullptr && !numbered) {
+        std::string problem;
+        if (const auto code = StartRecording(*stationLedger, err, kWho, &problem)) {
+            if (run.json != nullptr) {
+                OperationReport report =
+                    mouseReport(MakeReason(ReasonCode::BadParameters, problem));
+                report.exitCode = *code;
+                *run.json << OperationJson(report) << std::endl;
+            }
+            return *code;
+        }
+    }
     if (numbered) {
         bool proven = false;
         std::string problem;
@@ -108,13 +121,20 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         state.RecordGate = nullptr;
         DeviceOptions used = options;
         used.factory = r.factory;
+        // Recorded (or kept in the spool) before the result is shown.
+        bool recorded = true;
         if (stationLedger != nullptr) {
             ledger::OperationFacts facts = CommandFacts(Operation::Write, r.outcome, used, station,
                                                         state, imageFile, r.timing);
-            if (!stationLedger->finish(stationLedger->row(facts))) {
+            recorded = stationLedger->finish(stationLedger->row(facts), state.FactoryRecordSent);
+            if (!recorded) {
                 ledgerLost = true;
+                const auto spool = stationLedger->spoolFolder();
                 err << kWho << ": not recorded in the ledger"
                     << (stationLedger->holding() ? " yet" : "") << ": " << stationLedger->problem()
+                    << (stationLedger->holding() && spool
+                            ? "; kept in the spool " + spool->string() + " until it can be"
+                            : std::string())
                     << "; no further mouse is taken\n";
             }
         }
@@ -131,7 +151,7 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         if (run.json != nullptr) {
             OperationReport report = mouseReport(r.reason);
             report.result = r.text;
-            report.exitCode = logged ? ExitCodeOf(r.outcome) : exitcode::NotLogged;
+            report.exitCode = logged && recorded ? ExitCodeOf(r.outcome) : exitcode::NotLogged;
             report.path = r.path;
             report.productNumber = r.writtenNumber;
             report.attempts = r.attempts;

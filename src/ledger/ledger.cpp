@@ -157,15 +157,30 @@ std::string TypeText(std::int64_t productType) {
 }
 
 Ledger::Ledger(std::unique_ptr<SqlSession> session, const std::vector<Migration>& migrations,
-               bool create)
+               bool create, bool readOnly)
     : session_(std::move(session)) {
-    schemaVersion_ = PrepareSchema(*session_, migrations, create);
+    schemaVersion_ = PrepareSchema(*session_, migrations, create, readOnly);
 }
 
 Ledger::~Ledger() = default;
 
 const std::string& Ledger::where() const {
     return session_->where();
+}
+
+std::string Ledger::identity() const {
+    return session_->identity();
+}
+
+void Ledger::setStopCheck(StopCheck check) {
+    session_->setStopCheck(std::move(check));
+}
+
+// The database's clock in milliseconds since 1970: one clock for every station.
+const char* Ledger::nowMs() const {
+    return session_->dialect() == Dialect::Postgres
+               ? "CAST(EXTRACT(EPOCH FROM clock_timestamp()) * 1000 AS BIGINT)"
+               : "CAST((julianday('now') - 2440587.5) * 86400000.0 AS INTEGER)";
 }
 
 const char* Ledger::forUpdate() const {
@@ -186,6 +201,7 @@ auto Ledger::transact(TxMode mode, F&& body) {
             return result;
         } catch (const SqlError& e) {
             session_->rollback();
+            // A server that said nothing, or a stop request, is not asked again.
             if (e.fault() == SqlFault::ConnectionLost && !reconnected) {
                 reconnected = true;
                 session_->reconnect();
@@ -417,12 +433,25 @@ std::vector<SerialRow> Ledger::dangling(const std::string& station) {
     });
 }
 
-std::vector<Recovered> Ledger::recover(const std::string& station, const WrittenProof& proof) {
+std::vector<Recovered> Ledger::recover(const std::string& station, const WrittenProof& proof,
+                                       const RecoveryRules& rules) {
+    if (!rules.leaseToken.empty()) {
+        const auto holder = transact(TxMode::Read, [&] { return readHolder(station, false); });
+        if (!holder || holder->token != rules.leaseToken) {
+            throw LedgerError(LedgerErrorKind::Refused,
+                              "station " + station + " does not hold its lease in ledger " +
+                                  where() + (holder ? " (host " + holder->host + " does)" : "") +
+                                  ": its reservations are left alone");
+        }
+    }
     std::vector<Recovered> done;
     for (const SerialRow& row : dangling(station)) {
         Recovered r{row, SerialState::Released};
         const Reservation& res = row.reservation;
-        if (row.state == SerialState::Reserved) {
+        if (rules.keep && rules.keep(row)) {
+            r.now = row.state;
+            r.kept = true;
+        } else if (row.state == SerialState::Reserved) {
             transact(TxMode::Durable, [&] {
                 if (lockSerial(res).reservation.lease != res.lease) return 0;
                 transition(res, SerialState::Released, std::nullopt,
@@ -455,6 +484,68 @@ std::vector<Recovered> Ledger::recover(const std::string& station, const Written
         done.push_back(r);
     }
     return done;
+}
+
+std::optional<StationHolder> Ledger::readHolder(const std::string& station, bool lock) {
+    const auto rows = session_->query(
+        std::string("SELECT token, host, process_id, started_at, renewed_ms, expires_ms, ") +
+            nowMs() + " FROM station_leases WHERE station_name = $1" + (lock ? forUpdate() : ""),
+        {station});
+    if (rows.empty()) return std::nullopt;
+    const SqlRow& q = rows[0];
+    return StationHolder{q.text(0),    q.text(1),    q.integer(2), q.text(3),
+                         q.integer(4), q.integer(5), q.integer(6)};
+}
+
+StationClaim Ledger::claimStation(const std::string& station, const StationHolder& me,
+                                  std::int64_t leaseMs,
+                                  const std::function<bool(const StationHolder&)>& gone) {
+    return transact(TxMode::Durable, [&]() -> StationClaim {
+        const SqlParams values{station, me.token, me.host, me.processId, me.startedAt, leaseMs};
+        const std::string now = nowMs();
+        // A name nobody holds is taken at once; the row of one that is held is locked.
+        if (!session_
+                 ->query("INSERT INTO station_leases (station_name, token, host, process_id,"
+                         " started_at, renewed_ms, expires_ms) VALUES ($1, $2, $3, $4, $5, " +
+                             now + ", " + now +
+                             " + $6) ON CONFLICT (station_name) DO NOTHING RETURNING token",
+                         values)
+                 .empty()) {
+            return {true, std::nullopt};
+        }
+        std::optional<StationHolder> held = readHolder(station, true);
+        if (!held) return {false, std::nullopt};  // released meanwhile: the next claim takes it
+        if (held->token != me.token && held->expiresMs > held->nowMs && !(gone && gone(*held))) {
+            return {false, held};
+        }
+        session_->exec(
+            "UPDATE station_leases SET token = $2, host = $3, process_id = $4,"
+            " started_at = $5, renewed_ms = " +
+                now + ", expires_ms = " + now + " + $6 WHERE station_name = $1",
+            values);
+        return {true, held};
+    });
+}
+
+bool Ledger::renewStation(const std::string& station, const std::string& token,
+                          std::int64_t leaseMs) {
+    const std::string now = nowMs();
+    return transact(TxMode::Write, [&] {
+        return session_->exec("UPDATE station_leases SET renewed_ms = " + now + ", expires_ms = " +
+                                  now + " + $3 WHERE station_name = $1 AND token = $2",
+                              {station, token, leaseMs}) == 1;
+    });
+}
+
+void Ledger::releaseStation(const std::string& station, const std::string& token) {
+    transact(TxMode::Write, [&] {
+        return session_->exec("DELETE FROM station_leases WHERE station_name = $1 AND token = $2",
+                              {station, token});
+    });
+}
+
+std::optional<StationHolder> Ledger::stationHolder(const std::string& station) {
+    return transact(TxMode::Read, [&] { return readHolder(station, false); });
 }
 
 std::int64_t Ledger::insertOperation(const OperationRecord& row) {

@@ -266,7 +266,7 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
     result.devicePath = state.link.OpenedPath;
     if (result.opened && settings_.params.writeId && settings_.ic == 0) {
         std::string refusal;
-        result.numberTaken = serials_.take(slot.number, &refusal);
+        result.numberTaken = serials_.take(slot.number, host, &refusal);
         if (!result.numberTaken) {
             {
                 const std::lock_guard<std::mutex> hold(lock_);
@@ -303,7 +303,7 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
     result.sincePlug = Clock::now() - plugSeen;
 
     std::string problem;
-    if (!serials_.settle(slot.number, result, &problem)) {
+    if (!serials_.settle(slot.number, result, host, &problem)) {
         result.notRecorded = problem.empty() ? "not recorded" : problem;
         takeNoMore("a result was not recorded");
     }

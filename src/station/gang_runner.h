@@ -68,20 +68,23 @@ struct GangResult;
 
 // Where a write of the factory record gets its product number. take() and settle() run on
 // the worker's thread, several workers at once; an implementation keeps each slot's state
-// apart or behind a lock.
+// apart or behind a lock. host is the worker's: its stop request (the runner's, asked one
+// thread at a time) may cut a wait of the source short.
 class SerialSource {
   public:
     virtual ~SerialSource() = default;
     // The number for the write about to start on `slot`, before the mouse is touched; never
     // the same twice. nullopt (refusal set): the mouse is not written and the runner takes
     // no further mouse.
-    virtual std::optional<std::int32_t> take(int slot, std::string* refusal) = 0;
+    virtual std::optional<std::int32_t> take(int slot, OperationHost& host,
+                                             std::string* refusal) = 0;
     // The gate the write of `slot` asks before the record goes out; null: always.
     virtual FactoryRecordGate* gate(int /*slot*/) { return nullptr; }
     // After every write of the slot (numbered or not), before the observer hears of it: a
     // ledger records the row and ends the number's reservation. False, with problem set,
     // when the result could not be recorded: the runner takes no further mouse.
-    virtual bool settle(int /*slot*/, const GangResult& /*result*/, std::string* /*problem*/) {
+    virtual bool settle(int /*slot*/, const GangResult& /*result*/, OperationHost& /*host*/,
+                        std::string* /*problem*/) {
         return true;
     }
 };
