@@ -79,11 +79,9 @@ class SqlSession {
     // PostgreSQL connection's options, such as its search_path).
     virtual std::string identity() const { return where(); }
 
-    // The stop request that cuts every wait of this session short (CallWait).
-    void setStopCheck(StopCheck check) {
-        stop_.check = std::move(check);
-        stop_.seen.reset();
-    }
+    // The stop request that cuts every wait of this session short (CallWait). A stop seen
+    // through the check before stays seen: its grace does not start again.
+    void setStopCheck(StopCheck check) { stop_.check = std::move(check); }
 
     virtual void begin(TxMode mode) = 0;
     virtual void commit() = 0;

@@ -51,7 +51,8 @@ StationLease::~StationLease() {
     }
     wake_.notify_all();
     renewer_.join();
-    const auto until = Clock::now() + std::chrono::milliseconds(kStopGraceMs);
+    // A healthy ledger takes the release in milliseconds; a silent one is not waited for.
+    const auto until = Clock::now() + std::chrono::milliseconds(1000);
     own_->setStopCheck(
         [until] { return Clock::now() < until ? StopRequest::None : StopRequest::Abort; });
     try {

@@ -21,8 +21,8 @@
 namespace bw::ledger {
 
 struct LeaseTerms {
-    std::chrono::milliseconds term{15000};  // a lease not renewed expires after this
-    std::chrono::milliseconds renewEvery{5000};
+    std::chrono::milliseconds term{10000};  // a lease not renewed expires after this
+    std::chrono::milliseconds renewEvery{2000};
 };
 
 class StationLease {
@@ -35,7 +35,7 @@ class StationLease {
     // `say` hears that the wait begins, `stop` cuts it short (LedgerError Unavailable).
     StationLease(std::unique_ptr<Ledger> own, std::string station, const StopCheck& stop,
                  const Say& say, LeaseTerms terms = {});
-    // Stops renewing and gives the name up (bounded: a silent ledger is given 1.5 s).
+    // Stops renewing and gives the name up (bounded: a silent ledger is given a second).
     ~StationLease();
     StationLease(const StationLease&) = delete;
     StationLease& operator=(const StationLease&) = delete;

@@ -69,9 +69,15 @@ StationLedger::StationLedger(std::unique_ptr<Ledger> ledger, std::string station
 StationLedger::~StationLedger() = default;
 
 void StationLedger::holdStation(LedgerOpener opener,
-                                std::optional<std::filesystem::path> dataFolder) {
+                                std::optional<std::filesystem::path> dataFolder,
+                                LeaseTerms terms) {
     opener_ = std::move(opener);
     dataFolder_ = std::move(dataFolder);
+    terms_ = terms;
+}
+
+std::string StationLedger::leaseLost() const {
+    return lease_ ? lease_->lost() : std::string();
 }
 
 void StationLedger::joinStation(const StationLedger& first) {
@@ -94,7 +100,7 @@ std::vector<std::string> StationLedger::start(const StationLease::Say& say) {
     std::vector<std::string> lines;
     if (started_) return lines;
     if (opener_ && !lease_) {
-        lease_ = std::make_shared<StationLease>(opener_(stop_), station_, stop_, say);
+        lease_ = std::make_shared<StationLease>(opener_(stop_), station_, stop_, say, terms_);
     }
     if (dataFolder_ && !spool_) {
         spool_ = std::make_shared<RowSpool>(
@@ -184,9 +190,8 @@ std::vector<std::string> StationLedger::recover(const WrittenProof& proof,
 }
 
 std::int32_t StationLedger::reserve(std::int32_t productType) {
-    if (lease_) {
-        const std::string lost = lease_->lost();
-        if (!lost.empty()) throw LedgerError(LedgerErrorKind::Refused, lost);
+    if (const std::string lost = leaseLost(); !lost.empty()) {
+        throw LedgerError(LedgerErrorKind::Refused, lost);
     }
     sending_ = false;
     current_ = ledger_->reserve(productType, station_);

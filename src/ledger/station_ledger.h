@@ -64,7 +64,8 @@ class StationLedger : public FactoryRecordGate {
 
     // How start() opens the lease's connection, and the station's data folder that holds
     // the spool (none: rows are held in memory only). Without an opener no lease is taken.
-    void holdStation(LedgerOpener opener, std::optional<std::filesystem::path> dataFolder);
+    void holdStation(LedgerOpener opener, std::optional<std::filesystem::path> dataFolder,
+                     LeaseTerms terms = {});
     // Shares the lease and spool of the station's first ledger (a gang station's slots).
     void joinStation(const StationLedger& first);
     // Cuts every wait of the ledger short (the front end's stop request); empty: none.
@@ -76,6 +77,8 @@ class StationLedger : public FactoryRecordGate {
     std::vector<std::string> start(const StationLease::Say& say = {});
     // The spool's folder, once start() found the data folder.
     std::optional<std::filesystem::path> spoolFolder() const;
+    // Why the station's lease is gone (StationLease::lost); empty while it holds it.
+    std::string leaseLost() const;
 
     // The row of an operation at this station, timed up to now.
     OperationRecord row(const OperationFacts& facts) const;
@@ -128,6 +131,7 @@ class StationLedger : public FactoryRecordGate {
     StopCheck stop_;
     LedgerOpener opener_;
     std::optional<std::filesystem::path> dataFolder_;
+    LeaseTerms terms_;
     std::shared_ptr<StationLease> lease_;
     std::shared_ptr<RowSpool> spool_;
     bool started_ = false;
