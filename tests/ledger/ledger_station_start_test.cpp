@@ -106,10 +106,10 @@ bool PassWhileLocked(StationLedger& station, const LedgerPlace& place) {
 TEST_P(StationStart, ASecondRunUnderALiveNameIsRefusedNamingWhereAndSince) {
     std::vector<std::string> said;
     const auto say = [&](const std::string& line) { said.push_back(line); };
-    auto first = std::make_unique<StationLease>(place().open(), "line-a-1", StopCheck{}, say,
-                                                kQuick);
-    const std::string refusal = Thrown(
-        [&] { StationLease second(place().open(), "line-a-1", StopCheck{}, say, kQuick); });
+    auto first =
+        std::make_unique<StationLease>(place().open(), "line-a-1", StopCheck{}, say, kQuick);
+    const std::string refusal =
+        Thrown([&] { StationLease second(place().open(), "line-a-1", StopCheck{}, say, kQuick); });
     EXPECT_NE(refusal.find("station line-a-1 runs already (host " + ThisHost() + ", process " +
                            std::to_string(ThisProcessId()) + ", since 20"),
               std::string::npos)
@@ -143,7 +143,8 @@ TEST_P(StationStart, AHolderThatStoppedIsReplaced) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         LedgerPlace fresh(GetParam());
-        const StationHolder old{"old-token", row.host, row.process, "2026-05-27T12:00:00.000+00:00"};
+        const StationHolder old{"old-token", row.host, row.process,
+                                "2026-05-27T12:00:00.000+00:00"};
         ASSERT_TRUE(fresh.open()->claimStation("st-1", old, row.leftMs, nullptr).taken);
         int said = 0;
         StationLease lease(
@@ -165,9 +166,9 @@ TEST_P(StationStart, RecoveryLeavesAStationThatRunsAlone) {
     EXPECT_NE(Thrown([&] { second->recover(nullptr); }).find("runs already"), std::string::npos);
     RecoveryRules rules;
     rules.leaseToken = "not-the-holder";
-    EXPECT_NE(Thrown([&] { ledger->recover("st-1", nullptr, rules); })
-                  .find("does not hold its lease"),
-              std::string::npos);
+    EXPECT_NE(
+        Thrown([&] { ledger->recover("st-1", nullptr, rules); }).find("does not hold its lease"),
+        std::string::npos);
     EXPECT_EQ(Serials(*ledger), "000001 sending");
 }
 
@@ -268,7 +269,8 @@ TEST_P(StationStart, ARowTheLedgerCouldNotTakeGoesFirstAtTheNextStart) {
             lock->rollback();
             EXPECT_TRUE(next->flush());
         } else {
-            EXPECT_NE(lines[0].find("recorded the row the spool kept (write at "), std::string::npos)
+            EXPECT_NE(lines[0].find("recorded the row the spool kept (write at "),
+                      std::string::npos)
                 << lines[0];
             EXPECT_NE(lines[0].find("product number 000001 of type 0005 written)"),
                       std::string::npos);

@@ -268,6 +268,14 @@ CampaignScenario MakeScenario(std::uint64_t seed) {
                     break;
             }
         }
+        // Drawn last, so the earlier fields of a seed stay what they were.
+        c.ledger = chance(50);
+        c.ledgerFrozen = c.ledger && c.signalPiece > 0 && chance(50);
+        // Mostly a numbering station: its rows end reservations.
+        if (c.ledger && chance(70)) {
+            c.ic = 0;
+            c.params.writeId = true;
+        }
     }
     return c;
 }
@@ -368,6 +376,7 @@ std::string Describe(const CampaignScenario& c) {
         for (int s : c.stopSignals) out << (s == SIGINT ? " INT" : " TERM");
         out << " at piece " << c.signalPiece;
     }
+    if (c.ledger) out << (c.ledgerFrozen ? " ledger frozen at the signal" : " ledger");
     return out.str();
 }
 

@@ -14,7 +14,12 @@
 //   - every operation ends, with the loading window hidden again;
 //   - a run ends with 130 or 143 after a signal, having finished and logged the mouse in
 //     progress and started no other; a mouse it reports as passed holds the image; a
-//     second Ctrl-C ends that mouse as Aborted.
+//     second Ctrl-C ends that mouse as Aborted;
+//   - a run with a ledger (SQLite), also one that another program holds locked from the
+//     signal's piece on (a silent ledger: the signal meets a station waiting for it): once
+//     the next start handed over what the station's spool kept, the ledger holds one row
+//     per mouse reported, each passing mouse's number written, nothing dangling, and the
+//     station's lease is gone unless the lock kept it from being given up.
 // Qt-free: the test and the benchmark share it.
 
 #include <cstdint>
@@ -64,6 +69,10 @@ struct CampaignScenario {
     int runMice = 0;
     int signalPiece = 0;
     std::vector<int> stopSignals;
+    // The run records into a SQLite ledger of its own (numbers from it with the record);
+    // ledgerFrozen: another connection takes its write lock at signalPiece and holds it.
+    bool ledger = false;
+    bool ledgerFrozen = false;
 };
 
 struct CampaignRun {

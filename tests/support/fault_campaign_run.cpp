@@ -12,6 +12,8 @@
 
 #include "cli/cli_app.h"
 #include "image/factory_record.h"
+#include "ledger/sqlite_session.h"
+#include "ledger/station_ledger.h"
 #include "production/result_text.h"
 #include "support/fault_campaign.h"
 #include "support/recording_host.h"
@@ -54,7 +56,8 @@ std::string Hex(std::uint32_t value) {
 // by then; and Ctrl-C once the line has been idle too long.
 class SignalHost : public RecordingHost {
   public:
-    SignalHost(const CampaignScenario& c, const std::ostringstream& out) : c_(c), out_(out) {}
+    SignalHost(const CampaignScenario& c, const std::ostringstream& out, std::string ledger)
+        : c_(c), out_(out), ledger_(std::move(ledger)) {}
 
     void progress(int done, int total) override {
         RecordingHost::progress(done, total);
@@ -62,6 +65,10 @@ class SignalHost : public RecordingHost {
         if (++pieces_ != c_.signalPiece || raised) return;
         raised = true;
         reportedAtSignal = static_cast<int>(Lines(out_.str()).size());
+        if (c_.ledgerFrozen) {
+            frozen = ledger::OpenSqliteSession(ledger_, 1000);
+            frozen->begin(ledger::TxMode::Write);
+        }
         for (int s : c_.stopSignals) std::raise(s);
     }
     void sleepMs(int ms) override {
@@ -75,10 +82,12 @@ class SignalHost : public RecordingHost {
     bool raised = false;
     bool idleStop = false;
     int reportedAtSignal = 0;
+    std::unique_ptr<ledger::SqlSession> frozen;  // holds the ledger's write lock
 
   private:
     const CampaignScenario& c_;
     const std::ostringstream& out_;
+    std::string ledger_;
     int pieces_ = 0;
     std::int64_t lastPieceUs_ = 0;
 };
@@ -175,6 +184,53 @@ std::string CheckRun(const CampaignScenario& c, const SignalHost& host, int code
     return {};
 }
 
+// The ledger after the run: the next start hands the spool's rows over, then one row per
+// mouse reported, every number of a passing mouse written by its row, nothing dangling.
+// froze: the lock was taken (the run reached the signal's piece).
+std::string CheckLedger(const CampaignScenario& c, bool froze, const std::string& out,
+                        const fs::path& dir) {
+    const fs::path spoolData = dir / "data" / "binwright";
+    std::vector<std::string> replayed;
+    try {
+        ledger::StationLedger next(ledger::OpenLedger((dir / "ledger.db").string()), "campaign");
+        // The stopped run's lease expires by itself: the next start here only reads the spool.
+        next.holdStation(nullptr, spoolData);
+        replayed = next.start();
+        if (next.holding()) return "the spool's rows were not all taken: " + next.problem();
+        if (const auto folder = next.spoolFolder();
+            folder && fs::exists(*folder) && !fs::is_empty(*folder)) {
+            return "the spool was not emptied";
+        }
+        ledger::Ledger& l = next.ledger();
+        const std::vector<std::string> lines = Lines(out);
+        const std::size_t mice = lines.size() - 1;
+        if (l.operations().size() != mice) {
+            return std::to_string(l.operations().size()) + " rows for " + std::to_string(mice) +
+                   " mice";
+        }
+        for (std::size_t i = 0; i < mice && c.params.writeId && c.ic == 0; ++i) {
+            if (lines[i].find("  Write Pass  ") == std::string::npos) continue;
+            const std::size_t sn = lines[i].find("  SN ") + 5;
+            const std::int64_t number =
+                std::stoll(lines[i].substr(sn, lines[i].find(' ', sn) - sn), nullptr, 16);
+            bool written = false;
+            for (const ledger::SerialRow& s : l.serials()) {
+                written = written || (s.reservation.number == number &&
+                                      s.state == ledger::SerialState::Written);
+            }
+            if (!written) return "passed mouse's number " + lines[i].substr(sn, 6) + " not written";
+        }
+        if (const auto problems = l.check(); !problems.empty()) return "ledger: " + problems[0];
+        if (!froze && l.stationHolder("campaign")) return "the lease was not given up";
+    } catch (const ledger::LedgerError& e) {
+        return std::string("ledger: ") + e.what();
+    }
+    if (froze && replayed.empty()) {
+        return "the ledger was frozen, yet the spool kept no row";
+    }
+    return {};
+}
+
 }  // namespace
 
 CampaignRun RunLineScenario(const CampaignScenario& c) {
@@ -200,12 +256,19 @@ CampaignRun RunLineScenario(const CampaignScenario& c) {
         "--sn",          Hex(static_cast<std::uint32_t>(c.factory.number)),
     };
     if (c.params.writeId) args.push_back("--write-id");
+    if (c.ledger) {
+        args.insert(args.end(),
+                    {"--ledger", (dir / "ledger.db").string(), "--station-name", "campaign"});
+        // The station's spool goes to the scenario's folder.
+        unsetenv("STATE_DIRECTORY");
+        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    }
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
 
     std::ostringstream out;
     std::ostringstream err;
-    SignalHost host(c, out);
+    SignalHost host(c, out, (dir / "ledger.db").string());
     CliEnvironment environment;
     environment.host = &host;
     CampaignRun run;
@@ -213,6 +276,9 @@ CampaignRun RunLineScenario(const CampaignScenario& c) {
     run.outcome = code == exitcode::Pass ? Outcome::Pass : Outcome::Fail;
     run.signalled = host.raised;
     run.broken = CheckRun(c, host, code, out.str(), dir);
+    const bool froze = host.frozen != nullptr;
+    host.frozen.reset();  // the lock goes, as a server that comes back
+    if (run.broken.empty() && c.ledger) run.broken = CheckLedger(c, froze, out.str(), dir);
     if (run.broken.empty() && host.loadingVisible) run.broken = "the loading window is still shown";
     if (!run.broken.empty() && !err.str().empty()) run.broken += " (" + err.str() + ")";
 
