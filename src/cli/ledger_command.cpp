@@ -90,9 +90,10 @@ LedgerCommand::LedgerCommand(CLI::App& app) {
         "is its .db file with its -wal and -shm files; never copy the .db alone)");
     backup_->add_option("TARGET", target_, "the copy to make (it must not exist)")->required();
     for (CLI::App* cmd : {summary_, check_, report_, export_, backup_}) {
-        cmd->add_flag("--json", json_,
-                      "JSON lines on stdout instead of the text (report, export: one object "
-                      "naming the file written)");
+        cmd->add_flag(
+            "--json", json_,
+            "JSON lines on stdout instead of the text (report, export, backup: one object "
+            "naming the file written)");
     }
 }
 
