@@ -172,6 +172,70 @@ TEST_P(StationStart, RecoveryLeavesAStationThatRunsAlone) {
     EXPECT_EQ(Serials(*ledger), "000001 sending");
 }
 
+// The start after a crash ends what the crashed run left and says which run that was.
+TEST_P(StationStart, RecoveryNamesTheRunItEnds) {
+    const pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    waitpid(ended, nullptr, 0);
+    auto ledger = place().open();
+    const StationHolder crashed{"crashed", ThisHost(), ended, "2026-05-27T06:00:00.000+00:00"};
+    ASSERT_TRUE(ledger->claimStation("st-1", crashed, 60000, nullptr).taken);
+    ledger->reserve(5, "st-1");
+    const auto lines = OpenStation(place(), "")->recover(nullptr);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0],
+              "released product number 000001 of type 0005: reserved when the"
+              " station's last run (host " +
+                  ThisHost() + ", process " + std::to_string(ended) +
+                  ", since 2026-05-27T06:00:00.000+00:00) stopped, the mouse was not"
+                  " touched");
+}
+
+// How a write that did not pass ends its number, by what reached the mouse: a gate whose
+// wait a stop ended sends no record (released); a record cut short, or one that arrived
+// before the read-back failed, leaves the number void with a note that says which.
+TEST_P(StationStart, AStopAtTheGateOrInTheRecordSaysWhatTheMouseHolds) {
+    struct Row {
+        const char* name;
+        bool gateStopped;
+        bool recordArrived;
+        const char* serial;
+        const char* note;
+    };
+    const std::vector<Row> rows = {
+        {"gate given up at an abort", true, false, "000001 released", ""},
+        {"record cut short", false, false, "000001 void",
+         "while the factory record was being sent"},
+        {"record arrived, read-back failed", false, true, "000001 void",
+         "after the factory record went out"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LedgerPlace fresh(GetParam());
+        auto station = OpenStation(fresh, "");
+        station->start();
+        FactoryFields fields;
+        fields.number = station->reserve(5);
+        if (row.gateStopped) {
+            const auto lock = LockNumbers(fresh);
+            station->setStopCheck([] { return StopRequest::Abort; });
+            EXPECT_FALSE(station->recordMayGo(fields));
+            EXPECT_NE(station->whyHeld().find("given up at the stop request"), std::string::npos)
+                << station->whyHeld();
+            station->setStopCheck({});
+        } else {
+            EXPECT_TRUE(station->recordMayGo(fields));
+        }
+        OperationFacts facts;
+        facts.outcome = row.gateStopped ? Outcome::Aborted : Outcome::Fail;
+        facts.factory = fields;
+        EXPECT_TRUE(station->finish(station->row(facts), row.recordArrived));
+        auto ledger = fresh.open();
+        EXPECT_EQ(Serials(*ledger), row.serial);
+        EXPECT_NE(ledger->serials()[0].note.value_or("").find(row.note), std::string::npos);
+    }
+}
+
 TEST_P(StationStart, ALostLeaseEndsTheNumbers) {
     auto station = OpenStation(place(), "");
     station->start();
