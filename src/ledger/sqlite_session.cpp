@@ -88,6 +88,12 @@ class SqliteSession final : public SqlSession {
 
     Dialect dialect() const override { return Dialect::Sqlite; }
     const std::string& where() const override { return path_; }
+    // The same file named from another folder is the same ledger.
+    std::string identity() const override {
+        std::error_code ec;
+        const auto absolute = std::filesystem::absolute(path_, ec);
+        return ec ? path_ : absolute.lexically_normal().string();
+    }
 
     void begin(TxMode mode) override {
         // Plain operation rows may wait for the next checkpoint; serial numbers may not.
