@@ -1,5 +1,7 @@
 #include "cli/command_ledger.h"
 
+#include <chrono>
+
 #include "image/factory_record.h"
 #include "ledger/station_home.h"
 #include "ledger/station_name.h"
@@ -119,9 +121,11 @@ std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptio
 bool SettleHeldRows(ledger::StationLedger& station, OperationHost& host, std::ostream& err,
                     const std::string& who) {
     // After a stop request one try: a silent ledger gives up at once then, and the spool
-    // keeps the rows for the next start.
+    // keeps the rows for the next start. A silent server is not asked for long either.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kHeldRetrySeconds);
     for (int attempt = 0;
-         attempt < kHeldRetries && station.holding() && (attempt == 0 || !StopAsked(host));
+         attempt < kHeldRetries && station.holding() &&
+         (attempt == 0 || (!StopAsked(host) && std::chrono::steady_clock::now() < until));
          ++attempt) {
         if (attempt > 0) {
             for (int ms = 0; ms < 1000 && !StopAsked(host); ms += 50) host.sleepMs(50);

@@ -74,10 +74,11 @@ std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptio
                                   bool* provenWritten = nullptr, std::string* problem = nullptr);
 
 // At the end of a command: rows the ledger could not take are tried again, a second apart,
-// up to kHeldRetries times (once only after a stop request); what is still held is said on
-// err with its product number and where the spool keeps it. False when a row is not in the
-// ledger.
+// up to kHeldRetries times within kHeldRetrySeconds (once only after a stop request); what
+// is still held is said on err with its product number and where the spool keeps it. False
+// when a row is not in the ledger.
 inline constexpr int kHeldRetries = 10;
+inline constexpr int kHeldRetrySeconds = 15;
 bool SettleHeldRows(ledger::StationLedger& station, OperationHost& host, std::ostream& err,
                     const std::string& who);
 
