@@ -69,8 +69,7 @@ StationLedger::StationLedger(std::unique_ptr<Ledger> ledger, std::string station
 StationLedger::~StationLedger() = default;
 
 void StationLedger::holdStation(LedgerOpener opener,
-                                std::optional<std::filesystem::path> dataFolder,
-                                LeaseTerms terms) {
+                                std::optional<std::filesystem::path> dataFolder, LeaseTerms terms) {
     opener_ = std::move(opener);
     dataFolder_ = std::move(dataFolder);
     terms_ = terms;
