@@ -36,4 +36,12 @@ std::unique_ptr<Ledger> OpenLedger(const std::string& url, const LedgerOptions& 
 #endif
 }
 
+bool NamesLedgerFile(const std::string& url) {
+#ifdef BINWRIGHT_LEDGER_BACKENDS
+    return !IsPostgresConnectionString(url);
+#else
+    return true;  // no backend: whatever it names cannot be opened anyway
+#endif
+}
+
 }  // namespace bw::ledger

@@ -268,6 +268,8 @@ CampaignScenario MakeScenario(std::uint64_t seed) {
                     break;
             }
         }
+        c.replug = chance(50);
+        c.rewrite = chance(50);
     }
     return c;
 }
@@ -363,6 +365,7 @@ std::string Describe(const CampaignScenario& c) {
     if (c.shortReply > 0) out << " short-reply=" << c.shortReply;
     if (c.arrivalAt >= 0) out << " arrival-at=" << c.arrivalAt;
     if (c.runMice > 0) out << " run mice=" << c.runMice;
+    if (c.replug) out << (c.rewrite ? " ledger replug rewrite" : " ledger replug");
     if (c.signalPiece > 0) {
         out << " signals";
         for (int s : c.stopSignals) out << (s == SIGINT ? " INT" : " TERM");

@@ -14,7 +14,10 @@
 //   - every operation ends, with the loading window hidden again;
 //   - a run ends with 130 or 143 after a signal, having finished and logged the mouse in
 //     progress and started no other; a mouse it reports as passed holds the image; a
-//     second Ctrl-C ends that mouse as Aborted.
+//     second Ctrl-C ends that mouse as Aborted;
+//   - with a ledger, a passed mouse plugged in again is left alone ("Already written",
+//     exit code 7, its memory untouched) or rewritten with the number it holds, and
+//     `ledger check` finds nothing.
 // Qt-free: the test and the benchmark share it.
 
 #include <cstdint>
@@ -64,6 +67,11 @@ struct CampaignScenario {
     int runMice = 0;
     int signalPiece = 0;
     std::vector<int> stopSignals;
+    // The run keeps its numbers in a ledger of its own (else --no-ledger); the first mouse
+    // that passed is then plugged in again: left alone, or written again with its number
+    // (rewrite), and the ledger stays sound.
+    bool replug = false;
+    bool rewrite = false;
 };
 
 struct CampaignRun {
