@@ -228,6 +228,7 @@ void StationWindow::MouseFinished(const station::GangResult& r, const std::strin
         // It holds a number written before: not written, not counted, to be unplugged.
         tile.showResult(QStringLiteral("Unplug"), QColor(0x60, 0x60, 0x60), Text(r.text));
         tile.showSerial(SerialText(r.heldNumber));
+        tile.showProgress(0, tile.progress->maximum());  // only its record was read
         tile.showElapsed(std::chrono::duration<double>(r.sincePlug).count());
         Say(said);
         return;

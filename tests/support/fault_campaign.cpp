@@ -268,7 +268,9 @@ CampaignScenario MakeScenario(std::uint64_t seed) {
                     break;
             }
         }
-        c.replug = chance(50);
+        // Most runs of the first IC type number their mice in a ledger and see one come back.
+        c.replug = c.ic == 0 && chance(70);
+        if (c.replug) c.params.writeId = true;
         c.rewrite = chance(50);
     }
     return c;
@@ -338,6 +340,7 @@ CampaignSummary RunCampaign(std::uint64_t first, int count) {
         if (run.outcome == Outcome::Pass) ++summary.passes;
         if (c.runMice > 0) ++summary.runs;
         if (run.signalled) ++summary.signalled;
+        if (run.replugged) ++summary.replugged;
         if (!run.broken.empty()) {
             ++summary.broken;
             if (static_cast<int>(summary.failures.size()) < kFailuresKept) {

@@ -78,6 +78,7 @@ struct CampaignRun {
     Outcome outcome = Outcome::Skipped;
     long transfers = 0;
     bool signalled = false;  // a run scenario's signals were raised
+    bool replugged = false;  // a passed mouse of the run was plugged in again
     std::string broken;      // empty: every invariant held
 };
 
@@ -88,6 +89,7 @@ struct CampaignSummary {
     long transfers = 0;
     int runs = 0;                       // automatic-mode scenarios
     int signalled = 0;                  // of which a signal stopped
+    int replugged = 0;                  // of which a passed mouse came back
     std::vector<std::string> failures;  // the first few broken scenarios, described
 };
 

@@ -189,7 +189,7 @@ int RunInProcess(std::vector<std::string> args, OperationHost& host, std::ostrin
 // is left alone as already written (its memory untouched), or rewritten with the number it
 // holds; either way the ledger stays sound.
 std::string CheckReplug(const CampaignScenario& c, const std::vector<std::string>& args,
-                        const std::string& out, const fs::path& dir) {
+                        const std::string& out, const fs::path& dir, bool* replugged) {
     const std::vector<std::string> lines = Lines(out);
     std::string number;
     fs::path mouse;
@@ -200,6 +200,7 @@ std::string CheckReplug(const CampaignScenario& c, const std::vector<std::string
         mouse = dir / ("m." + std::to_string(i + 1));
     }
     if (!mouse.empty()) {
+        *replugged = true;
         const std::string before = ReadAll(mouse);
         std::vector<std::string> again = {
             "binwright",
@@ -298,7 +299,7 @@ CampaignRun RunLineScenario(const CampaignScenario& c) {
     run.signalled = host.raised;
     run.broken = CheckRun(c, host, code, out.str(), dir);
     if (run.broken.empty() && c.replug && c.params.writeId && c.ic == 0)
-        run.broken = CheckReplug(c, writeArgs, out.str(), dir);
+        run.broken = CheckReplug(c, writeArgs, out.str(), dir, &run.replugged);
     if (run.broken.empty() && host.loadingVisible) run.broken = "the loading window is still shown";
     if (!run.broken.empty() && !err.str().empty()) run.broken += " (" + err.str() + ")";
 
