@@ -40,6 +40,12 @@ bool ChooseStationLedger(LedgerChoice& choice, const std::string& who, std::ostr
             << " begins again at --sn, so a restart gives numbers that mice already hold\n";
         return true;
     }
+    if (!ledger::LedgerBackendsBuiltIn()) {
+        err << who << ": this build of binwright has no ledger to keep the product numbers in"
+            << " (it is built without SQLite and PostgreSQL): give --no-ledger to write them"
+            << " without one\n";
+        return false;
+    }
     const std::optional<std::filesystem::path> path = ledger::DefaultLedgerPath();
     if (!path) {
         err << who << ": no folder for the default ledger (neither XDG_DATA_HOME nor HOME is"

@@ -134,7 +134,8 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
     const std::string& target = toHtml ? html_ : export_->parsed() ? csv_ : std::string();
     if (!target.empty()) {
         if (const std::string problem = RegularFileProblem(target, true); !problem.empty())
-            return refused((toHtml ? "--html: \"" : "--csv: \"") + target + "\" " + problem);
+            return refused((toHtml ? "--html: \"" : "--csv: \"") + target +
+                           "\" cannot be written: " + problem);
     }
     try {
         LedgerOptions readOnly;

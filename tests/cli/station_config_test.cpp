@@ -98,8 +98,9 @@ TEST_F(StationConfigFile, PathsThatAreNoRegularFilesAreRefused) {
         {{"run", "--config", "/dev/zero"}, "/dev/zero: is a device"},
         {{"run", imagePath, "--log", fifo}, "--log: \"" + fifo + "\" is a FIFO"},
         {{"ledger", "--ledger", db, "report", "--html", fifo},
-         "--html: \"" + fifo + "\" is a FIFO"},
-        {{"ledger", "--ledger", db, "export", "--csv", fifo}, "--csv: \"" + fifo + "\" is a FIFO"},
+         "--html: \"" + fifo + "\" cannot be written: is a FIFO"},
+        {{"ledger", "--ledger", db, "export", "--csv", fifo},
+         "--csv: \"" + fifo + "\" cannot be written: is a FIFO"},
         {{"ledger", "--ledger", db, "export", "--csv", "/dev/zero"}, "is a device"},
     };
     for (const auto& row : rows) {
