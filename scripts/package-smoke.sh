@@ -107,16 +107,21 @@ install -m 0644 "$work/image.bin" "$images/package-smoke.bin"
 sed -e "s|^image = .*|image = $images/package-smoke.bin|" \
   -e "s|^log = .*|log = /var/log/binwright/package-smoke.csv|" \
   /etc/binwright/stations/example.conf.sample >/etc/binwright/stations/package-smoke.conf
+made_folders=
 trap 'rm -f "$images/package-smoke.bin" /etc/binwright/stations/package-smoke.conf
   [ -z "$made_images" ] || rmdir "$images" 2>/dev/null
+  for folder in $made_folders; do rmdir "$folder" 2>/dev/null; done
   apt-get remove -y -qq binwright >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 exec_start=$(sed -n 's/^ExecStart=//p' "$unit" | sed 's/%i/package-smoke/g')
 umask_value=$(sed -n 's/^UMask=//p' "$unit")
 [ "$(sed -n 's/^StateDirectory=//p' "$unit")" = binwright ] || fail "StateDirectory is not binwright"
 [ "$(sed -n 's/^LogsDirectory=//p' "$unit")" = binwright ] || fail "LogsDirectory is not binwright"
 install -d -o binwright -g binwright -m 0750 "$work/state" "$work/logs"
+# The mount points; made here only when missing (no station ran on this machine yet).
 for folder in /var/lib/binwright /var/log/binwright; do
-  [ -d "$folder" ] || install -d -o binwright -g binwright -m 0750 "$folder"
+  [ -d "$folder" ] && continue
+  install -d -o binwright -g binwright -m 0750 "$folder"
+  made_folders="$made_folders $folder"
 done
 as_unit() {
   unshare --mount --propagation private sh -ec '
