@@ -19,14 +19,32 @@ namespace bw {
 struct LedgerChoice {
     std::string url;          // --ledger; empty: no ledger
     std::string stationName;  // --station-name; empty: the host name
+    bool none = false;        // --no-ledger: no default ledger either
 };
 
-// The ledger as a command uses it; a null station: no --ledger, everything as without one.
+// The ledger as a command uses it; a null station: no ledger, everything as without one.
 struct CommandLedger {
     ledger::StationLedger* station = nullptr;
     bool firstNumberGiven = false;  // --sn was given: it sets the first number of the type
-    LedgerChoice choice;            // what opened it (`run --gang` opens one more per slot)
+    // ... by a station config's `sn` rather than on the command line: on a type that has
+    // numbers already it is ignored with a warning instead of refused.
+    bool firstNumberFromConfig = false;
+    std::string configWhere;  // "FILE:LINE: " of that `sn`
+    bool rewrite = false;     // --rewrite: a mouse that holds a written number is written again
+    LedgerChoice choice;      // what opened it (`run --gang` opens one more per slot)
 };
+
+// A station that writes the factory record (`run`, `run --gang`, the gang window) without
+// --ledger: the default ledger (ledger/station_home.h), its folder created, named on err;
+// with --no-ledger none, and a warning on err that numbers then start again at --sn on
+// every start. False, with the reason on err, when the default ledger has no folder or the
+// folder cannot be made. who: "binwright run".
+bool ChooseStationLedger(LedgerChoice& choice, const std::string& who, std::ostream& err);
+
+// Empty when `name` may name a station in the ledger; else why not (control characters,
+// longer than kMaxStationName bytes, empty).
+inline constexpr std::size_t kMaxStationName = 64;
+std::string StationNameProblem(const std::string& name);
 
 // Throws ledger::LedgerError when the ledger cannot be opened. The station's lease takes a
 // connection of its own when it starts; its spool lives in the station's data folder.
@@ -72,6 +90,26 @@ std::optional<int> StartNumbering(const CommandLedger& ledger, const DeviceOptio
                                   const std::string& imageFile, OperationHost& host,
                                   std::ostream& err, const std::string& who,
                                   bool* provenWritten = nullptr, std::string* problem = nullptr);
+
+// A mouse about to get a number, read first: when its factory record holds a number of the
+// same product type that this ledger recorded as written, it is not given another. It is
+// left alone, or with --rewrite written again with that number (the ledger takes the
+// number again: StationLedger::rewrite). A mouse whose record cannot be read is new (the
+// write finds its fault). Throws ledger::LedgerError when the ledger cannot answer.
+struct MouseAtHand {
+    enum class Kind { New, AlreadyWritten, Rewrite };
+    Kind kind = Kind::New;
+    std::int32_t number = 0;  // the number it holds (AlreadyWritten, Rewrite)
+    std::string shown;        // AlreadyWritten: "Already written (SN 1A)"
+    Reason reason;            // AlreadyWritten: already-written, with the row's facts
+};
+// The ledger row of a mouse left alone: the read of its factory record (facts of a passing
+// read-factory), not passed, with the result shown and why.
+ledger::OperationRecord LeftAloneRow(const ledger::StationLedger& station,
+                                     const ledger::OperationFacts& facts, const std::string& shown,
+                                     const Reason& reason);
+MouseAtHand ExamineMouseAtHand(ledger::StationLedger& station, MouseSession& state,
+                               const DeviceOptions& options, bool rewrite, OperationHost& host);
 
 // At the end of a command: rows the ledger could not take are tried again, a second apart,
 // up to kHeldRetries times within kHeldRetrySeconds (once only after a stop request); what

@@ -111,6 +111,10 @@ std::string HexFieldText(std::int32_t value) {
     return text;
 }
 
+std::string ProductNumberText(std::int32_t value) {
+    return value == 0 ? std::string("0") : HexFieldText(value);
+}
+
 std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
                                     StationState& station, std::ostream& out, std::ostream& err,
                                     Reason* refusal) {

@@ -24,8 +24,33 @@ class LedgerSerials : public station::SerialSource {
     // first: the command's own ledger, whose lease and spool the slots share.
     LedgerSerials(const LedgerChoice& choice, ledger::StationLedger& first,
                   const DeviceOptions& options, const std::string& imageFile,
-                  const std::optional<ImageIdentity>& image)
-        : choice_(choice), first_(first), options_(options), imageFile_(imageFile), image_(image) {}
+                  const std::optional<ImageIdentity>& image, bool rewrite)
+        : choice_(choice),
+          first_(first),
+          options_(options),
+          imageFile_(imageFile),
+          image_(image),
+          rewrite_(rewrite) {}
+
+    // A mouse that holds a number this ledger recorded as written gets no second one.
+    station::MouseVerdict examine(int slot, MouseSession& state, OperationHost& host) override {
+        station::MouseVerdict verdict;
+        try {
+            ledger::StationLedger& station = ledgerOf(slot, host);
+            const LedgerStopGuard stops(&station, host);
+            const MouseAtHand seen = ExamineMouseAtHand(station, state, options_, rewrite_, host);
+            if (seen.kind == MouseAtHand::Kind::AlreadyWritten) {
+                verdict.leftAlone = seen.shown;
+                verdict.heldNumber = seen.number;
+                verdict.reason = seen.reason;
+            } else if (seen.kind == MouseAtHand::Kind::Rewrite) {
+                verdict.keep = seen.number;
+            }
+        } catch (const ledger::LedgerError& e) {
+            verdict.refusal = e.what();
+        }
+        return verdict;
+    }
 
     // A slot's ledger waits end at the worker's stop request (the runner's, one at a time);
     // the gate of the write between take() and settle() waits under the same host.
@@ -78,8 +103,8 @@ class LedgerSerials : public station::SerialSource {
   private:
     bool record(ledger::StationLedger& station, const station::GangResult& result) {
         ledger::OperationFacts facts;
-        facts.op = Operation::Write;
-        facts.outcome = result.outcome;
+        facts.op = result.leftAlone ? Operation::ReadFactory : Operation::Write;
+        facts.outcome = result.leftAlone ? Outcome::Pass : result.outcome;
         facts.ic = options_.ic;
         facts.vid = options_.vid;
         facts.pid = options_.pid;
@@ -87,6 +112,13 @@ class LedgerSerials : public station::SerialSource {
         facts.imageFile = imageFile_;
         facts.image = image_;
         facts.timing = result.timing;
+        if (result.leftAlone) {
+            facts.imageFile.clear();
+            facts.image.reset();
+            facts.factory = result.factory;
+            facts.reason = result.reason;
+            return station.finish(LeftAloneRow(station, facts, result.text, result.reason), false);
+        }
         if (NumbersFromLedger(options_)) {
             facts.factory = result.factory;
             facts.productNumber = result.writtenNumber;
@@ -116,6 +148,7 @@ class LedgerSerials : public station::SerialSource {
     const DeviceOptions& options_;
     std::string imageFile_;
     std::optional<ImageIdentity> image_;
+    bool rewrite_ = false;
     std::mutex lock_;
     std::map<int, std::unique_ptr<ledger::StationLedger>> stations_;
 };
@@ -172,6 +205,16 @@ std::optional<int> GangStation::load(std::ostream& out, std::ostream& err, Reaso
     return std::nullopt;
 }
 
+void GangStation::warnMissingPorts(HidPlatform& platform, std::ostream& err) const {
+    for (std::size_t i = 0; i < settings_.ports.size(); ++i) {
+        const std::string& port = settings_.ports[i];
+        const std::string problem = platform.portProblem(port);
+        if (problem.empty()) continue;
+        err << who_ << ": warning: --slots: port " << port << ": " << problem << "; slot " << i + 1
+            << " will stay empty\n";
+    }
+}
+
 std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationHost& host,
                                                std::ostream& err, std::string* problem) {
     if (run_.ledger.station == nullptr) return std::nullopt;
@@ -203,7 +246,8 @@ std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationH
         state.link.ForgetHandles();
     }
     ledger_ = std::make_unique<LedgerSerials>(run_.ledger.choice, *run_.ledger.station, options_,
-                                              imageFile_, settings_.imageIdentity);
+                                              imageFile_, settings_.imageIdentity,
+                                              run_.ledger.rewrite);
     return std::nullopt;
 }
 
@@ -243,7 +287,7 @@ std::optional<std::int32_t> GangStation::nextNumber() {
 
 void GangStation::sayHeld(int slot, const station::HeldMouse& mouse, std::ostream& err) const {
     err << who_ << ": slot " << slot << ": the mouse on port " << mouse.port << " holds SN "
-        << HexFieldText(mouse.number) << " from the interrupted run; unplug it\n";
+        << ProductNumberText(mouse.number) << " from the interrupted run; unplug it\n";
 }
 
 bool GangStation::recordFinished(const station::GangResult& r, station::GangRunner& runner,
@@ -255,15 +299,19 @@ bool GangStation::recordFinished(const station::GangResult& r, station::GangRunn
     }
     // A number taken is never given again: one the mouse did not receive is said.
     if (r.numberTaken && r.writtenNumber != r.numberTaken) {
-        err << who_ << ": slot " << r.slot << ": SN " << HexFieldText(*r.numberTaken)
+        err << who_ << ": slot " << r.slot << ": SN " << ProductNumberText(*r.numberTaken)
             << " was taken but not written (" << r.text << ")"
             << (r.recordSent ? "; the mouse may hold it" : "") << "\n";
     }
     DeviceOptions used = options_;
     used.factory = r.factory;
-    const LogEntry entry = CommandLogEntry(
-        Operation::Write, r.outcome, used, r.timing, r.writtenNumber, settings_.imageIdentity,
-        r.opened ? std::nullopt : std::optional<std::string>(r.text), r.reason);
+    const LogEntry entry =
+        r.leftAlone ? CommandLogEntry(Operation::ReadFactory, Outcome::Fail, used, r.timing,
+                                      std::nullopt, std::nullopt, r.text, r.reason)
+                    : CommandLogEntry(Operation::Write, r.outcome, used, r.timing, r.writtenNumber,
+                                      settings_.imageIdentity,
+                                      r.opened ? std::nullopt : std::optional<std::string>(r.text),
+                                      r.reason);
     if (durationMs != nullptr) *durationMs = entry.durationMs;
     if (AppendCommandLog(run_.log, entry, err)) return true;
     logLost_ = true;
@@ -281,7 +329,7 @@ int GangStation::finish(const station::GangSummary& summary, OperationHost& host
     }
     if (logLost_ || rowsLost) return exitcode::NotLogged;
     if (ledgerLost_) return exitcode::Usage;
-    return summary.passes == summary.mice ? exitcode::Pass : exitcode::Fail;
+    return RunExitCode(summary.mice - summary.passes, summary.leftAlone);
 }
 
 }  // namespace bw

@@ -38,6 +38,9 @@ class GangStation {
     // (2) when the image cannot be used or --slots is wrong, the reason said on err and put
     // in refusal when given.
     std::optional<int> load(std::ostream& out, std::ostream& err, Reason* refusal = nullptr);
+    // After load(): each port of a --slots list that no mouse can ever appear on
+    // (HidPlatform::portProblem) is named in a warning on err: its slot would wait for ever.
+    void warnMissingPorts(HidPlatform& platform, std::ostream& err) const;
     // When the ledger gives the numbers: what an earlier stop of this station left is ended
     // first, reading the mouse at hand as proof, as `run` does; a mouse so proven written is
     // not written again (GangSettings::held). Then the numbers come from one ledger

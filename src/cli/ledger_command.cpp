@@ -5,6 +5,7 @@
 
 #include "cli/operation_json.h"
 #include "device/hex_text.h"
+#include "image/regular_file.h"
 #include "ledger/ledger.h"
 #include "ledger/ledger_report.h"
 #include "ledger/ledger_summary.h"
@@ -139,6 +140,14 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
     }
     if (export_->parsed() && json_ && csv_.empty()) {
         return refused("--json needs --csv FILE: the CSV would share standard output");
+    }
+    // A FIFO would block the command for ever, a device would take the file elsewhere.
+    const bool toHtml = report_->parsed();
+    const std::string& target = toHtml ? html_ : export_->parsed() ? csv_ : std::string();
+    if (!target.empty()) {
+        if (const std::string problem = RegularFileProblem(target, true); !problem.empty())
+            return refused((toHtml ? "--html: \"" : "--csv: \"") + target +
+                           "\" cannot be written: " + problem);
     }
     try {
         if (backup_->parsed()) {

@@ -358,6 +358,17 @@ void Ledger::transition(const Reservation& r, SerialState to,
 
 namespace {
 
+bool IsRewrite(const SerialRow& row) {
+    return row.note && row.note->rfind(kRewriteNote, 0) == 0;
+}
+
+// The note of a number's next state: a rewritten number keeps saying so.
+std::optional<std::string> Rewritten(const SerialRow& now, const std::optional<std::string>& note) {
+    if (!IsRewrite(now)) return note;
+    if (!note) return now.note;
+    return std::string(kRewriteNote) + ", then " + *note;
+}
+
 // A reservation another process has ended or taken over since.
 [[noreturn]] void Superseded(const Reservation& r, const SerialRow& now) {
     throw LedgerError(LedgerErrorKind::Refused, Names(r) + " is no longer this cycle's: it is " +
@@ -385,7 +396,8 @@ std::int64_t Ledger::commitWritten(const Reservation& r, const OperationRecord& 
         if (now.state == SerialState::Written && now.operationId) return *now.operationId;
         if (now.state != SerialState::Sending) Superseded(r, now);
         const std::int64_t id = insertOperation(row);
-        transition(r, SerialState::Written, id, std::nullopt);
+        // A rewrite's note stays with the number.
+        transition(r, SerialState::Written, id, Rewritten(now, std::nullopt));
         return id;
     });
 }
@@ -414,8 +426,45 @@ std::int64_t Ledger::commitVoid(const Reservation& r, const OperationRecord& row
         if (now.state == SerialState::Void) return now.operationId.value_or(0);
         if (now.state != SerialState::Sending) Superseded(r, now);
         const std::int64_t id = insertOperation(row);
-        transition(r, SerialState::Void, id, note);
+        transition(r, SerialState::Void, id, Rewritten(now, note));
         return id;
+    });
+}
+
+std::optional<SerialRow> Ledger::serial(std::int32_t productType, std::int32_t number) {
+    CheckType(productType);
+    return transact(TxMode::Read, [&]() -> std::optional<SerialRow> {
+        const auto rows =
+            session_->query(std::string("SELECT ") + kSerialColumns +
+                                " FROM serials WHERE product_type = $1 AND number = $2",
+                            {std::int64_t{productType}, std::int64_t{number}});
+        if (rows.empty()) return std::nullopt;
+        return SerialFromRow(rows[0]);
+    });
+}
+
+Reservation Ledger::rewrite(std::int32_t productType, std::int32_t number,
+                            const std::string& station) {
+    CheckType(productType);
+    return transact(TxMode::Durable, [&] {
+        const Reservation asked{productType, number, 0};
+        const SerialRow now = lockSerial(asked);
+        if (now.state != SerialState::Written) {
+            throw LedgerError(LedgerErrorKind::Refused,
+                              Names(asked) + " cannot be rewritten: it is " +
+                                  SerialStateName(now.state) + ", not written");
+        }
+        const std::string text =
+            std::string(kRewriteNote) + " of the mouse that holds it" +
+            (now.operationId ? " (written by operation " + std::to_string(*now.operationId) + ")"
+                             : std::string());
+        const std::string at = Now();
+        const auto rows = session_->query(
+            "UPDATE serials SET state = 'sending', lease = lease + 1, station_name = $3,"
+            " reserved_at = $4, changed_at = $4, note = $5"
+            " WHERE product_type = $1 AND number = $2 RETURNING lease",
+            {std::int64_t{productType}, std::int64_t{number}, station, at, text});
+        return Reservation{productType, number, rows[0].integer(0)};
     });
 }
 
@@ -472,11 +521,14 @@ std::vector<Recovered> Ledger::recover(const std::string& station, const Written
                     OperationRecord proven = *shown;
                     proven.productNumber = res.number;
                     transition(res, SerialState::Written, insertOperation(proven),
-                               std::string("written: found in the mouse at the station's restart"));
+                               Rewritten(now,
+                                         "written: found in the mouse at the station's"
+                                         " restart"));
                 } else {
                     transition(res, SerialState::Void, std::nullopt,
-                               std::string("void: the station stopped while the number was being"
-                                           " sent and the mouse could not be checked"));
+                               Rewritten(now,
+                                         "void: the station stopped while the number was"
+                                         " being sent and the mouse could not be checked"));
                 }
                 return 0;
             });
@@ -600,10 +652,12 @@ std::vector<std::string> Ledger::check() {
                                      static_cast<std::int32_t>(q.integer(1)), 0});
         };
         for (const auto& q : session_->query(
-                 "SELECT factory_type, product_number, COUNT(*) FROM operations"
-                 " WHERE operation = 'write' AND passed = 1 AND product_number IS NOT NULL"
-                 " GROUP BY factory_type, product_number HAVING COUNT(*) > 1"
-                 " ORDER BY factory_type, product_number")) {
+                 "SELECT o.factory_type, o.product_number, COUNT(*) FROM operations o"
+                 " WHERE o.operation = 'write' AND o.passed = 1 AND o.product_number IS NOT NULL"
+                 " AND NOT EXISTS (SELECT 1 FROM serials s WHERE s.product_type = o.factory_type"
+                 " AND s.number = o.product_number AND s.note LIKE 'rewrite%')"
+                 " GROUP BY o.factory_type, o.product_number HAVING COUNT(*) > 1"
+                 " ORDER BY o.factory_type, o.product_number")) {
             problems.push_back(name(q) + " was written " + q.text(2) + " times");
         }
         for (const auto& q :
@@ -622,6 +676,8 @@ std::vector<std::string> Ledger::check() {
                  " AND s.number = o.product_number"
                  " WHERE o.operation = 'write' AND o.passed = 1 AND o.product_number IS NOT NULL"
                  " AND (s.state IS NULL OR s.state <> 'written' OR s.operation_id <> o.id)"
+                 // The earlier rows of a rewritten number: its state says what holds now.
+                 " AND (s.note IS NULL OR s.note NOT LIKE 'rewrite%')"
                  " ORDER BY o.id")) {
             problems.push_back(name(q) + " went into a mouse (operation " + q.text(2) +
                                ") but the ledger holds it as " +

@@ -119,6 +119,15 @@ class Ledger {
     std::int64_t commitVoid(const Reservation& reservation, const OperationRecord& row,
                             const std::string& note);
 
+    // The row of one number of a type; nullopt when it was never reserved.
+    std::optional<SerialRow> serial(std::int32_t productType, std::int32_t number);
+    // A written number taken again for a rewrite of the mouse that holds it: sending from
+    // now on (the mouse holds it already) under a new lease of `station`, and ended as any
+    // cycle is: written with the rewrite's row after a pass, void after a failure (the image
+    // write may have taken the number out of the mouse). Its note starts with kRewriteNote
+    // for good, so check() accepts the several passing rows of a rewritten number.
+    Reservation rewrite(std::int32_t productType, std::int32_t number, const std::string& station);
+
     // Reservations of the station that no cycle ended (reserved or sending).
     std::vector<SerialRow> dangling(const std::string& station);
     // reserved -> released; sending -> written when proof gives a passing row, else void.
@@ -163,6 +172,9 @@ class Ledger {
     int schemaVersion_ = 0;
 };
 
+// How the note of a rewritten number begins.
+inline constexpr const char* kRewriteNote = "rewrite";
+
 // Opens the ledger named by --ledger: a PostgreSQL connection string or a SQLite file.
 std::unique_ptr<Ledger> OpenLedger(const std::string& url, const LedgerOptions& options = {});
 
@@ -178,5 +190,9 @@ struct LedgerBackup {
     std::int64_t numbers = 0;
 };
 LedgerBackup BackupLedger(const std::string& url, const std::string& target);
+
+// Whether --ledger's value names a file (a SQLite ledger) rather than a PostgreSQL
+// connection string.
+bool NamesLedgerFile(const std::string& url);
 
 }  // namespace bw::ledger

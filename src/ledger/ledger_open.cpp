@@ -67,4 +67,12 @@ LedgerBackup BackupLedger(const std::string& url, const std::string& target) {
 #endif
 }
 
+bool NamesLedgerFile(const std::string& url) {
+#ifdef BINWRIGHT_LEDGER_BACKENDS
+    return !IsPostgresConnectionString(url);
+#else
+    return true;  // no backend: whatever it names cannot be opened anyway
+#endif
+}
+
 }  // namespace bw::ledger

@@ -62,8 +62,8 @@ std::string WriteProblem(const std::string& path) {
     (void)path;
     return {};
 #else
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    const std::string folder = parent.empty() ? std::string(".") : parent.string();
     for (const std::string& place : {path, folder}) {
         if (access(place.c_str(), W_OK) == 0) continue;
         if (errno == ENOENT) continue;

@@ -197,6 +197,16 @@ std::int32_t StationLedger::reserve(std::int32_t productType) {
     return current_->number;
 }
 
+void StationLedger::rewrite(std::int32_t productType, std::int32_t number) {
+    if (const std::string lost = leaseLost(); !lost.empty()) {
+        throw LedgerError(LedgerErrorKind::Refused, lost);
+    }
+    sending_ = false;
+    current_ = ledger_->rewrite(productType, number, station_);
+    // The mouse holds the number already: a failure voids it, never releases it.
+    sending_ = true;
+}
+
 bool StationLedger::recordMayGo(const FactoryFields& fields) {
     if (!current_) return true;  // not a numbered write
     if (fields.type != current_->productType || fields.number != current_->number) {

@@ -90,6 +90,10 @@ class StationLedger : public FactoryRecordGate {
     // The next number of the type for a numbered write; throws LedgerError (exhausted
     // range, ledger unreachable): then nothing may be written to the mouse.
     std::int32_t reserve(std::int32_t productType);
+    // For a rewrite of a mouse that holds `number`, written before: the number is taken
+    // again (Ledger::rewrite), already being sent; finish() ends it written or void.
+    // Throws LedgerError.
+    void rewrite(std::int32_t productType, std::int32_t number);
     // The number reserved for the write in progress, if any.
     const std::optional<Reservation>& reservation() const { return current_; }
 

@@ -17,8 +17,9 @@ std::string Failures(const CampaignSummary& summary) {
 TEST(FaultCampaign, NoScenarioBreaksAnInvariant) {
     const CampaignSummary summary = RunCampaign(1, 300);
     std::cout << "scenarios=" << summary.scenarios << " broken=" << summary.broken
-              << " passes=" << summary.passes << "\n";
+              << " passes=" << summary.passes << " replugged=" << summary.replugged << "\n";
     EXPECT_EQ(summary.scenarios, 300);
+    EXPECT_GT(summary.replugged, 0);
     EXPECT_EQ(summary.broken, 0) << Failures(summary);
     // The faults must leave room for passes, or the invariants are never put to the test.
     EXPECT_GT(summary.passes, 60);

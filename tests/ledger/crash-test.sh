@@ -5,7 +5,8 @@
 #   crash-test.sh BINWRIGHT [SEED] [KILLS]
 #     `run` on a simulated line with a SQLite ledger, killed with SIGKILL at random moments
 #     and started again each time. Afterwards the ledger is sound, no two mice hold the same
-#     number, and every mouse that holds the image and a number has its passing row.
+#     number, and every mouse that holds the image and a number has its passing row; such a
+#     mouse plugged in again is left alone, not given a second number.
 #   crash-test.sh BINWRIGHT lease
 #     Two stations under one name on one SQLite ledger: the second start is refused naming
 #     the first's host, process and start; once the first is killed, a start takes its name
@@ -225,8 +226,22 @@ for memory in "$work"/line/mouse.*; do
     passed=$((passed + 1))
     grep -q ",write,$number,Write Pass," "$work/rows.csv" ||
       fail "$(basename "$memory") holds the image and number $number, but has no passing row"
+    [ -n "${replug:-}" ] || { replug=$memory; replug_number=$number; }
   fi
 done
+# A passed mouse plugged in again: read, left alone (exit 7), not a byte written.
+if [ -n "${replug:-}" ]; then
+  again=$("$bin" "--simulate=memory=$replug,dump=$work/again.bin" run "$work/image.bin" --write-id \
+    --ledger "$work/ledger.db" --station-name crash-test --format 256 --blocks 1 --sleep 1 \
+    --interval-ms 20 --count 1 -q 2>>"$work/err.log")
+  status=$?
+  [ "$status" = 7 ] || fail "the replugged mouse: exit code $status ($again)"
+  shown=$(echo "$replug_number" | sed 's/^0*//')
+  echo "$again" | grep -q "Already written (SN ${shown:-0})" || fail "the replugged mouse: $again"
+  cmp -s "$replug" "$work/again.bin" || fail "the replugged mouse was written again"
+  "$bin" ledger check --ledger "$work/ledger.db" >"$work/check.log" 2>&1 ||
+    fail "ledger check after the replug: $(cat "$work/check.log")"
+fi
 twice=$(sort "$work/numbers" | uniq -d | tr '\n' ' ')
 [ -z "$twice" ] || fail "numbers held by two mice: $twice"
 [ "$passed" -ge $((kills / 5)) ] || fail "only $passed mice passed in $kills starts"

@@ -336,7 +336,7 @@ TEST(StationOutage, PostgresGoneDuringAMouse) {
             if (a.rfind("line:", 0) == 0) a = "--simulate=" + a.substr(5);
             args.push_back(a);
         }
-        const auto result = RunArgs(args, &host);
+        const auto result = RunArgs(args, &host, place.file("data"));
         back();
         EXPECT_EQ(result.code, row.code) << result.err;
         EXPECT_THAT(result.err, HasSubstr(row.err));

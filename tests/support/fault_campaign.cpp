@@ -276,6 +276,9 @@ CampaignScenario MakeScenario(std::uint64_t seed) {
             c.ic = 0;
             c.params.writeId = true;
         }
+        // Most numbering runs of the first IC type see a passed mouse come back.
+        c.replug = c.ledger && c.ic == 0 && c.params.writeId && chance(70);
+        c.rewrite = chance(50);
     }
     return c;
 }
@@ -344,6 +347,7 @@ CampaignSummary RunCampaign(std::uint64_t first, int count) {
         if (run.outcome == Outcome::Pass) ++summary.passes;
         if (c.runMice > 0) ++summary.runs;
         if (run.signalled) ++summary.signalled;
+        if (run.replugged) ++summary.replugged;
         if (!run.broken.empty()) {
             ++summary.broken;
             if (static_cast<int>(summary.failures.size()) < kFailuresKept) {
@@ -371,6 +375,7 @@ std::string Describe(const CampaignScenario& c) {
     if (c.shortReply > 0) out << " short-reply=" << c.shortReply;
     if (c.arrivalAt >= 0) out << " arrival-at=" << c.arrivalAt;
     if (c.runMice > 0) out << " run mice=" << c.runMice;
+    if (c.replug) out << (c.rewrite ? " ledger replug rewrite" : " ledger replug");
     if (c.signalPiece > 0) {
         out << " signals";
         for (int s : c.stopSignals) out << (s == SIGINT ? " INT" : " TERM");

@@ -20,6 +20,9 @@
 //     the next start handed over what the station's spool kept, the ledger holds one row
 //     per mouse reported, each passing mouse's number written, nothing dangling, and the
 //     station's lease is gone unless the lock kept it from being given up.
+//   - with a ledger, a passed mouse plugged in again is left alone ("Already written",
+//     exit code 7, its memory untouched) or rewritten with the number it holds, and
+//     `ledger check` finds nothing.
 // Qt-free: the test and the benchmark share it.
 
 #include <cstdint>
@@ -73,12 +76,18 @@ struct CampaignScenario {
     // ledgerFrozen: another connection takes its write lock at signalPiece and holds it.
     bool ledger = false;
     bool ledgerFrozen = false;
+    // The run keeps its numbers in a ledger of its own (else --no-ledger); the first mouse
+    // that passed is then plugged in again: left alone, or written again with its number
+    // (rewrite), and the ledger stays sound.
+    bool replug = false;
+    bool rewrite = false;
 };
 
 struct CampaignRun {
     Outcome outcome = Outcome::Skipped;
     long transfers = 0;
     bool signalled = false;  // a run scenario's signals were raised
+    bool replugged = false;  // a passed mouse of the run was plugged in again
     std::string broken;      // empty: every invariant held
 };
 
@@ -89,6 +98,7 @@ struct CampaignSummary {
     long transfers = 0;
     int runs = 0;                       // automatic-mode scenarios
     int signalled = 0;                  // of which a signal stopped
+    int replugged = 0;                  // of which a passed mouse came back
     std::vector<std::string> failures;  // the first few broken scenarios, described
 };
 
