@@ -129,7 +129,8 @@ import -window root docs/line-simulator.png
 # then four ports write their second mouse while the others still show their result.
 kill "$gui" 2>/dev/null || true
 wait "$gui" 2>/dev/null || true
-(cd "$work" && exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 8 \
+# Its numbers go to a default ledger of its own, not to the one of whoever runs this.
+(cd "$work" && XDG_DATA_HOME="$work/data" exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 8 \
   --simulate=slots=8,mice=12,latency-us=1000,handling-ms=800,fault-slot=6,nack=1) \
   >/dev/null 2>&1 &
 gui=$!

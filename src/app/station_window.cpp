@@ -29,7 +29,8 @@ QString Hex4(std::int32_t value) {
 }
 
 QString SerialText(std::optional<std::int32_t> number) {
-    return number ? QStringLiteral("SN ") + Text(HexFieldText(*number)) : QStringLiteral("SN -");
+    return number ? QStringLiteral("SN ") + Text(ProductNumberText(*number))
+                  : QStringLiteral("SN -");
 }
 
 QColor Colour(const Rgb& rgb) {
@@ -223,6 +224,15 @@ void StationWindow::Progress(int slot, int done, int total) {
 void StationWindow::MouseFinished(const station::GangResult& r, const std::string& said) {
     SlotTile& tile = EnsureTile(r.slot);
     busySince_.erase(r.slot);
+    if (r.leftAlone) {
+        // It holds a number written before: not written, not counted, to be unplugged.
+        tile.showResult(QStringLiteral("Unplug"), QColor(0x60, 0x60, 0x60), Text(r.text));
+        tile.showSerial(SerialText(r.heldNumber));
+        tile.showProgress(0, tile.progress->maximum());  // only its record was read
+        tile.showElapsed(std::chrono::duration<double>(r.sincePlug).count());
+        Say(said);
+        return;
+    }
     const bool passed = r.outcome == Outcome::Pass;
     // The main window's colours for the outcome; one it would not show is a failure's red.
     const ResultView view = ViewOf(Operation::Write, r.outcome, station_.settings().ic);
@@ -290,7 +300,7 @@ void StationWindow::ShowNextSerial() {
         return;
     }
     if (const std::optional<std::int32_t> next = station_.nextNumber()) {
-        nextSerial->setText(Text(HexFieldText(*next)));
+        nextSerial->setText(Text(ProductNumberText(*next)));
         nextSerial->setToolTip(station_.fromLedger() ? QStringLiteral("From the ledger")
                                                      : QStringLiteral("Counting on from --sn"));
     }

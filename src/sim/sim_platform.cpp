@@ -288,6 +288,17 @@ std::unique_ptr<PresenceWatcher> SimulatedPlatform::watchPresence() {
     return std::make_unique<Watcher>(*this);
 }
 
+std::string SimulatedPlatform::portProblem(const std::string& port) {
+    const int ports = std::max(1, scenario_.ports.portCount);
+    const std::string prefix = "port";
+    const std::string digits = port.rfind(prefix, 0) == 0 ? port.substr(prefix.size()) : "";
+    const bool named = !digits.empty() && digits.size() <= 3 &&
+                       digits.find_first_not_of("0123456789") == std::string::npos;
+    if (named && std::stoi(digits) >= 1 && std::stoi(digits) <= ports) return {};
+    return "the simulated line has port1" + (ports > 1 ? " to port" + std::to_string(ports) : "") +
+           " only";
+}
+
 int SimulatedPlatform::plugMouse(int icType) {
     const SimDeviceSpec layout = mouseSpec(icType);
     const std::lock_guard<std::mutex> hold(lock_);

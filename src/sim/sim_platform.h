@@ -73,6 +73,8 @@ class SimulatedPlatform : public HidPlatform {
     void operationEnded(HidHandle handle) override;
     // Wakes at once on a plug or unplug, and when the next mouse of a port is due.
     std::unique_ptr<PresenceWatcher> watchPresence() override;
+    // "port1" to "portK" of a line of K ports (one port without slots=K).
+    std::string portProblem(const std::string& port) override;
 
     // Line control. Device ids are unique over the platform's life.
     int plugMouse(int icType);  // with the scenario's identity, status and layout

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -9,6 +10,7 @@
 
 #include "image/ic_types.h"
 #include "image/mouse_session.h"
+#include "image/operation_scope.h"
 #include "image/operations.h"
 #include "station/paced_waits.h"
 
@@ -46,6 +48,7 @@ class GangRunner::Impl {
         bool busy = false;
         int mice = 0;
         int passes = 0;
+        int leftAlone = 0;
     };
     // What the runner knows of a port's mouse (runner's thread only).
     struct PortWatch {
@@ -276,10 +279,24 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
                         : state.link.OpenDeviceReport40(settings_.vid, settings_.pid,
                                                         state.ExpectedVersion, slot.port);
     result.devicePath = state.link.OpenedPath;
+    // The read before the number and the write are one operation for the platform (the
+    // simulated line pulls a written mouse out at the end of one).
+    std::unique_ptr<OperationScope> scope;
     if (result.opened && settings_.params.writeId && settings_.ic == 0) {
-        std::string refusal;
-        result.numberTaken = serials_.take(slot.number, &refusal);
-        if (!result.numberTaken) {
+        scope = std::make_unique<OperationScope>(state.link);
+        const MouseVerdict verdict = serials_.examine(slot.number, state, host);
+        std::string refusal = verdict.refusal.value_or(std::string());
+        if (verdict.leftAlone) {
+            result.leftAlone = true;
+            result.heldNumber = verdict.heldNumber;
+            result.text = *verdict.leftAlone;
+            result.reason = verdict.reason;
+        } else if (verdict.keep) {
+            result.numberTaken = verdict.keep;
+        } else if (!verdict.refusal) {
+            result.numberTaken = serials_.take(slot.number, host, &refusal);
+        }
+        if (!result.numberTaken && !result.leftAlone) {
             {
                 const std::lock_guard<std::mutex> hold(lock_);
                 if (refusal_.empty()) refusal_ = refusal.empty() ? "no product number" : refusal;
@@ -287,11 +304,15 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
             takeNoMore("no product number for this mouse");
             return done();
         }
-        result.factory.number = *result.numberTaken;
-        state.RecordGate = serials_.gate(slot.number);
+        if (result.numberTaken) {
+            result.factory.number = *result.numberTaken;
+            state.RecordGate = serials_.gate(slot.number);
+        }
     }
 
-    if (result.opened) {
+    if (result.leftAlone) {
+        result.factory.number = result.heldNumber;
+    } else if (result.opened) {
         tell([&](GangObserver& o) {
             o.mouseStarted(slot.number, result.devicePath, result.numberTaken);
         });
@@ -311,18 +332,23 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
         result.reason = MakeReason(ReasonCode::NoTarget, why);
     }
     state.RecordGate = nullptr;
+    scope.reset();
     state.link.ForgetHandles();
     result.sincePlug = Clock::now() - plugSeen;
 
     std::string problem;
-    if (!serials_.settle(slot.number, result, &problem)) {
+    if (!serials_.settle(slot.number, result, host, &problem)) {
         result.notRecorded = problem.empty() ? "not recorded" : problem;
         takeNoMore("a result was not recorded");
     }
     {
         const std::lock_guard<std::mutex> hold(lock_);
-        ++slot.mice;
-        if (result.outcome == Outcome::Pass) ++slot.passes;
+        if (result.leftAlone) {
+            ++slot.leftAlone;
+        } else {
+            ++slot.mice;
+            if (result.outcome == Outcome::Pass) ++slot.passes;
+        }
     }
     tell([&](GangObserver& o) { o.mouseFinished(result); });
     done();
@@ -399,9 +425,11 @@ GangSummary GangRunner::Impl::run(OperationHost& host) {
     GangSummary summary;
     const std::lock_guard<std::mutex> hold(lock_);
     for (const auto& slot : slots_) {
-        summary.perSlot.push_back({slot->number, slot->port, slot->mice, slot->passes});
+        summary.perSlot.push_back(
+            {slot->number, slot->port, slot->mice, slot->passes, slot->leftAlone});
         summary.mice += slot->mice;
         summary.passes += slot->passes;
+        summary.leftAlone += slot->leftAlone;
     }
     summary.refusal = refusal_;
     return summary;

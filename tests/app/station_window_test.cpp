@@ -111,10 +111,13 @@ TEST(StationWindow, ClosingAsksTheRunnerToFinishAndClosesWhenItEnded) {
     EXPECT_EQ(s.line.openHandleCount(), 0);
 }
 
-// Options the station cannot use end the program before the toolkit starts, with exit
-// code 2 (a --gang option without it, a value that does not resolve).
+// Options the station cannot use end the program with exit code 2 before a window shows
+// (a --gang option without it, a value that does not resolve, --no-ledger with --ledger, a
+// station name the ledger would not take).
 TEST(StationOptions, RefusedBeforeAnyWindowWithExitCode2) {
-    for (const char* args : {"--sn 5", "--gang image.bin --sn X", "--gang image.bin --ic 7"}) {
+    for (const char* args : {"--sn 5", "--gang image.bin --sn X", "--gang image.bin --ic 7",
+                             "--no-ledger", "--gang image.bin --write-id --no-ledger --ledger l.db",
+                             "--gang image.bin --write-id --station-name 'a\tb'"}) {
         SCOPED_TRACE(args);
         const int status = std::system(
             (std::string(BINWRIGHT_GUI_PATH) + " --simulate " + args + " 2>/dev/null").c_str());

@@ -48,7 +48,9 @@ struct AutoRig {
     std::vector<MouseResult> results;
 };
 
-TEST(AutoWriteHooks, QuietEndKeepsTheShownPassSoTheNumberStillAdvances) {
+// The field's number is used by a pass (as the window's label shows it) and by a failed
+// mouse whose factory record went out: that mouse may hold it, so the next gets the next.
+TEST(AutoWriteHooks, TheNumberAdvancesAfterAPassAndAfterARecordThatWentOut) {
     AutoRig rig;
     rig.tick();
     ASSERT_EQ(rig.results.size(), 1u);
@@ -65,16 +67,27 @@ TEST(AutoWriteHooks, QuietEndKeepsTheShownPassSoTheNumberStillAdvances) {
     EXPECT_EQ(rig.hooks->shownResult(), "Write Pass");
 
     rig.sim.faults().nack = -1;
-    rig.sim.faults().losePiece = 2;  // read-back fails: "Write Fail" replaces the text
+    rig.sim.faults().losePiece = 2;  // read-back fails after the record went out
     rig.swapMouse();
     EXPECT_EQ(rig.results.at(2).text, "Write Fail");
     EXPECT_EQ(rig.results[2].factory.number, 3);
+    EXPECT_TRUE(rig.results[2].recordWentOut);
 
+    // Its number is used: the next mouse does not get it, although it did not pass. That
+    // mouse never answers, its record never goes out ...
     rig.sim.faults().losePiece = 0;
+    rig.sim.faults().nack = 1;
     rig.swapMouse();
-    EXPECT_EQ(rig.results.at(3).factory.number, 3);  // no advance after a fail
-    EXPECT_EQ(rig.results[3].passCount, 2);
-    EXPECT_EQ(rig.hooks->mice(), 4);
+    EXPECT_EQ(rig.results.at(3).factory.number, 4);
+    EXPECT_FALSE(rig.results[3].recordWentOut);
+
+    // ... so the one after it gets the same number, as after a "Write Fail" shown before.
+    rig.sim.faults().nack = -1;
+    rig.swapMouse();
+    EXPECT_EQ(rig.results.at(4).text, "Write Pass");
+    EXPECT_EQ(rig.results[4].factory.number, 4);
+    EXPECT_EQ(rig.results[4].passCount, 2);
+    EXPECT_EQ(rig.hooks->mice(), 5);
     EXPECT_EQ(rig.hooks->passes(), 2);
 }
 
