@@ -103,6 +103,8 @@ done
 [ -s "$work/报告.html" ] && [ -s "$work/导出.csv" ] || fail "ledger report/export wrote nothing"
 # The write and the config's two mice, under the header.
 [ "$(wc -l <"$work/导出.csv")" -eq 4 ] || fail "导出.csv: $(cat "$work/导出.csv")"
+# The rows name the image in UTF-8 (the export's log columns do not carry its name).
+LC_ALL=C grep -aq '镜像\.bin' "$work"/账本.db* || fail "the ledger's rows do not name 镜像.bin"
 echo "wine-smoke: write, save, --log, --config, --ledger and every ledger command with Chinese names: ok"
 
 # Ctrl-Break and closing the console during `run`: the mouse in progress is finished and
@@ -125,14 +127,14 @@ echo "wine-smoke: Ctrl-Break and closing the console during run finish the mouse
 # The station service: installed, started by the service manager, writing mice, stopped
 # (the SIGTERM rule: the mouse in progress is finished and logged) and removed. Wine's event
 # log keeps nothing to read.
-# The log by a relative name: the service works in the station's data folder.
-printf 'image = %s\nlog = 服务.csv\nsimulate = mice=20\ninterval-ms = 1\n' \
+# The log and the ledger by relative names: they land beside the config, as every path in a
+# config does; the service's name is the station's name in the ledger.
+printf 'image = %s\nlog = 服务.csv\nledger = 服务.db\nwrite-id = true\nsimulate = mice=20\ninterval-ms = 1\n' \
   'Z:'"$(echo "$work/镜像.bin" | tr / '\\')" >"$work/服务.conf"
 out=$(run service install 一号 --config 服务.conf 2>&1) && fail "a Chinese service name was taken: $out"
 out=$(run service install line1 --config 服务.conf 2>&1) || fail "service install: $out"
 out=$("$wine" sc start binwright-line1 2>&1) || fail "sc start binwright-line1: $out"
-service_log=$(find "$WINEPREFIX/drive_c/users" -maxdepth 1 -mindepth 1 -type d -not -name Public |
-  head -n 1)/AppData/Local/Binwright/服务.csv
+service_log="$work/服务.csv"
 lines() { wc -l <"$service_log" 2>/dev/null || echo 0; }
 for _ in $(seq 1 90); do
   [ "$(lines)" -ge 3 ] && break
@@ -148,6 +150,8 @@ state=$("$wine" sc query binwright-line1 2>&1 | tr -d '\r')
 echo "$state" | grep -q STOPPED || fail "the service did not stop: $state"
 echo "$state" | grep -Eq 'WIN32_EXIT_CODE +: 0 ' || fail "the service's stop was not clean: $state"
 tail -n 1 "$service_log" | grep -q "Write Pass" || fail "the service's last mouse: $(tail -n 1 "$service_log")"
+out=$(run ledger summary --ledger 服务.db 2>&1) || fail "ledger summary of the service: $out"
+echo "$out" | grep -q "^line1 " || fail "the service's rows are not the station line1's: $out"
 out=$(run service uninstall line1 2>&1) || fail "service uninstall: $out"
 "$wine" sc query binwright-line1 >/dev/null 2>&1 && fail "the service is still registered"
 echo "wine-smoke: service install, sc start ($(($(lines) - 1)) mice written), sc stop (the last mouse finished), uninstall: ok"
