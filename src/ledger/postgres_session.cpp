@@ -78,9 +78,8 @@ ParsedConnection ParseConnection(const std::string& text) {
     }
     PQconninfoFree(options);
     for (const auto& fallback : kConnectionDefaults) {
-        const bool given =
-            std::any_of(parsed.keywords.begin(), parsed.keywords.end(),
-                        [&](const auto& kv) { return kv.first == fallback.first; });
+        const bool given = std::any_of(parsed.keywords.begin(), parsed.keywords.end(),
+                                       [&](const auto& kv) { return kv.first == fallback.first; });
         if (!given) parsed.keywords.emplace_back(fallback.first, fallback.second);
     }
     parsed.where = "postgresql://" + user + host + port + "/" + db;
