@@ -99,7 +99,8 @@ class SimulatedPlatform : public HidPlatform {
     // Port of the line (1..K) a present device is plugged into; 0: none, or not present.
     int portOf(int deviceId) const;
 
-    // Writes the dump file of the single-mouse scenario, once. False on a write error.
+    // Writes the dump file of the single-mouse scenario, once. False on a write error, also
+    // of a dump written when a mouse was pulled out.
     bool finish();
 
   private:
@@ -182,6 +183,7 @@ class SimulatedPlatform : public HidPlatform {
     bool nextMousePending_ = false;
     int enumerationsSinceRemoval_ = 0;
     bool finished_ = false;
+    bool dumpLost_ = false;  // a mouse's dump could not be written
     int operationDepth_ = 0;  // an operation made of operations ends once, at the outer end
     std::optional<SimLineFolder> lineFolder_;
     std::vector<Port> ports_;  // the line of several ports

@@ -48,34 +48,66 @@ struct AutoRig {
     std::vector<MouseResult> results;
 };
 
-TEST(AutoWriteHooks, QuietEndKeepsTheShownPassSoTheNumberStillAdvances) {
+// A write that ends before any block (no answer) shows "Write Fail" as any failure does, so
+// the next mouse gets the number this one never received.
+TEST(AutoWriteHooks, QuietEndShowsWriteFailSoTheNumberDoesNotAdvance) {
     AutoRig rig;
     rig.tick();
     ASSERT_EQ(rig.results.size(), 1u);
     EXPECT_EQ(rig.results[0].text, "Write Pass");
     EXPECT_EQ(rig.results[0].factory.number, 1);
 
-    // The next mouse never acknowledges: nothing is shown, the label keeps "Write Pass".
     rig.sim.faults().nack = 1;
     rig.swapMouse();
     ASSERT_EQ(rig.results.size(), 2u);
     EXPECT_EQ(rig.results[1].outcome, Outcome::NoAnswer);
     EXPECT_EQ(rig.results[1].text, "No answer");
     EXPECT_EQ(rig.results[1].factory.number, 2);
-    EXPECT_EQ(rig.hooks->shownResult(), "Write Pass");
+    EXPECT_EQ(rig.hooks->shownResult(), "Write Fail");
 
     rig.sim.faults().nack = -1;
-    rig.sim.faults().losePiece = 2;  // read-back fails: "Write Fail" replaces the text
+    rig.sim.faults().losePiece = 2;  // read-back fails
     rig.swapMouse();
     EXPECT_EQ(rig.results.at(2).text, "Write Fail");
-    EXPECT_EQ(rig.results[2].factory.number, 3);
+    EXPECT_EQ(rig.results[2].factory.number, 2);
 
     rig.sim.faults().losePiece = 0;
     rig.swapMouse();
-    EXPECT_EQ(rig.results.at(3).factory.number, 3);  // no advance after a fail
+    EXPECT_EQ(rig.results.at(3).factory.number, 2);  // no advance after a fail
     EXPECT_EQ(rig.results[3].passCount, 2);
     EXPECT_EQ(rig.hooks->mice(), 4);
     EXPECT_EQ(rig.hooks->passes(), 2);
+}
+
+// Any other device plugged in or pulled out beside a written mouse changes the count; the
+// mouse stays written until it is itself pulled out, so it is neither written nor numbered
+// again.
+TEST(AutoWriteHooks, AWrittenMouseIsNotWrittenAgainWhileItStaysPlugged) {
+    AutoRig rig;
+    rig.tick();
+    ASSERT_EQ(rig.results.size(), 1u);
+    const long transfers = rig.sim.transferCount();
+    std::vector<int> others;
+    for (int round = 0; round < 2; ++round) {
+        others.push_back(rig.sim.plugOther());
+        rig.tick();
+        others.push_back(rig.sim.plugMouse(1));  // a mouse of another IC type
+        rig.tick();
+    }
+    rig.sim.unplug(others.front());
+    rig.tick();
+    others.push_back(rig.sim.plugOther());
+    rig.tick();
+    EXPECT_EQ(rig.results.size(), 1u);
+    EXPECT_EQ(rig.hooks->settings().factory.number, 1);
+    EXPECT_EQ(rig.hooks->mice(), 1);
+    EXPECT_EQ(rig.sim.transferCount(), transfers);
+
+    // Pulled out and a fresh mouse in: written, with the next number.
+    rig.swapMouse();
+    ASSERT_EQ(rig.results.size(), 2u);
+    EXPECT_EQ(rig.results[1].factory.number, 2);
+    EXPECT_EQ(rig.results[1].outcome, Outcome::Pass);
 }
 
 TEST(AutoWriteHooks, NothingIsWrittenWithoutAnImage) {

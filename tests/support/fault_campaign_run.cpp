@@ -93,6 +93,7 @@ std::string ScenarioKeys(const CampaignScenario& c, const fs::path& dir) {
     if (c.ackAfter != 1) keys << ",ack-after=" << c.ackAfter;
     if (c.losePiece > 0) keys << ",lose-piece=" << c.losePiece;
     if (c.shortReply > 0) keys << ",short-reply=" << c.shortReply;
+    if (c.stuckByte >= 0) keys << ",stuck-byte=" << std::hex << c.stuckByte << std::dec;
     return keys.str();
 }
 
@@ -100,6 +101,12 @@ std::string ScenarioKeys(const CampaignScenario& c, const fs::path& dir) {
 std::string CheckRun(const CampaignScenario& c, const SignalHost& host, int code,
                      const std::string& out, const fs::path& dir) {
     const std::vector<std::string> lines = Lines(out);
+    // Parameters no mouse can be written with stop the run before the first mouse.
+    if (RefusedParameters(c)) {
+        if (code != exitcode::Usage) return "parameters not refused: exit code " + std::to_string(code);
+        if (!lines.empty() || fs::exists(dir / "m.1")) return "refused, but a mouse was taken";
+        return {};
+    }
     if (lines.empty()) return "no totals";
     const int mice = static_cast<int>(lines.size()) - 1;
     int passes = 0;
