@@ -60,6 +60,20 @@ int main(int argc, char** argv) {
     bw::GangWindowOptions gang;
     bw::AddGangWindowOptions(options, gang);
     options.set_version_flag("--version", std::string("binwright-gui ") + BINWRIGHT_VERSION);
+    options.footer(
+        "Read-back: every write reads back every byte it wrote before Write Pass (IC types 1\n"
+        "  and 2: the whole memory; IC type 0 in 2k format: all eight blocks), in both windows;\n"
+        "  they have no opt-out. Retry Times 0 is refused before the mouse is touched.\n"
+        "One copy of each window: a second main window brings the first to the front and exits\n"
+        "  0; the gang station is an instance of its own, and a second one brings the first to\n"
+        "  the front, says so on stderr and exits 2.\n"
+        "Gang station close: the first close lets the mice in progress end (no further one\n"
+        "  starts) and the window stays with their results and a summary; the next close closes\n"
+        "  it. A close while mice are still being written asks before aborting them, then names\n"
+        "  the aborted slots (their mice may be half written). SIGTERM and Ctrl-C act as the\n"
+        "  first close and the window goes once the mice ended; a second Ctrl-C within 3 s\n"
+        "  aborts. Exit codes as binwright run --gang (143 after SIGTERM, 130 after Ctrl-C).\n"
+        "See man binwright-gui.");
     try {
         options.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -159,11 +159,29 @@ void TForm1::btn_WriteClick() {
     OperationGuard operation(*this, Work::Write);
     const OperationTiming timing;
     const int ic = IcTypeIndex();
-    const WriteParams params = ReadWriteParams(ic);
-    FactoryFields factory = ic == 0 && params.writeId ? ReadFactoryFields() : FactoryFields{};
-    // Refused with the mouse untouched: no retry would make no attempt, and after FFFFFF the
-    // automatic mode shows 1000000, a number never stored cut short.
-    if (const std::string problem = WriteParamsProblem(ic, params, factory); !problem.empty()) {
+    // A write that never reaches the mouse still ends without its pass: "Write Fail" and why
+    // replace the result of the mouse before (whose "Write Pass" would advance the next
+    // mouse's number), and the error box says it too.
+    const auto refused = [this, ic](ReasonCode code, const std::string& why) {
+        state.LastReason = MakeReason(code, why);
+        ShowResult(ShownView(Operation::Write, Outcome::Fail, ic));
+        ShowReason(state.LastReason);
+    };
+    WriteParams params;
+    FactoryFields factory;
+    std::string problem;
+    try {
+        params = ReadWriteParams(ic);
+        if (ic == 0 && params.writeId) factory = ReadFactoryFields();
+        // Refused with the mouse untouched: no retry would make no attempt, and after FFFFFF
+        // the automatic mode shows 1000000, a number never stored cut short.
+        problem = WriteParamsProblem(ic, params, factory);
+    } catch (const std::exception& e) {
+        refused(ReasonCode::BadParameters, e.what());
+        throw;
+    }
+    if (!problem.empty()) {
+        refused(ReasonCode::BadParameters, problem);
         throw std::runtime_error(problem);
     }
 
@@ -174,7 +192,14 @@ void TForm1::btn_WriteClick() {
 
     // With a ledger the record carries the number it reserves; no number, no write.
     const bool numbered = ledger_ != nullptr && ic == 0 && params.writeId;
-    if (numbered) factory.number = TakeLedgerNumber(ic, factory.type);
+    if (numbered) {
+        try {
+            factory.number = TakeLedgerNumber(ic, factory.type);
+        } catch (const std::exception& e) {
+            refused(ReasonCode::NoNumber, e.what());
+            throw;
+        }
+    }
     const Outcome outcome = WriteImage(state, ic, params, factory, *this);
     station.countPass(outcome);
     if (outcome != Outcome::Skipped) station.rememberWritten(state.link);

@@ -168,16 +168,24 @@ TEST_F(OperationsTest, EveryEndWithoutAPassShowsItsFailureAndWhy) {
     }
 }
 
-// No retry means no attempt: refused with an error box before the mouse is touched.
+// No retry means no attempt: refused with an error box before the mouse is touched. The
+// result says "Write Fail" and why: the "Write Pass" of the mouse before would advance the
+// next mouse's number for a mouse that never got this one.
 TEST_F(OperationsTest, NoRetryIsRefusedBeforeTheMouseIsTouched) {
     Ready();
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    ASSERT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
     form->edt_RetryCnt->SetValue(0);
     const long transfers = line->transferCount();
     EXPECT_FALSE(Run(&TForm1::btn_WriteClick));
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes.front().contains(QStringLiteral("Retry Times"))) << boxes.front().toStdString();
     EXPECT_EQ(line->transferCount(), transfers);
-    EXPECT_EQ(form->lbl_PassCnt->text(), "0");
+    EXPECT_EQ(form->lbl_PassCnt->text(), "1");
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Fail");
+    EXPECT_TRUE(ResultShown());
+    EXPECT_EQ(form->state.LastReason.codeName(), "bad-parameters");
+    EXPECT_FALSE(form->lbl_ResultReason->isHidden());
     EXPECT_TRUE(ButtonsEnabled());
 }
 
