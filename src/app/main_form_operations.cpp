@@ -261,14 +261,18 @@ void TForm1::btn_SaveClick() {
     const QString chosen = chooseSaveFile ? chooseSaveFile() : SaveDialog1.GetSaveFileName(this);
     if (chosen.isEmpty()) return;
     const std::string target = SaveTargetName(chosen.toStdString());
-    // A target that cannot be written is said before the mouse is read.
+    const int ic = IcTypeIndex();
+    // A target that cannot be written is said before the mouse is read; the result says
+    // "Save Fail" and why, as for any save that ends without its pass.
     if (const std::string problem = SaveTargetProblem(target); !problem.empty()) {
+        state.LastReason = MakeReason(ReasonCode::SaveFailed, problem);
+        ShowResult(ShownView(Operation::Save, Outcome::Fail, ic));
+        ShowReason(state.LastReason);
         throw std::runtime_error(problem);
     }
     OperationGuard operation(*this);
     const OperationTiming timing;
     LockOperationControls();
-    const int ic = IcTypeIndex();
 
     Outcome outcome = ReadDeviceImage(state, ic, *this);
     std::string failure;

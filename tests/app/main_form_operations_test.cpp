@@ -384,6 +384,7 @@ TEST_F(OperationsTest, SaveWritesTheDeviceMemoryOnlyWhenTheReadPassed) {
 
 TEST_F(OperationsTest, SaveIntoAFolderThatDoesNotExistShowsTheReasonAndUnlocks) {
     Ready();
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
     const QString chosen = dir.filePath(QStringLiteral("no/such/folder/dump"));
     form->chooseSaveFile = [chosen] { return chosen; };
     const long transfers = line->transferCount();
@@ -394,6 +395,9 @@ TEST_F(OperationsTest, SaveIntoAFolderThatDoesNotExistShowsTheReasonAndUnlocks) 
         << boxes.front().toStdString();
     EXPECT_EQ(line->transferCount(), transfers);
     EXPECT_TRUE(ButtonsEnabled());
+    // The result no longer says the "Write Pass" before it.
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Save Fail");
+    EXPECT_EQ(form->state.LastReason.codeName(), "save-failed");
 }
 
 TEST_F(OperationsTest, FactoryReadBackFillsTheFieldsOrFailsWithThemUnchanged) {

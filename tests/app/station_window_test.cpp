@@ -262,11 +262,11 @@ TEST(StationWindow, EveryWriteIsReadBack) {
 // Ports are slotted in their natural order (port2 before port10), each tile names its port
 // once, and sixteen slots fit a 1024 x 768 screen.
 TEST(StationWindow, ManySlotsInPortOrderFitASmallScreen) {
-    Station s("slots=12,mice=12", 12, "16");
+    Station s("slots=16,mice=16", 16, "16");
     QSignalSpy ended(s.window.get(), &StationWindow::finished);
     s.window->Start();
     ASSERT_TRUE(ended.wait(kGuardMs));
-    for (int slot = 1; slot <= 12; ++slot) {
+    for (int slot = 1; slot <= 16; ++slot) {
         EXPECT_EQ(s.window->Tile(slot)->title->text(),
                   QStringLiteral("Slot %1   port%1").arg(slot));
     }
