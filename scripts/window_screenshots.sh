@@ -30,7 +30,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-export DISPLAY=:58
+export DISPLAY=${SCREENSHOT_DISPLAY:-:58}
 work=$(mktemp -d)
 gui=
 wm=

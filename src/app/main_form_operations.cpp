@@ -265,7 +265,7 @@ void TForm1::btn_SaveClick() {
     // A target that cannot be written is said before the mouse is read; the result says
     // "Save Fail" and why, as for any save that ends without its pass.
     if (const std::string problem = SaveTargetProblem(target); !problem.empty()) {
-        state.LastReason = MakeReason(ReasonCode::SaveFailed, problem);
+        state.LastReason = MakeReason(ReasonCode::BadParameters, problem);
         ShowResult(ShownView(Operation::Save, Outcome::Fail, ic));
         ShowReason(state.LastReason);
         throw std::runtime_error(problem);

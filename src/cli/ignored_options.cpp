@@ -52,8 +52,8 @@ std::vector<std::string> IgnoredOptions(const CLI::App& command, bool automatic,
             what = "a Write Pass means only that the " + row +
                    " mouse took the transfers: nothing is read back";
         } else if (params.format == DataFormat::TwoK && params.blocks < kBlockCount) {
-            what = "a 2k write reads back only blocks 1 to " + std::to_string(params.blocks) +
-                   " of " + std::to_string(kBlockCount);
+            what = "a 2k write reads back only the first " + std::to_string(params.blocks) +
+                   " of its " + std::to_string(kBlockCount) + " blocks";
         } else {
             what = "the " + row + " write still reads back every block it writes";
         }

@@ -48,6 +48,8 @@ SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
     detail = MakeLabel(this, "detail", 9);
     detail->setAlignment(Qt::AlignCenter);
     detail->setWordWrap(true);
+    // Two lines kept for it, so a reason that wraps does not squeeze the result above it.
+    detail->setMinimumHeight(2 * QFontMetrics(detail->font()).lineSpacing());
     layout->addWidget(detail);
     progress = new QProgressBar(this);
     progress->setObjectName(QStringLiteral("progress"));

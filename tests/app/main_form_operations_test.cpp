@@ -397,7 +397,7 @@ TEST_F(OperationsTest, SaveIntoAFolderThatDoesNotExistShowsTheReasonAndUnlocks) 
     EXPECT_TRUE(ButtonsEnabled());
     // The result no longer says the "Write Pass" before it.
     EXPECT_EQ(form->lbl_CtrlResult->text(), "Save Fail");
-    EXPECT_EQ(form->state.LastReason.codeName(), "save-failed");
+    EXPECT_EQ(form->state.LastReason.codeName(), "bad-parameters");
 }
 
 TEST_F(OperationsTest, FactoryReadBackFillsTheFieldsOrFailsWithThemUnchanged) {
