@@ -17,7 +17,7 @@ packages=(
   dpkg-dev file devscripts lintian systemd zip unzip
   clang libclang-rt-14-dev
   qemu-system-x86 busybox-static cpio kmod
-  libsqlite3-dev libpqxx-dev postgresql chromium
+  libsqlite3-dev libpq-dev postgresql chromium
 )
 missing=()
 for p in "${packages[@]}"; do

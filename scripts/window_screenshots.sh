@@ -157,7 +157,8 @@ shot window-no-answer.png
 # fail), then four ports write their second mouse while the others still show their result.
 kill "$gui" 2>/dev/null || true
 wait "$gui" 2>/dev/null || true
-(cd "$work" && exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 8 \
+# Its numbers go to a default ledger of its own, not to the one of whoever runs this.
+(cd "$work" && XDG_DATA_HOME="$work/data" exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 8 \
   --simulate=slots=8,mice=12,latency-us=1000,handling-ms=800,fault-slot=6,nack=1) \
   >/dev/null 2>&1 &
 gui=$!
@@ -173,7 +174,9 @@ shot gang-station.png
 # Two slots, one of whose mice does not answer: its tile says why.
 kill "$gui" 2>/dev/null || true
 wait "$gui" 2>/dev/null || true
-(cd "$work" && exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 2 --count 2 \
+# A default ledger of its own again: the station above was killed and still holds its lease.
+(cd "$work" && XDG_DATA_HOME="$work/data2" exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 \
+  --slots 2 --count 2 \
   --simulate=slots=2,mice=2,latency-us=1000,fault-slot=2,nack=1) >/dev/null 2>&1 &
 gui=$!
 sleep 3

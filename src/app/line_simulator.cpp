@@ -42,8 +42,8 @@ Placement Place(const QRect& main, const QSize& own, const QRect& available, int
     const int availableBottom = available.top() + available.height();
     const QRect kept(main.topLeft(), QSize(main.width(), std::min(keep, main.height())));
     const int top = Clamp(main.top(), own.height(), available.top(), availableBottom);
-    const int overX = Clamp(main.left() + main.width() - own.width(), own.width(),
-                            available.left(), availableEnd);
+    const int overX = Clamp(main.left() + main.width() - own.width(), own.width(), available.left(),
+                            availableEnd);
     const QPoint candidates[] = {
         {main.left() + main.width() + kSimulatorGap, top},
         {main.left() - kSimulatorGap - own.width(), top},

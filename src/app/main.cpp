@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
         ->type_name("NAME");
     bw::GangWindowOptions gang;
     bw::AddGangWindowOptions(options, gang);
+    gang.noLedgerOption->excludes(options.get_option("--ledger"));
     options.set_version_flag("--version", std::string("binwright-gui ") + BINWRIGHT_VERSION);
     options.footer(
         "Read-back: every write reads back every byte it wrote before Write Pass (IC types 1\n"
@@ -128,6 +129,18 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // The gang station keeps the numbers it writes: in the default ledger unless --ledger
+    // names one or --no-ledger asks for none.
+    ledgerChoice.none = gang.noLedger;
+    if (ganged && bw::NumbersFromLedger(gangOptions)) {
+        if (!bw::ChooseStationLedger(ledgerChoice, "binwright-gui", std::cerr)) return 2;
+        if (gang.rewrite && ledgerChoice.url.empty()) {
+            std::fprintf(stderr,
+                         "binwright-gui: warning: --rewrite is ignored with --no-ledger: "
+                         "without a ledger no mouse is known to be written\n");
+        }
+    }
+
     // The ledger is opened before the window shows: a station that cannot record or number
     // its mice does not start.
     std::unique_ptr<bw::ledger::StationLedger> stationLedger;
@@ -153,6 +166,7 @@ int main(int argc, char** argv) {
         gang.run.ledger.station = stationLedger.get();
         gang.run.ledger.choice = ledgerChoice;
         gang.run.ledger.firstNumberGiven = gang.group->count("--sn") > 0;
+        gang.run.ledger.rewrite = gang.rewrite;
         const int code = bw::RunGangWindow(gang, gangOptions, *platform, instance);
         std::string message;
         if (!platform->finish(&message))

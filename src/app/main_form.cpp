@@ -238,8 +238,8 @@ QList<QWidget*> TForm1::BusyLockedControls() const {
     // A file dialog over a running write would stall it (and after a cancel no image would
     // count as loaded); a second operation would share the mouse and the count.
     return OperationButtons() + ParameterControls() +
-           QList<QWidget*>{btn_Load,        cb_ICType,       cb_WriteID,     edt_sleepTime,
-                           edt_FactoryType, edt_FactoryDate, edt_FactoryNum, cb_Factory,
+           QList<QWidget*>{btn_Load,        cb_ICType,        cb_WriteID,     edt_sleepTime,
+                           edt_FactoryType, edt_FactoryDate,  edt_FactoryNum, cb_Factory,
                            cb_FactoryLine,  cb_FactoryStation};
 }
 

@@ -319,7 +319,7 @@ class TForm1 : public QWidget, public OperationHost {
     int deviceDepth_ = 0;
     int writeDepth_ = 0;
     std::map<const QWidget*, bool> wantedUsable_;  // while a device operation runs
-    bool autoRunClicked_ = false;  // "Auto Write" switched while an operation ran
+    bool autoRunClicked_ = false;                  // "Auto Write" switched while an operation ran
     bool closeRequested_ = false;
     TFormLoadingUI* loading_ = nullptr;
     HandlerGuard guard_;

@@ -43,8 +43,7 @@ void TForm1::WireEvents() {
     connect(btn_Save, &QPushButton::clicked, this, runWhenIdle(&TForm1::btn_SaveClick));
     connect(edt_Write256Count, &QLineEdit::textChanged, this,
             run(&TForm1::edt_Write256CountChange));
-    connect(btnReadFactory, &QPushButton::clicked, this,
-            runWhenIdle(&TForm1::btnReadFactoryClick));
+    connect(btnReadFactory, &QPushButton::clicked, this, runWhenIdle(&TForm1::btnReadFactoryClick));
     connect(DevTimer, &QTimer::timeout, this, run(&TForm1::DevTimerTimer));
 }
 

@@ -10,8 +10,8 @@
 
 #include "app/station_observer.h"
 #include "cli/device_commands.h"
-#include "cli/interrupt_flag.h"
 #include "cli/gang_station.h"
+#include "cli/interrupt_flag.h"
 #include "image/ic_types.h"
 #include "production/result_text.h"
 #include "ui/message_boxes.h"
@@ -35,7 +35,8 @@ QString Hex4(std::int32_t value) {
 }
 
 QString SerialText(std::optional<std::int32_t> number) {
-    return number ? QStringLiteral("SN ") + Text(HexFieldText(*number)) : QStringLiteral("SN -");
+    return number ? QStringLiteral("SN ") + Text(ProductNumberText(*number))
+                  : QStringLiteral("SN -");
 }
 
 QColor Colour(const Rgb& rgb) {
@@ -233,6 +234,15 @@ void StationWindow::Progress(int slot, int done, int total) {
 void StationWindow::MouseFinished(const station::GangResult& r, const std::string& said) {
     SlotTile& tile = EnsureTile(r.slot);
     busySince_.erase(r.slot);
+    if (r.leftAlone) {
+        // It holds a number written before: not written, not counted, to be unplugged.
+        tile.showResult(QStringLiteral("Unplug"), QColor(0x60, 0x60, 0x60), Text(r.text));
+        tile.showSerial(SerialText(r.heldNumber));
+        tile.showProgress(0, tile.progress->maximum());  // only its record was read
+        tile.showElapsed(std::chrono::duration<double>(r.sincePlug).count());
+        Say(said);
+        return;
+    }
     const bool passed = r.outcome == Outcome::Pass;
     // The main window's colours for the outcome; one it would not show is a failure's red.
     const ResultView view = ViewOf(Operation::Write, r.outcome, station_.settings().ic);
@@ -307,10 +317,11 @@ void StationWindow::Finish(bool bySignal) {
 
 void StationWindow::ShowStopped() {
     const int aborted = static_cast<int>(abortedSlots_.size());
-    QString text = QStringLiteral("Stopped: %1 mice in progress at the close ended: %2 passed, %3 failed")
-                       .arg(miceAfterClose_)
-                       .arg(passesAfterClose_)
-                       .arg(miceAfterClose_ - passesAfterClose_ - aborted);
+    QString text =
+        QStringLiteral("Stopped: %1 mice in progress at the close ended: %2 passed, %3 failed")
+            .arg(miceAfterClose_)
+            .arg(passesAfterClose_)
+            .arg(miceAfterClose_ - passesAfterClose_ - aborted);
     if (aborted > 0) text += QStringLiteral(", %1 aborted").arg(aborted);
     status->setText(text);
     if (aborted == 0) return;
@@ -368,7 +379,7 @@ void StationWindow::ShowNextSerial() {
         return;
     }
     if (const std::optional<std::int32_t> next = station_.nextNumber()) {
-        nextSerial->setText(Text(HexFieldText(*next)));
+        nextSerial->setText(Text(ProductNumberText(*next)));
         nextSerial->setToolTip(station_.fromLedger() ? QStringLiteral("From the ledger")
                                                      : QStringLiteral("Counting on from --sn"));
     }

@@ -50,4 +50,14 @@ CLI::Option* AddSlotsOption(CLI::App* cmd, RunOptions& run) {
         ->type_name("N|PORT,...");
 }
 
+CLI::Option* AddNumberingOptions(CLI::App* cmd, bool& rewrite, bool& noLedger) {
+    cmd->add_flag("--rewrite", rewrite,
+                  "with --write-id: a mouse that holds a number the ledger recorded as written "
+                  "is written again with that number (default: it is left alone, \"Already "
+                  "written\")");
+    return cmd->add_flag("--no-ledger", noLedger,
+                         "with --write-id: keep the product numbers nowhere (without --ledger "
+                         "they are kept in the default ledger); every start begins again at --sn");
+}
+
 }  // namespace bw

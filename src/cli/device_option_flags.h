@@ -22,5 +22,8 @@ void AddImageOptions(CLI::App* cmd, DeviceOptionText& text);
 void AddCountOption(CLI::App* cmd, RunOptions& run);
 // --slots N|PORT,... of the gang station; the option, for its `needs`.
 CLI::Option* AddSlotsOption(CLI::App* cmd, RunOptions& run);
+// --rewrite and --no-ledger of the stations that number their mice (run, the gang window);
+// the --no-ledger option, which excludes --ledger.
+CLI::Option* AddNumberingOptions(CLI::App* cmd, bool& rewrite, bool& noLedger);
 
 }  // namespace bw

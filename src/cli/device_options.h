@@ -35,7 +35,7 @@ struct DeviceOptionText {
     std::string line = "A";
     std::string station = "1";
     bool verifyAfterWrite = true;  // --no-verify-after-write: false
-    std::string expectSha256;  // empty: any image is accepted
+    std::string expectSha256;      // empty: any image is accepted
 };
 
 struct DeviceOptions {

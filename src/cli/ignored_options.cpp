@@ -6,8 +6,8 @@
 namespace bw {
 namespace {
 
-constexpr const char* kFactoryOptions[] = {"--type", "--line",       "--date",
-                                           "--sn",   "--factory-no", "--station"};
+constexpr const char* kFactoryOptions[] = {"--type",       "--line",    "--date",    "--sn",
+                                           "--factory-no", "--station", "--rewrite", "--no-ledger"};
 
 bool Given(const CLI::App& command, const std::string& name) {
     try {

@@ -14,8 +14,8 @@ ResultView Shown(std::uint8_t captionIndex, Rgb colour, int pointSize = 0) {
 }
 
 ResultView MismatchMouse() {
-    return {ResultPlace::BinDevError, std::string(GetCaption(caption::BinNotMatchMouse)), kRed, 0,
-            {}};
+    return {
+        ResultPlace::BinDevError, std::string(GetCaption(caption::BinNotMatchMouse)), kRed, 0, {}};
 }
 
 ResultView WriteView(Outcome outcome, int icIndex) {

@@ -52,7 +52,9 @@ inline constexpr int Usage = 2;
 inline constexpr int NoMouse = 3;
 inline constexpr int Mismatch = 4;
 inline constexpr int NoAnswer = 5;
-inline constexpr int NotLogged = 6;      // the operation ran, its log line could not be written
+inline constexpr int NotLogged = 6;  // the operation ran, its log line could not be written
+// run: a mouse was left alone, holding a number the ledger recorded as written before
+inline constexpr int AlreadyWritten = 7;
 inline constexpr int Interrupted = 130;  // stopped by SIGINT (Ctrl-C)
 inline constexpr int Terminated = 143;   // stopped by SIGTERM
 }  // namespace exitcode

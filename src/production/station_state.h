@@ -63,9 +63,8 @@ struct StationState {
     }
     // The open mouse is the one written last, still plugged in.
     bool isWritten(const Link& link) const {
-        return !link.OpenedPath.empty() &&
-               std::find(WrittenPaths.begin(), WrittenPaths.end(), link.OpenedPath) !=
-                   WrittenPaths.end();
+        return !link.OpenedPath.empty() && std::find(WrittenPaths.begin(), WrittenPaths.end(),
+                                                     link.OpenedPath) != WrittenPaths.end();
     }
 };
 

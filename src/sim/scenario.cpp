@@ -103,8 +103,9 @@ void CheckPortLine(const PortLine& line) {
     if (line.portCount == 0 && line.handlingMs > 0)
         Fail("handling-ms", std::to_string(line.handlingMs), "needs slots");
     if (line.faultSlot > line.portCount) {
-        Fail("fault-slot", std::to_string(line.faultSlot),
-             line.portCount == 0 ? "needs slots" : "must be 1 to " + std::to_string(line.portCount));
+        Fail(
+            "fault-slot", std::to_string(line.faultSlot),
+            line.portCount == 0 ? "needs slots" : "must be 1 to " + std::to_string(line.portCount));
     }
 }
 

@@ -223,7 +223,8 @@ int SimulatedPlatform::transfer(bool isSet, HidHandle handle, std::uint8_t* data
         if (isSet) {
             ok = target->model.setFeature(frame, faults);
             if (lineFolder_ && targetOrdinal > 0)
-                kept.emplace(target->model.memory(), target->model.written() || targetWrittenBefore);
+                kept.emplace(target->model.memory(),
+                             target->model.written() || targetWrittenBefore);
         } else {
             ok = target->model.getFeature(frame, faults);
             if (ok && shortReply) {
@@ -284,6 +285,17 @@ void SimulatedPlatform::operationEnded(HidHandle handle) {
 
 std::unique_ptr<PresenceWatcher> SimulatedPlatform::watchPresence() {
     return std::make_unique<Watcher>(*this);
+}
+
+std::string SimulatedPlatform::portProblem(const std::string& port) {
+    const int ports = std::max(1, scenario_.ports.portCount);
+    const std::string prefix = "port";
+    const std::string digits = port.rfind(prefix, 0) == 0 ? port.substr(prefix.size()) : "";
+    const bool named = !digits.empty() && digits.size() <= 3 &&
+                       digits.find_first_not_of("0123456789") == std::string::npos;
+    if (named && std::stoi(digits) >= 1 && std::stoi(digits) <= ports) return {};
+    return "the simulated line has port1" + (ports > 1 ? " to port" + std::to_string(ports) : "") +
+           " only";
 }
 
 int SimulatedPlatform::plugMouse(int icType) {

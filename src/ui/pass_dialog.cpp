@@ -95,10 +95,10 @@ int TPassDialog::Execute(QWidget* mainWindow) {
         const auto centre = [&dialog, mainWindow] {
             const QScreen* screen = mainWindow->screen();
             const QSize own = dialog.frameGeometry().size();
-            const QPoint origin =
-                screen != nullptr
-                    ? CentredOverInside(mainWindow->frameGeometry(), own, screen->availableGeometry())
-                    : CentredOver(mainWindow->frameGeometry(), own);
+            const QPoint origin = screen != nullptr
+                                      ? CentredOverInside(mainWindow->frameGeometry(), own,
+                                                          screen->availableGeometry())
+                                      : CentredOver(mainWindow->frameGeometry(), own);
             dialog.move(origin);
         };
         centre();

@@ -3,9 +3,9 @@
 // toward zero, so a window larger than the main window sits symmetrically over it.
 
 #include <QPoint>
-#include <algorithm>
 #include <QRect>
 #include <QSize>
+#include <algorithm>
 
 namespace bw {
 

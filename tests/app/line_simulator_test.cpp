@@ -77,7 +77,7 @@ TEST(LineSimulator, OpensOnTheScreenWithoutHidingTheStatusOrTheResult) {
     };
     for (const Case& c : {
              Case{{0, 0, 1920, 1080}, {646, 189, 627, 701}, full, {1285, 189}},  // right of it
-             Case{{0, 0, 1920, 1080}, {1200, 100, 627, 701}, full, {708, 100}},   // left of it
+             Case{{0, 0, 1920, 1080}, {1200, 100, 627, 701}, full, {708, 100}},  // left of it
              Case{{1920, 0, 2560, 1440}, {2566, 369, 627, 701}, full, {3205, 369}},
              // 1280 x 1024: no room beside; the compact simulator goes below.
              Case{{0, 0, 1280, 1024}, {326, 161, 627, 701}, compact, {326, 874}},

@@ -181,9 +181,9 @@ TEST_F(WindowFaultCampaignTest, EveryOperationLeavesTheWindowUsableAndPassesOnly
         // untouched.
         if (refused) {
             ASSERT_EQ(boxes.size(), 1);
-            EXPECT_TRUE(boxes.front().contains(scenario.params.retries < 1
-                                                   ? QStringLiteral("Retry Times")
-                                                   : QStringLiteral("does not fit the factory record")))
+            EXPECT_TRUE(boxes.front().contains(
+                scenario.params.retries < 1 ? QStringLiteral("Retry Times")
+                                            : QStringLiteral("does not fit the factory record")))
                 << boxes.front().toStdString();
             EXPECT_EQ(faulty->transfers(), 0);
             EXPECT_EQ(line->mouse(mouseId)->memory(), *CampaignLine(scenario).memory);

@@ -179,7 +179,8 @@ TEST_F(OperationsTest, NoRetryIsRefusedBeforeTheMouseIsTouched) {
     const long transfers = line->transferCount();
     EXPECT_FALSE(Run(&TForm1::btn_WriteClick));
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_TRUE(boxes.front().contains(QStringLiteral("Retry Times"))) << boxes.front().toStdString();
+    EXPECT_TRUE(boxes.front().contains(QStringLiteral("Retry Times")))
+        << boxes.front().toStdString();
     EXPECT_EQ(line->transferCount(), transfers);
     EXPECT_EQ(form->lbl_PassCnt->text(), "1");
     EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Fail");

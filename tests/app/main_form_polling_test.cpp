@@ -318,8 +318,8 @@ TEST_F(PollingTest, NothingElseStartsWhileAnOperationRuns) {
             for (QWidget* w : form->OperationButtons() + form->ParameterControls()) {
                 if (w->isEnabled()) usableDuring = true;
             }
-            for (QWidget* w : {static_cast<QWidget*>(form->btn_Load),
-                               static_cast<QWidget*>(form->cb_ICType)}) {
+            for (QWidget* w :
+                 {static_cast<QWidget*>(form->btn_Load), static_cast<QWidget*>(form->cb_ICType)}) {
                 if (w->isEnabled()) usableDuring = true;
             }
             // Clicked whatever their state: nothing may start.

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -119,7 +119,8 @@ TEST_F(SingleInstanceTest, TheGangStationIsAnInstanceOfItsOwn) {
     main.setProcessEnvironment(env);
     main.start(QStringLiteral(BINWRIGHT_GUI_PATH), {"--simulate"});
     ASSERT_TRUE(main.waitForStarted(10000));
-    ASSERT_TRUE(WaitForServer(SingleInstance(QStringLiteral("MIRQ Mse Binwright v1.0")).ServerName()));
+    ASSERT_TRUE(
+        WaitForServer(SingleInstance(QStringLiteral("MIRQ Mse Binwright v1.0")).ServerName()));
 
     const QStringList gangArgs = {"--gang", image, "--simulate=slots=1,mice=1", "--count", "1"};
     QProcess gang;

@@ -275,8 +275,9 @@ TEST(StationWindow, ManySlotsInPortOrderFitASmallScreen) {
     EXPECT_LE(needed.height(), 768 - 60) << needed.height();  // the title bar and a panel
 }
 
-// Options the station cannot use end the program before the toolkit starts, with exit
-// code 2 (a --gang option without it, a value that does not resolve).
+// Options the station cannot use end the program with exit code 2 before a window shows
+// (a --gang option without it, a value that does not resolve, --no-ledger with --ledger, a
+// station name the ledger would not take).
 TEST(StationOptions, RefusedBeforeAnyWindowWithExitCode2) {
     QTemporaryDir dir;
     const std::string said = dir.filePath(QStringLiteral("stderr")).toStdString();
@@ -284,13 +285,15 @@ TEST(StationOptions, RefusedBeforeAnyWindowWithExitCode2) {
         const char* args;
         const char* names;  // what stderr names
     };
-    for (const Row& row : {Row{"--sn 5", "--sn"}, Row{"--gang image.bin --sn X", "--sn"},
-                           Row{"--gang image.bin --ic 7", "--ic"},
-                           Row{"--gang image.bin --retries 0", "--retries"}}) {
+    for (const Row& row :
+         {Row{"--sn 5", "--sn"}, Row{"--gang image.bin --sn X", "--sn"},
+          Row{"--gang image.bin --ic 7", "--ic"}, Row{"--gang image.bin --retries 0", "--retries"},
+          Row{"--no-ledger", "--no-ledger"},
+          Row{"--gang image.bin --write-id --no-ledger --ledger l.db", "--no-ledger"},
+          Row{"--gang image.bin --write-id --station-name 'a\tb'", "station"}}) {
         SCOPED_TRACE(row.args);
-        const int status = std::system((std::string(BINWRIGHT_GUI_PATH) + " --simulate " +
-                                        row.args + " 2>" + said)
-                                           .c_str());
+        const int status = std::system(
+            (std::string(BINWRIGHT_GUI_PATH) + " --simulate " + row.args + " 2>" + said).c_str());
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 2);
         std::ifstream in(said);

@@ -1,9 +1,11 @@
 #pragma once
 // Runs the command line in-process on a virtual clock, in a temporary folder.
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -21,21 +23,45 @@ struct CliResult {
     std::string err;
 };
 
-inline CliResult RunArgs(std::vector<std::string> args, OperationHost* host = nullptr) {
-    args.insert(args.begin(), "binwright");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    std::ostringstream out;
-    std::ostringstream err;
-    RecordingHost clock;
-    CliEnvironment environment;
-    environment.host = host != nullptr ? host : &clock;
-    CliResult r;
-    r.code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, environment);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
+class TempFolder;
+
+// The station's data folder while a command runs in-process: XDG_DATA_HOME points at
+// `folder` (the default ledger lands there, never in the real home) and STATE_DIRECTORY is
+// unset; both are put back afterwards.
+class DataHome {
+  public:
+    explicit DataHome(const std::string& folder) {
+        Keep("XDG_DATA_HOME", xdg_);
+        Keep("STATE_DIRECTORY", state_);
+        ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
+        ::unsetenv("STATE_DIRECTORY");
+    }
+    ~DataHome() {
+        Restore("XDG_DATA_HOME", xdg_);
+        Restore("STATE_DIRECTORY", state_);
+    }
+    DataHome(const DataHome&) = delete;
+    DataHome& operator=(const DataHome&) = delete;
+
+  private:
+    static void Keep(const char* name, std::optional<std::string>& kept) {
+        if (const char* value = std::getenv(name)) kept = value;
+    }
+    static void Restore(const char* name, const std::optional<std::string>& kept) {
+        if (kept) {
+            ::setenv(name, kept->c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    std::optional<std::string> xdg_;
+    std::optional<std::string> state_;
+};
+
+// dataHome: the XDG_DATA_HOME of the call (a test that restarts a station passes the same
+// folder twice); empty: a folder of its own, so every call starts with no default ledger.
+inline CliResult RunArgs(std::vector<std::string> args, OperationHost* host = nullptr,
+                         const std::string& dataHome = {});
 
 class TempFolder {
   public:
@@ -54,6 +80,26 @@ class TempFolder {
   private:
     std::filesystem::path path_;
 };
+
+inline CliResult RunArgs(std::vector<std::string> args, OperationHost* host,
+                         const std::string& dataHome) {
+    std::optional<TempFolder> own;
+    if (dataHome.empty()) own.emplace();
+    const DataHome home(dataHome.empty() ? own->file("data") : dataHome);
+    args.insert(args.begin(), "binwright");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    std::ostringstream out;
+    std::ostringstream err;
+    RecordingHost clock;
+    CliEnvironment environment;
+    environment.host = host != nullptr ? host : &clock;
+    CliResult r;
+    r.code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, environment);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
 
 inline Image PatternImage(unsigned seed) {
     Image image{};

@@ -193,15 +193,23 @@ TEST_F(CliOperations, WrongSizeImageIsRejectedBeforeTheDevice) {
 TEST_F(CliOperations, BadOptionsStopBeforeAnyDeviceCommand) {
     const std::string trace = dir.file("t.jsonl");
     const std::vector<std::vector<std::string>> bad = {
-        {"--ic", "7"},       {"--ic", "KVDE99"},
-        {"--vid", "xyz"},    {"--pid", "12345"},
-        {"--blocks", "9"},   {"--blocks", "0"},
-        {"--format", "512"}, {"--retries", "-1"},
+        {"--ic", "7"},
+        {"--ic", "KVDE99"},
+        {"--vid", "xyz"},
+        {"--pid", "12345"},
+        {"--blocks", "9"},
+        {"--blocks", "0"},
+        {"--format", "512"},
+        {"--retries", "-1"},
         {"--retries", "0"},
-        {"--sleep", "1000"}, {"--line", "1"},
-        {"--station", "9"},  {"--factory-no", "0"},
-        {"--sn", "1000000"}, {"--date", "2020052700"},
-        {"--type", "g"},     {"--expect-sha256", "12ab"},
+        {"--sleep", "1000"},
+        {"--line", "1"},
+        {"--station", "9"},
+        {"--factory-no", "0"},
+        {"--sn", "1000000"},
+        {"--date", "2020052700"},
+        {"--type", "g"},
+        {"--expect-sha256", "12ab"},
     };
     for (const auto& option : bad) {
         std::vector<std::string> args = {"--simulate=dump=" + dumpPath, "--trace", trace, "write",
@@ -223,10 +231,9 @@ TEST_F(CliOperations, NoRetryIsRefusedBeforeTheMouseIsTouched) {
     WriteBytes(config, std::vector<std::uint8_t>(text.begin(), text.end()));
     const std::vector<std::vector<std::string>> commands = {
         {"--simulate=dump=" + dumpPath, "write", imagePath, "--retries", "0"},
-        {"--simulate=mice=1,dump=" + dumpPath, "run", imagePath, "--retries", "0", "--count",
-         "1"},
-        {"--simulate=slots=1,mice=1,dump=" + dumpPath, "run", imagePath, "--gang", "--retries",
-         "0", "--count", "1"},
+        {"--simulate=mice=1,dump=" + dumpPath, "run", imagePath, "--retries", "0", "--count", "1"},
+        {"--simulate=slots=1,mice=1,dump=" + dumpPath, "run", imagePath, "--gang", "--retries", "0",
+         "--count", "1"},
         {"--simulate=mice=1,dump=" + dumpPath, "run", "--config", config, "--count", "1"},
     };
     for (auto args : commands) {
@@ -320,10 +327,17 @@ TEST_F(CliOperations, EveryWriteIsReadBackUnlessTheCommandLineOptsOut) {
     }
     // The automatic modes read back too.
     for (const std::string gang : {"", "--gang"}) {
-        std::vector<std::string> args = {
-            gang.empty() ? "--simulate=ic=1,mice=2,stuck-byte=300"
-                         : "--simulate=ic=1,slots=2,mice=2,stuck-byte=300",
-            "run", imagePath, "--ic", "1", "--count", "2", "--interval-ms", "1"};
+        std::vector<std::string> args = {gang.empty()
+                                             ? "--simulate=ic=1,mice=2,stuck-byte=300"
+                                             : "--simulate=ic=1,slots=2,mice=2,stuck-byte=300",
+                                         "run",
+                                         imagePath,
+                                         "--ic",
+                                         "1",
+                                         "--count",
+                                         "2",
+                                         "--interval-ms",
+                                         "1"};
         if (!gang.empty()) args.push_back(gang);
         const auto run = RunArgs(args);
         EXPECT_EQ(run.code, exitcode::Fail) << gang << run.err;

@@ -280,6 +280,17 @@ CampaignScenario MakeScenario(std::uint64_t seed) {
                     break;
             }
         }
+        // Drawn last, so the earlier fields of a seed stay what they were.
+        c.ledger = chance(50);
+        c.ledgerFrozen = c.ledger && c.signalPiece > 0 && chance(50);
+        // Mostly a numbering station: its rows end reservations.
+        if (c.ledger && chance(70)) {
+            c.ic = 0;
+            c.params.writeId = true;
+        }
+        // Most numbering runs of the first IC type see a passed mouse come back.
+        c.replug = c.ledger && c.ic == 0 && c.params.writeId && chance(70);
+        c.rewrite = chance(50);
     }
     // Drawn last, so the scenario of every seed keeps all it had before: a byte that keeps
     // its value when written, mostly past the first block a short read-back covers.
@@ -336,8 +347,8 @@ CampaignRun RunScenario(const CampaignScenario& c) {
     } else if (host.loadingVisible) {
         run.broken = "the loading window is still shown";
     } else {
-        run.broken = CheckInvariants(c, state, sim.mouse(mouseId)->memory(), run.outcome,
-                                     run.transfers);
+        run.broken =
+            CheckInvariants(c, state, sim.mouse(mouseId)->memory(), run.outcome, run.transfers);
     }
     return run;
 }
@@ -352,6 +363,7 @@ CampaignSummary RunCampaign(std::uint64_t first, int count) {
         if (run.outcome == Outcome::Pass) ++summary.passes;
         if (c.runMice > 0) ++summary.runs;
         if (run.signalled) ++summary.signalled;
+        if (run.replugged) ++summary.replugged;
         if (!run.broken.empty()) {
             ++summary.broken;
             if (static_cast<int>(summary.failures.size()) < kFailuresKept) {
@@ -380,11 +392,13 @@ std::string Describe(const CampaignScenario& c) {
     if (c.arrivalAt >= 0) out << " arrival-at=" << c.arrivalAt;
     if (c.stuckByte >= 0) out << " stuck-byte=" << std::hex << c.stuckByte << std::dec;
     if (c.runMice > 0) out << " run mice=" << c.runMice;
+    if (c.replug) out << (c.rewrite ? " ledger replug rewrite" : " ledger replug");
     if (c.signalPiece > 0) {
         out << " signals";
         for (int s : c.stopSignals) out << (s == SIGINT ? " INT" : " TERM");
         out << " at piece " << c.signalPiece;
     }
+    if (c.ledger) out << (c.ledgerFrozen ? " ledger frozen at the signal" : " ledger");
     return out.str();
 }
 

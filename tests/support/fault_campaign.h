@@ -15,7 +15,15 @@
 //   - every operation ends, with the loading window hidden again;
 //   - a run ends with 130 or 143 after a signal, having finished and logged the mouse in
 //     progress and started no other; a mouse it reports as passed holds the image; a
-//     second Ctrl-C ends that mouse as Aborted.
+//     second Ctrl-C ends that mouse as Aborted;
+//   - a run with a ledger (SQLite), also one that another program holds locked from the
+//     signal's piece on (a silent ledger: the signal meets a station waiting for it): once
+//     the next start handed over what the station's spool kept, the ledger holds one row
+//     per mouse reported, each passing mouse's number written, nothing dangling, and the
+//     station's lease is gone unless the lock kept it from being given up.
+//   - with a ledger, a passed mouse plugged in again is left alone ("Already written",
+//     exit code 7, its memory untouched) or rewritten with the number it holds, and
+//     `ledger check` finds nothing.
 // Qt-free: the test and the benchmark share it.
 
 #include <cstdint>
@@ -66,12 +74,22 @@ struct CampaignScenario {
     int runMice = 0;
     int signalPiece = 0;
     std::vector<int> stopSignals;
+    // The run records into a SQLite ledger of its own (numbers from it with the record);
+    // ledgerFrozen: another connection takes its write lock at signalPiece and holds it.
+    bool ledger = false;
+    bool ledgerFrozen = false;
+    // The run keeps its numbers in a ledger of its own (else --no-ledger); the first mouse
+    // that passed is then plugged in again: left alone, or written again with its number
+    // (rewrite), and the ledger stays sound.
+    bool replug = false;
+    bool rewrite = false;
 };
 
 struct CampaignRun {
     Outcome outcome = Outcome::Skipped;
     long transfers = 0;
     bool signalled = false;  // a run scenario's signals were raised
+    bool replugged = false;  // a passed mouse of the run was plugged in again
     std::string broken;      // empty: every invariant held
 };
 
@@ -82,6 +100,7 @@ struct CampaignSummary {
     long transfers = 0;
     int runs = 0;                       // automatic-mode scenarios
     int signalled = 0;                  // of which a signal stopped
+    int replugged = 0;                  // of which a passed mouse came back
     std::vector<std::string> failures;  // the first few broken scenarios, described
 };
 

@@ -98,8 +98,8 @@ TEST(PassDialog, ValueTextSurvivesOnlyOkConfirmedEntries) {
 TEST(PassDialog, OpensInsideTheScreen) {
     const QRect screen(0, 0, 1024, 768);
     const QSize own(262, 206);
-    for (const QRect& main : {QRect(-500, -300, 635, 711), QRect(900, 700, 635, 711),
-                              QRect(200, 30, 635, 711)}) {
+    for (const QRect& main :
+         {QRect(-500, -300, 635, 711), QRect(900, 700, 635, 711), QRect(200, 30, 635, 711)}) {
         const QPoint origin = bw::CentredOverInside(main, own, screen);
         EXPECT_TRUE(screen.contains(QRect(origin, own))) << origin.x() << "," << origin.y();
         if (screen.contains(main)) {
@@ -136,9 +136,8 @@ TEST(PassDialog, WindowLayoutAndSettings) {
             EXPECT_TRUE(d.isModal());
             // Frame over frame: the title bar and border count on both windows; inside the
             // screen.
-            EXPECT_EQ(d.pos(),
-                      bw::CentredOverInside(main.frameGeometry(), d.frameGeometry().size(),
-                                            d.screen()->availableGeometry()));
+            EXPECT_EQ(d.pos(), bw::CentredOverInside(main.frameGeometry(), d.frameGeometry().size(),
+                                                     d.screen()->availableGeometry()));
             EXPECT_EQ(d.font().family(), "MS Sans Serif");
             EXPECT_EQ(d.font().pixelSize(), 11);
 

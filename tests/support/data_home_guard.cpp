@@ -1,0 +1,33 @@
+// Every test process gets a data folder of its own before any test runs: a command that
+// falls back on the default ledger (`run --write-id` without --ledger) never writes into
+// the home of whoever runs the tests. Removed when the process ends.
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <system_error>
+
+namespace {
+
+class DataHomeGuard {
+  public:
+    DataHomeGuard() {
+        std::random_device rd;
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("binwright-test-data-" + std::to_string(rd()) + std::to_string(rd()));
+        ::setenv("XDG_DATA_HOME", folder_.string().c_str(), 1);
+        ::unsetenv("STATE_DIRECTORY");
+    }
+    ~DataHomeGuard() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+  private:
+    std::filesystem::path folder_;
+};
+
+const DataHomeGuard guard;
+
+}  // namespace
