@@ -20,3 +20,6 @@ set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/cross)
 
 # Marks the cross-build; the Qt window is not built for it.
 set(WIN32_CROSS ON)
+
+# The cross-built tests run under Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)

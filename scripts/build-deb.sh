@@ -28,4 +28,4 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=None \
 cmake --build "$build_dir" -j"${BUILD_JOBS:-$(nproc)}" >&2
 (cd "$build_dir" && rm -f binwright_*.deb && cpack -G DEB >cpack.log 2>&1) ||
   { cat "$build_dir/cpack.log" >&2; exit 1; }
-ls "$PWD/$build_dir"/binwright_*_amd64.deb
+ls "$(realpath "$build_dir")"/binwright_*_amd64.deb

@@ -1,24 +1,18 @@
 #!/usr/bin/env bash
-# Cross-builds the command line binwright.exe for 64-bit Windows (statically linked) and
-# bundles it with the README (README.txt, CRLF line ends) and the licence (LICENSE.txt)
-# into binwright-<version>-windows-x64.zip in the build folder.
+# Cross-builds binwright.exe for 64-bit Windows (statically linked, MinSizeRel, stripped:
+# the debug information stays beside it as binwright.exe.debug) with SQLite and libpq built
+# from Debian's source packages once per build folder, and packages it: the zip
+# binwright-<version>-windows-x64.zip (the exe, README-windows.txt, LICENSE.txt) and the
+# installer binwright-<version>-x64.msi, both in the build folder.
+# Usage: scripts/build-windows.sh [BUILD_DIR]   (default build-windows; relative or absolute)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir=${1:-build-windows}
+build_dir=$(realpath -m "${1:-build-windows}")
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build_dir" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DBINWRIGHT_WERROR=ON \
-  -DBINWRIGHT_GUI=OFF -DBINWRIGHT_TESTS=OFF -DBINWRIGHT_BENCH=OFF
-cmake --build "$build_dir" --target binwright -j"${BUILD_JOBS:-2}"
-echo "built $build_dir/src/binwright.exe"
-
-version=$(sed -n 's/^project(binwright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-zip="$(realpath "$build_dir")/binwright-$version-windows-x64.zip"  # a relative or absolute folder
-stage=$(mktemp -d)
-trap 'rm -rf "$stage"' EXIT
-cp "$build_dir/src/binwright.exe" "$stage/"
-sed 's/\r*$/\r/' README.md >"$stage/README.txt"
-sed 's/\r*$/\r/' LICENSE >"$stage/LICENSE.txt"
-rm -f "$zip"
-(cd "$stage" && zip -q -X -9 "$zip" binwright.exe README.txt LICENSE.txt)
-echo "bundled $zip"
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_CXX_FLAGS_MINSIZEREL="-Os -DNDEBUG -g" \
+  -DBINWRIGHT_WERROR=ON -DBINWRIGHT_GUI=OFF -DBINWRIGHT_BENCH=OFF "${launcher[@]}" >/dev/null
+cmake --build "$build_dir" --target windows_package -j"${BUILD_JOBS:-2}"
+echo "built $build_dir/src/binwright.exe ($(stat -c %s "$build_dir/src/binwright.exe") bytes, stripped)"

@@ -13,7 +13,7 @@ packages=(
   libgcrypt20-dev
   xvfb xauth
   g++-mingw-w64-x86-64 libgcrypt-mingw-w64-dev
-  wine wine64
+  wine wine64 msitools wixl locales make tcl
   dpkg-dev file devscripts lintian systemd zip unzip
   clang libclang-rt-14-dev
   qemu-system-x86 busybox-static cpio kmod
@@ -28,6 +28,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The Windows build compiles SQLite and libpq from Debian's own source packages
+# (apt-get source): a deb-src twin of each of this machine's Debian 12 entries.
+bash scripts/deb-src.sh
+
+# Wine takes its code page from the locale: the Windows tests run one Chinese (936) station.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then
+  sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
 fi
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBINWRIGHT_WERROR=ON >/dev/null

@@ -21,11 +21,13 @@
 #include "cli/operation_json.h"
 #include "cli/platform_factory.h"
 #include "cli/run_command.h"
+#include "cli/service_command.h"
 #include "cli/station_config.h"
 #include "cli/terminal_host.h"
 #include "image/ic_types.h"
 #include "image/reason.h"
 #include "ledger/ledger_error.h"
+#include "os/utf8_path.h"
 #include "production/result_text.h"
 #include "sim/scenario.h"
 
@@ -103,7 +105,7 @@ RefusedWords ReadRefusedWords(int argc, char** argv) {
         if (word == "--json") words.json = true;
         if (words.command.empty() &&
             (word == "write" || word == "verify" || word == "save" || word == "read-factory" ||
-             word == "run" || word == "list" || word == "ledger")) {
+             word == "run" || word == "list" || word == "ledger" || word == "service")) {
             words.command = word;
         }
     }
@@ -152,6 +154,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment) {
     CLI::App app{"Writes, verifies and saves the configuration image of a USB mouse controller.",
                  "binwright"};
+    // Options are --name on every system: on Windows a file named /path/... is a file too.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("binwright ") + BINWRIGHT_VERSION);
     app.require_subcommand(1);
     app.footer(kFooter);
@@ -247,6 +251,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     AddNumberingOptions(run, rewrite, ledgerChoice.none)->excludes(run->get_option("--ledger"));
 
     LedgerCommand ledger(app);
+    ServiceCommand service(app);
 
     const auto commandStart = std::chrono::steady_clock::now();
     // With --json a device command refused before the mouse is touched still prints its line
@@ -272,12 +277,13 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         if (code == 0) return exitcode::Pass;
         const RefusedWords words = ReadRefusedWords(argc, argv);
         if (words.json && words.command != "list" && words.command != "ledger" &&
-            !words.command.empty()) {
+            words.command != "service" && !words.command.empty()) {
             refusedLines(words.command, std::nullopt, e.what());
         }
         return exitcode::Usage;
     }
     if (ledger.parsed()) return ledger.run(out, err);
+    if (service.parsed()) return service.run(out, err);
     const DeviceCommand* chosen = nullptr;
     for (const auto& c : commands) {
         if (c.app->parsed()) chosen = &c;
@@ -313,7 +319,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
             if (json) refusedLines("run", std::nullopt, "IMAGE is required");
             return exitcode::Usage;
         }
-        if (station && !station->where("image").empty() && !std::ifstream(imageToRun)) {
+        if (station && !station->where("image").empty() &&
+            !std::ifstream(PathFromUtf8(imageToRun))) {
             return refuse(who, station->where("image") + "image: cannot open '" + imageToRun + "'");
         }
     }

@@ -8,6 +8,7 @@
 #include "image/factory_record.h"
 #include "ledger/station_home.h"
 #include "ledger/station_name.h"
+#include "os/utf8_path.h"
 #include "production/result_text.h"
 
 namespace bw {
@@ -93,11 +94,11 @@ bool ChooseStationLedger(LedgerChoice& choice, const std::string& who, std::ostr
     std::error_code failed;
     std::filesystem::create_directories(path->parent_path(), failed);
     if (failed) {
-        err << who << ": the folder of the default ledger " << path->parent_path().string()
+        err << who << ": the folder of the default ledger " << Utf8FromPath(path->parent_path())
             << " cannot be made: " << failed.message() << "\n";
         return false;
     }
-    choice.url = path->string();
+    choice.url = Utf8FromPath(*path);
     err << who << ": ledger: " << choice.url
         << " (the default; --ledger names another, --no-ledger runs without)\n";
     return true;
@@ -242,7 +243,7 @@ bool SettleHeldRows(ledger::StationLedger& station, OperationHost& host, std::os
     err << who << ": " << station.problem() << "\n";
     for (const std::string& line : station.heldRows()) err << who << ": " << line << "\n";
     if (const auto spool = station.spoolFolder()) {
-        err << who << ": the spool " << spool->string()
+        err << who << ": the spool " << Utf8FromPath(*spool)
             << " keeps them; they go to the ledger first at this station's next start\n";
     }
     return false;

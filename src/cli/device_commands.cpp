@@ -13,6 +13,7 @@
 #include "image/operations.h"
 #include "image/write_image.h"
 #include "ledger/ledger_error.h"
+#include "os/utf8_path.h"
 #include "production/operation_log.h"
 #include "production/polling.h"
 #include "production/result_text.h"
@@ -90,7 +91,7 @@ void PrintReason(const std::string& result, const Reason& reason, std::ostream& 
 }
 
 std::string ImageName(const std::string& file) {
-    return std::filesystem::path(file).filename().string();
+    return Utf8FromPath(PathFromUtf8(file).filename());
 }
 
 OperationReport MouseReport(const DeviceOptions& options, const std::string& imageFile,

@@ -35,6 +35,10 @@ class GangPrinter : public station::GangObserver {
     void portIgnored(const std::string& port) override {
         err_ << kWho << ": warning: a mouse on port " << port << " has no slot and is left alone\n";
     }
+    void portUnnamed(const std::string& path) override {
+        err_ << kWho << ": warning: the mouse " << path
+             << " is left alone: the system does not name its USB port, so it can have no slot\n";
+    }
     void mouseHeld(int slot, const station::HeldMouse& mouse) override {
         station_.sayHeld(slot, mouse, err_);
     }

@@ -11,6 +11,7 @@
 #include "image/factory_record.h"
 #include "image/mouse_session.h"
 #include "ledger/ledger_error.h"
+#include "os/utf8_path.h"
 #include "production/result_text.h"
 
 namespace bw {
@@ -83,7 +84,7 @@ class LedgerSerials : public station::SerialSource {
             *problem = std::string("not recorded in the ledger") +
                        (station->holding() ? " yet" : "") + ": " + station->problem() +
                        (station->holding() && spool
-                            ? "; kept in the spool " + spool->string() + " until it can be"
+                            ? "; kept in the spool " + Utf8FromPath(*spool) + " until it can be"
                             : std::string());
         }
         return recorded;

@@ -5,12 +5,19 @@
 
 #include "production/result_text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace bw {
 namespace {
 
 // A signal handler can reach nothing but static storage; lock-free atomics are safe there.
-std::atomic<int> g_interrupts{0};   // SIGINT presses
-std::atomic<int> g_firstSignal{0};  // SIGINT or SIGTERM, whichever came first
+std::atomic<int> g_interrupts{0};           // SIGINT presses
+std::atomic<int> g_firstSignal{0};          // SIGINT or SIGTERM, whichever came first
+std::atomic<bool> g_terminateEarly{false};  // Terminate() before the flag was made
+std::atomic<bool> g_asService{false};       // a service: the user's logoff is not a stop
+std::atomic<bool> g_eventHeld{false};       // a console handler waits for the process's end
 static_assert(std::atomic<int>::is_always_lock_free);
 
 using Handler = void (*)(int);
@@ -30,18 +37,63 @@ Handler Install(int signal) {
     return previous == SIG_ERR ? SIG_DFL : previous;
 }
 
+#ifdef _WIN32
+// The console's events: Ctrl-C is SIGINT; Ctrl-Break, closing the window, logoff and
+// shutdown are SIGTERM. Windows ends the process once the handler returns from the last
+// three, so the handler waits there and the command's own end (totals, log line, exit
+// code) ends the process first; Windows allows about five seconds for it. The system holds
+// its lock on the handler list meanwhile, so the handler may not be removed then.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT:
+            OnSignal(SIGINT);
+            return TRUE;
+        case CTRL_BREAK_EVENT:
+            OnSignal(SIGTERM);
+            return TRUE;
+        case CTRL_LOGOFF_EVENT:
+            if (g_asService.load()) return FALSE;
+            [[fallthrough]];
+        case CTRL_CLOSE_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            OnSignal(SIGTERM);
+            g_eventHeld.store(true);
+            Sleep(INFINITE);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+#endif
+
 }  // namespace
 
 InterruptFlag::InterruptFlag(Clock now) : now_(std::move(now)) {
     g_interrupts.store(0);
-    g_firstSignal.store(0);
+    g_firstSignal.store(g_terminateEarly.exchange(false) ? SIGTERM : 0);
     g_previousInt = Install(SIGINT);
     g_previousTerm = Install(SIGTERM);
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+#endif
 }
 
 InterruptFlag::~InterruptFlag() {
+#ifdef _WIN32
+    if (!g_eventHeld.load()) SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+#endif
     std::signal(SIGINT, g_previousInt);
     std::signal(SIGTERM, g_previousTerm);
+}
+
+void InterruptFlag::AsService() {
+    g_asService.store(true);
+}
+
+void InterruptFlag::Terminate() {
+    g_terminateEarly.store(true);
+    int none = 0;
+    g_firstSignal.compare_exchange_strong(none, SIGTERM);
 }
 
 StopRequest InterruptFlag::request() {

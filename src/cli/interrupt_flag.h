@@ -4,6 +4,8 @@
 //   - the first signal: the attempt in progress ends, nothing further starts (Finish);
 //   - a second Ctrl-C within 3 s of the one before: stop at the next piece (Abort).
 // After a signal the command ends with 130 (SIGINT first) or 143 (SIGTERM first).
+// On Windows the console's Ctrl-C is SIGINT; Ctrl-Break, closing the console window, logoff
+// and shutdown are SIGTERM, and so is a stop from the service manager (Terminate()).
 
 #include <chrono>
 #include <functional>
@@ -29,6 +31,12 @@ class InterruptFlag {
     int firstSignal() const;
     // The exit code of a command that ended with `code`: 130 or 143 once a signal came.
     int exitCode(int code) const;
+
+    // SIGTERM from within the process (the service manager's stop); also taken by a flag
+    // made after it.
+    static void Terminate();
+    // A service outlives the user's logoff: the console's logoff event is no stop then.
+    static void AsService();
 
   private:
     Clock now_;

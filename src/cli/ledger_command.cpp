@@ -10,6 +10,7 @@
 #include "ledger/ledger_report.h"
 #include "ledger/ledger_summary.h"
 #include "ledger/ledger_time.h"
+#include "os/utf8_path.h"
 #include "production/production_log.h"
 #include "production/result_text.h"
 
@@ -53,7 +54,7 @@ LogEntry CsvEntry(const OperationRecord& r) {
 }
 
 bool WriteFile(const std::string& path, const std::string& text, std::ostream& err) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     file << text;
     file.flush();
     if (file) return true;

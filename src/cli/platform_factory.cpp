@@ -2,6 +2,7 @@
 
 #include "device/trace.h"
 #include "image/regular_file.h"
+#include "os/utf8_path.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"
 
@@ -35,7 +36,7 @@ PlatformStack::PlatformStack(const PlatformOptions& options) {
             !problem.empty()) {
             throw PlatformError("trace file \"" + options.traceFile + "\" " + problem);
         }
-        traceOut_.open(options.traceFile, std::ios::out | std::ios::trunc);
+        traceOut_.open(PathFromUtf8(options.traceFile), std::ios::out | std::ios::trunc);
         if (!traceOut_)
             throw PlatformError("cannot create trace file \"" + options.traceFile + "\"");
         tracing_ = std::make_unique<TracingPlatform>(*backend_, traceOut_);

@@ -9,6 +9,7 @@
 #include "cli/device_commands.h"
 #include "image/factory_record.h"
 #include "image/mouse_session.h"
+#include "os/utf8_path.h"
 #include "production/auto_write.h"
 #include "production/polling.h"
 #include "production/result_text.h"
@@ -139,7 +140,7 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
                 err << kWho << ": not recorded in the ledger"
                     << (stationLedger->holding() ? " yet" : "") << ": " << stationLedger->problem()
                     << (stationLedger->holding() && spool
-                            ? "; kept in the spool " + spool->string() + " until it can be"
+                            ? "; kept in the spool " + Utf8FromPath(*spool) + " until it can be"
                             : std::string())
                     << "; no further mouse is taken\n";
             }

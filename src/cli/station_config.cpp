@@ -11,6 +11,7 @@
 
 #include "image/regular_file.h"
 #include "ledger/ledger.h"
+#include "os/utf8_path.h"
 
 namespace bw {
 namespace {
@@ -95,7 +96,7 @@ StationConfig StationConfig::Read(const std::string& path) {
     // A FIFO would block the start, /dev/zero would be read for ever.
     if (const std::string problem = RegularFileProblem(path, false); !problem.empty())
         throw StationConfigError(path + ": " + problem);
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) throw StationConfigError(path + ": cannot open: " + std::strerror(errno));
     StationConfig config;
     config.path_ = path;
@@ -196,10 +197,10 @@ std::string StationConfig::resolvePath(const std::string& key, const CLI::Option
                                        const std::string& value) const {
     const bool path = key == "image" || option.get_type_name() == "FILE" ||
                       (key == "ledger" && ledger::NamesLedgerFile(value));
-    const std::filesystem::path given(value);
+    const std::filesystem::path given = PathFromUtf8(value);
     if (!path || value.empty() || !given.is_relative()) return value;
     // A service or a shortcut starts in another folder than the one the file was written for.
-    return (std::filesystem::path(path_).parent_path() / given).string();
+    return Utf8FromPath(PathFromUtf8(path_).parent_path() / given);
 }
 
 std::string StationConfig::where(const std::string& key) const {

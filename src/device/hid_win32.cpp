@@ -3,6 +3,7 @@
 // clang-format off
 #include <windows.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 #include <mmsystem.h>
 // clang-format on
 
@@ -71,6 +72,9 @@ using DestroyListFn = BOOL(WINAPI*)(HDEVINFO);
 using GetParentFn = DWORD(WINAPI*)(DWORD*, DWORD, ULONG);
 using GetDeviceIdFn = DWORD(WINAPI*)(DWORD, PSTR, ULONG, ULONG);
 using GetNodePropertyFn = DWORD(WINAPI*)(DWORD, ULONG, PULONG, PVOID, PULONG, ULONG);
+using RegisterNotificationFn = DWORD(WINAPI*)(PCM_NOTIFY_FILTER, PVOID, PCM_NOTIFY_CALLBACK,
+                                              PHCMNOTIFICATION);
+using UnregisterNotificationFn = DWORD(WINAPI*)(HCMNOTIFICATION);
 constexpr DWORD kConfigRetSuccess = 0;
 constexpr ULONG kLocationPathsProperty = 0x24;  // CM_DRP_LOCATION_PATHS
 constexpr ULONG kDeviceIdLength = 200;          // MAX_DEVICE_ID_LEN
@@ -95,6 +99,8 @@ struct HidServices {
     GetParentFn getParent = nullptr;
     GetDeviceIdFn getDeviceId = nullptr;
     GetNodePropertyFn getNodeProperty = nullptr;
+    RegisterNotificationFn registerNotification = nullptr;
+    UnregisterNotificationFn unregisterNotification = nullptr;
 };
 
 template <typename Fn>
@@ -131,6 +137,10 @@ const HidServices& Services() {
             s.getDeviceId = Bind<GetDeviceIdFn>(config, "CM_Get_Device_IDA");
             s.getNodeProperty =
                 Bind<GetNodePropertyFn>(config, "CM_Get_DevNode_Registry_PropertyA");
+            s.registerNotification =
+                Bind<RegisterNotificationFn>(config, "CM_Register_Notification");
+            s.unregisterNotification =
+                Bind<UnregisterNotificationFn>(config, "CM_Unregister_Notification");
         }
         if (HMODULE hid = LoadQuietly("HID.dll")) {
             s.getHidGuid = Bind<GetHidGuidFn>(hid, "HidD_GetHidGuid");
@@ -229,7 +239,53 @@ std::string UsbPort(const HidServices& s, DWORD node) {
     return {};
 }
 
+// Woken by the system when any HID interface arrives or is removed: no interface is
+// opened while nothing changes.
+class NotifiedPresenceWatcher : public SignalledPresenceWatcher {
+  public:
+    explicit NotifiedPresenceWatcher(const HidServices& s) : services_(s) {}
+    ~NotifiedPresenceWatcher() override {
+        // Waits for a callback in progress; never called from one.
+        if (handle_ != nullptr) services_.unregisterNotification(handle_);
+    }
+    NotifiedPresenceWatcher(const NotifiedPresenceWatcher&) = delete;
+    NotifiedPresenceWatcher& operator=(const NotifiedPresenceWatcher&) = delete;
+
+    bool start(const GUID& classId) {
+        CM_NOTIFY_FILTER filter{};
+        filter.cbSize = sizeof filter;
+        filter.FilterType = CM_NOTIFY_FILTER_TYPE_DEVICEINTERFACE;
+        filter.u.DeviceInterface.ClassGuid = classId;
+        return services_.registerNotification(&filter, this, &OnEvent, &handle_) ==
+                   kConfigRetSuccess &&
+               handle_ != nullptr;
+    }
+
+  private:
+    static DWORD CALLBACK OnEvent(HCMNOTIFICATION, PVOID context, CM_NOTIFY_ACTION action,
+                                  PCM_NOTIFY_EVENT_DATA, DWORD) {
+        if (action == CM_NOTIFY_ACTION_DEVICEINTERFACEARRIVAL ||
+            action == CM_NOTIFY_ACTION_DEVICEINTERFACEREMOVAL)
+            static_cast<NotifiedPresenceWatcher*>(context)->notify();
+        return ERROR_SUCCESS;
+    }
+
+    const HidServices& services_;
+    HCMNOTIFICATION handle_ = nullptr;
+};
+
 }  // namespace
+
+std::unique_ptr<PresenceWatcher> Win32HidPlatform::watchPresence() {
+    const HidServices& s = Services();
+    if (s.registerNotification != nullptr && s.unregisterNotification != nullptr) {
+        GUID classId = kHidInterfaceGuid;
+        if (s.getHidGuid != nullptr) s.getHidGuid(&classId);
+        auto watcher = std::make_unique<NotifiedPresenceWatcher>(s);
+        if (watcher->start(classId)) return watcher;
+    }
+    return HidPlatform::watchPresence();
+}
 
 Win32HidPlatform::~Win32HidPlatform() {
     if (timerPeriodDepth_ > 0) timeEndPeriod(1);

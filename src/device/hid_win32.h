@@ -3,10 +3,12 @@
 // feature transfers, both bound at run time by name.
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "device/hid_platform.h"
+#include "device/presence_watcher.h"
 
 namespace bw {
 
@@ -29,6 +31,10 @@ class Win32HidPlatform : public HidPlatform {
     void close(HidHandle handle) override;
     // Names the library or entry point that could not be bound.
     std::string serviceError() override;
+
+    // Wakes on the system's HID interface arrivals and removals (CM_Register_Notification
+    // of CfgMgr32.dll, Windows 8 and later); where it is missing, the short poll.
+    std::unique_ptr<PresenceWatcher> watchPresence() override;
 
     // Raise the system timer resolution to 1 ms, or the protocol's 5 and 10 ms
     // pauses stretch to the default 15.6 ms tick.

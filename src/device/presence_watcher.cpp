@@ -15,6 +15,23 @@ bool PollingPresenceWatcher::waitForChange(int timeoutMs) {
     return timeoutMs >= periodMs_;
 }
 
+void SignalledPresenceWatcher::notify() {
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        pending_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool SignalledPresenceWatcher::waitForChange(int timeoutMs) {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait_for(hold, std::chrono::milliseconds(std::max(0, timeoutMs)),
+                      [this] { return pending_; });
+    const bool changed = pending_;
+    pending_ = false;
+    return changed;
+}
+
 std::unique_ptr<PresenceWatcher> HidPlatform::watchPresence() {
     return std::make_unique<PollingPresenceWatcher>();
 }

@@ -4,6 +4,9 @@
 // have changed (a udev event on Linux), or until a short period has passed where it
 // cannot say.
 
+#include <condition_variable>
+#include <mutex>
+
 namespace bw {
 
 class PresenceWatcher {
@@ -14,6 +17,24 @@ class PresenceWatcher {
     // was made or last returned true (enumerate again), false when timeoutMs passed
     // without a sign of change. May return true without a change.
     virtual bool waitForChange(int timeoutMs) = 0;
+    // True when the system tells every arrival and removal, so nothing need be enumerated
+    // while waitForChange says nothing changed.
+    virtual bool tellsEveryChange() const { return false; }
+};
+
+// For systems that call back when an interface comes or goes (Windows' device
+// notifications): the callback calls notify(), from any thread; waitForChange sleeps until
+// then or the timeout.
+class SignalledPresenceWatcher : public PresenceWatcher {
+  public:
+    void notify();
+    bool waitForChange(int timeoutMs) override;
+    bool tellsEveryChange() const override { return true; }
+
+  private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool pending_ = false;
 };
 
 // For platforms without presence events: sleeps the shorter of the timeout and the

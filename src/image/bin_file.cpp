@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "image/regular_file.h"
+#include "os/utf8_path.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -83,7 +84,7 @@ fs::path TemporaryBeside(const fs::path& target) {
 }  // namespace
 
 BinLoadResult LoadBinFile(const std::string& path, Image& image) {
-    const fs::path file(path);
+    const fs::path file = PathFromUtf8(path);
     std::error_code ec;
 
     // Look before opening: opening a FIFO or a device node could block or never end.
@@ -124,7 +125,7 @@ BinLoadResult LoadBinFile(const std::string& path, Image& image) {
 }
 
 std::string SaveTargetProblem(const std::string& path) {
-    const fs::path target(path);
+    const fs::path target = PathFromUtf8(path);
     if (path.empty() || !target.has_filename() || target.filename() == ".bin") {
         return "save: \"" + path + "\" has no file name";
     }
@@ -134,10 +135,11 @@ std::string SaveTargetProblem(const std::string& path) {
     // Try what the save will do: create a file beside the target, then take it away again.
     const fs::path probe = TemporaryBeside(target);
     errno = 0;
-    std::FILE* file = std::fopen(probe.string().c_str(), "wb");
+    std::FILE* file = OpenFile(probe, "wb");
     if (file == nullptr) {
         const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-        return "save: folder \"" + folder.string() + "\" cannot take a new file: " + ErrnoReason();
+        return "save: folder \"" + Utf8FromPath(folder) +
+               "\" cannot take a new file: " + ErrnoReason();
     }
     std::fclose(file);
     std::error_code ignored;
@@ -146,7 +148,7 @@ std::string SaveTargetProblem(const std::string& path) {
 }
 
 bool SaveBinFile(const std::string& path, const Image& image, std::string* message) {
-    const fs::path target(path);
+    const fs::path target = PathFromUtf8(path);
     const fs::path temp = TemporaryBeside(target);
     auto fail = [&](const std::string& reason) {
         std::error_code ignored;
@@ -156,7 +158,7 @@ bool SaveBinFile(const std::string& path, const Image& image, std::string* messa
     };
 
     errno = 0;
-    std::FILE* out = std::fopen(temp.string().c_str(), "wb");
+    std::FILE* out = OpenFile(temp, "wb");
     if (out == nullptr) return fail(ErrnoReason());
     const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size() &&
                          std::fflush(out) == 0 && SyncFile(out);

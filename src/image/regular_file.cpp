@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "os/utf8_path.h"
+
 namespace bw {
 
 namespace fs = std::filesystem;
@@ -10,7 +12,8 @@ namespace fs = std::filesystem;
 std::string RegularFileProblem(const std::string& path, bool mayCreate) {
     if (path.empty()) return "no file name";
     std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
+    const fs::path file = PathFromUtf8(path);
+    const fs::file_status st = fs::status(file, ec);
     if (ec && ec != std::errc::no_such_file_or_directory) return ec.message();
     switch (st.type()) {
         case fs::file_type::regular:
@@ -28,9 +31,9 @@ std::string RegularFileProblem(const std::string& path, bool mayCreate) {
             return "is not a regular file";
     }
     if (!mayCreate) return "does not exist";
-    const fs::path parent = fs::path(path).parent_path();
+    const fs::path parent = file.parent_path();
     if (!parent.empty() && !fs::is_directory(parent, ec)) {
-        return "folder \"" + parent.string() + "\" does not exist";
+        return "folder \"" + Utf8FromPath(parent) + "\" does not exist";
     }
     return {};
 }

@@ -1,14 +1,16 @@
 #include "ledger/ledger.h"
 
-#ifdef BINWRIGHT_LEDGER_BACKENDS
+#ifdef BINWRIGHT_LEDGER_POSTGRES
 #include "ledger/postgres_session.h"
+#endif
+#ifdef BINWRIGHT_LEDGER_SQLITE
 #include "ledger/sqlite_session.h"
 #endif
 
 namespace bw::ledger {
 
 bool LedgerBackendsBuiltIn() {
-#ifdef BINWRIGHT_LEDGER_BACKENDS
+#ifdef BINWRIGHT_LEDGER_SQLITE
     return true;
 #else
     return false;
@@ -21,12 +23,14 @@ std::unique_ptr<Ledger> OpenLedger(const std::string& url, const LedgerOptions& 
                           "--ledger needs a file name or a PostgreSQL connection string");
     }
     const auto& migrations = options.migrations ? *options.migrations : BuiltInMigrations();
-#ifdef BINWRIGHT_LEDGER_BACKENDS
+#ifdef BINWRIGHT_LEDGER_POSTGRES
     if (IsPostgresConnectionString(url)) {
         return std::make_unique<Ledger>(
             OpenPostgresSession(url, options.lockTimeoutMs, options.stop), migrations,
             options.create, options.readOnly);
     }
+#endif
+#ifdef BINWRIGHT_LEDGER_SQLITE
     SqliteOptions sqlite;
     sqlite.busyTimeoutMs = options.busyTimeoutMs;
     sqlite.create = options.create;
@@ -47,7 +51,7 @@ LedgerBackup BackupLedger(const std::string& url, const std::string& target) {
     reading.create = false;
     reading.readOnly = true;
     const std::string where = OpenLedger(url, reading)->where();  // a ledger, of a known schema
-#ifdef BINWRIGHT_LEDGER_BACKENDS
+#ifdef BINWRIGHT_LEDGER_SQLITE
     if (IsPostgresConnectionString(url)) {
         throw LedgerError(LedgerErrorKind::Refused,
                           "ledger " + where +
@@ -68,7 +72,7 @@ LedgerBackup BackupLedger(const std::string& url, const std::string& target) {
 }
 
 bool NamesLedgerFile(const std::string& url) {
-#ifdef BINWRIGHT_LEDGER_BACKENDS
+#ifdef BINWRIGHT_LEDGER_POSTGRES
     return !IsPostgresConnectionString(url);
 #else
     return true;  // no backend: whatever it names cannot be opened anyway

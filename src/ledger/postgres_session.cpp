@@ -77,10 +77,10 @@ ParsedConnection ParseConnection(const std::string& text) {
         }
     }
     PQconninfoFree(options);
-    for (const auto& [key, value] : kConnectionDefaults) {
+    for (const auto& fallback : kConnectionDefaults) {
         const bool given = std::any_of(parsed.keywords.begin(), parsed.keywords.end(),
-                                       [&](const auto& kv) { return kv.first == key; });
-        if (!given) parsed.keywords.emplace_back(key, value);
+                                       [&](const auto& kv) { return kv.first == fallback.first; });
+        if (!given) parsed.keywords.emplace_back(fallback.first, fallback.second);
     }
     parsed.where = "postgresql://" + user + host + port + "/" + db;
     parsed.identity = parsed.where + selects;

@@ -16,6 +16,7 @@
 
 #include "ledger/ledger_time.h"
 #include "ledger/station_process.h"
+#include "os/utf8_path.h"
 
 namespace bw::ledger {
 namespace {
@@ -205,7 +206,7 @@ std::string RowSpool::keep(const HeldRow& row) {
         fs::rename(temporary, folder_ / name);
         SyncFolder(folder_);
     } catch (const std::exception& e) {
-        throw std::runtime_error("the row could not be kept in " + folder_.string() + ": " +
+        throw std::runtime_error("the row could not be kept in " + Utf8FromPath(folder_) + ": " +
                                  e.what());
     }
     return name;

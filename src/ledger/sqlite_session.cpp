@@ -12,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "os/utf8_path.h"
 #include "image/regular_file.h"
 
 #ifndef _WIN32
@@ -91,8 +92,8 @@ class SqliteSession final : public SqlSession {
     // The same file named from another folder is the same ledger.
     std::string identity() const override {
         std::error_code ec;
-        const auto absolute = std::filesystem::absolute(path_, ec);
-        return ec ? path_ : absolute.lexically_normal().string();
+        const auto absolute = std::filesystem::absolute(PathFromUtf8(path_), ec);
+        return ec ? path_ : Utf8FromPath(absolute.lexically_normal());
     }
 
     void begin(TxMode mode) override {

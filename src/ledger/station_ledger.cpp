@@ -8,6 +8,7 @@
 #include "image/operation_scope.h"
 #include "image/operations.h"
 #include "ledger/ledger_time.h"
+#include "os/utf8_path.h"
 #include "production/polling.h"
 #include "production/result_text.h"
 
@@ -131,7 +132,7 @@ std::vector<std::string> StationLedger::start(const StationLease::Say& say) {
                                               ") could not end its number: " + refusal);
     }
     for (const std::string& file : unreadable) {
-        lines.push_back("a file of the spool " + spool_->folder().string() +
+        lines.push_back("a file of the spool " + Utf8FromPath(spool_->folder()) +
                         " cannot be read and is left there: " + file);
     }
     if (!held_.empty()) {
@@ -154,7 +155,7 @@ OperationRecord StationLedger::row(const OperationFacts& f) const {
     r.vid = f.vid;
     r.pid = f.pid;
     r.devicePath = f.devicePath;
-    if (!f.imageFile.empty()) r.imageName = std::filesystem::path(f.imageFile).filename().string();
+    if (!f.imageFile.empty()) r.imageName = Utf8FromPath(PathFromUtf8(f.imageFile).filename());
     if (f.image) r.imageSha256 = f.image->sha256Hex();
     r.factory = f.factory;
     r.productNumber = f.productNumber;

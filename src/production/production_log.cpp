@@ -11,6 +11,7 @@
 
 #include "device/hex_text.h"
 #include "image/regular_file.h"
+#include "os/utf8_path.h"
 
 namespace bw {
 
@@ -74,9 +75,10 @@ struct LogShape {
     std::uintmax_t size = 0;
 };
 
-LogShape ShapeOf(const std::string& path) {
+LogShape ShapeOf(const std::string& name) {
     LogShape shape;
     std::error_code ec;
+    const std::filesystem::path path = PathFromUtf8(name);
     shape.size = std::filesystem::exists(path, ec) ? std::filesystem::file_size(path, ec) : 0;
     if (ec || shape.size == 0) {
         shape.size = 0;
@@ -106,7 +108,7 @@ std::string NotALog(const LogShape& shape) {
 // Appends text and flushes it; empty, or why it could not be written.
 std::string AppendText(const std::string& path, const std::string& text) {
     errno = 0;
-    std::FILE* out = std::fopen(path.c_str(), "ab");
+    std::FILE* out = OpenFile(PathFromUtf8(path), "ab");
     if (out == nullptr) return "cannot be opened: " + ErrnoText();
     const bool written =
         std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
@@ -187,14 +189,14 @@ std::string ProductionLog::prepare() const {
     if (const std::string problem = AppendText(path_, probe); !problem.empty()) {
         // A part of it may have gone in.
         std::error_code ignored;
-        if (std::filesystem::file_size(path_, ignored) > before)
-            std::filesystem::resize_file(path_, before, ignored);
+        if (std::filesystem::file_size(PathFromUtf8(path_), ignored) > before)
+            std::filesystem::resize_file(PathFromUtf8(path_), before, ignored);
         return problem;
     }
     // Taken back unless another station added a line meanwhile (then they stay blank).
     std::error_code ec;
-    if (std::filesystem::file_size(path_, ec) == before + probe.size() && !ec)
-        std::filesystem::resize_file(path_, before, ec);
+    if (std::filesystem::file_size(PathFromUtf8(path_), ec) == before + probe.size() && !ec)
+        std::filesystem::resize_file(PathFromUtf8(path_), before, ec);
     return {};
 }
 

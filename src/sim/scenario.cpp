@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/regular_file.h"
+#include "os/utf8_path.h"
 
 namespace bw {
 namespace {
@@ -69,11 +70,11 @@ bool Flag(std::string_view key, std::string_view value) {
 Image ReadMemoryFile(std::string_view key, const std::string& path) {
     // Looked at first: a FIFO or a device node would block or never end.
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) {
+    if (std::filesystem::exists(PathFromUtf8(path), ec)) {
         if (const std::string problem = RegularFileProblem(path, false); !problem.empty())
             Fail(key, path, "the file " + problem);
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) Fail(key, path, "cannot open the file");
     std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (bytes.size() != static_cast<std::size_t>(kImageSize))
@@ -171,8 +172,7 @@ Scenario ParseScenario(std::string_view text) {
                 if (value.empty()) Fail(key, value, "a file name is needed");
                 s.dumpFile = std::string(value);
                 // Said now: a dump that could never be written would be lost at the end.
-                const std::filesystem::path folder =
-                    std::filesystem::path(s.dumpFile).parent_path();
+                const std::filesystem::path folder = PathFromUtf8(s.dumpFile).parent_path();
                 std::error_code error;
                 if (!folder.empty() && !std::filesystem::is_directory(folder, error))
                     Fail(key, value, "its folder does not exist");

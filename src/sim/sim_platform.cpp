@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "image/regular_file.h"
+#include "os/utf8_path.h"
 
 namespace bw {
 namespace {
@@ -27,7 +28,7 @@ int LineMice(const Scenario& s) {
 
 bool WriteDump(const std::string& path, const Image& memory) {
     if (!RegularFileProblem(path, true).empty()) return false;  // never block on a FIFO
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(memory.data()),
               static_cast<std::streamsize>(memory.size()));
     return static_cast<bool>(out);

@@ -115,6 +115,7 @@ class GangRunner::Impl {
     void start(Slot& slot, Clock::time_point plugSeen);
     void work(Slot& slot, Clock::time_point plugSeen);
     bool anyBusy();
+    bool anyPending() const;  // a mouse seen that no worker took yet (runner's thread)
     void joinAll();
 
     HidPlatform& platform_;
@@ -133,7 +134,8 @@ class GangRunner::Impl {
     std::vector<std::unique_ptr<Slot>> slots_;  // by slot number
     std::map<std::string, PortWatch, PortOrder> ports_;
     int started_ = 0;
-    std::vector<HeldMouse> held_;  // until the first look (runner's thread only)
+    std::vector<HeldMouse> held_;        // until the first look (runner's thread only)
+    std::set<std::string> unnamedSeen_;  // target paths without a port at the last look
 };
 
 // The host of one worker: its own waits, the runner's stop request, phases and progress to
@@ -181,7 +183,7 @@ StopRequest GangRunner::Impl::asked() {
 
 bool GangRunner::Impl::matches(const HidInterfaceInfo& info) const {
     const IcType* type = IcTypeAt(settings_.ic);
-    if (type == nullptr || info.port.empty()) return false;
+    if (type == nullptr) return false;
     if (info.vendorId != settings_.vid || info.productId != settings_.pid) return false;
     // The first IC type is told by its release; the others report theirs when opened.
     return !type->releaseCompared || info.release == type->release;
@@ -205,9 +207,19 @@ GangRunner::Impl::Slot* GangRunner::Impl::slotFor(const std::string& port) {
 
 void GangRunner::Impl::scan(bool taking) {
     std::map<std::string, std::set<std::string>, PortOrder> present;
+    std::set<std::string> unnamed;
     for (const HidInterfaceInfo& info : platform_.enumerate()) {
-        if (matches(info)) present[info.port].insert(info.path);
+        if (!matches(info)) continue;
+        if (!info.port.empty()) {
+            present[info.port].insert(info.path);
+        } else {
+            // A slot is a port: a mouse whose port has no name cannot have one. Said once.
+            if (unnamedSeen_.count(info.path) == 0)
+                tell([&](GangObserver& o) { o.portUnnamed(info.path); });
+            unnamed.insert(info.path);
+        }
     }
+    unnamedSeen_ = std::move(unnamed);
     const Clock::time_point now = Clock::now();
     // A mouse is gone once one of its paths is.
     for (auto& [port, watch] : ports_) {
@@ -381,6 +393,13 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
     done();
 }
 
+bool GangRunner::Impl::anyPending() const {
+    for (const auto& [port, watch] : ports_) {
+        if (watch.pending) return true;
+    }
+    return false;
+}
+
 bool GangRunner::Impl::anyBusy() {
     const std::lock_guard<std::mutex> hold(lock_);
     return std::any_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->busy; });
@@ -407,6 +426,11 @@ GangSummary GangRunner::Impl::run(OperationHost& host) {
     }
 
     bool toldStop = false;
+    // Where the system tells every arrival and removal, the interfaces are enumerated (and
+    // opened) only after a change, while a mouse waits for its slot, when a write ended or
+    // the runner stops taking mice; elsewhere at every look.
+    bool look = true;
+    bool wasBusy = false;
     while (true) {
         std::string why;
         if (asked() != StopRequest::None) {
@@ -425,9 +449,11 @@ GangSummary GangRunner::Impl::run(OperationHost& host) {
         // Busy before the look: the last look comes after the last write ended, so a
         // mouse pulled out during it is heard of.
         const bool busy = anyBusy();
-        scan(taking);
+        if (look || !taking || busy != wasBusy || !watcher->tellsEveryChange() || anyPending())
+            scan(taking);
+        wasBusy = busy;
         if (!taking && !busy) break;
-        watcher->waitForChange(settings_.lookMs);
+        look = watcher->waitForChange(settings_.lookMs);
     }
     joinAll();
     {

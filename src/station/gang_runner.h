@@ -138,6 +138,8 @@ class GangObserver {
     virtual void slotAssigned(int /*slot*/, const std::string& /*port*/) {}
     // A mouse on a port that has no slot and gets none (--slots full or fixed).
     virtual void portIgnored(const std::string& /*port*/) {}
+    // A target mouse whose USB port the system cannot name: it can have no slot.
+    virtual void portUnnamed(const std::string& /*devicePath*/) {}
     // A mouse of GangSettings::held is on the slot's port: it is not written, and not
     // counted.
     virtual void mouseHeld(int /*slot*/, const HeldMouse& /*mouse*/) {}

@@ -1,12 +1,15 @@
 #pragma once
 // Runs the command line in-process on a virtual clock, in a temporary folder.
 
+#include <gmock/gmock.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,8 +17,15 @@
 #include "cli/cli_app.h"
 #include "image/image_buffers.h"
 #include "support/recording_host.h"
+#include "support/test_env.h"
 
 namespace bw::test {
+
+// The whole text matches the regular expression (ECMAScript). gmock's own regular expressions
+// know no bracket expressions on Windows.
+MATCHER_P(MatchesPattern, pattern, "matches /" + std::string(pattern) + "/") {
+    return std::regex_match(std::string(arg), std::regex(pattern));
+}
 
 struct CliResult {
     int code = -1;
@@ -25,40 +35,35 @@ struct CliResult {
 
 class TempFolder;
 
-// The station's data folder while a command runs in-process: XDG_DATA_HOME points at
-// `folder` (the default ledger lands there, never in the real home) and STATE_DIRECTORY is
-// unset; both are put back afterwards.
+// The station's data folder while a command runs in-process: the data home (XDG_DATA_HOME;
+// LOCALAPPDATA on Windows) points at `folder` (the default ledger lands there, never in the
+// real home) and STATE_DIRECTORY is unset; both are put back afterwards.
 class DataHome {
   public:
-    explicit DataHome(const std::string& folder) {
-        Keep("XDG_DATA_HOME", xdg_);
-        Keep("STATE_DIRECTORY", state_);
-        ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
-        ::unsetenv("STATE_DIRECTORY");
+    explicit DataHome(const std::string& folder)
+        : home_(GetEnv(kDataHomeVariable)), state_(GetEnv("STATE_DIRECTORY")) {
+        SetDataHome(folder);
     }
     ~DataHome() {
-        Restore("XDG_DATA_HOME", xdg_);
+        Restore(kDataHomeVariable, home_);
         Restore("STATE_DIRECTORY", state_);
     }
     DataHome(const DataHome&) = delete;
     DataHome& operator=(const DataHome&) = delete;
 
   private:
-    static void Keep(const char* name, std::optional<std::string>& kept) {
-        if (const char* value = std::getenv(name)) kept = value;
-    }
     static void Restore(const char* name, const std::optional<std::string>& kept) {
         if (kept) {
-            ::setenv(name, kept->c_str(), 1);
+            SetEnv(name, *kept);
         } else {
-            ::unsetenv(name);
+            UnsetEnv(name);
         }
     }
-    std::optional<std::string> xdg_;
+    std::optional<std::string> home_;
     std::optional<std::string> state_;
 };
 
-// dataHome: the XDG_DATA_HOME of the call (a test that restarts a station passes the same
+// dataHome: the data home of the call (a test that restarts a station passes the same
 // folder twice); empty: a folder of its own, so every call starts with no default ledger.
 inline CliResult RunArgs(std::vector<std::string> args, OperationHost* host = nullptr,
                          const std::string& dataHome = {});

@@ -30,8 +30,11 @@ int PlugLockedMouse(SimulatedPlatform& line, int icType) {
     return line.plug(layout);
 }
 
+#if !defined(_WIN32)
+// The udev rule that opens the mouse's nodes to the seat's user (Linux only).
 const char* kRule0 =
     R"(KERNEL=="hidraw*", ATTRS{idVendor}=="3a5c", ATTRS{idProduct}=="0c21", TAG+="uaccess")";
+#endif
 
 TEST(LockedMouse, ListNamesTheNodeAndTheRuleThatOpensIt) {
     SimulatedPlatform line;

@@ -1,6 +1,6 @@
 // The numbers of a station that writes the factory record outlive it: `run` and `run --gang`
-// without --ledger keep them in the default ledger of the data folder (XDG_DATA_HOME here,
-// never the real home), --no-ledger keeps them nowhere, a config's `sn` yields to the
+// without --ledger keep them in the default ledger of the data folder (a folder of the
+// test, never the real home), --no-ledger keeps them nowhere, a config's `sn` yields to the
 // ledger, and a mouse that holds a number written before is read first and left alone or
 // rewritten with it.
 
@@ -15,6 +15,7 @@
 #include "cli/cli_harness.h"
 #include "image/factory_record.h"
 #include "ledger/ledger.h"
+#include "os/utf8_path.h"
 #include "production/result_text.h"
 
 namespace bw::test {
@@ -54,8 +55,8 @@ class StationLedger : public ::testing::Test {
   protected:
     TempFolder dir;
     std::string image = dir.file("image.bin");
-    std::string home = dir.file("data");  // XDG_DATA_HOME of every start
-    std::string db = dir.file("data") + "/binwright/ledger.db";
+    std::string home = dir.file("data");  // the data home of every start
+    std::string db = Utf8FromPath(DataFolderIn(PathFromUtf8(home)) / "ledger.db");
 
     void SetUp() override { WriteImageFile(image, PatternImage(21)); }
 
@@ -117,6 +118,7 @@ TEST_F(StationLedger, TheDefaultLedgerFolderAndTheStationName) {
         int code;
         std::string says;
     } rows[] = {
+#ifndef _WIN32  // the folders of a Linux station
         {"service",
          {{"STATE_DIRECTORY", dir.file("state")}},
          {},
@@ -127,6 +129,7 @@ TEST_F(StationLedger, TheDefaultLedgerFolderAndTheStationName) {
          {},
          exitcode::Usage,
          "no folder for the default ledger"},
+#endif
         {"control character",
          {},
          {"--station-name", "line\x1b[2J"},
@@ -158,9 +161,9 @@ TEST_F(StationLedger, TheDefaultLedgerFolderAndTheStationName) {
             const char* now = std::getenv(name);
             kept.emplace_back(name, now ? std::optional<std::string>(now) : std::nullopt);
             if (value) {
-                ::setenv(name, value->c_str(), 1);
+                SetEnv(name, *value);
             } else {
-                ::unsetenv(name);
+                UnsetEnv(name);
             }
         }
         args.insert(args.begin(), "binwright");
@@ -174,9 +177,9 @@ TEST_F(StationLedger, TheDefaultLedgerFolderAndTheStationName) {
         const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, environment);
         for (const auto& [name, value] : kept) {
             if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
+                SetEnv(name.c_str(), *value);
             } else {
-                ::unsetenv(name.c_str());
+                UnsetEnv(name.c_str());
             }
         }
         EXPECT_EQ(code, row.code) << err.str();

@@ -215,7 +215,8 @@ TEST_F(LedgerCli, ExportWritesTheCsvLogsColumns) {
     for (std::string line; std::getline(lines, line);) ++count;
     EXPECT_EQ(count, cycles_);
 
-    ASSERT_EQ(Cli({"export", "--csv", place_->file("out.csv")}).code, 0);
+    const auto toFile = Cli({"export", "--csv", place_->file("out.csv")});
+    ASSERT_EQ(toFile.code, 0) << toFile.err;
     std::ifstream file(place_->file("out.csv"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), r.out);
 }

@@ -4,8 +4,12 @@
 // and a recovery that leaves alone what the spool settles.
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -31,6 +35,30 @@ LedgerOptions Quick() {
     LedgerOptions options;
     options.busyTimeoutMs = options.lockTimeoutMs = 200;
     return options;
+}
+
+// The id of a process of this host that has ended: a crashed station's, to its lease.
+std::int64_t EndedProcess() {
+#ifdef _WIN32
+    wchar_t system[MAX_PATH] = {};
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(system, n) + L"\\cmd.exe\" /c exit 0";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &child))
+        return 0;
+    WaitForSingleObject(child.hProcess, INFINITE);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return static_cast<std::int64_t>(child.dwProcessId);
+#else
+    const pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    waitpid(ended, nullptr, 0);
+    return ended;
+#endif
 }
 
 std::string Thrown(const std::function<void()>& call) {
@@ -124,9 +152,9 @@ TEST_P(StationStart, ASecondRunUnderALiveNameIsRefusedNamingWhereAndSince) {
 }
 
 TEST_P(StationStart, AHolderThatStoppedIsReplaced) {
-    const pid_t ended = fork();
-    if (ended == 0) _exit(0);
-    waitpid(ended, nullptr, 0);
+    const std::int64_t ended = EndedProcess();
+    ASSERT_GT(ended, 0);
+    ASSERT_FALSE(ProcessRuns(ended));
     struct Row {
         const char* name;
         std::string host;
@@ -174,9 +202,9 @@ TEST_P(StationStart, RecoveryLeavesAStationThatRunsAlone) {
 
 // The start after a crash ends what the crashed run left and says which run that was.
 TEST_P(StationStart, RecoveryNamesTheRunItEnds) {
-    const pid_t ended = fork();
-    if (ended == 0) _exit(0);
-    waitpid(ended, nullptr, 0);
+    const std::int64_t ended = EndedProcess();
+    ASSERT_GT(ended, 0);
+    ASSERT_FALSE(ProcessRuns(ended));
     auto ledger = place().open();
     const StationHolder crashed{"crashed", ThisHost(), ended, "2026-05-27T06:00:00.000+00:00"};
     ASSERT_TRUE(ledger->claimStation("st-1", crashed, 60000, nullptr).taken);

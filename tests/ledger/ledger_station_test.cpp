@@ -307,8 +307,7 @@ TEST(StationOutage, PostgresGoneDuringAMouse) {
         SCOPED_TRACE(row.args);
         LedgerPlace place(Backend::Postgres);
         if (!place.skipReason().empty()) GTEST_SKIP() << place.skipReason();
-        unsetenv("STATE_DIRECTORY");
-        setenv("XDG_DATA_HOME", place.file("data").c_str(), 1);
+        ::bw::test::SetDataHome(place.file("data"));
         ::bw::test::WriteImageFile(place.file("image.bin"), ::bw::test::PatternImage(3));
         ::bw::test::WriteImageFile(place.file("zero.bin"), Image{});
         const std::string role = "outage_" + std::to_string(getpid());

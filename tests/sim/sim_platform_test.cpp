@@ -4,8 +4,10 @@
 #include "sim/sim_platform.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -258,6 +260,7 @@ TEST_F(DumpTest, AutomaticLinePullsEachWrittenMouseAndPlugsTheNextAfterAPollTick
     EXPECT_FALSE(std::filesystem::exists(base_));  // no single-mouse dump
 }
 
+#ifndef _WIN32  // the kill is a forked child that ends without its destructors
 // line-dir: a process killed at any step leaves the line as a new process finds it. A mouse
 // leaves for good only once the station polled after pulling it out (or ended cleanly).
 TEST_F(DumpTest, LineKeptInAFolderResumesWhereAKilledProcessLeftIt) {
@@ -319,6 +322,7 @@ TEST_F(DumpTest, LineKeptInAFolderResumesWhereAKilledProcessLeftIt) {
     }
     std::filesystem::remove_all(folder);
 }
+#endif
 
 // Index of the feature interface on a port, or -1.
 int IndexOnPort(SimulatedPlatform& p, int port) {

@@ -37,6 +37,7 @@ class StopHost : public OperationHost {
 struct Heard : station::GangObserver {
     void slotAssigned(int slot, const std::string& port) override { ports[slot] = port; }
     void portIgnored(const std::string& port) override { ignored.push_back(port); }
+    void portUnnamed(const std::string& path) override { unnamed.push_back(path); }
     void progress(int slot, int done, int total) override {
         if (onProgress) onProgress(slot, done, total);
     }
@@ -46,6 +47,7 @@ struct Heard : station::GangObserver {
 
     std::map<int, std::string> ports;
     std::vector<std::string> ignored;
+    std::vector<std::string> unnamed;
     std::vector<GangResult> results;
     std::map<int, int> removed;
     std::map<int, std::string> held;
@@ -271,6 +273,51 @@ TEST(ThreadedGangRunner, SeededFaultsOnOneSlotNeverBreakAPassOrTheOtherSlots) {
             }
         }
     }
+}
+
+}  // namespace
+}  // namespace bw
+
+namespace bw {
+namespace {
+
+// A line whose second port the system cannot name (as Windows' device tree may not).
+struct NamelessSecondPort : HidPlatform {
+    explicit NamelessSecondPort(HidPlatform& line) : line_(line) {}
+    std::vector<HidInterfaceInfo> enumerate() override {
+        auto list = line_.enumerate();
+        for (auto& info : list) {
+            if (info.port == "port2") info.port.clear();
+        }
+        return list;
+    }
+    HidHandle open(const std::string& path, std::string* error) override {
+        return line_.open(path, error);
+    }
+    int setFeature(HidHandle h, const std::uint8_t* data, std::size_t n) override {
+        return line_.setFeature(h, data, n);
+    }
+    int getFeature(HidHandle h, std::uint8_t* data, std::size_t n) override {
+        return line_.getFeature(h, data, n);
+    }
+    void close(HidHandle h) override { line_.close(h); }
+    void beginOperation() override { line_.beginOperation(); }
+    void endOperation() override { line_.endOperation(); }
+    void operationEnded(HidHandle h) override { line_.operationEnded(h); }
+    HidPlatform& line_;
+};
+
+TEST(ThreadedGangRunner, AMouseOnAPortWithoutANameIsNamedInAWarningOnce) {
+    Gang g("slots=2");
+    g.settings.count = 1;
+    NamelessSecondPort platform(g.line);
+    station::GangRunner runner(platform, g.settings, g.serials, g.heard, &g.waits);
+    runner.run(g.host);
+    ASSERT_EQ(g.heard.results.size(), 1u);
+    EXPECT_EQ(g.heard.results[0].port, "port1");
+    // Seen at every look while the runner ran, said once.
+    ASSERT_EQ(g.heard.unnamed.size(), 1u);
+    EXPECT_EQ(g.heard.unnamed[0].rfind("sim:", 0), 0u);
 }
 
 }  // namespace

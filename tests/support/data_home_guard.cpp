@@ -8,6 +8,9 @@
 #include <string>
 #include <system_error>
 
+#include "os/utf8_path.h"
+#include "support/test_env.h"
+
 namespace {
 
 class DataHomeGuard {
@@ -16,8 +19,7 @@ class DataHomeGuard {
         std::random_device rd;
         folder_ = std::filesystem::temp_directory_path() /
                   ("binwright-test-data-" + std::to_string(rd()) + std::to_string(rd()));
-        ::setenv("XDG_DATA_HOME", folder_.string().c_str(), 1);
-        ::unsetenv("STATE_DIRECTORY");
+        bw::test::SetDataHome(bw::Utf8FromPath(folder_));
     }
     ~DataHomeGuard() {
         std::error_code ignored;

@@ -15,9 +15,11 @@
 #include "ledger/ledger.h"
 #include "ledger/sqlite_session.h"
 #include "ledger/station_ledger.h"
+#include "os/utf8_path.h"
 #include "production/result_text.h"
 #include "support/fault_campaign.h"
 #include "support/recording_host.h"
+#include "support/test_env.h"
 
 namespace bw::test {
 
@@ -198,7 +200,7 @@ std::string CheckRun(const CampaignScenario& c, const SignalHost& host, int code
 // froze: the lock was taken (the run reached the signal's piece).
 std::string CheckLedger(const CampaignScenario& c, bool froze, const std::string& out,
                         const fs::path& dir) {
-    const fs::path spoolData = dir / "data" / "binwright";
+    const fs::path spoolData = DataFolderIn(dir / "data");
     std::vector<std::string> replayed;
     try {
         ledger::StationLedger next(ledger::OpenLedger((dir / "ledger.db").string()), "campaign");
@@ -351,8 +353,7 @@ CampaignRun RunLineScenario(const CampaignScenario& c) {
         args.insert(args.end(),
                     {"--ledger", (dir / "ledger.db").string(), "--station-name", "campaign"});
         // The station's spool goes to the scenario's folder.
-        unsetenv("STATE_DIRECTORY");
-        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+        SetDataHome(Utf8FromPath(dir / "data"));
     } else {
         args.push_back("--no-ledger");
     }
