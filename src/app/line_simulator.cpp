@@ -32,16 +32,41 @@ int Clamp(int wanted, int length, int low, int high) {
     return std::max(low, std::min(wanted, high - length));
 }
 
+struct Placement {
+    QPoint origin;
+    bool fits = false;
+};
+
+Placement Place(const QRect& main, const QSize& own, const QRect& available, int keep) {
+    const int availableEnd = available.left() + available.width();
+    const int availableBottom = available.top() + available.height();
+    const QRect kept(main.topLeft(), QSize(main.width(), std::min(keep, main.height())));
+    const int top = Clamp(main.top(), own.height(), available.top(), availableBottom);
+    const int overX = Clamp(main.left() + main.width() - own.width(), own.width(), available.left(),
+                            availableEnd);
+    const QPoint candidates[] = {
+        {main.left() + main.width() + kSimulatorGap, top},
+        {main.left() - kSimulatorGap - own.width(), top},
+        {Clamp(main.left(), own.width(), available.left(), availableEnd),
+         main.top() + main.height() + kSimulatorGap},
+        {overX, availableBottom - own.height()},
+    };
+    for (const QPoint& at : candidates) {
+        const QRect placed(at, own);
+        if (available.contains(placed) && !placed.intersects(kept)) return {at, true};
+    }
+    return {{overX, Clamp(main.top() + keep, own.height(), available.top(), availableBottom)},
+            false};
+}
+
 }  // namespace
 
-QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& available) {
-    const int right = main.left() + main.width() + kSimulatorGap;
-    const int left = main.left() - kSimulatorGap - own.width();
-    const int availableEnd = available.left() + available.width();
-    int x = right;
-    if (right + own.width() > availableEnd && left >= available.left()) x = left;
-    return {Clamp(x, own.width(), available.left(), availableEnd),
-            Clamp(main.top(), own.height(), available.top(), available.top() + available.height())};
+QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& available, int keep) {
+    return Place(main, own, available, keep).origin;
+}
+
+bool SimulatorFits(const QRect& main, const QSize& own, const QRect& available, int keep) {
+    return Place(main, own, available, keep).fits;
 }
 
 LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
@@ -72,11 +97,24 @@ LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
     connect(pullOtherButton, &QPushButton::clicked, this, [this] { PullOther(); });
     grid->addWidget(pullOtherButton, 1, 2);
     presence = new QLabel(devices);
-    grid->addWidget(presence, 2, 0, 1, 3);
+    grid->addWidget(presence, 2, 0, 1, 2);
+    detailsButton = new QPushButton(devices);
+    detailsButton->setCheckable(true);
+    connect(detailsButton, &QPushButton::clicked, this, [this](bool shown) {
+        detailsChosen_ = true;
+        ShowDetails(shown);
+    });
+    grid->addWidget(detailsButton, 2, 2);
     layout->addWidget(devices);
 
+    // Folded away on a screen where the whole window would cover the main window's result.
+    details = new QWidget(this);
+    auto* detailsLayout = new QVBoxLayout(details);
+    detailsLayout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(details);
+
     const Faults& now = line_.faults();
-    auto* faults = new QGroupBox(QStringLiteral("Faults"), this);
+    auto* faults = new QGroupBox(QStringLiteral("Faults"), details);
     auto* form = new QFormLayout(faults);
     const auto row = [faults](QCheckBox* on, QSpinBox* value) {
         auto* box = new QWidget(faults);
@@ -103,9 +141,9 @@ LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
     latencyUs = MakeSpin(faults, 0, 100000, now.latencyUs);
     latencyUs->setSuffix(QStringLiteral(" us"));
     form->addRow(QStringLiteral("Latency per transfer"), latencyUs);
-    layout->addWidget(faults);
+    detailsLayout->addWidget(faults);
 
-    auto* next = new QGroupBox(QStringLiteral("Status reply of the next mouse"), this);
+    auto* next = new QGroupBox(QStringLiteral("Status reply of the next mouse"), details);
     auto* nextForm = new QFormLayout(next);
     status1 = MakeSpin(next, 0, 255, 0xAA, 16);
     status2 = MakeSpin(next, 0, 255, 0x04, 16);
@@ -113,7 +151,8 @@ LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
     nextForm->addRow(QStringLiteral("Status byte 1"), status1);
     nextForm->addRow(QStringLiteral("Status byte 2"), status2);
     nextForm->addRow(QStringLiteral("Chip code"), chip);
-    layout->addWidget(next);
+    detailsLayout->addWidget(next);
+    ShowDetails(true);
 
     for (QCheckBox* box : {nackOn, losePieceOn, failAfterOn}) {
         connect(box, &QCheckBox::toggled, this, [this] { ApplyFaults(); });
@@ -179,7 +218,17 @@ void LineSimulator::ApplyFaults() {
     faults.latencyUs = latencyUs->value();
 }
 
-void LineSimulator::FollowBeside(QWidget& main) {
+void LineSimulator::ShowDetails(bool shown) {
+    details->setVisible(shown);
+    detailsButton->setChecked(shown);
+    detailsButton->setText(shown ? QStringLiteral("Fewer controls") : QStringLiteral("Faults..."));
+    // The window takes the size of what it shows.
+    layout()->activate();
+    resize(sizeHint());
+}
+
+void LineSimulator::FollowBeside(QWidget& main, int keep) {
+    keep_ = keep;
     PlaceBeside(main);
     // Queued, so that the main window has taken its own place first.
     const auto place = [this, window = QPointer<QWidget>(&main)] {
@@ -196,13 +245,22 @@ void LineSimulator::PlaceBeside(const QWidget& main) {
     // Until its own frame is known, the main window's (same window manager) stands in.
     QMargins frame = FrameMargins(*this);
     if (frame.isNull()) frame = FrameMargins(main);
-    const QSize own = size().grownBy(frame);
+    const int keep = FrameMargins(main).top() + keep_;
     const QScreen* screen = main.screen();
     const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
-    const QPoint origin = available.isEmpty()
-                              ? main.frameGeometry().topRight() + QPoint(kSimulatorGap, 0)
-                              : SimulatorOrigin(main.frameGeometry(), own, available);
-    MoveFrameTo(*this, origin, frame);
+    if (available.isEmpty()) {
+        MoveFrameTo(*this, main.frameGeometry().topRight() + QPoint(kSimulatorGap, 0), frame);
+        return;
+    }
+    // Whole where that finds a place, folded where only that does, unless the operator chose.
+    if (!detailsChosen_) {
+        details->show();
+        layout()->activate();
+        const QSize whole = sizeHint().grownBy(frame);
+        ShowDetails(SimulatorFits(main.frameGeometry(), whole, available, keep));
+    }
+    const QSize own = size().grownBy(frame);
+    MoveFrameTo(*this, SimulatorOrigin(main.frameGeometry(), own, available, keep), frame);
 }
 
 void LineSimulator::RefreshPresence() {

@@ -9,6 +9,7 @@
 #include "cli/device_option_flags.h"
 #include "cli/gang_station.h"
 #include "cli/ignored_options.h"
+#include "cli/interrupt_flag.h"
 
 namespace bw {
 
@@ -45,7 +46,11 @@ int RunGangWindow(GangWindowOptions& gang, const DeviceOptions& options, Platfor
     if (const auto code = station.load(std::cout, std::cerr)) return *code;
     station.warnMissingPorts(platform.platform(), std::cerr);
 
+    // SIGTERM (a service stopped) and Ctrl-C close the window as the operator's close does:
+    // the mice in progress end, then the program does, as `run --gang` would.
+    InterruptFlag stopSignals;
     StationWindow window(platform.platform(), station);
+    window.WatchSignals(stopSignals);
     QObject::connect(&instance, &SingleInstance::restoreRequested, &window,
                      [&window] { BringToFront(window); });
     window.show();

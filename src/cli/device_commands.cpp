@@ -11,6 +11,7 @@
 #include "image/image_identity.h"
 #include "image/mouse_session.h"
 #include "image/operations.h"
+#include "image/write_image.h"
 #include "ledger/ledger_error.h"
 #include "os/utf8_path.h"
 #include "production/operation_log.h"
@@ -197,8 +198,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         }
     }
     if (op == Operation::Write) {
-        const std::string problem =
-            ProductNumberProblem(options.ic, options.params, options.factory);
+        const std::string problem = WriteParamsProblem(options.ic, options.params, options.factory);
         if (!problem.empty()) {
             err << "binwright write: " << problem << "\n";
             return refused(exitcode::Usage, MakeReason(ReasonCode::BadParameters, problem));

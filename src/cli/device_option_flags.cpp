@@ -25,8 +25,9 @@ void AddWriteOptions(CLI::App* cmd, DeviceOptionText& text) {
 }
 
 void AddVerifyAfterWriteOption(CLI::App* cmd, DeviceOptionText& text) {
-    cmd->add_flag("--verify-after-write", text.verifyAfterWrite,
-                  "after a passing write, read back and compare every byte written");
+    cmd->add_flag("--verify-after-write,!--no-verify-after-write", text.verifyAfterWrite,
+                  "after a passing write, read back and compare every byte written (the "
+                  "default; --no-verify-after-write: only the transfers, or the first N blocks)");
 }
 
 void AddImageOptions(CLI::App* cmd, DeviceOptionText& text) {

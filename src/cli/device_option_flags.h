@@ -13,7 +13,8 @@ namespace bw {
 void AddIdentityOptions(CLI::App* cmd, DeviceOptionText& text);
 // The "Write Parameter:" group and the factory fields.
 void AddWriteOptions(CLI::App* cmd, DeviceOptionText& text);
-// --verify-after-write (the window has its own, for both of its windows).
+// --verify-after-write (the default, still accepted) and --no-verify-after-write, the command
+// line's opt-out of the read-back; the windows have none.
 void AddVerifyAfterWriteOption(CLI::App* cmd, DeviceOptionText& text);
 // --expect-sha256: commands that load an image.
 void AddImageOptions(CLI::App* cmd, DeviceOptionText& text);

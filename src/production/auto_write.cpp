@@ -7,6 +7,7 @@
 #include "image/factory_record.h"
 #include "image/operation_scope.h"
 #include "image/operations.h"
+#include "image/write_image.h"
 #include "production/result_text.h"
 #include "ui/lang.h"
 
@@ -52,6 +53,8 @@ void AutoWriteHooks::reportLeftAlone(const MouseNumber& given, const OperationTi
     result.passCount = station_.PassCount;
     result.reason = given.reason;
     result.path = state_.link.OpenedPath;
+    // Handled: not examined again while it stays plugged in.
+    station_.rememberWritten(state_.link);
     ++leftAlone_;
     if (onResult_) onResult_(result);
 }
@@ -74,7 +77,7 @@ void AutoWriteHooks::deviceFound() {
         }
         settings_.factory.number = *given.number;
     }
-    refusal_ = ProductNumberProblem(settings_.ic, settings_.params, settings_.factory);
+    refusal_ = WriteParamsProblem(settings_.ic, settings_.params, settings_.factory);
     if (!refusal_.empty()) return;
 
     MouseResult result;
@@ -89,6 +92,7 @@ void AutoWriteHooks::deviceFound() {
     result.recordWentOut = watch_.went;
     numberUsed_ = !numbers_ && watch_.went;
     station_.countPass(result.outcome);
+    station_.rememberWritten(state_.link);
     result.writtenNumber = WrittenProductNumber(state_, settings_.factory);
     result.sinceArrival = std::chrono::steady_clock::now() - tickStart_;
     result.passCount = station_.PassCount;
@@ -97,9 +101,9 @@ void AutoWriteHooks::deviceFound() {
     result.attempts = state_.WriteAttempts;
     result.path = state_.link.OpenedPath;
 
-    // As the window's result label: a quiet end (no answer, other mouse) leaves its text.
-    const ResultView view = ViewOf(Operation::Write, result.outcome, settings_.ic);
-    if (view.place == ResultPlace::CtrlResult) shownResult_ = view.text;
+    // As the window's result label: every end short of a pass replaces "Write Pass", so the
+    // next mouse gets the number this one did not receive.
+    shownResult_ = ShownView(Operation::Write, result.outcome, settings_.ic).caption;
 
     ++mice_;
     if (result.outcome == Outcome::Pass) ++passes_;

@@ -382,8 +382,11 @@ void SimulatedPlatform::unplugLocked(int deviceId) {
 void SimulatedPlatform::pullOut(Device& device) {
     if (!scenario_.dumpFile.empty()) {
         const std::lock_guard<std::mutex> hold(device.mouse->lock);
-        WriteDump(scenario_.dumpFile + "." + std::to_string(device.ordinal),
-                  device.mouse->model.memory());
+        // A dump that cannot be written is said when the line finishes.
+        if (!WriteDump(scenario_.dumpFile + "." + std::to_string(device.ordinal),
+                       device.mouse->model.memory())) {
+            dumpLost_ = true;
+        }
     }
     if (lineFolder_) lineFolder_->pulledOut(device.ordinal);
     unplugLocked(device.id);
@@ -450,6 +453,7 @@ bool SimulatedPlatform::finish() {
         lineFolder_->settle();  // the station has recorded the mouse it pulled out
         if (!lineFolder_->ok()) return false;
     }
+    if (dumpLost_) return false;
     if (scenario_.mice > 0 || portLine() || scenario_.dumpFile.empty()) return true;
     const auto first = allMice_.find(firstMouseId_);
     if (first == allMice_.end()) return true;

@@ -1,10 +1,12 @@
 #include "station/gang_runner.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -17,6 +19,43 @@
 namespace bw::station {
 
 using Clock = std::chrono::steady_clock;
+
+namespace {
+// Ports in the order an operator counts them: runs of digits by their value, so port2
+// comes before port10 and 1-2.9 before 1-2.10 when several first show a mouse at once.
+struct PortOrder {
+    bool operator()(const std::string& a, const std::string& b) const {
+        std::size_t i = 0;
+        std::size_t j = 0;
+        while (i < a.size() && j < b.size()) {
+            const bool digitA = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+            const bool digitB = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+            if (digitA && digitB) {
+                const std::size_t endA = a.find_first_not_of("0123456789", i);
+                const std::size_t endB = b.find_first_not_of("0123456789", j);
+                const std::string_view runA = std::string_view(a).substr(
+                    i, (endA == std::string::npos ? a.size() : endA) - i);
+                const std::string_view runB = std::string_view(b).substr(
+                    j, (endB == std::string::npos ? b.size() : endB) - j);
+                const std::string_view valueA =
+                    runA.substr(std::min(runA.find_first_not_of('0'), runA.size()));
+                const std::string_view valueB =
+                    runB.substr(std::min(runB.find_first_not_of('0'), runB.size()));
+                if (valueA.size() != valueB.size()) return valueA.size() < valueB.size();
+                if (valueA != valueB) return valueA < valueB;
+                if (runA.size() != runB.size()) return runA.size() < runB.size();
+                i += runA.size();
+                j += runB.size();
+                continue;
+            }
+            if (a[i] != b[j]) return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+        return a.size() - i < b.size() - j;
+    }
+};
+}  // namespace
 
 class GangRunner::Impl {
   public:
@@ -93,7 +132,7 @@ class GangRunner::Impl {
     std::string noMoreWhy_;
     std::string refusal_;
     std::vector<std::unique_ptr<Slot>> slots_;  // by slot number
-    std::map<std::string, PortWatch> ports_;
+    std::map<std::string, PortWatch, PortOrder> ports_;
     int started_ = 0;
     std::vector<HeldMouse> held_;        // until the first look (runner's thread only)
     std::set<std::string> unnamedSeen_;  // target paths without a port at the last look
@@ -167,7 +206,7 @@ GangRunner::Impl::Slot* GangRunner::Impl::slotFor(const std::string& port) {
 }
 
 void GangRunner::Impl::scan(bool taking) {
-    std::map<std::string, std::set<std::string>> present;
+    std::map<std::string, std::set<std::string>, PortOrder> present;
     std::set<std::string> unnamed;
     for (const HidInterfaceInfo& info : platform_.enumerate()) {
         if (!matches(info)) continue;

@@ -63,32 +63,47 @@ TEST(LineSimulator, FaultControlsSwitchTheLinesFaults) {
     EXPECT_EQ(line.faults().failAfter, -1);
 }
 
-TEST(LineSimulator, OpensWhollyOnTheScreenBesideTheMainWindowWhereThereIsRoom) {
-    const QSize own(480, 468);
+// Beside the main window where there is room, else below it, else over its lower part; never
+// over the status and the result (the first `keep` pixels of the main window), never past the
+// screen's edge.
+TEST(LineSimulator, OpensOnTheScreenWithoutHidingTheStatusOrTheResult) {
+    const QSize full(480, 468);
+    const QSize compact(480, 150);
+    constexpr int kKeep = 545;
     struct Case {
         QRect available, main;
+        QSize own;
         QPoint origin;
     };
     for (const Case& c : {
-             // 1280 x 1024: no room on either side, slid over the main window's right edge.
-             Case{{0, 0, 1280, 1024}, {326, 161, 627, 701}, {800, 161}},
-             Case{{0, 0, 1920, 1080}, {646, 189, 627, 701}, {1285, 189}},  // right of it
-             Case{{0, 0, 1920, 1080}, {1200, 100, 627, 701}, {708, 100}},  // left of it
+             Case{{0, 0, 1920, 1080}, {646, 189, 627, 701}, full, {1285, 189}},  // right of it
+             Case{{0, 0, 1920, 1080}, {1200, 100, 627, 701}, full, {708, 100}},  // left of it
+             Case{{1920, 0, 2560, 1440}, {2566, 369, 627, 701}, full, {3205, 369}},
+             // 1280 x 1024: no room beside; the compact simulator goes below.
+             Case{{0, 0, 1280, 1024}, {326, 161, 627, 701}, compact, {326, 874}},
+             // 1024 x 768: no room beside or below; over the main window's factory band.
+             Case{{0, 0, 1024, 768}, {198, 33, 627, 701}, compact, {345, 618}},
              // A panel at the top, the main window partly above the screen.
-             Case{{0, 28, 1024, 740}, {200, -10, 627, 701}, {544, 28}},
-             Case{{1920, 0, 1280, 1024}, {2246, 161, 627, 701}, {2720, 161}},  // second screen
+             Case{{0, 28, 1024, 740}, {200, -10, 627, 701}, compact, {347, 618}},
          }) {
-        const QPoint origin = SimulatorOrigin(c.main, own, c.available);
+        const QPoint origin = SimulatorOrigin(c.main, c.own, c.available, kKeep);
         EXPECT_EQ(origin, c.origin);
-        EXPECT_TRUE(c.available.contains(QRect(origin, own))) << origin.x() << "," << origin.y();
+        const QRect placed(origin, c.own);
+        EXPECT_TRUE(c.available.contains(placed)) << origin.x() << "," << origin.y();
+        const QRect kept(c.main.topLeft(), QSize(c.main.width(), kKeep));
+        EXPECT_FALSE(placed.intersects(kept)) << origin.x() << "," << origin.y();
     }
+    // Where the whole simulator would cover them, it opens compact.
+    EXPECT_FALSE(SimulatorFits({326, 161, 627, 701}, full, {0, 0, 1280, 1024}, kKeep));
+    EXPECT_TRUE(SimulatorFits({326, 161, 627, 701}, compact, {0, 0, 1280, 1024}, kKeep));
+    EXPECT_TRUE(SimulatorFits({646, 189, 627, 701}, full, {0, 0, 1920, 1080}, kKeep));
 
     // The window itself, placed by the main window on the main window's screen.
     SimulatedPlatform line;
     LineSimulator window(line);
     QWidget main;
     main.resize(625, 680);
-    window.FollowBeside(main);
+    window.FollowBeside(main, 500);
     EXPECT_TRUE(main.screen()->availableGeometry().contains(window.frameGeometry()));
 }
 

@@ -355,9 +355,9 @@ TEST_F(CliRun, LogOfSingleOperationsFillsTheNumberOnlyForARecordWritten) {
                        logPath})
                   .code,
               exitcode::Pass);
-    // No attempt at all: the record was never sent, so no number is logged.
-    ASSERT_EQ(RunArgs({"--simulate", "write", imagePath, "--write-id", "--retries", "0", "--log",
-                       logPath})
+    // Every block write refused, the record's too: it was never sent, so no number is logged.
+    ASSERT_EQ(RunArgs({"--simulate=nack=6", "write", imagePath, "--write-id", "--retries", "1",
+                       "--log", logPath})
                   .code,
               exitcode::Fail);
     ASSERT_EQ(RunArgs({"--simulate=memory=" + dump, "verify", imagePath, "--log", logPath}).code,

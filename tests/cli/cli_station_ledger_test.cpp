@@ -108,7 +108,8 @@ TEST_F(StationLedger, NumbersGoOnAcrossStartsInTheDefaultLedger) {
 }
 
 // The folder of the default ledger: the service's STATE_DIRECTORY first; no folder at all
-// refuses the start; a bad station name is refused before any mouse.
+// refuses the start; a bad station name is refused before any mouse. Under --json a refusal
+// still gives its line and the totals.
 TEST_F(StationLedger, TheDefaultLedgerFolderAndTheStationName) {
     const struct {
         const char* name;
@@ -152,7 +153,8 @@ TEST_F(StationLedger, TheDefaultLedgerFolderAndTheStationName) {
                                          "--count",
                                          "1",
                                          "--interval-ms",
-                                         "1"};
+                                         "1",
+                                         "--json"};
         args.insert(args.end(), row.extra.begin(), row.extra.end());
         std::optional<DataHome> data(std::in_place, home);
         for (const auto& [name, value] : row.env) {
@@ -183,7 +185,16 @@ TEST_F(StationLedger, TheDefaultLedgerFolderAndTheStationName) {
         EXPECT_EQ(code, row.code) << err.str();
         EXPECT_THAT(err.str(), HasSubstr(row.says));
         if (row.code == exitcode::Usage) {
-            EXPECT_EQ(out.str(), "");
+            std::istringstream lines(out.str());
+            std::string first;
+            std::string last;
+            ASSERT_TRUE(std::getline(lines, first)) << out.str();
+            ASSERT_TRUE(std::getline(lines, last)) << out.str();
+            const Json refused = Json::parse(first);
+            EXPECT_TRUE(refused["result"].is_null());
+            EXPECT_EQ(refused["reason"]["code"], "bad-parameters");
+            EXPECT_THAT(refused["reason"]["text"].get<std::string>(), HasSubstr(row.says));
+            EXPECT_EQ(Json::parse(last)["exit_code"], exitcode::Usage);
         }
     }
 }

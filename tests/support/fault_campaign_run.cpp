@@ -105,6 +105,7 @@ std::string ScenarioKeys(const CampaignScenario& c, const fs::path& dir) {
     if (c.ackAfter != 1) keys << ",ack-after=" << c.ackAfter;
     if (c.losePiece > 0) keys << ",lose-piece=" << c.losePiece;
     if (c.shortReply > 0) keys << ",short-reply=" << c.shortReply;
+    if (c.stuckByte >= 0) keys << ",stuck-byte=" << std::hex << c.stuckByte << std::dec;
     return keys.str();
 }
 
@@ -112,6 +113,13 @@ std::string ScenarioKeys(const CampaignScenario& c, const fs::path& dir) {
 std::string CheckRun(const CampaignScenario& c, const SignalHost& host, int code,
                      const std::string& out, const fs::path& dir) {
     const std::vector<std::string> lines = Lines(out);
+    // Parameters no mouse can be written with stop the run before the first mouse.
+    if (RefusedParameters(c)) {
+        if (code != exitcode::Usage)
+            return "parameters not refused: exit code " + std::to_string(code);
+        if (!lines.empty() || fs::exists(dir / "m.1")) return "refused, but a mouse was taken";
+        return {};
+    }
     if (lines.empty()) return "no totals";
     const int mice = static_cast<int>(lines.size()) - 1;
     int passes = 0;
@@ -360,8 +368,11 @@ CampaignRun RunLineScenario(const CampaignScenario& c) {
     run.broken = CheckRun(c, host, code, out.str(), dir);
     const bool froze = host.frozen != nullptr;
     host.frozen.reset();  // the lock goes, as a server that comes back
-    if (run.broken.empty() && c.ledger) run.broken = CheckLedger(c, froze, out.str(), dir);
-    if (run.broken.empty() && c.replug && c.params.writeId && c.ic == 0)
+    // A run refused at the start took no mouse: there is nothing to find in a ledger.
+    const bool refused = RefusedParameters(c);
+    if (run.broken.empty() && c.ledger && !refused)
+        run.broken = CheckLedger(c, froze, out.str(), dir);
+    if (run.broken.empty() && !refused && c.replug && c.params.writeId && c.ic == 0)
         run.broken = CheckReplug(c, writeArgs, out.str(), dir, &run.replugged);
     if (run.broken.empty() && host.loadingVisible) run.broken = "the loading window is still shown";
     if (!run.broken.empty() && !err.str().empty()) run.broken += " (" + err.str() + ")";
