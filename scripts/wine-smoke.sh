@@ -2,7 +2,8 @@
 # Runs binwright.exe as the Windows bundle ships it (unzipped from
 # binwright-<version>-windows-x64.zip) under Wine, headless, in a private prefix on a
 # Chinese system (code page 936): simulated write and verify round trips, Chinese file names
-# for the image, save target, log, config and ledger, a ledger round trip, Ctrl-Break during
+# for the image, save target, trace, log, config and ledger, a ledger round trip (again on a
+# Western system, code page 1252, with accented and Chinese names), Ctrl-Break during
 # `run`, a station service installed, started, stopped and removed, a list through the real
 # SetupAPI/HID.dll binding, and the installer's contents, install and uninstall.
 # Usage: scripts/wine-smoke.sh [WINDOWS_BUILD_DIR]   (relative or absolute)
@@ -76,36 +77,57 @@ set -e
 echo "wine-smoke: list without HID.dll reports the failed binding: ok"
 
 
-# The code page this prefix runs on: 936 under LANG=zh_CN.UTF-8 (setup.sh makes the locale).
-acp=$("$wine" reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
-  tr -d '\r' | awk '$1 == "ACP" {print $3}')
-echo "wine-smoke: ANSI code page $acp"
+# The ANSI code page of the prefix the next programs run in.
+code_page() {
+  "$wine" reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
+    tr -d '\r' | awk '$1 == "ACP" {print $3}'
+}
 
-# Chinese names for the image, the save target, the log folder and file, the config and
-# the ledger; the ledger's commands on the rows the runs left.
-mkdir -p "$work/工厂"
+# Names outside the code page for the image, the save target, the trace, the log folder and
+# file, the config and the ledger (in folder DIR of $work); the ledger's commands on the rows
+# the runs left. Args: DIR IMAGE SAVE LOG_FOLDER LOG CONFIG LEDGER TRACE (names without
+# folders; IMAGE and SAVE without .bin).
+names_round_trip() {
+  local dir=$1 image=$2 save=$3 logdir=$4 log=$5 config=$6 ledger=$7 trace=$8 out command
+  local at="$work/$dir"
+  mkdir -p "$at/$logdir"
+  cp "$work/image.bin" "$at/$image.bin"
+  run1() { (cd "$at" && "$wine" "$exe" "$@"); }
+  out=$(run1 --simulate=dump="写入 é.bin" --trace "$trace" write "$image.bin" --log "$logdir/$log" \
+    --ledger "$ledger" --json 2>&1) || fail "write $image.bin: $out"
+  cmp -s "$at/$image.bin" "$at/写入 é.bin" || fail "write $image.bin: the mouse's memory differs"
+  echo "$out" | grep -qF "\"$image.bin\"" || fail "write $image.bin --json does not name the image in UTF-8: $out"
+  [ -s "$at/$trace" ] || fail "write --trace $trace wrote no trace"
+  out=$(run1 --simulate=memory="$image.bin" save "$save" --log "$logdir/$log" 2>&1) || fail "save $save: $out"
+  cmp -s "$at/$image.bin" "$at/$save.bin" || fail "save $save: the file differs from the memory"
+  ls "$at" | grep -q '\.tmp$' && fail "save left a temporary file: $(ls "$at")"
+  printf 'image = %s.bin\nlog = %s/%s\nledger = %s\nwrite-id = true\ncount = 2\n' \
+    "$image" "$logdir" "$log" "$ledger" >"$at/$config"
+  out=$(run1 --simulate=mice=2 run --config "$config" --interval-ms 1 2>&1) || fail "run --config $config: $out"
+  echo "$out" | grep -q "total 2 passed 2 failed 0" || fail "run --config $config said: $out"
+  [ "$(wc -l <"$at/$logdir/$log")" -eq 5 ] || fail "$logdir/$log: $(cat "$at/$logdir/$log")"
+  for command in summary check report export "summary --json"; do
+    case $command in
+      report) set -- report --html "报告 ü.html" ;;
+      export) set -- export --csv "导出 ü.csv" ;;
+      *) read -ra args <<<"$command" && set -- "${args[@]}" ;;
+    esac
+    out=$(run1 ledger "$@" --ledger "$ledger" 2>&1) || fail "ledger $command: $out"
+  done
+  [ -s "$at/报告 ü.html" ] && [ -s "$at/导出 ü.csv" ] || fail "ledger report/export wrote nothing"
+  # The write and the config's two mice, under the header.
+  [ "$(wc -l <"$at/导出 ü.csv")" -eq 4 ] || fail "导出 ü.csv: $(cat "$at/导出 ü.csv")"
+  # The rows name the image in UTF-8 (the export's log columns do not carry its name).
+  LC_ALL=C grep -aqF "$image.bin" "$at/$ledger"* || fail "the ledger's rows do not name $image.bin"
+}
+
+# A Chinese station (code page 936): Chinese names.
+acp=$(code_page)
+[ "$acp" = 936 ] || fail "LANG=zh_CN.UTF-8 gave code page $acp"
+names_round_trip names-936 镜像 保存 工厂 日志.csv 配置.conf 账本.db 跟踪.txt
+echo "wine-smoke: code page $acp: write, save, --trace, --log, --config, --ledger and every ledger command with Chinese names: ok"
+
 cp "$work/image.bin" "$work/镜像.bin"
-out=$(run --simulate=dump=写入.bin write 镜像.bin --log 工厂/日志.csv --ledger 账本.db --json 2>&1) ||
-  fail "write 镜像.bin: $out"
-cmp -s "$work/镜像.bin" "$work/写入.bin" || fail "write 镜像.bin: the mouse's memory differs"
-echo "$out" | grep -q '"镜像.bin"' || fail "write 镜像.bin --json does not name the image in UTF-8: $out"
-out=$(run --simulate=memory=镜像.bin save 保存 --log 工厂/日志.csv 2>&1) || fail "save 保存: $out"
-cmp -s "$work/镜像.bin" "$work/保存.bin" || fail "save 保存: the file differs from the memory"
-ls "$work" | grep -q '\.tmp$' && fail "save left a temporary file: $(ls "$work")"
-printf 'image = 镜像.bin\nlog = 工厂/日志.csv\nledger = 账本.db\nwrite-id = true\ncount = 2\n' >"$work/配置.conf"
-out=$(run --simulate=mice=2 run --config 配置.conf --interval-ms 1 2>&1) || fail "run --config 配置.conf: $out"
-echo "$out" | grep -q "total 2 passed 2 failed 0" || fail "run --config 配置.conf said: $out"
-[ "$(wc -l <"$work/工厂/日志.csv")" -eq 5 ] || fail "工厂/日志.csv: $(cat "$work/工厂/日志.csv")"
-for command in "summary" "check" "report --html 报告.html" "export --csv 导出.csv" "summary --json"; do
-  # shellcheck disable=SC2086
-  out=$(run ledger $command --ledger 账本.db 2>&1) || fail "ledger $command: $out"
-done
-[ -s "$work/报告.html" ] && [ -s "$work/导出.csv" ] || fail "ledger report/export wrote nothing"
-# The write and the config's two mice, under the header.
-[ "$(wc -l <"$work/导出.csv")" -eq 4 ] || fail "导出.csv: $(cat "$work/导出.csv")"
-# The rows name the image in UTF-8 (the export's log columns do not carry its name).
-LC_ALL=C grep -aq '镜像\.bin' "$work"/账本.db* || fail "the ledger's rows do not name 镜像.bin"
-echo "wine-smoke: write, save, --log, --config, --ledger and every ledger command with Chinese names: ok"
 
 # Ctrl-Break and closing the console during `run`: the mouse in progress is finished and
 # logged, the totals printed, exit 143. console_event.exe delivers the event as Windows'
@@ -182,3 +204,16 @@ menu=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Binwright command 
 [ -z "$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Binwright*' | head -n 1)" ] ||
   fail "msiexec /x left the Start-menu entries"
 echo "wine-smoke: the MSI ($(stat -c %s "$msi") bytes) holds the exe, README-windows.txt and the licence, installs and uninstalls: ok"
+
+# A Western station (code page 1252) in a prefix of its own: names with spaces, accents and
+# Chinese characters, which that code page cannot spell.
+"$wineserver" -k >/dev/null 2>&1 || true
+export WINEPREFIX="$work/prefix-1252" LANG=en_US.UTF-8
+"$wine" wineboot -i >/dev/null 2>&1 || true
+"$wineserver" -w
+"$wineserver" -p
+acp=$(code_page)
+[ "$acp" = 1252 ] || fail "LANG=en_US.UTF-8 gave code page $acp"
+names_round_trip names-1252 "镜像 für Maus" "保存 é" "工厂 Ü" "日志 ä.csv" "配置 ö.conf" \
+  "账本 ß.db" "跟踪 à.txt"
+echo "wine-smoke: code page $acp: the same with names of spaces, accents and Chinese characters: ok"
