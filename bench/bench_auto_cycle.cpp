@@ -2,13 +2,18 @@
 // that sees it arrive to its result, against the floor (settle wait plus the write's own
 // mandated pauses, plus the feature transfers made times the scenario's per-transfer
 // latency), leaving out the wait for the next tick. A mouse whose waits or transfers differ
-// from what the protocol prescribes fails the benchmark (exit 1). Then the cost of one poll
-// tick with 30 HID interfaces present.
+// from what the protocol prescribes fails the benchmark (exit 1). Then what the read of a
+// numbered mouse before its number adds (`run` with a ledger: its factory record, then that
+// number's row in a SQLite ledger), and the cost of one poll tick with 30 HID interfaces
+// present.
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <string>
 
+#include "cli/command_ledger.h"
 #include "floor_host.h"
 #include "image/ic_types.h"
 #include "image/mouse_session.h"
@@ -33,6 +38,7 @@ struct Cycle {
     int mice = 0;
     int passes = 0;
     int unprescribed = 0;  // mice whose waits or transfers differ from the protocol's
+    double readMs = 0;     // with a ledger: the read of each mouse before its number
 };
 
 bw::AutoWriteSettings SettingsFor(int ic) {
@@ -46,7 +52,9 @@ bw::AutoWriteSettings SettingsFor(int ic) {
 }
 
 // Mice written one after another; the ticks follow each other without the poll period.
-Cycle MeasureCycle(int ic, int mice, int latencyUs) {
+// ledger: each mouse is read first as `run` reads it (ExamineMouseAtHand); its number then
+// comes from a counter, so that only the read is added.
+Cycle MeasureCycle(int ic, int mice, int latencyUs, bw::ledger::StationLedger* ledger = nullptr) {
     bw::Scenario scenario;
     scenario.ic = ic;
     scenario.mice = mice;
@@ -63,9 +71,10 @@ Cycle MeasureCycle(int ic, int mice, int latencyUs) {
     Cycle cycle;
     const bw::AutoWriteSettings settings = SettingsFor(ic);
     // From the arrival: the settle wait, the open by IC type, the write.
-    const bw::bench::Prescribed cost = bw::bench::MillisecondSteps(settings.params.sleep) +
-                                       bw::bench::OpenMouse(ic) +
-                                       bw::bench::PassingWrite(ic, settings.params);
+    bw::bench::Prescribed cost = bw::bench::MillisecondSteps(settings.params.sleep) +
+                                 bw::bench::OpenMouse(ic) +
+                                 bw::bench::PassingWrite(ic, settings.params);
+    if (ledger != nullptr) cost += bw::bench::FactoryRecordRead();
     long transfersAtTick = 0;
     bw::AutoWriteHooks hooks(station, state, settings, host, [&](const bw::MouseResult& r) {
         const long transfers = sim.transferCount() - transfersAtTick;
@@ -78,6 +87,19 @@ Cycle MeasureCycle(int ic, int mice, int latencyUs) {
         cycle.waitedMs += host.waitedUs / 1000.0;
         cycle.measuredMs += std::chrono::duration<double, std::milli>(r.sinceArrival).count();
     });
+    std::int32_t next = 1;
+    if (ledger != nullptr) {
+        bw::DeviceOptions options;
+        options.factory = settings.factory;
+        hooks.takeNumbersFrom([&, options](std::string*) {
+            const auto start = Clock::now();
+            bw::ExamineMouseAtHand(*ledger, state, options, false, host);
+            cycle.readMs += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            bw::MouseNumber given;
+            given.number = next++;
+            return given;
+        });
+    }
     for (int tick = 0; tick < 4 * mice && hooks.mice() < mice; ++tick) {
         host.reset();
         transfersAtTick = sim.transferCount();
@@ -103,6 +125,28 @@ void PrintCycle(const char* label, const Cycle& c, int latencyUs) {
         latencyUs > 0 ? " latency_us=" + std::to_string(latencyUs) : std::string();
     std::printf("floor_ms=%.1f measured_ms=%.1f ratio=%.4f%s\n", floor, measured, measured / floor,
                 latency.c_str());
+}
+
+// A SQLite ledger in a temporary folder holding `written` numbers of type 0005 as written.
+std::unique_ptr<bw::ledger::StationLedger> WrittenLedger(const std::filesystem::path& file,
+                                                         int written) {
+    auto station =
+        std::make_unique<bw::ledger::StationLedger>(bw::ledger::OpenLedger(file.string()), "bench");
+    bw::ledger::OperationRecord row;
+    row.station = "bench";
+    row.operation = "write";
+    row.icType = "KVDE31X";
+    row.passed = true;
+    row.result = "Write Pass";
+    for (int i = 0; i < written; ++i) {
+        const bw::ledger::Reservation r = station->ledger().reserve(0x0005, "bench");
+        station->ledger().markSending(r);
+        row.factory = bw::FactoryFields{};
+        row.factory->number = r.number;
+        row.productNumber = r.number;
+        station->ledger().commitWritten(r, row);
+    }
+    return station;
 }
 
 // Average cost of a tick that sees no change, with 29 unrelated interfaces and the mouse.
@@ -133,6 +177,37 @@ int main() {
         ok = ok && fast.passes == 5 && first.passes == 3 && fast.mice == 5 && first.mice == 3 &&
              fast.unprescribed == 0 && first.unprescribed == 0;
     }
+    // The read before the number: new mice (their records are blank), a ledger of 500 mice.
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "binwright-bench-read";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    {
+        const auto ledger = WrittenLedger(folder / "ledger.db", 500);
+        for (const int latencyUs : {0, kUsbLatencyUs}) {
+            const Cycle plain = MeasureCycle(0, 3, latencyUs);
+            const Cycle read = MeasureCycle(0, 3, latencyUs, ledger.get());
+            ok = ok && read.passes == 3 && read.mice == 3 && read.unprescribed == 0;
+            const bw::bench::Prescribed alone = bw::bench::FactoryRecordRead();
+            std::printf(
+                "# first IC type with a ledger: each mouse's factory record and its number's "
+                "row read before the number, %d mice\n",
+                read.mice);
+            std::printf(
+                "read_floor_ms=%.1f read_ms_per_mouse=%.1f write_ms_per_mouse=%.1f "
+                "latency_us=%d\n",
+                bw::bench::FloorMs(alone, alone.transfers, latencyUs), read.readMs / read.mice,
+                plain.measuredMs / plain.mice, latencyUs);
+        }
+        constexpr int kLookups = 2000;
+        const auto start = Clock::now();
+        for (int i = 0; i < kLookups; ++i) ledger->ledger().serial(0x0005, 1 + i % 500);
+        std::printf(
+            "ledger_lookup_us=%.1f\n",
+            std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kLookups);
+    }
+    std::filesystem::remove_all(folder);
+
     std::printf("# one poll tick, 30 HID interfaces present, no change\n");
     std::printf("poll_tick_us=%.1f\n", PollTickMicroseconds());
     return ok ? 0 : 1;

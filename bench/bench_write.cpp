@@ -102,17 +102,25 @@ void Print(const char* label, const Run& run, int latencyUs) {
 }  // namespace
 
 int main() {
-    bw::WriteParams verified;
-    verified.verifyAfterWrite = true;
+    // Every write reads back every byte it wrote unless the command line opts out: the cases
+    // in pairs, the read-back's cost beside the write without it.
+    bw::WriteParams unverified;
+    unverified.verifyAfterWrite = false;
+    bw::WriteParams oneBlock;
+    oneBlock.blocks = 1;
+    bw::WriteParams oneBlockUnverified = oneBlock;
+    oneBlockUnverified.verifyAfterWrite = false;
     struct Case {
         const char* label;
         int ic;
         bw::WriteParams params;
     };
     const Case cases[] = {
-        {"second IC type (KVDE52xx)", 1, {}},
-        {"second IC type (KVDE52xx, --verify-after-write)", 1, verified},
+        {"second IC type (KVDE52xx, --no-verify-after-write)", 1, unverified},
+        {"second IC type (KVDE52xx, default: whole memory read back)", 1, {}},
         {"first IC type (KVDE31X)", 0, {}},
+        {"first IC type (KVDE31X, --blocks 1 --no-verify-after-write)", 0, oneBlockUnverified},
+        {"first IC type (KVDE31X, --blocks 1, default: 8 blocks read back)", 0, oneBlock},
     };
     bool ok = true;
     for (const int latencyUs : {0, kUsbLatencyUs}) {

@@ -116,6 +116,12 @@ inline Prescribed PassingWrite(int ic, const WriteParams& params) {
     return cost;
 }
 
+// Reading the factory record (report 4): the mouse check (commands 1 and 3), the 12 bytes,
+// commands 8 and 2.
+inline Prescribed FactoryRecordRead() {
+    return 2 * Command4() + ReadBlock4(prescribed::kFactoryRecordBytes) + 2 * Command4();
+}
+
 // Floor of a run: the prescribed pauses plus the transfers it made at the scenario's latency.
 inline double FloorMs(const Prescribed& cost, long transfersMade, int latencyUs) {
     return (static_cast<double>(cost.pauseUs) +

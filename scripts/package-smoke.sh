@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package as a distribution would (scripts/build-deb.sh, hardening
 # flags), checks it (hardening-check, lintian, the dependencies against the libraries
-# the programs link, the station unit with systemd-analyze verify), installs it on this
-# machine (root) with apt-get, runs the installed command line on the simulated mouse
-# and with the example station config as the station's user, and removes it again.
+# the programs link, the station unit with systemd-analyze verify and its exposure with
+# systemd-analyze security), installs it on this machine (root) with apt-get, runs the
+# installed command line on the simulated mouse and the example station config as the
+# unit runs it, and removes it again.
 # Usage: scripts/package-smoke.sh [BUILD_DIR]   (default build-deb)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -75,9 +76,16 @@ grep -q 'GROUP="binwright", MODE="0660"' /usr/lib/udev/rules.d/70-binwright-stat
 # The station: its account and group, a unit that verifies, the example config usable.
 getent passwd binwright >/dev/null || fail "no user binwright after install"
 getent group binwright >/dev/null || fail "no group binwright after install"
-systemd-analyze verify --man=no /usr/lib/systemd/system/binwright-station@.service ||
-  fail "systemd-analyze verify binwright-station@.service"
+unit=/usr/lib/systemd/system/binwright-station@.service
+systemd-analyze verify --man=no "$unit" || fail "systemd-analyze verify binwright-station@.service"
 echo "package-smoke: binwright-station@.service verifies; user and group binwright exist"
+# The sandbox: an exposure of 2.5 or below ("OK"), read from the unit file itself.
+exposure=$(systemd-analyze security --offline=true --no-pager "$unit" 2>&1 |
+  sed -n 's/^.*Overall exposure level for [^:]*: \([0-9.]*\).*$/\1/p')
+[ -n "$exposure" ] || fail "systemd-analyze security gave no exposure level"
+awk -v e="$exposure" 'BEGIN { exit !(e <= 2.5) }' ||
+  fail "binwright-station@.service is exposed: $exposure (at most 2.5)"
+echo "package-smoke: systemd-analyze security rates binwright-station@.service $exposure"
 
 head -c 2048 /dev/urandom >"$work/image.bin"
 (cd "$work" && /usr/bin/binwright --simulate=dump=out.bin write image.bin) || fail "installed binwright write"
@@ -86,17 +94,57 @@ cmp -s "$work/image.bin" "$work/out.bin" || fail "installed binwright wrote othe
 env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/binwright-gui --version | grep -q '^binwright-gui ' ||
   fail "installed binwright-gui --version"
 
-# The example config as a station uses it, as the station's user; the command line adds
-# the simulated line and a log the test can write.
-chmod 755 "$work"
-sed "s|^image = .*|image = $work/image.bin|" /etc/binwright/stations/example.conf.sample \
-  >"$work/smoke.conf"
-# The log must be a regular file (a device such as /dev/null is refused); the station's
-# user owns it.
-install -o binwright -m 644 /dev/null "$work/smoke.csv"
-out=$(cd / && runuser -u binwright -- /usr/bin/binwright --simulate=mice=2 run \
-  --config "$work/smoke.conf" --count 2 --interval-ms 1 --log "$work/smoke.csv") ||
-  fail "the example config as user binwright: $out"
-echo "$out" | grep -qx 'total 2 passed 2 failed 0' || fail "the example config run said: $out"
-echo "package-smoke: the example station config writes two simulated mice as user binwright"
+# The example config as the unit runs it, twice: its ExecStart line (instance "smoke"),
+# its user, UMask, working folder and state and logs folders (STATE_DIRECTORY,
+# LOGS_DIRECTORY), in a mount namespace of its own where everything else is read-only
+# (ProtectSystem=strict) and those folders are fresh ones of this test, so nothing of a
+# station on this machine is touched. The command line adds the simulated line. The
+# second start goes on at the next numbers of the default ledger.
+images=/etc/binwright/images
+made_images=$([ -d "$images" ] || echo yes)
+install -d -m 0755 "$images"
+install -m 0644 "$work/image.bin" "$images/package-smoke.bin"
+sed -e "s|^image = .*|image = $images/package-smoke.bin|" \
+  -e "s|^log = .*|log = /var/log/binwright/package-smoke.csv|" \
+  /etc/binwright/stations/example.conf.sample >/etc/binwright/stations/package-smoke.conf
+made_folders=
+trap 'rm -f "$images/package-smoke.bin" /etc/binwright/stations/package-smoke.conf
+  [ -z "$made_images" ] || rmdir "$images" 2>/dev/null
+  for folder in $made_folders; do rmdir "$folder" 2>/dev/null; done
+  apt-get remove -y -qq binwright >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+exec_start=$(sed -n 's/^ExecStart=//p' "$unit" | sed 's/%i/package-smoke/g')
+umask_value=$(sed -n 's/^UMask=//p' "$unit")
+[ "$(sed -n 's/^StateDirectory=//p' "$unit")" = binwright ] || fail "StateDirectory is not binwright"
+[ "$(sed -n 's/^LogsDirectory=//p' "$unit")" = binwright ] || fail "LogsDirectory is not binwright"
+install -d -o binwright -g binwright -m 0750 "$work/state" "$work/logs"
+# The mount points; made here only when missing (no station ran on this machine yet).
+for folder in /var/lib/binwright /var/log/binwright; do
+  [ -d "$folder" ] && continue
+  install -d -o binwright -g binwright -m 0750 "$folder"
+  made_folders="$made_folders $folder"
+done
+as_unit() {
+  unshare --mount --propagation private sh -ec '
+    mount --bind "$1/state" /var/lib/binwright
+    mount --bind "$1/logs" /var/log/binwright
+    mount -o remount,bind,ro /
+    shift
+    exec "$@"' sh "$work" setpriv --reuid=binwright --regid=binwright --init-groups \
+    --no-new-privs env -i PATH=/usr/bin:/bin HOME=/var/lib/binwright \
+    STATE_DIRECTORY=/var/lib/binwright LOGS_DIRECTORY=/var/log/binwright \
+    sh -c "umask $umask_value; cd /var/lib/binwright && exec $exec_start --simulate=mice=2 --count 2 --interval-ms 1"
+}
+for start in 1 2; do
+  out=$(as_unit 2>"$work/unit.err") || fail "the example config as the unit runs it: $out $(cat "$work/unit.err")"
+  echo "$out" | grep -qx 'total 2 passed 2 failed 0' || fail "the example config run said: $out"
+  numbers=$(echo "$out" | sed -n 's/^.*  SN \([0-9A-F]*\)  Write Pass  .*$/\1/p' | tr '\n' ' ')
+  expected=$([ "$start" = 1 ] && echo "1 2 " || echo "3 4 ")
+  [ "$numbers" = "$expected" ] || fail "start $start wrote SN $numbers, not $expected"
+done
+grep -q "ledger: /var/lib/binwright/ledger.db (the default" "$work/unit.err" ||
+  fail "the default ledger was not named: $(cat "$work/unit.err")"
+[ "$(stat -c %a "$work/state/ledger.db")" = 640 ] || fail "the ledger is not 0640 (UMask)"
+[ "$(wc -l <"$work/logs/package-smoke.csv")" = 5 ] || fail "the log does not hold 4 rows"
+echo "package-smoke: the example station config as the unit runs it writes two simulated mice" \
+  "twice, SN 1 2 then 3 4 from its default ledger"
 echo "package-smoke: installed, ran from /usr/bin and removed: ok"

@@ -34,12 +34,16 @@ fi
 # (apt-get source): a deb-src twin of each of this machine's Debian 12 entries.
 bash scripts/deb-src.sh
 
-# Wine takes its code page from the locale: the Windows tests run one Chinese (936) station.
-if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then
-  sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
-  locale-gen >/dev/null
-fi
+# Wine takes its code page from the locale: the Windows tests run a Chinese (936) and a
+# Western (1252) station.
+for loc in zh_CN en_US; do
+  if ! locale -a 2>/dev/null | grep -qix "$loc.utf-\?8"; then
+    sed -i "s/^# *\($loc.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen || echo "$loc.UTF-8 UTF-8" >>/etc/locale.gen
+    generate=1
+  fi
+done
+[ -z "${generate:-}" ] || locale-gen >/dev/null
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBINWRIGHT_WERROR=ON >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"

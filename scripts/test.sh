@@ -23,9 +23,6 @@ step() {
 }
 
 step unit-tests ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)" --timeout 300
-# Debug with Clang: build and core tests. (The optimised builds are the main one, the
-# Windows build below and the Debian package; Debug with GCC is the sanitizer run.)
-step build-types bash scripts/test-build-types.sh "$build_dir"
 # The core cross-built for Windows (MinSizeRel, with SQLite and libpq from Debian's source
 # packages), bundled in a zip and an installer ...
 step windows-build bash scripts/build-windows.sh "${build_dir}-windows"
@@ -41,7 +38,10 @@ if [ "${CI:-}" = true ] || [ "${PACKAGE_SMOKE:-}" = 1 ]; then
 fi
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 step sanitizers bash scripts/test-sanitizers.sh "${build_dir}-asan"
-# The tests that run the core from several threads, under ThreadSanitizer.
+# The Clang build (Debug, every target but the window): the core tests under
+# ThreadSanitizer, those that run the core from several threads above all. (The other build
+# types: the main one, the Windows one (MinSizeRel), the Debian package (-O2, hardened) and
+# the sanitizer run (Debug with GCC); scripts/test-build-types.sh builds any other.)
 step tsan bash scripts/test-tsan.sh "${build_dir}-tsan"
 # Each fuzz target for a bounded time (FUZZ_SECONDS each, default 30).
 step fuzz bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}" "${build_dir}-fuzz"

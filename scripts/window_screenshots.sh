@@ -10,8 +10,10 @@
 #   password-dialog.png   the password dialog after five double-clicks on the logo
 #   locked-box.png        the "Locked" box
 #   line-simulator.png    the whole screen with the Line simulator
+#   window-no-answer.png  after a write to a mouse that does not answer: "Write Fail", why
 #   gang-station.png      the gang station window on a line of 8 ports: mice passed, mice
 #                         in their write, one port whose mice do not answer
+#   gang-failed-tile.png  a gang station of two slots: one mouse passed, one failed, why
 # Installs openbox, xdotool and imagemagick when they are missing (Debian 12, as root).
 # Usage: scripts/window_screenshots.sh [BUILD_DIR]
 set -euo pipefail
@@ -28,7 +30,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-export DISPLAY=:58
+export DISPLAY=${SCREENSHOT_DISPLAY:-:58}
 work=$(mktemp -d)
 gui=
 wm=
@@ -124,12 +126,39 @@ xdotool search --name "Line simulator" windowactivate --sync >/dev/null 2>&1 || 
 sleep 1
 import -window root docs/line-simulator.png
 
-# The gang station is a window of the same program: the main window's copy ends first
-# (one copy at a time). Twelve mice on eight ports: the first eight pass (port 6's fails),
-# then four ports write their second mouse while the others still show their result.
+# A mouse that never acknowledges: the write fails before its first block, and says so.
 kill "$gui" 2>/dev/null || true
 wait "$gui" 2>/dev/null || true
-(cd "$work" && exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 8 \
+(cd "$work" && exec "$gui_bin" --simulate=nack=1) >/dev/null 2>&1 &
+gui=$!
+sleep 3
+main=$(xdotool search --name "MIRQ Mse Binwright v1.0" | head -1 || true)
+if [ -z "$main" ]; then
+  echo "window_screenshots: the window did not come up for the silent mouse" >&2
+  exit 1
+fi
+click 300 620
+sleep 1
+click 88 226  # Load BIN
+sleep 2
+xdotool type --delay 10 "$work/demo.bin"
+xdotool key Return
+sleep 3
+click 236 226  # Write
+for _ in $(seq 60); do
+  sleep 0.5
+  loading_shown || break
+done
+sleep 1
+shot window-no-answer.png
+
+# The gang station is a window of the same program, an instance of its own; the main
+# window's copy ends first. Twelve mice on eight ports: the first eight pass (port 6's
+# fail), then four ports write their second mouse while the others still show their result.
+kill "$gui" 2>/dev/null || true
+wait "$gui" 2>/dev/null || true
+# Its numbers go to a default ledger of its own, not to the one of whoever runs this.
+(cd "$work" && XDG_DATA_HOME="$work/data" exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 8 \
   --simulate=slots=8,mice=12,latency-us=1000,handling-ms=800,fault-slot=6,nack=1) \
   >/dev/null 2>&1 &
 gui=$!
@@ -141,3 +170,20 @@ if [ -z "$main" ]; then
 fi
 sleep 6.5
 shot gang-station.png
+
+# Two slots, one of whose mice does not answer: its tile says why.
+kill "$gui" 2>/dev/null || true
+wait "$gui" 2>/dev/null || true
+# A default ledger of its own again: the station above was killed and still holds its lease.
+(cd "$work" && XDG_DATA_HOME="$work/data2" exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 \
+  --slots 2 --count 2 \
+  --simulate=slots=2,mice=2,latency-us=1000,fault-slot=2,nack=1) >/dev/null 2>&1 &
+gui=$!
+sleep 3
+main=$(xdotool search --name "MIRQ Binwright gang station" | head -1 || true)
+if [ -z "$main" ]; then
+  echo "window_screenshots: the second gang station window did not come up" >&2
+  exit 1
+fi
+sleep 9
+shot gang-failed-tile.png

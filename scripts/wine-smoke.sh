@@ -2,7 +2,8 @@
 # Runs binwright.exe as the Windows bundle ships it (unzipped from
 # binwright-<version>-windows-x64.zip) under Wine, headless, in a private prefix on a
 # Chinese system (code page 936): simulated write and verify round trips, Chinese file names
-# for the image, save target, log, config and ledger, a ledger round trip, Ctrl-Break during
+# for the image, save target, trace, log, config and ledger, a ledger round trip (again on a
+# Western system, code page 1252, with accented and Chinese names), Ctrl-Break during
 # `run`, a station service installed, started, stopped and removed, a list through the real
 # SetupAPI/HID.dll binding, and the installer's contents, install and uninstall.
 # Usage: scripts/wine-smoke.sh [WINDOWS_BUILD_DIR]   (relative or absolute)
@@ -34,6 +35,10 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 unset DISPLAY WAYLAND_DISPLAY
 echo "wine-smoke: creating the Wine prefix"
 "$wine" wineboot -i >/dev/null 2>&1 || true
+# Then one server for the whole run: each program would otherwise start it and its services
+# anew, and Wine ends the station service below with the last ordinary program.
+"$wineserver" -w
+"$wineserver" -p
 
 run() { (cd "$work" && "$wine" "$exe" "$@"); }
 fail() { echo "wine-smoke: FAIL: $*" >&2; exit 1; }
@@ -72,34 +77,57 @@ set -e
 echo "wine-smoke: list without HID.dll reports the failed binding: ok"
 
 
-# The code page this prefix runs on: 936 under LANG=zh_CN.UTF-8 (setup.sh makes the locale).
-acp=$("$wine" reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
-  tr -d '\r' | awk '$1 == "ACP" {print $3}')
-echo "wine-smoke: ANSI code page $acp"
+# The ANSI code page of the prefix the next programs run in.
+code_page() {
+  "$wine" reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
+    tr -d '\r' | awk '$1 == "ACP" {print $3}'
+}
 
-# Chinese names for the image, the save target, the log folder and file, the config and
-# the ledger; the ledger's commands on the rows the runs left.
-mkdir -p "$work/工厂"
+# Names outside the code page for the image, the save target, the trace, the log folder and
+# file, the config and the ledger (in folder DIR of $work); the ledger's commands on the rows
+# the runs left. Args: DIR IMAGE SAVE LOG_FOLDER LOG CONFIG LEDGER TRACE (names without
+# folders; IMAGE and SAVE without .bin).
+names_round_trip() {
+  local dir=$1 image=$2 save=$3 logdir=$4 log=$5 config=$6 ledger=$7 trace=$8 out command
+  local at="$work/$dir"
+  mkdir -p "$at/$logdir"
+  cp "$work/image.bin" "$at/$image.bin"
+  run1() { (cd "$at" && "$wine" "$exe" "$@"); }
+  out=$(run1 --simulate=dump="写入 é.bin" --trace "$trace" write "$image.bin" --log "$logdir/$log" \
+    --ledger "$ledger" --json 2>&1) || fail "write $image.bin: $out"
+  cmp -s "$at/$image.bin" "$at/写入 é.bin" || fail "write $image.bin: the mouse's memory differs"
+  echo "$out" | grep -qF "\"$image.bin\"" || fail "write $image.bin --json does not name the image in UTF-8: $out"
+  [ -s "$at/$trace" ] || fail "write --trace $trace wrote no trace"
+  out=$(run1 --simulate=memory="$image.bin" save "$save" --log "$logdir/$log" 2>&1) || fail "save $save: $out"
+  cmp -s "$at/$image.bin" "$at/$save.bin" || fail "save $save: the file differs from the memory"
+  ls "$at" | grep -q '\.tmp$' && fail "save left a temporary file: $(ls "$at")"
+  printf 'image = %s.bin\nlog = %s/%s\nledger = %s\nwrite-id = true\ncount = 2\n' \
+    "$image" "$logdir" "$log" "$ledger" >"$at/$config"
+  out=$(run1 --simulate=mice=2 run --config "$config" --interval-ms 1 2>&1) || fail "run --config $config: $out"
+  echo "$out" | grep -q "total 2 passed 2 failed 0" || fail "run --config $config said: $out"
+  [ "$(wc -l <"$at/$logdir/$log")" -eq 5 ] || fail "$logdir/$log: $(cat "$at/$logdir/$log")"
+  for command in summary check report export "summary --json"; do
+    case $command in
+      report) set -- report --html "报告 ü.html" ;;
+      export) set -- export --csv "导出 ü.csv" ;;
+      *) read -ra args <<<"$command" && set -- "${args[@]}" ;;
+    esac
+    out=$(run1 ledger "$@" --ledger "$ledger" 2>&1) || fail "ledger $command: $out"
+  done
+  [ -s "$at/报告 ü.html" ] && [ -s "$at/导出 ü.csv" ] || fail "ledger report/export wrote nothing"
+  # The write and the config's two mice, under the header.
+  [ "$(wc -l <"$at/导出 ü.csv")" -eq 4 ] || fail "导出 ü.csv: $(cat "$at/导出 ü.csv")"
+  # The rows name the image in UTF-8 (the export's log columns do not carry its name).
+  LC_ALL=C grep -aqF "$image.bin" "$at/$ledger"* || fail "the ledger's rows do not name $image.bin"
+}
+
+# A Chinese station (code page 936): Chinese names.
+acp=$(code_page)
+[ "$acp" = 936 ] || fail "LANG=zh_CN.UTF-8 gave code page $acp"
+names_round_trip names-936 镜像 保存 工厂 日志.csv 配置.conf 账本.db 跟踪.txt
+echo "wine-smoke: code page $acp: write, save, --trace, --log, --config, --ledger and every ledger command with Chinese names: ok"
+
 cp "$work/image.bin" "$work/镜像.bin"
-out=$(run --simulate=dump=写入.bin write 镜像.bin --log 工厂/日志.csv --ledger 账本.db --json 2>&1) ||
-  fail "write 镜像.bin: $out"
-cmp -s "$work/镜像.bin" "$work/写入.bin" || fail "write 镜像.bin: the mouse's memory differs"
-echo "$out" | grep -q '"镜像.bin"' || fail "write 镜像.bin --json does not name the image in UTF-8: $out"
-out=$(run --simulate=memory=镜像.bin save 保存 --log 工厂/日志.csv 2>&1) || fail "save 保存: $out"
-cmp -s "$work/镜像.bin" "$work/保存.bin" || fail "save 保存: the file differs from the memory"
-ls "$work" | grep -q '\.tmp$' && fail "save left a temporary file: $(ls "$work")"
-printf 'image = 镜像.bin\nlog = 工厂/日志.csv\nledger = 账本.db\nwrite-id = true\ncount = 2\n' >"$work/配置.conf"
-out=$(run --simulate=mice=2 run --config 配置.conf --interval-ms 1 2>&1) || fail "run --config 配置.conf: $out"
-echo "$out" | grep -q "total 2 passed 2 failed 0" || fail "run --config 配置.conf said: $out"
-[ "$(wc -l <"$work/工厂/日志.csv")" -eq 5 ] || fail "工厂/日志.csv: $(cat "$work/工厂/日志.csv")"
-for command in "summary" "check" "report --html 报告.html" "export --csv 导出.csv" "summary --json"; do
-  # shellcheck disable=SC2086
-  out=$(run ledger $command --ledger 账本.db 2>&1) || fail "ledger $command: $out"
-done
-[ -s "$work/报告.html" ] && [ -s "$work/导出.csv" ] || fail "ledger report/export wrote nothing"
-# The write and the config's two mice, under the header.
-[ "$(wc -l <"$work/导出.csv")" -eq 4 ] || fail "导出.csv: $(cat "$work/导出.csv")"
-echo "wine-smoke: write, save, --log, --config, --ledger and every ledger command with Chinese names: ok"
 
 # Ctrl-Break and closing the console during `run`: the mouse in progress is finished and
 # logged, the totals printed, exit 143. console_event.exe delivers the event as Windows'
@@ -119,31 +147,33 @@ done
 echo "wine-smoke: Ctrl-Break and closing the console during run finish the mouse, print the totals, exit 143: ok"
 
 # The station service: installed, started by the service manager, writing mice, stopped
-# (the SIGTERM rule: the mouse in progress is finished and logged) and removed. Wine ends a
-# prefix's services with its last ordinary program (a service process does not keep the
-# prefix alive), so the server is kept running for this part. Wine's event log keeps
-# nothing to read.
-"$wineserver" -p
-printf 'image = %s\nlog = %s\nsimulate = mice=20\ninterval-ms = 1\n' \
-  'Z:'"$(echo "$work/镜像.bin" | tr / '\\')" 'Z:'"$(echo "$work/服务.csv" | tr / '\\')" >"$work/服务.conf"
+# (the SIGTERM rule: the mouse in progress is finished and logged) and removed. Wine's event
+# log keeps nothing to read.
+# The log and the ledger by relative names: they land beside the config, as every path in a
+# config does; the service's name is the station's name in the ledger.
+printf 'image = %s\nlog = 服务.csv\nledger = 服务.db\nwrite-id = true\nsimulate = mice=20\ninterval-ms = 1\n' \
+  'Z:'"$(echo "$work/镜像.bin" | tr / '\\')" >"$work/服务.conf"
 out=$(run service install 一号 --config 服务.conf 2>&1) && fail "a Chinese service name was taken: $out"
 out=$(run service install line1 --config 服务.conf 2>&1) || fail "service install: $out"
-"$wine" sc start binwright-line1 >/dev/null 2>&1 || fail "sc start binwright-line1"
-lines() { wc -l <"$work/服务.csv" 2>/dev/null || echo 0; }
+out=$("$wine" sc start binwright-line1 2>&1) || fail "sc start binwright-line1: $out"
+service_log="$work/服务.csv"
+lines() { wc -l <"$service_log" 2>/dev/null || echo 0; }
 for _ in $(seq 1 90); do
   [ "$(lines)" -ge 3 ] && break
   sleep 1
 done
-[ "$(lines)" -ge 3 ] || fail "the service wrote no mouse in 90 s: $("$wine" sc query binwright-line1 2>&1)"
+[ "$(lines)" -ge 3 ] || fail "the service wrote no mouse to $service_log in 90 s: $("$wine" sc query binwright-line1 2>&1)"
 "$wine" sc stop binwright-line1 >/dev/null 2>&1 || fail "sc stop binwright-line1"
 for _ in $(seq 1 30); do
-  "$wine" sc query binwright-line1 2>/dev/null | grep -q STOPPED && break
+  [[ "$("$wine" sc query binwright-line1 2>/dev/null)" == *STOPPED* ]] && break
   sleep 1
 done
 state=$("$wine" sc query binwright-line1 2>&1 | tr -d '\r')
 echo "$state" | grep -q STOPPED || fail "the service did not stop: $state"
 echo "$state" | grep -Eq 'WIN32_EXIT_CODE +: 0 ' || fail "the service's stop was not clean: $state"
-tail -n 1 "$work/服务.csv" | grep -q "Write Pass" || fail "the service's last mouse: $(tail -n 1 "$work/服务.csv")"
+tail -n 1 "$service_log" | grep -q "Write Pass" || fail "the service's last mouse: $(tail -n 1 "$service_log")"
+out=$(run ledger summary --ledger 服务.db 2>&1) || fail "ledger summary of the service: $out"
+echo "$out" | grep -q "^line1 " || fail "the service's rows are not the station line1's: $out"
 out=$(run service uninstall line1 2>&1) || fail "service uninstall: $out"
 "$wine" sc query binwright-line1 >/dev/null 2>&1 && fail "the service is still registered"
 echo "wine-smoke: service install, sc start ($(($(lines) - 1)) mice written), sc stop (the last mouse finished), uninstall: ok"
@@ -154,19 +184,37 @@ files=$(msiinfo export "$msi" File)
 for f in binwright.exe binwright-gui.exe README-windows.txt LICENSE.txt; do
   echo "$files" | grep -q "$f" || fail "the MSI does not hold $f"
 done
-shortcuts=$(msiinfo export "$msi" Shortcut)
+# (Whole tables first: grep -q would end the pipe early.)
+shortcuts=$(msiinfo export "$msi" Shortcut) properties=$(msiinfo export "$msi" Property)
 echo "$shortcuts" | grep -q "Binwright command line" || fail "the MSI has no Start-menu entry"
 echo "$shortcuts" | grep -q "binwright-gui.exe" || fail "the MSI has no Start-menu entry for the window"
+echo "$properties" | grep -q "^ARPPRODUCTICON" || fail "the MSI has no icon of its own"
 "$wine" msiexec /i "$msi" /qn >/dev/null 2>&1 || fail "msiexec /i"
 installed="$WINEPREFIX/drive_c/Program Files/Binwright"
 [ -f "$installed/binwright.exe" ] && [ -f "$installed/README-windows.txt" ] || fail "nothing in $installed"
 cmp -s "$installed/binwright.exe" "$exe" || fail "the installed binwright.exe is not the zip's"
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+[[ "$("$wine" reg query "$uninstall" /s 2>/dev/null)" == *Binwright* ]] || fail "no Binwright in $uninstall"
 menu=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Binwright command line*' | head -n 1)
 [ -n "$menu" ] || fail "no Start-menu entry after the install"
-"$wine" "$installed/binwright.exe" --version | tr -d '\r' | grep -qx "binwright $version" ||
+[ "$("$wine" "$installed/binwright.exe" --version | tr -d '\r')" = "binwright $version" ] ||
   fail "the installed binwright.exe --version"
 "$wine" msiexec /x "$msi" /qn >/dev/null 2>&1 || fail "msiexec /x"
-[ ! -e "$installed/binwright.exe" ] || fail "msiexec /x left $installed/binwright.exe"
+[ ! -e "$installed" ] || fail "msiexec /x left $installed: $(ls "$installed")"
+[[ "$("$wine" reg query "$uninstall" /s 2>/dev/null)" == *Binwright* ]] && fail "msiexec /x left Binwright in $uninstall"
 [ -z "$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Binwright*' | head -n 1)" ] ||
   fail "msiexec /x left the Start-menu entries"
 echo "wine-smoke: the MSI ($(stat -c %s "$msi") bytes) holds the exe, README-windows.txt and the licence, installs and uninstalls: ok"
+
+# A Western station (code page 1252) in a prefix of its own: names with spaces, accents and
+# Chinese characters, which that code page cannot spell.
+"$wineserver" -k >/dev/null 2>&1 || true
+export WINEPREFIX="$work/prefix-1252" LANG=en_US.UTF-8
+"$wine" wineboot -i >/dev/null 2>&1 || true
+"$wineserver" -w
+"$wineserver" -p
+acp=$(code_page)
+[ "$acp" = 1252 ] || fail "LANG=en_US.UTF-8 gave code page $acp"
+names_round_trip names-1252 "镜像 für Maus" "保存 é" "工厂 Ü" "日志 ä.csv" "配置 ö.conf" \
+  "账本 ß.db" "跟踪 à.txt"
+echo "wine-smoke: code page $acp: the same with names of spaces, accents and Chinese characters: ok"

@@ -48,6 +48,8 @@ cat >"$stage/binwright.wxs" <<WXS
              Description="Binwright $version" Comments="Writes the configuration image of USB mouse controllers"/>
     <Media Id="1" Cabinet="binwright.cab" EmbedCab="yes"/>
     <MajorUpgrade DowngradeErrorMessage="A newer Binwright is already installed."/>
+    <Icon Id="binwright.ico" SourceFile="binwright.ico"/>
+    <Property Id="ARPPRODUCTICON" Value="binwright.ico"/>
     <Directory Id="TARGETDIR" Name="SourceDir">
       <Directory Id="ProgramFiles64Folder">
         <Directory Id="INSTALLDIR" Name="Binwright">
@@ -58,7 +60,7 @@ $components        </Directory>
           <Component Id="Menu" Guid="*">
             <Shortcut Id="Prompt" Name="Binwright command line" Target="[System64Folder]cmd.exe"
                       Arguments='/k set "PATH=[INSTALLDIR];%PATH%"' WorkingDirectory="PersonalFolder"
-                      Description="A command prompt where binwright can be run"/>
+                      Description="A command prompt where binwright can be run" Icon="binwright.ico"/>
             <Shortcut Id="Readme" Name="Binwright README" Target="[INSTALLDIR]README-windows.txt"/>
 $shortcuts            <RemoveFolder Id="MenuDir" On="uninstall"/>
             <RegistryValue Root="HKCU" Key="Software\\Binwright" Name="menu" Type="integer" Value="1" KeyPath="yes"/>
@@ -74,6 +76,7 @@ $refs      <ComponentRef Id="Menu"/>
   </Product>
 </Wix>
 WXS
+cp "$icon" "$stage/binwright.ico"  # the icon Programs and Features shows
 msi="$out/binwright-$version-x64.msi"
 rm -f "$msi"
 (cd "$stage" && wixl -a x64 -o "$msi" binwright.wxs)

@@ -29,11 +29,19 @@ QSpinBox* MakeSpin(QWidget* parent, int low, int high, int value, int base = 10)
 
 }  // namespace
 
-QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& available) {
+QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& available, int keep) {
     const window::Point origin = window::SimulatorOrigin(
         {main.x(), main.y(), main.width(), main.height()}, own.width(), own.height(),
-        {available.x(), available.y(), available.width(), available.height()});
+        {available.x(), available.y(), available.width(), available.height()}, keep);
     return {origin.x, origin.y};
+}
+
+bool SimulatorFits(const QRect& main, const QSize& own, const QRect& available, int keep) {
+    return window::SimulatorFits({main.x(), main.y(), main.width(), main.height()}, own.width(),
+                                 own.height(),
+                                 {available.x(), available.y(), available.width(),
+                                  available.height()},
+                                 keep);
 }
 
 LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
@@ -64,11 +72,24 @@ LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
     connect(pullOtherButton, &QPushButton::clicked, this, [this] { PullOther(); });
     grid->addWidget(pullOtherButton, 1, 2);
     presence = new QLabel(devices);
-    grid->addWidget(presence, 2, 0, 1, 3);
+    grid->addWidget(presence, 2, 0, 1, 2);
+    detailsButton = new QPushButton(devices);
+    detailsButton->setCheckable(true);
+    connect(detailsButton, &QPushButton::clicked, this, [this](bool shown) {
+        detailsChosen_ = true;
+        ShowDetails(shown);
+    });
+    grid->addWidget(detailsButton, 2, 2);
     layout->addWidget(devices);
 
+    // Folded away on a screen where the whole window would cover the main window's result.
+    details = new QWidget(this);
+    auto* detailsLayout = new QVBoxLayout(details);
+    detailsLayout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(details);
+
     const Faults& now = line_.faults();
-    auto* faults = new QGroupBox(QStringLiteral("Faults"), this);
+    auto* faults = new QGroupBox(QStringLiteral("Faults"), details);
     auto* form = new QFormLayout(faults);
     const auto row = [faults](QCheckBox* on, QSpinBox* value) {
         auto* box = new QWidget(faults);
@@ -95,9 +116,9 @@ LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
     latencyUs = MakeSpin(faults, 0, 100000, now.latencyUs);
     latencyUs->setSuffix(QStringLiteral(" us"));
     form->addRow(QStringLiteral("Latency per transfer"), latencyUs);
-    layout->addWidget(faults);
+    detailsLayout->addWidget(faults);
 
-    auto* next = new QGroupBox(QStringLiteral("Status reply of the next mouse"), this);
+    auto* next = new QGroupBox(QStringLiteral("Status reply of the next mouse"), details);
     auto* nextForm = new QFormLayout(next);
     status1 = MakeSpin(next, 0, 255, 0xAA, 16);
     status2 = MakeSpin(next, 0, 255, 0x04, 16);
@@ -105,7 +126,8 @@ LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
     nextForm->addRow(QStringLiteral("Status byte 1"), status1);
     nextForm->addRow(QStringLiteral("Status byte 2"), status2);
     nextForm->addRow(QStringLiteral("Chip code"), chip);
-    layout->addWidget(next);
+    detailsLayout->addWidget(next);
+    ShowDetails(true);
 
     for (QCheckBox* box : {nackOn, losePieceOn, failAfterOn}) {
         connect(box, &QCheckBox::toggled, this, [this] { ApplyFaults(); });
@@ -171,7 +193,17 @@ void LineSimulator::ApplyFaults() {
     faults.latencyUs = latencyUs->value();
 }
 
-void LineSimulator::FollowBeside(QWidget& main) {
+void LineSimulator::ShowDetails(bool shown) {
+    details->setVisible(shown);
+    detailsButton->setChecked(shown);
+    detailsButton->setText(shown ? QStringLiteral("Fewer controls") : QStringLiteral("Faults..."));
+    // The window takes the size of what it shows.
+    layout()->activate();
+    resize(sizeHint());
+}
+
+void LineSimulator::FollowBeside(QWidget& main, int keep) {
+    keep_ = keep;
     PlaceBeside(main);
     // Queued, so that the main window has taken its own place first.
     const auto place = [this, window = QPointer<QWidget>(&main)] {
@@ -188,13 +220,22 @@ void LineSimulator::PlaceBeside(const QWidget& main) {
     // Until its own frame is known, the main window's (same window manager) stands in.
     QMargins frame = FrameMargins(*this);
     if (frame.isNull()) frame = FrameMargins(main);
-    const QSize own = size().grownBy(frame);
+    const int keep = FrameMargins(main).top() + keep_;
     const QScreen* screen = main.screen();
     const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
-    const QPoint origin = available.isEmpty()
-                              ? main.frameGeometry().topRight() + QPoint(kSimulatorGap, 0)
-                              : SimulatorOrigin(main.frameGeometry(), own, available);
-    MoveFrameTo(*this, origin, frame);
+    if (available.isEmpty()) {
+        MoveFrameTo(*this, main.frameGeometry().topRight() + QPoint(kSimulatorGap, 0), frame);
+        return;
+    }
+    // Whole where that finds a place, folded where only that does, unless the operator chose.
+    if (!detailsChosen_) {
+        details->show();
+        layout()->activate();
+        const QSize whole = sizeHint().grownBy(frame);
+        ShowDetails(SimulatorFits(main.frameGeometry(), whole, available, keep));
+    }
+    const QSize own = size().grownBy(frame);
+    MoveFrameTo(*this, SimulatorOrigin(main.frameGeometry(), own, available, keep), frame);
 }
 
 void LineSimulator::RefreshPresence() {

@@ -22,11 +22,15 @@ class SimulatedPlatform;
 // Gap between the main window and the Line simulator beside it.
 using window::kSimulatorGap;
 
-// Top-left of a window of outer size `own` beside the main window's frame `main`,
-// wholly inside `available` (the screen less its panels): to the right of the main
-// window where there is room, else to its left, else slid over the main window's
-// right edge just as far as the screen needs; top-aligned with the main window.
-QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& available);
+// Top-left of a window of outer size `own` by the main window's frame `main`, wholly inside
+// `available` (the screen less its panels) and off the main window's first `keep` pixels
+// (its status and result): right of the main window where there is room, else left of it
+// (top-aligned with it), else below it, else over its lower part at the screen's bottom,
+// right-aligned with it. Where none of these fits, over its lower part as far up as the
+// screen needs.
+QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& available, int keep);
+// Whether one of those places fits a window of that size.
+bool SimulatorFits(const QRect& main, const QSize& own, const QRect& available, int keep);
 
 class LineSimulator : public QWidget {
     Q_OBJECT
@@ -44,10 +48,14 @@ class LineSimulator : public QWidget {
     void ApplyFaults();
     void RefreshPresence();
 
-    // Places the window beside `main` on its screen, and again whenever the window
-    // manager's frame of either window becomes known.
-    void FollowBeside(QWidget& main);
+    // Places the window by `main` on its screen, off its first `keep` pixels of client area
+    // (the status and the result), and again whenever the window manager's frame of either
+    // window becomes known. Where the whole simulator finds no such place, it opens with
+    // its fault controls folded away (the operator unfolds them).
+    void FollowBeside(QWidget& main, int keep);
     void PlaceBeside(const QWidget& main);
+    // The fault and next-mouse controls shown or folded away.
+    void ShowDetails(bool shown);
 
     QList<QPushButton*> plugMouseButtons;  // one per IC type, in table order
     QPushButton* pullMouseButton;
@@ -68,9 +76,13 @@ class LineSimulator : public QWidget {
     QSpinBox* chip;
 
     QLabel* presence;
+    QPushButton* detailsButton;  // folds the fault and next-mouse controls away and back
+    QWidget* details;
 
   private:
     SimulatedPlatform& line_;
+    int keep_ = 0;
+    bool detailsChosen_ = false;  // the operator folded or unfolded them
 };
 
 }  // namespace bw

@@ -14,6 +14,7 @@
 #include "app/main_form.h"
 #include "app/single_instance.h"
 #include "app/station_main.h"
+#include "app/station_window.h"
 #include "binwright_version.h"
 #include "cli/command_ledger.h"
 #include "cli/command_log.h"
@@ -41,9 +42,11 @@ int main(int argc, char** argv) {
         .add_option("--expect-sha256", expectSha256,
                     "Load only the BIN file with this SHA-256 (64 hex digits)")
         ->type_name("HEX");
-    bool verifyAfterWrite = false;
-    options.add_flag("--verify-after-write", verifyAfterWrite,
-                     "After a passing write, read back and compare every byte written");
+    // Every write reads back every byte it wrote; the option is still taken, the windows have
+    // no way out of it.
+    bool alwaysVerified = true;
+    options.add_flag("--verify-after-write", alwaysVerified,
+                     "Every write reads back and compares every byte written (always on)");
     bw::LedgerChoice ledgerChoice;
     options
         .add_option("--ledger", ledgerChoice.url,
@@ -56,7 +59,22 @@ int main(int argc, char** argv) {
         ->type_name("NAME");
     bw::GangWindowOptions gang;
     bw::AddGangWindowOptions(options, gang);
+    gang.noLedgerOption->excludes(options.get_option("--ledger"));
     options.set_version_flag("--version", std::string("binwright-gui ") + BINWRIGHT_VERSION);
+    options.footer(
+        "Read-back: every write reads back every byte it wrote before Write Pass (IC types 1\n"
+        "  and 2: the whole memory; IC type 0 in 2k format: all eight blocks), in both windows;\n"
+        "  they have no opt-out. Retry Times 0 is refused before the mouse is touched.\n"
+        "One copy of each window: a second main window brings the first to the front and exits\n"
+        "  0; the gang station is an instance of its own, and a second one brings the first to\n"
+        "  the front, says so on stderr and exits 2.\n"
+        "Gang station close: the first close lets the mice in progress end (no further one\n"
+        "  starts) and the window stays with their results and a summary; the next close closes\n"
+        "  it. A close while mice are still being written asks before aborting them, then names\n"
+        "  the aborted slots (their mice may be half written). SIGTERM and Ctrl-C act as the\n"
+        "  first close and the window goes once the mice ended; a second Ctrl-C within 3 s\n"
+        "  aborts. Exit codes as binwright run --gang (143 after SIGTERM, 130 after Ctrl-C).\n"
+        "See man binwright-gui.");
     try {
         options.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -79,8 +97,7 @@ int main(int argc, char** argv) {
     bw::DeviceOptions gangOptions;
     const bool ganged = gang.gang->count() > 0;
     if (ganged) {
-        // The window's own two options serve the station too.
-        gang.text.verifyAfterWrite = verifyAfterWrite;
+        // The window's own option serves the station too.
         gang.text.expectSha256 = expectSha256;
         if (!bw::ResolveGangWindowOptions(gang, gangOptions)) return 2;
     }
@@ -91,15 +108,37 @@ int main(int argc, char** argv) {
     // The application title captions the message boxes (kApplicationTitle). It is
     // not set as the display name: the toolkit would append it to the window title.
 
-    // A copy already runs: bring its window to the front and end quietly.
-    bw::SingleInstance instance(QString::fromUtf8(bw::kMainWindowTitle));
-    if (instance.ActivateRunningCopy()) return 0;
+    // A copy already runs: bring its window to the front. A second main window then ends
+    // quietly; the gang station is an instance of its own (its own title), and a second one
+    // would fight the first for the mice: it says so and ends with 2, so that no script reads
+    // "every mouse passed" from a station that never ran.
+    bw::SingleInstance instance(
+        QString::fromUtf8(ganged ? bw::kStationWindowTitle : bw::kMainWindowTitle));
+    if (instance.ActivateRunningCopy()) {
+        if (!ganged) return 0;
+        std::fprintf(stderr,
+                     "binwright-gui: another gang station is open (brought to the front); this "
+                     "one does not start\n");
+        return 2;
+    }
     instance.Listen();
 
     std::string logProblem;
     if (!logFile.empty() && !bw::LogFileUsable(logFile, &logProblem)) {
         std::fprintf(stderr, "binwright-gui: %s\n", logProblem.c_str());
         return 2;
+    }
+
+    // The gang station keeps the numbers it writes: in the default ledger unless --ledger
+    // names one or --no-ledger asks for none.
+    ledgerChoice.none = gang.noLedger;
+    if (ganged && bw::NumbersFromLedger(gangOptions)) {
+        if (!bw::ChooseStationLedger(ledgerChoice, "binwright-gui", std::cerr)) return 2;
+        if (gang.rewrite && ledgerChoice.url.empty()) {
+            std::fprintf(stderr,
+                         "binwright-gui: warning: --rewrite is ignored with --no-ledger: "
+                         "without a ledger no mouse is known to be written\n");
+        }
     }
 
     // The ledger is opened before the window shows: a station that cannot record or number
@@ -127,6 +166,7 @@ int main(int argc, char** argv) {
         gang.run.ledger.station = stationLedger.get();
         gang.run.ledger.choice = ledgerChoice;
         gang.run.ledger.firstNumberGiven = gang.group->count("--sn") > 0;
+        gang.run.ledger.rewrite = gang.rewrite;
         const int code = bw::RunGangWindow(gang, gangOptions, *platform, instance);
         std::string message;
         if (!platform->finish(&message))
@@ -140,7 +180,6 @@ int main(int argc, char** argv) {
     form.SetLoadingWindow(&loading);
     if (!logFile.empty()) form.productionLog = bw::ProductionLog(logFile);
     form.approvedSha256 = approvedSha256;
-    form.verifyAfterWrite = verifyAfterWrite;
     form.UseLedger(stationLedger.get());
 
     QObject::connect(&instance, &bw::SingleInstance::restoreRequested, &form,
@@ -154,7 +193,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<bw::LineSimulator> lineSimulator;
     if (bw::SimulatedPlatform* line = platform->simulated()) {
         lineSimulator = std::make_unique<bw::LineSimulator>(*line);
-        lineSimulator->FollowBeside(form);
+        // Never over the device status and the result.
+        lineSimulator->FollowBeside(form, form.gbResult->geometry().bottom() + 8);
         lineSimulator->show();
     }
     app.exec();

@@ -221,30 +221,57 @@ void TForm1::ShowDeviceFound() {
     Img_Find->show();
     ShowDevStatus(1);
     Img_NoFind->hide();
-    cb_ICType->setEnabled(false);
-    cb_AutoRun->setEnabled(false);
+    SetUsable(cb_ICType, false);
+    SetUsable(cb_AutoRun, false);
     processEvents();
 }
 
 void TForm1::LockOperationControls() {
-    for (QWidget* control : OperationButtons()) control->setEnabled(false);
-    for (QWidget* control : ParameterControls()) control->setEnabled(false);
-    cb_AutoRun->setEnabled(false);
+    for (QWidget* control : OperationButtons()) SetUsable(control, false);
+    for (QWidget* control : ParameterControls()) SetUsable(control, false);
+    SetUsable(cb_AutoRun, false);
     for (QWidget* label : ResultLabels()) label->hide();
     SetLoadUsable(true);
 }
 
-void TForm1::SetLoadUsable(bool usable) {
-    loadUsable_ = usable;
-    // A file dialog over a running write would stall it, and after a cancel no image would
-    // count as loaded: Load waits for the operation's end.
-    btn_Load->setEnabled(usable && !DeviceOperationRunning());
+QList<QWidget*> TForm1::BusyLockedControls() const {
+    // A file dialog over a running write would stall it (and after a cancel no image would
+    // count as loaded); a second operation would share the mouse and the count.
+    return OperationButtons() + ParameterControls() +
+           QList<QWidget*>{btn_Load,        cb_ICType,        cb_WriteID,     edt_sleepTime,
+                           edt_FactoryType, edt_FactoryDate,  edt_FactoryNum, cb_Factory,
+                           cb_FactoryLine,  cb_FactoryStation};
+}
+
+void TForm1::SetUsable(QWidget* control, bool usable) {
+    if (DeviceOperationRunning() && wantedUsable_.count(control) > 0) {
+        wantedUsable_[control] = usable;
+        return;
+    }
+    control->setEnabled(usable);
+}
+
+void TForm1::LockWhileBusy() {
+    wantedUsable_.clear();
+    for (QWidget* control : BusyLockedControls()) {
+        wantedUsable_[control] = control->isEnabled();
+        control->setEnabled(false);
+    }
+}
+
+void TForm1::UnlockAfterBusy() {
+    const std::map<const QWidget*, bool> wanted = std::move(wantedUsable_);
+    wantedUsable_.clear();
+    for (QWidget* control : BusyLockedControls()) {
+        const auto it = wanted.find(control);
+        if (it != wanted.end()) control->setEnabled(it->second);
+    }
 }
 
 void TForm1::UnlockOperationControls() {
-    for (QWidget* control : OperationButtons()) control->setEnabled(true);
-    for (QWidget* control : ParameterControls()) control->setEnabled(true);
-    cb_AutoRun->setEnabled(true);
+    for (QWidget* control : OperationButtons()) SetUsable(control, true);
+    for (QWidget* control : ParameterControls()) SetUsable(control, true);
+    SetUsable(cb_AutoRun, true);
 }
 
 void TForm1::BeginOperation(Work work) {
@@ -252,22 +279,23 @@ void TForm1::BeginOperation(Work work) {
     if (work == Work::PollTick) return;
     if (work == Work::Write) ++writeDepth_;
     if (closeRequested_) ShowClosing();
-    if (deviceDepth_++ == 0) {
-        loadUsable_ = btn_Load->isEnabled();
-        btn_Load->setEnabled(false);
-    }
+    if (deviceDepth_++ == 0) LockWhileBusy();
 }
 
 void TForm1::EndOperation(Work work) {
     if (operationDepth_ > 0) --operationDepth_;
     if (work == Work::Write && writeDepth_ > 0) --writeDepth_;
-    if (work != Work::PollTick && deviceDepth_ > 0 && --deviceDepth_ == 0) {
-        btn_Load->setEnabled(loadUsable_);
-    }
-    if (operationDepth_ == 0 && closeRequested_) {
+    if (work != Work::PollTick && deviceDepth_ > 0 && --deviceDepth_ == 0) UnlockAfterBusy();
+    if (operationDepth_ > 0) return;
+    if (closeRequested_) {
         // Close once the handler that ended the operation has returned.
         QMetaObject::invokeMethod(
             this, [this] { close(); }, Qt::QueuedConnection);
+    } else if (autoRunClicked_) {
+        // "Auto Write" switched meanwhile takes effect now, after the handler has returned.
+        autoRunClicked_ = false;
+        QMetaObject::invokeMethod(
+            this, [this] { RunHandler([this] { cb_AutoRunClick(); }); }, Qt::QueuedConnection);
     }
 }
 
@@ -279,6 +307,7 @@ void TForm1::RecoverAfterFailure() {
     // The failed handler has unwound: nothing runs any more.
     station.PollBusy = false;
     operationDepth_ = 0;
+    if (deviceDepth_ > 0) UnlockAfterBusy();
     deviceDepth_ = 0;
     writeDepth_ = 0;
     if (closeRequested_) {

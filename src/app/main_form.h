@@ -16,6 +16,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 
 #include "app/file_dialog_settings.h"
@@ -71,6 +72,9 @@ class TForm1 : public QWidget, public OperationHost {
     QLabel* lbl_BinFile;
     QLineEdit* edt_BinFile;
     QLabel* lbl_BinIdentity;  // short identity of the loaded image, inside edt_BinFile
+    // The BIN file chosen, whole; edt_BinFile shows it shortened in the middle where it is
+    // longer than the field, and whole in its tooltip.
+    QString BinFilePath;
     // Band 4, operation buttons.
     QPushButton* btn_Load;
     QPushButton* btn_Write;
@@ -130,8 +134,6 @@ class TForm1 : public QWidget, public OperationHost {
     ProductionLog productionLog;
     // --expect-sha256: only this image is loaded; any other is refused in the error box.
     std::optional<Sha256> approvedSha256;
-    // --verify-after-write: every write reads back and compares every byte it wrote.
-    bool verifyAfterWrite = false;
     // --ledger: every operation is recorded and writes with the factory record take their
     // product number from it; the number field is then read-only and shows the next number.
     // Owned by the caller, who outlives the window.
@@ -196,9 +198,15 @@ class TForm1 : public QWidget, public OperationHost {
         Work work_;
     };
 
-    // btn_Load as the control switches want it; while a device operation runs the wish is
-    // kept and carried out when the operation ends.
-    void SetLoadUsable(bool usable);
+    // Every control that starts an operation or changes its parameters: the operation
+    // buttons, Load, the IC type, the write parameters (VID and PID included) and the factory
+    // fields. None of them is usable while a device operation runs (the logo's double-click,
+    // which unlocks VID and PID, is refused then).
+    QList<QWidget*> BusyLockedControls() const;
+    // A control as the control switches want it. While a device operation runs, a control of
+    // BusyLockedControls stays disabled and takes the state wanted last when it ends.
+    void SetUsable(QWidget* control, bool usable);
+    void SetLoadUsable(bool usable) { SetUsable(btn_Load, usable); }
 
     // Runs a handler; an error it raises ends it and is shown in the error box,
     // after which the window is made usable again. False when it failed.
@@ -266,8 +274,11 @@ class TForm1 : public QWidget, public OperationHost {
     FactoryFields ReadFactoryFields() const;
     void SetFactoryFields(const FactoryFields& fields);
     void HideLoadResultLabels();
-    // The loaded image's identity beside the path and as its tooltip; none clears both.
+    // The loaded image's identity beside the path and in its tooltip; none clears both.
     void ShowImageIdentity(const std::optional<ImageIdentity>& identity);
+    // The path field: BinFilePath in the room left beside the identity, cut in the middle
+    // (never inside a letter), the whole path and the identity in the tooltip.
+    void ShowBinFilePath(const QString& path);
     void SetOperationButtonsEnabled(bool enabled);
     // Empty when the line was written (or no log is kept); otherwise why not.
     std::string LogOperation(Operation op, Outcome outcome, int icIndex,
@@ -299,10 +310,16 @@ class TForm1 : public QWidget, public OperationHost {
     std::int32_t openedVid_ = 0;
     std::int32_t openedPid_ = 0;
 
+    // Disables BusyLockedControls at the start of the first device operation; gives them the
+    // state wanted meanwhile when the last one ends.
+    void LockWhileBusy();
+    void UnlockAfterBusy();
+
     int operationDepth_ = 0;
     int deviceDepth_ = 0;
     int writeDepth_ = 0;
-    bool loadUsable_ = true;
+    std::map<const QWidget*, bool> wantedUsable_;  // while a device operation runs
+    bool autoRunClicked_ = false;                  // "Auto Write" switched while an operation ran
     bool closeRequested_ = false;
     TFormLoadingUI* loading_ = nullptr;
     HandlerGuard guard_;

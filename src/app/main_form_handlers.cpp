@@ -3,6 +3,8 @@
 
 #include <QDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/main_form.h"
@@ -19,20 +21,29 @@ void TForm1::WireEvents() {
     const auto run = [this](void (TForm1::*handler)()) {
         return [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); };
     };
-    connect(Img_MIRQLog, &TImage::doubleClicked, this, run(&TForm1::Img_MIRQLogDblClick));
+    // What starts an operation or changes its parameters does nothing while one runs (a poll
+    // tick's too), whatever reaches it; its controls are disabled then as well.
+    const auto runWhenIdle = [this](void (TForm1::*handler)()) {
+        return [this, handler] {
+            if (OperationRunning()) return;
+            RunHandler([this, handler] { (this->*handler)(); });
+        };
+    };
+    connect(Img_MIRQLog, &TImage::doubleClicked, this, runWhenIdle(&TForm1::Img_MIRQLogDblClick));
     // A row chosen from the list or text typed into it.
-    connect(cb_ICType, &QComboBox::activated, this, run(&TForm1::cb_ICTypeChange));
-    connect(cb_ICType->lineEdit(), &QLineEdit::textEdited, this, run(&TForm1::cb_ICTypeChange));
+    connect(cb_ICType, &QComboBox::activated, this, runWhenIdle(&TForm1::cb_ICTypeChange));
+    connect(cb_ICType->lineEdit(), &QLineEdit::textEdited, this,
+            runWhenIdle(&TForm1::cb_ICTypeChange));
     connect(edt_VID, &QLineEdit::textChanged, this, run(&TForm1::edt_VIDChange));
     connect(edt_PID, &QLineEdit::textChanged, this, run(&TForm1::edt_PIDChange));
     connect(cb_AutoRun, &QCheckBox::clicked, this, run(&TForm1::cb_AutoRunClick));
-    connect(btn_Load, &QPushButton::clicked, this, run(&TForm1::btn_LoadClick));
-    connect(btn_Write, &QPushButton::clicked, this, run(&TForm1::btn_WriteClick));
-    connect(btn_Verify, &QPushButton::clicked, this, run(&TForm1::btn_VerifyClick));
-    connect(btn_Save, &QPushButton::clicked, this, run(&TForm1::btn_SaveClick));
+    connect(btn_Load, &QPushButton::clicked, this, runWhenIdle(&TForm1::btn_LoadClick));
+    connect(btn_Write, &QPushButton::clicked, this, runWhenIdle(&TForm1::btn_WriteClick));
+    connect(btn_Verify, &QPushButton::clicked, this, runWhenIdle(&TForm1::btn_VerifyClick));
+    connect(btn_Save, &QPushButton::clicked, this, runWhenIdle(&TForm1::btn_SaveClick));
     connect(edt_Write256Count, &QLineEdit::textChanged, this,
             run(&TForm1::edt_Write256CountChange));
-    connect(btnReadFactory, &QPushButton::clicked, this, run(&TForm1::btnReadFactoryClick));
+    connect(btnReadFactory, &QPushButton::clicked, this, runWhenIdle(&TForm1::btnReadFactoryClick));
     connect(DevTimer, &QTimer::timeout, this, run(&TForm1::DevTimerTimer));
 }
 
@@ -57,13 +68,13 @@ void TForm1::Img_MIRQLogDblClick() {
         case LogoAction::Nothing:
             return;
         case LogoAction::Locked:
-            for (QWidget* control : IdentityControls()) control->setEnabled(false);
+            for (QWidget* control : IdentityControls()) SetUsable(control, false);
             ShowMessage(this, QStringLiteral("Locked"));
             return;
         case LogoAction::AskPassword: {
             const bool accepted = dlgPass->Execute(this) == QDialog::Accepted;
             if (OnPasswordEntered(station, accepted, dlgPass->ValueText.toStdString())) {
-                for (QWidget* control : IdentityControls()) control->setEnabled(true);
+                for (QWidget* control : IdentityControls()) SetUsable(control, true);
             }
             return;
         }
@@ -73,8 +84,8 @@ void TForm1::Img_MIRQLogDblClick() {
 // A new IC type: the loaded image and the pass count no longer count, polling
 // stops until an image is loaded for the new type, and VID and PID take its defaults.
 void TForm1::cb_ICTypeChange() {
-    edt_BinFile->clear();
     ShowImageIdentity(std::nullopt);
+    ShowBinFilePath(QString());
     const std::optional<IdentityDefaults> identity = OnIcTypeChange(station, state, IcTypeIndex());
     lbl_PassCnt->setText(QStringLiteral("0"));
     HideLoadResultLabels();
@@ -109,7 +120,7 @@ void TForm1::btn_LoadClick() {
 
     const QString path = chooseOpenFile ? chooseOpenFile() : OpenDialog1.GetOpenFileName(this);
     if (path.isEmpty()) return;
-    edt_BinFile->setText(path);
+    ShowBinFilePath(path);
 
     Image loaded{};
     const BinLoadResult result = LoadBinFile(path.toStdString(), loaded);
@@ -124,7 +135,7 @@ void TForm1::btn_LoadClick() {
             ApprovalFailure(QFileInfo(path).fileName().toStdString(), identity, *approvedSha256);
         if (!refusal.empty()) {
             // Nothing may suggest the refused image is loaded.
-            edt_BinFile->clear();
+            ShowBinFilePath(QString());
             throw std::runtime_error(refusal);
         }
     }
@@ -138,19 +149,32 @@ void TForm1::btn_LoadClick() {
 
 void TForm1::ShowImageIdentity(const std::optional<ImageIdentity>& identity) {
     if (!identity) {
-        edt_BinFile->setToolTip(QString());
         edt_BinFile->setTextMargins(0, 0, 0, 0);
         lbl_BinIdentity->clear();
+        lbl_BinIdentity->setToolTip(QString());
         lbl_BinIdentity->hide();
-        return;
+    } else {
+        lbl_BinIdentity->setText(QString::fromStdString(identity->shortText()));
+        lbl_BinIdentity->setToolTip(QStringLiteral("SHA-256 %1\nCRC-32 %2")
+                                        .arg(QString::fromStdString(identity->sha256Hex()),
+                                             QString::fromStdString(identity->crc32Hex())));
+        edt_BinFile->setTextMargins(0, 0, lbl_BinIdentity->width() + 4, 0);
+        lbl_BinIdentity->show();
     }
-    edt_BinFile->setToolTip(QStringLiteral("SHA-256 %1\nCRC-32 %2")
-                                .arg(QString::fromStdString(identity->sha256Hex()),
-                                     QString::fromStdString(identity->crc32Hex())));
-    lbl_BinIdentity->setText(QString::fromStdString(identity->shortText()));
-    lbl_BinIdentity->setToolTip(edt_BinFile->toolTip());
-    edt_BinFile->setTextMargins(0, 0, lbl_BinIdentity->width() + 4, 0);
-    lbl_BinIdentity->show();
+    ShowBinFilePath(BinFilePath);
+}
+
+void TForm1::ShowBinFilePath(const QString& path) {
+    BinFilePath = path;
+    // The field's frame, padding and the line edit's own margin take 8 pixels.
+    const int room = edt_BinFile->width() - edt_BinFile->textMargins().right() - 8;
+    edt_BinFile->setText(
+        QFontMetrics(edt_BinFile->font()).elidedText(path, Qt::ElideMiddle, std::max(room, 0)));
+    edt_BinFile->setCursorPosition(0);
+    QString tip = path;
+    if (!lbl_BinIdentity->isHidden() && !lbl_BinIdentity->toolTip().isEmpty())
+        tip += QLatin1Char('\n') + lbl_BinIdentity->toolTip();
+    edt_BinFile->setToolTip(tip);
 }
 
 }  // namespace bw

@@ -211,27 +211,29 @@ void TForm1::CreateResult() {
     gbResult->setFont(Face("Tahoma", 16));
     QWidget* g = gbResult;
 
-    // One message area on the left; the four labels lie on top of one another.
-    const QRect area{16, 30, 320, 60};
+    // One message area on the left; the four labels lie on top of one another, high enough
+    // to leave two lines of the reason below them.
+    const QRect area{16, 18, 320, 56};
     lbl_Result = MakeLabel(g, "lbl_Result", QStringLiteral("PASS"), area, Face("Tahoma", 48, true));
     lbl_Result->setAlignment(Qt::AlignCenter);
     SetTextColour(lbl_Result, Qt::blue);
     lbl_BINDevError = MakeLabel(g, "lbl_BINDevError", QStringLiteral("BIN类型和Mouse不匹配"),
-                                {16, 48, 320, 24}, Face("Tahoma", 16, true));
+                                {16, 34, 320, 24}, Face("Tahoma", 16, true));
     lbl_BINDevError->setAlignment(Qt::AlignCenter);
     SetTextColour(lbl_BINDevError, Qt::red);
     lbl_BINICTypeError = MakeLabel(g, "lbl_BINICTypeError", QStringLiteral("BIN类型和IC种类不匹配"),
-                                   {16, 48, 320, 24}, Face("Tahoma", 16, true));
+                                   {16, 34, 320, 24}, Face("Tahoma", 16, true));
     lbl_BINICTypeError->setAlignment(Qt::AlignCenter);
     SetTextColour(lbl_BINICTypeError, Qt::red);
     lbl_CtrlResult = MakeLabel(g, "lbl_CtrlResult", QStringLiteral("BIN类型和IC种类不匹配"), area,
                                Face("Tahoma", 16, true));
     lbl_CtrlResult->setAlignment(Qt::AlignCenter);
-    // Under the message area, left of the pass counter; a long reason is cut short here
-    // and given whole in the tooltip.
+    // Under the message area, left of the pass counter, in up to two lines; the tooltip
+    // holds it too.
     lbl_ResultReason =
-        MakeLabel(g, "lbl_ResultReason", QString(), {16, 82, 348, 18}, Face("Tahoma", 10));
+        MakeLabel(g, "lbl_ResultReason", QString(), {16, 70, 348, 30}, Face("Tahoma", 11));
     lbl_ResultReason->setAlignment(Qt::AlignCenter);
+    lbl_ResultReason->setWordWrap(true);
     SetTextColour(lbl_ResultReason, QColor(128, 0, 0));
     for (QWidget* label : ResultLabels()) label->hide();
 

@@ -52,7 +52,7 @@ std::int32_t TForm1::TakeLedgerNumber(int icIndex, std::int32_t productType) {
             target.ic = icIndex;
             target.vid = openedVid_;
             target.pid = openedPid_;
-            target.imageFile = edt_BinFile->text().toStdString();
+            target.imageFile = BinFilePath.toStdString();
             target.image = station.LoadedImageIdentity;
             const auto lines =
                 ledger_->recover(ledger::MouseAtHandProof(*ledger_, state, target, *this));
@@ -90,12 +90,13 @@ std::string TForm1::RecordInLedger(Operation op, Outcome outcome, int icIndex,
     facts.pid = openedPid_;
     facts.devicePath = state.link.OpenedPath;
     if (op == Operation::Write || op == Operation::Verify) {
-        facts.imageFile = edt_BinFile->text().toStdString();
+        facts.imageFile = BinFilePath.toStdString();
         facts.image = station.LoadedImageIdentity;
     }
     facts.factory = factory;
     facts.productNumber = productNumber;
-    facts.caption = caption;
+    // What the window showed for it.
+    facts.caption = caption ? *caption : ShownView(op, outcome, icIndex).text;
     facts.timing = timing;
     facts.reason = state.LastReason;
     const bool recorded = ledger_->finish(ledger_->row(facts));

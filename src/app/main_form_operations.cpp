@@ -9,6 +9,7 @@
 #include "image/bin_file.h"
 #include "image/factory_record.h"
 #include "image/operations.h"
+#include "image/write_image.h"
 #include "ui/lang.h"
 
 namespace bw {
@@ -54,7 +55,6 @@ WriteParams TForm1::ReadWriteParams(int icIndex) const {
         params.writeId = cb_WriteID->isChecked();
         params.sleep = edt_sleepTime->GetValue();
     }
-    params.verifyAfterWrite = verifyAfterWrite;
     return params;
 }
 
@@ -79,6 +79,19 @@ void TForm1::SetFactoryFields(const FactoryFields& fields) {
 }
 
 void TForm1::ShowResult(const ResultView& view) {
+    // The label takes the operation's own caption even where another label shows, so it never
+    // keeps the text of the mouse before (the next arrival reads it).
+    if (!view.caption.empty()) {
+        lbl_CtrlResult->setText(LocalText(view.caption, UiLanguage));
+        QPalette palette = lbl_CtrlResult->palette();
+        palette.setColor(QPalette::WindowText, QColor(view.colour.r, view.colour.g, view.colour.b));
+        lbl_CtrlResult->setPalette(palette);
+        if (view.pointSize > 0) {
+            QFont font = lbl_CtrlResult->font();
+            font.setPointSize(view.pointSize);
+            lbl_CtrlResult->setFont(font);
+        }
+    }
     switch (view.place) {
         case ResultPlace::None:
             return;
@@ -89,18 +102,9 @@ void TForm1::ShowResult(const ResultView& view) {
             lbl_BINICTypeError->show();
             return;
         case ResultPlace::CtrlResult:
-            break;
+            lbl_CtrlResult->show();
+            return;
     }
-    lbl_CtrlResult->setText(LocalText(view.text, UiLanguage));
-    QPalette palette = lbl_CtrlResult->palette();
-    palette.setColor(QPalette::WindowText, QColor(view.colour.r, view.colour.g, view.colour.b));
-    lbl_CtrlResult->setPalette(palette);
-    if (view.pointSize > 0) {
-        QFont font = lbl_CtrlResult->font();
-        font.setPointSize(view.pointSize);
-        lbl_CtrlResult->setFont(font);
-    }
-    lbl_CtrlResult->show();
 }
 
 void TForm1::ShowReason(const Reason& reason) {
@@ -111,13 +115,18 @@ void TForm1::ShowReason(const Reason& reason) {
         lbl_ResultReason->hide();
         return;
     }
-    const QFontMetrics metrics(lbl_ResultReason->font());
-    lbl_ResultReason->setText(metrics.elidedText(text, Qt::ElideRight, lbl_ResultReason->width()));
+    // Whole, wrapped; only a text longer than the two lines there is room for is cut.
+    lbl_ResultReason->setText(text);
+    if (lbl_ResultReason->heightForWidth(lbl_ResultReason->width()) > lbl_ResultReason->height()) {
+        const QFontMetrics metrics(lbl_ResultReason->font());
+        lbl_ResultReason->setText(
+            metrics.elidedText(text, Qt::ElideRight, 2 * lbl_ResultReason->width() - 40));
+    }
     lbl_ResultReason->show();
 }
 
 void TForm1::SetOperationButtonsEnabled(bool enabled) {
-    for (QWidget* button : OperationButtons()) button->setEnabled(enabled);
+    for (QWidget* button : OperationButtons()) SetUsable(button, enabled);
 }
 
 std::string TForm1::LogOperation(Operation op, Outcome outcome, int icIndex,
@@ -150,10 +159,29 @@ void TForm1::btn_WriteClick() {
     OperationGuard operation(*this, Work::Write);
     const OperationTiming timing;
     const int ic = IcTypeIndex();
-    const WriteParams params = ReadWriteParams(ic);
-    FactoryFields factory = ic == 0 && params.writeId ? ReadFactoryFields() : FactoryFields{};
-    // After FFFFFF the automatic mode shows 1000000: such a number is never stored cut short.
-    if (const std::string problem = ProductNumberProblem(ic, params, factory); !problem.empty()) {
+    // A write that never reaches the mouse still ends without its pass: "Write Fail" and why
+    // replace the result of the mouse before (whose "Write Pass" would advance the next
+    // mouse's number), and the error box says it too.
+    const auto refused = [this, ic](ReasonCode code, const std::string& why) {
+        state.LastReason = MakeReason(code, why);
+        ShowResult(ShownView(Operation::Write, Outcome::Fail, ic));
+        ShowReason(state.LastReason);
+    };
+    WriteParams params;
+    FactoryFields factory;
+    std::string problem;
+    try {
+        params = ReadWriteParams(ic);
+        if (ic == 0 && params.writeId) factory = ReadFactoryFields();
+        // Refused with the mouse untouched: no retry would make no attempt, and after FFFFFF
+        // the automatic mode shows 1000000, a number never stored cut short.
+        problem = WriteParamsProblem(ic, params, factory);
+    } catch (const std::exception& e) {
+        refused(ReasonCode::BadParameters, e.what());
+        throw;
+    }
+    if (!problem.empty()) {
+        refused(ReasonCode::BadParameters, problem);
         throw std::runtime_error(problem);
     }
 
@@ -164,10 +192,18 @@ void TForm1::btn_WriteClick() {
 
     // With a ledger the record carries the number it reserves; no number, no write.
     const bool numbered = ledger_ != nullptr && ic == 0 && params.writeId;
-    if (numbered) factory.number = TakeLedgerNumber(ic, factory.type);
+    if (numbered) {
+        try {
+            factory.number = TakeLedgerNumber(ic, factory.type);
+        } catch (const std::exception& e) {
+            refused(ReasonCode::NoNumber, e.what());
+            throw;
+        }
+    }
     const Outcome outcome = WriteImage(state, ic, params, factory, *this);
     station.countPass(outcome);
-    ShowResult(ViewOf(Operation::Write, outcome, ic));
+    if (outcome != Outcome::Skipped) station.rememberWritten(state.link);
+    ShowResult(ShownView(Operation::Write, outcome, ic));
     ShowReason(state.LastReason);
 
     hideLoading();
@@ -201,7 +237,7 @@ void TForm1::btn_VerifyClick() {
     SetOperationButtonsEnabled(false);
 
     const Outcome outcome = VerifyImage(state, ic, *this);
-    ShowResult(ViewOf(Operation::Verify, outcome, ic));
+    ShowResult(ShownView(Operation::Verify, outcome, ic));
     ShowReason(state.LastReason);
 
     hideLoading();
@@ -225,14 +261,18 @@ void TForm1::btn_SaveClick() {
     const QString chosen = chooseSaveFile ? chooseSaveFile() : SaveDialog1.GetSaveFileName(this);
     if (chosen.isEmpty()) return;
     const std::string target = SaveTargetName(chosen.toStdString());
-    // A target that cannot be written is said before the mouse is read.
+    const int ic = IcTypeIndex();
+    // A target that cannot be written is said before the mouse is read; the result says
+    // "Save Fail" and why, as for any save that ends without its pass.
     if (const std::string problem = SaveTargetProblem(target); !problem.empty()) {
+        state.LastReason = MakeReason(ReasonCode::BadParameters, problem);
+        ShowResult(ShownView(Operation::Save, Outcome::Fail, ic));
+        ShowReason(state.LastReason);
         throw std::runtime_error(problem);
     }
     OperationGuard operation(*this);
     const OperationTiming timing;
     LockOperationControls();
-    const int ic = IcTypeIndex();
 
     Outcome outcome = ReadDeviceImage(state, ic, *this);
     std::string failure;
@@ -240,7 +280,7 @@ void TForm1::btn_SaveClick() {
         outcome = Outcome::Fail;
         state.LastReason = MakeReason(ReasonCode::SaveFailed, failure);
     }
-    ShowResult(ViewOf(Operation::Save, outcome, ic));
+    ShowResult(ShownView(Operation::Save, outcome, ic));
     ShowReason(state.LastReason);
 
     hideLoading();
@@ -271,7 +311,7 @@ void TForm1::btnReadFactoryClick() {
 
     const Outcome outcome = ReadFactoryRecord(state, ic, *this);
     if (outcome == Outcome::Pass) SetFactoryFields(DecodeFactoryRecord(state.FactoryRecord));
-    ShowResult(ViewOf(Operation::ReadFactory, outcome, ic));
+    ShowResult(ShownView(Operation::ReadFactory, outcome, ic));
     ShowReason(state.LastReason);
 
     hideLoading();

@@ -57,6 +57,20 @@ class TForm1::PollHooks : public PollTickHooks {
         }
     }
 
+    // The mouse written last came back into view: shown as ready, in automatic mode with the
+    // controls kept locked, and not written again.
+    void writtenMouseFound() override {
+        form_.ShowDeviceFound();
+        if (!form_.station.ImageLoaded) return;
+        form_.SetLoadUsable(false);
+        if (form_.cb_AutoRun->isChecked()) {
+            for (QWidget* control : form_.OperationButtons()) form_.SetUsable(control, false);
+            for (QWidget* control : form_.ParameterControls()) form_.SetUsable(control, false);
+        } else {
+            form_.UnlockOperationControls();
+        }
+    }
+
   private:
     TForm1& form_;
 };
@@ -73,13 +87,19 @@ void TForm1::DevTimerTimer() {
     RunPollTick(station, state, hooks, *this);
 }
 
-// Automatic mode switched. With a mouse open, checking it writes that mouse at once.
+// Automatic mode switched. With a mouse open, checking it writes that mouse at once, unless
+// it is the mouse written last (still plugged in). Switched while an operation runs, the box
+// keeps its new state, which takes effect when the operation has ended.
 void TForm1::cb_AutoRunClick() {
+    if (OperationRunning()) {
+        autoRunClicked_ = true;
+        return;
+    }
     if (!state.link.AnyDeviceOpen()) return;
     const bool automatic = cb_AutoRun->isChecked();
-    for (QWidget* control : OperationButtons()) control->setEnabled(!automatic);
-    for (QWidget* control : ParameterControls()) control->setEnabled(!automatic);
-    if (automatic) btn_WriteClick();
+    for (QWidget* control : OperationButtons()) SetUsable(control, !automatic);
+    for (QWidget* control : ParameterControls()) SetUsable(control, !automatic);
+    if (automatic && !station.isWritten(state.link)) btn_WriteClick();
 }
 
 }  // namespace bw

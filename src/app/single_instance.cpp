@@ -21,8 +21,8 @@ QString ServerNameFor(const QString& key) {
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent) {
-    const QString override = qEnvironmentVariable("BINWRIGHT_INSTANCE_KEY");
-    serverName_ = ServerNameFor(override.isEmpty() ? key : override);
+    const QString apart = qEnvironmentVariable("BINWRIGHT_INSTANCE_KEY");
+    serverName_ = ServerNameFor(apart.isEmpty() ? key : apart + QLatin1Char('\n') + key);
     connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::OnConnection);
 }
 

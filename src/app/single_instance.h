@@ -12,7 +12,9 @@ namespace bw {
 class SingleInstance : public QObject {
     Q_OBJECT
   public:
-    // `key` is the main window's title; BINWRIGHT_INSTANCE_KEY replaces it when set.
+    // `key` is the window's title (the main window's, or the gang station's: an instance of
+    // its own). BINWRIGHT_INSTANCE_KEY, when set, keeps copies started with other values of
+    // it apart (tests).
     explicit SingleInstance(const QString& key, QObject* parent = nullptr);
 
     // True when another copy answered and was asked to restore its window.

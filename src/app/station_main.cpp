@@ -9,6 +9,7 @@
 #include "cli/device_option_flags.h"
 #include "cli/gang_station.h"
 #include "cli/ignored_options.h"
+#include "cli/interrupt_flag.h"
 
 namespace bw {
 
@@ -22,6 +23,7 @@ void AddGangWindowOptions(CLI::App& app, GangWindowOptions& gang) {
     AddWriteOptions(gang.group, gang.text);
     AddCountOption(gang.group, gang.run);
     AddSlotsOption(gang.group, gang.run);
+    gang.noLedgerOption = AddNumberingOptions(gang.group, gang.rewrite, gang.noLedger);
     for (CLI::Option* option : gang.group->get_options()) option->needs(gang.gang);
 }
 
@@ -42,8 +44,13 @@ int RunGangWindow(GangWindowOptions& gang, const DeviceOptions& options, Platfor
                   SingleInstance& instance) {
     GangStation station(gang.image, options, gang.run, "binwright-gui");
     if (const auto code = station.load(std::cout, std::cerr)) return *code;
+    station.warnMissingPorts(platform.platform(), std::cerr);
 
+    // SIGTERM (a service stopped) and Ctrl-C close the window as the operator's close does:
+    // the mice in progress end, then the program does, as `run --gang` would.
+    InterruptFlag stopSignals;
     StationWindow window(platform.platform(), station);
+    window.WatchSignals(stopSignals);
     QObject::connect(&instance, &SingleInstance::restoreRequested, &window,
                      [&window] { BringToFront(window); });
     window.show();

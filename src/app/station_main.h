@@ -20,6 +20,9 @@ struct GangWindowOptions {
     std::string image;
     DeviceOptionText text;
     RunOptions run;
+    bool rewrite = false;                   // --rewrite
+    bool noLedger = false;                  // --no-ledger
+    CLI::Option* noLedgerOption = nullptr;  // excludes --ledger
 };
 
 // Adds --gang and the options of the station (in a group of their own, each needing --gang).

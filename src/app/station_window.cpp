@@ -11,13 +11,19 @@
 #include "app/station_observer.h"
 #include "cli/device_commands.h"
 #include "cli/gang_station.h"
+#include "cli/interrupt_flag.h"
 #include "image/ic_types.h"
 #include "production/result_text.h"
+#include "ui/message_boxes.h"
 
 namespace bw {
 namespace {
 
+// Four tiles to a row; a station of more slots than two such rows takes six to a row of
+// smaller tiles, so sixteen fit a 1024 x 768 screen.
 constexpr int kColumns = 4;
+constexpr int kManyColumns = 6;
+constexpr int kFewSlots = 8;
 constexpr const char* kWho = "binwright-gui: ";
 
 QString Text(const std::string& text) {
@@ -29,7 +35,8 @@ QString Hex4(std::int32_t value) {
 }
 
 QString SerialText(std::optional<std::int32_t> number) {
-    return number ? QStringLiteral("SN ") + Text(HexFieldText(*number)) : QStringLiteral("SN -");
+    return number ? QStringLiteral("SN ") + Text(ProductNumberText(*number))
+                  : QStringLiteral("SN -");
 }
 
 QColor Colour(const Rgb& rgb) {
@@ -80,6 +87,9 @@ StationWindow::StationWindow(HidPlatform& platform, GangStation& station, Operat
     layout->addWidget(grid, 1);
     // The slots known from the start: --slots N, or the ports named.
     const station::GangSettings& settings = station_.settings();
+    const int known = std::max(static_cast<int>(settings.ports.size()), settings.maxSlots);
+    compactTiles_ = known > kFewSlots;
+    columns_ = compactTiles_ ? kManyColumns : kColumns;
     for (std::size_t i = 0; i < settings.ports.size(); ++i) {
         EnsureTile(static_cast<int>(i) + 1).setPort(Text(settings.ports[i]));
     }
@@ -147,7 +157,8 @@ SlotTile* StationWindow::Tile(int slot) const {
 SlotTile& StationWindow::EnsureTile(int slot) {
     if (SlotTile* known = Tile(slot)) return *known;
     auto* tile = new SlotTile(slot, this);
-    tiles_->addWidget(tile, (slot - 1) / kColumns, (slot - 1) % kColumns);
+    tile->setCompact(compactTiles_);
+    tiles_->addWidget(tile, (slot - 1) / columns_, (slot - 1) % columns_);
     tileOf_[slot] = tile;
     return *tile;
 }
@@ -223,16 +234,32 @@ void StationWindow::Progress(int slot, int done, int total) {
 void StationWindow::MouseFinished(const station::GangResult& r, const std::string& said) {
     SlotTile& tile = EnsureTile(r.slot);
     busySince_.erase(r.slot);
+    if (r.leftAlone) {
+        // It holds a number written before: not written, not counted, to be unplugged.
+        tile.showResult(QStringLiteral("Unplug"), QColor(0x60, 0x60, 0x60), Text(r.text));
+        tile.showSerial(SerialText(r.heldNumber));
+        tile.showProgress(0, tile.progress->maximum());  // only its record was read
+        tile.showElapsed(std::chrono::duration<double>(r.sincePlug).count());
+        Say(said);
+        return;
+    }
     const bool passed = r.outcome == Outcome::Pass;
     // The main window's colours for the outcome; one it would not show is a failure's red.
     const ResultView view = ViewOf(Operation::Write, r.outcome, station_.settings().ic);
     const QColor colour = view.place == ResultPlace::None ? Colour(kRed) : Colour(view.colour);
-    QString detail = passed ? QString() : Text(r.text);
+    // Why it failed, as the main window says it under its result.
+    QString detail = passed ? QString() : Text(r.reason.empty() ? r.text : r.reason.text);
     if (!r.notRecorded.empty()) {
         if (!detail.isEmpty()) detail += QStringLiteral("; ");
         detail += QStringLiteral("not recorded");
     }
     tile.showResult(passed ? QStringLiteral("Pass") : QStringLiteral("Fail"), colour, detail);
+    if (closeAsked_) {
+        ++miceAfterClose_;
+        if (passed) ++passesAfterClose_;
+    }
+    // A mouse that passed in spite of the abort is not one it cut.
+    if (passed) std::erase(abortedSlots_, r.slot);
     tile.showSerial(SerialText(r.writtenNumber));
     tile.showElapsed(std::chrono::duration<double>(r.sincePlug).count());
     if (passed) tile.showProgress(tile.progress->maximum(), tile.progress->maximum());
@@ -261,13 +288,75 @@ void StationWindow::NumberingStarted() {
 
 void StationWindow::RunEnded(int exitCode, const std::string& said) {
     if (thread_.joinable()) thread_.join();
-    exitCode_ = exitCode;
+    exitCode_ = signals_ != nullptr ? signals_->exitCode(exitCode) : exitCode;
     elapsedTimer_.stop();
     busySince_.clear();
     Say(said);
-    status->setText(QStringLiteral("Finished"));
+    if (closeAsked_) {
+        ShowStopped();
+    } else {
+        status->setText(QStringLiteral("Finished"));
+    }
     emit finished();
+    // After an operator's close the window stays with the results; a signal closes it.
     if (closeWhenEnded_) close();
+}
+
+QString StationWindow::BusySlots() const {
+    QStringList numbers;
+    for (const auto& [slot, since] : busySince_) numbers << QString::number(slot);
+    return numbers.join(QStringLiteral(", "));
+}
+
+void StationWindow::Finish(bool bySignal) {
+    closeAsked_ = true;
+    closeWhenEnded_ = closeWhenEnded_ || bySignal;
+    stop_.request(StopRequest::Finish);
+    if (!aborting_) status->setText(QStringLiteral("Stopping: the mice in progress end"));
+}
+
+void StationWindow::ShowStopped() {
+    const int aborted = static_cast<int>(abortedSlots_.size());
+    QString text =
+        QStringLiteral("Stopped: %1 mice in progress at the close ended: %2 passed, %3 failed")
+            .arg(miceAfterClose_)
+            .arg(passesAfterClose_)
+            .arg(miceAfterClose_ - passesAfterClose_ - aborted);
+    if (aborted > 0) text += QStringLiteral(", %1 aborted").arg(aborted);
+    status->setText(text);
+    if (aborted == 0) return;
+    QStringList numbers;
+    for (const int slot : abortedSlots_) numbers << QString::number(slot);
+    Say(QStringLiteral("aborted: %1 %2: those mice may be half written; write them again")
+            .arg(aborted == 1 ? QStringLiteral("slot") : QStringLiteral("slots"),
+                 numbers.join(QStringLiteral(", ")))
+            .toStdString());
+}
+
+void StationWindow::WatchSignals(InterruptFlag& flag) {
+    signals_ = &flag;
+    signalTimer_.setInterval(100);
+    connect(&signalTimer_, &QTimer::timeout, this, [this] {
+        const StopRequest asked = signals_->request();
+        if (asked == StopRequest::None) return;
+        if (!thread_.joinable()) {
+            // Nothing runs (any more): the signal closes the window at once.
+            signalTimer_.stop();
+            closeWhenEnded_ = true;
+            if (signals_->firstSignal() != 0) exitCode_ = signals_->exitCode(exitCode_);
+            close();
+            return;
+        }
+        if (asked == StopRequest::Abort && !aborting_) {
+            // A second Ctrl-C, as on the command line: no question.
+            aborting_ = true;
+            for (const auto& [slot, since] : busySince_) abortedSlots_.push_back(slot);
+            stop_.request(StopRequest::Abort);
+            status->setText(QStringLiteral("Aborting"));
+        }
+        if (!closeWhenEnded_) Finish(true);
+    });
+    signalTimer_.start();
 }
 
 void StationWindow::ShowTotals() {
@@ -290,7 +379,7 @@ void StationWindow::ShowNextSerial() {
         return;
     }
     if (const std::optional<std::int32_t> next = station_.nextNumber()) {
-        nextSerial->setText(Text(HexFieldText(*next)));
+        nextSerial->setText(Text(ProductNumberText(*next)));
         nextSerial->setToolTip(station_.fromLedger() ? QStringLiteral("From the ledger")
                                                      : QStringLiteral("Counting on from --sn"));
     }
@@ -305,18 +394,32 @@ void StationWindow::ShowElapsed() {
 }
 
 void StationWindow::closeEvent(QCloseEvent* event) {
-    if (thread_.joinable()) {
-        // The first close lets the writes in progress end; a second one stops them.
-        const bool again = closeWhenEnded_;
-        closeWhenEnded_ = true;
-        stop_.request(again ? StopRequest::Abort : StopRequest::Finish);
-        status->setText(again ? QStringLiteral("Aborting")
-                              : QStringLiteral("Stopping: the mice in progress end"));
-        event->ignore();
+    if (!thread_.joinable()) {
+        event->accept();
+        emit closed();
         return;
     }
-    event->accept();
-    emit closed();
+    event->ignore();
+    // The first close lets the writes in progress end.
+    if (!closeAsked_) {
+        Finish(false);
+        return;
+    }
+    // Another one would cut them: asked first, naming the mice it would leave half written.
+    const QString busy = BusySlots();
+    if (aborting_ || busy.isEmpty()) return;
+    const bool one = busySince_.size() == 1;
+    const QString which = (one ? QStringLiteral("slot ") : QStringLiteral("slots ")) + busy;
+    if (!AskQuestion(this, QStringLiteral("Abort the writes in progress now? The mice in %1 "
+                                          "would be left half written in their sockets and "
+                                          "must be written again.")
+                               .arg(which))) {
+        return;
+    }
+    aborting_ = true;
+    for (const auto& [slot, since] : busySince_) abortedSlots_.push_back(slot);
+    stop_.request(StopRequest::Abort);
+    status->setText(QStringLiteral("Aborting: ") + which);
 }
 
 }  // namespace bw

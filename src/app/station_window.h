@@ -2,8 +2,11 @@
 // The gang station window (binwright-gui --gang IMAGE): the settings on top, one tile per
 // slot, the totals and first-pass yield below. The gang runner works on a thread of its
 // own; what it says reaches the window as queued calls (app/station_observer.h). Closing
-// the window asks the runner to finish (the mice in progress end, no further one starts)
-// and closes once its thread ended; a second close asks it to abort.
+// the window asks the runner to finish (the mice in progress end, no further one starts);
+// the window stays with their results and a summary of what ended how, and the next close
+// closes it. A close while mice are still being written asks before it aborts them and
+// names the slots it aborted. SIGTERM and Ctrl-C (WatchSignals) close as the first close
+// does, and the window then goes by itself once the mice ended.
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -19,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/stop_switch.h"
 #include "device/hid_platform.h"
@@ -28,6 +32,7 @@
 namespace bw {
 
 class GangStation;
+class InterruptFlag;
 class StationObserver;
 
 inline constexpr char kStationWindowTitle[] = "MIRQ Binwright gang station";
@@ -46,6 +51,10 @@ class StationWindow : public QWidget {
 
     // Starts the runner's thread.
     void Start();
+    // SIGTERM or Ctrl-C caught by `flag` (it outlives the window): a close that lets the mice
+    // in progress end and then closes the window; a second Ctrl-C within 3 s aborts them.
+    // The exit code is then 143 or 130.
+    void WatchSignals(InterruptFlag& flag);
     bool Running() const { return thread_.joinable(); }
     // The exit code of the run (as `binwright run --gang`); 0 before it ended.
     int ExitCode() const { return exitCode_; }
@@ -91,6 +100,12 @@ class StationWindow : public QWidget {
     void ShowNextSerial();
     void ShowElapsed();
     void Work();
+    // The first close (or a signal): no further mouse, the mice in progress end.
+    void Finish(bool bySignal);
+    // Slots whose mouse is being written now, as "1, 2".
+    QString BusySlots() const;
+    // What ended how since the close, for the status and the messages.
+    void ShowStopped();
 
     HidPlatform& platform_;
     GangStation& station_;
@@ -100,9 +115,19 @@ class StationWindow : public QWidget {
     std::thread thread_;
     int exitCode_ = 0;
     bool numberingDone_ = false;
-    bool closeWhenEnded_ = false;
+    bool closeAsked_ = false;      // a close or a signal asked the runner to finish
+    bool closeWhenEnded_ = false;  // a signal: the window goes once the mice ended
+    bool aborting_ = false;
+    InterruptFlag* signals_ = nullptr;
+    QTimer signalTimer_;
+    // Since the close: the mice that ended, passed and were aborted (the slots cut by it).
+    int miceAfterClose_ = 0;
+    int passesAfterClose_ = 0;
+    std::vector<int> abortedSlots_;
 
     QGridLayout* tiles_;
+    int columns_ = 4;
+    bool compactTiles_ = false;
     std::map<int, SlotTile*> tileOf_;
     std::map<int, Clock::time_point> busySince_;  // slots writing now, from the plug
     QTimer elapsedTimer_;

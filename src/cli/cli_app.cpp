@@ -4,6 +4,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "binwright_version.h"
@@ -23,6 +24,8 @@
 #include "cli/service_command.h"
 #include "cli/station_config.h"
 #include "cli/terminal_host.h"
+#include "image/ic_types.h"
+#include "image/reason.h"
 #include "ledger/ledger_error.h"
 #include "os/utf8_path.h"
 #include "production/result_text.h"
@@ -44,21 +47,40 @@ constexpr const char* kFooter =
     "  cannot be used, a product number past FFFFFF with --write-id, a ledger that cannot\n"
     "  be used or gives no number); 3 no mouse found; 4 BIN file not match Mouse; 5 the\n"
     "  mouse does not answer or its status byte 1 is not 0xAA; 6 done, but the log line or\n"
-    "  the ledger row could not be written; 130 after Ctrl-C (SIGINT); 143 after SIGTERM.\n"
+    "  the ledger row could not be written; 7 run: none failed, but a mouse was left alone\n"
+    "  as \"Already written\"; 130 after Ctrl-C (SIGINT); 143 after SIGTERM.\n"
+    "Read-back: every write reads back every byte it wrote before Write Pass (IC types 1 and\n"
+    "  2: the whole memory; IC type 0 in 2k format: all eight blocks), in write, run and\n"
+    "  run --gang; --no-verify-after-write (config: no-verify-after-write = true) opts out,\n"
+    "  with a warning. --retries 0 is refused before the mouse is touched.\n"
+    "Ledger: run --write-id keeps its product numbers in a ledger: --ledger URL, else the\n"
+    "  default SQLite ledger (ledger.db in $STATE_DIRECTORY, $XDG_DATA_HOME/binwright or\n"
+    "  ~/.local/share/binwright), named on stderr at the start; --no-ledger keeps them\n"
+    "  nowhere (every start begins again at --sn). A mouse that holds a number the ledger\n"
+    "  recorded as written is read first and left alone, or written again with --rewrite.\n"
     "Ctrl-C or SIGTERM: the attempt in progress ends (a successful one is still read back),\n"
     "  no further attempt, retry or mouse starts, the mouse is logged and run prints its\n"
     "  totals. A second Ctrl-C within 3 s stops at the next piece, sends the closing\n"
     "  commands and logs the mouse as Aborted.\n"
+    "Ledger (--ledger): a station holds its name there while it runs (a lease, renewed\n"
+    "  every 2 s, expiring 10 s after a crash); a second start under a name in use exits 2.\n"
+    "  A row the ledger cannot take is kept in the station's spool (its data folder) before\n"
+    "  the result shows, and handed over first at the next start. Every ledger call is\n"
+    "  bounded (a lock: 30 s SQLite, 10 s PostgreSQL; a silent server: 10 s more); Ctrl-C\n"
+    "  or SIGTERM ends a wait within 1.5 s. `ledger backup TARGET`: a SQLite ledger (its\n"
+    "  .db, -wal and -shm files) as one consistent file.\n"
     "Reasons: an end other than a pass is followed on stderr by its reason, \"Write Fail:\n"
     "  block 3 differs at 0x2A7 (wrote 5C, read FF), 12 bytes differ\"; its code goes to the\n"
     "  log, the ledger and the JSON: no-answer, bad-status, wrong-chip, image-type,\n"
     "  status-bit2-clear, write-refused, piece-lost, mismatch, short-reply, removed,\n"
     "  no-target, interrupted, bad-parameters, not-supported, no-ic-type, save-failed,\n"
-    "  bad-image, not-approved, record-held, no-number.\n"
+    "  bad-image, not-approved, record-held, no-number, already-written.\n"
     "--json: one JSON object per line on stdout for each operation (run: each mouse, then\n"
     "  the totals): operation, result, reason {code, text, details}, exit_code, ic_type,\n"
     "  vid, pid, path, image {name, sha256, crc32}, product_number, attempts, duration_ms,\n"
-    "  started (UTC). Human text then goes to stderr only.\n"
+    "  started (UTC). Human text then goes to stderr only. A command refused before the\n"
+    "  mouse is touched still prints its line: result null, reason bad-parameters with the\n"
+    "  error, exit_code 2 (run: then its totals).\n"
     "--simulate keys: ic, vid, pid, release, chip, status1, status2, split, pointer, others,\n"
     "  nack, ack-after, lose-piece, fail-after, latency-us, stuck-byte, memory, dump, mice,\n"
     "  line-dir (with mice: the line kept in a folder, resumed by the next process),\n"
@@ -67,6 +89,60 @@ constexpr const char* kFooter =
     "  once written), handling-ms=M (before the next mouse of a port), fault-slot=S (the\n"
     "  fault keys on port S only).\n"
     "  See man binwright.";
+
+// The device command named on a command line that CLI11 refused, and whether --json was
+// asked for; read from the words themselves, as the parse stopped at the error.
+struct RefusedWords {
+    std::string command;
+    bool json = false;
+};
+
+RefusedWords ReadRefusedWords(int argc, char** argv) {
+    RefusedWords words;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--") break;
+        if (word == "--json") words.json = true;
+        if (words.command.empty() &&
+            (word == "write" || word == "verify" || word == "save" || word == "read-factory" ||
+             word == "run" || word == "list" || word == "ledger" || word == "service")) {
+            words.command = word;
+        }
+    }
+    return words;
+}
+
+Operation OperationOfCommand(const std::string& name) {
+    if (name == "verify") return Operation::Verify;
+    if (name == "save") return Operation::Save;
+    if (name == "read-factory") return Operation::ReadFactory;
+    return Operation::Write;  // write, and run's mice
+}
+
+// The line of a command refused before the mouse was touched: "result": null, the error as
+// a bad-parameters reason, exit code 2; the IC type and identity as far as they were given.
+OperationReport RefusedReport(const std::string& command, const DeviceOptionText& text,
+                              const std::optional<DeviceOptions>& options,
+                              const std::string& message) {
+    OperationReport report;
+    report.op = OperationOfCommand(command);
+    report.reason = MakeReason(ReasonCode::BadParameters, message);
+    report.exitCode = exitcode::Usage;
+    if (options) {
+        report.ic = options->ic;
+        report.vid = options->vid;
+        report.pid = options->pid;
+    } else {
+        report.ic = ParseIcType(text.ic);
+        if (const IcType* row = IcTypeAt(report.ic)) {
+            report.vid =
+                static_cast<std::int32_t>(std::stoul(std::string(row->defaultVid), nullptr, 16));
+            report.pid =
+                static_cast<std::int32_t>(std::stoul(std::string(row->defaultPid), nullptr, 16));
+        }
+    }
+    return report;
+}
 
 }  // namespace
 
@@ -171,17 +247,59 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
             ->type_name("NAME");
     }
 
+    bool rewrite = false;
+    AddNumberingOptions(run, rewrite, ledgerChoice.none)->excludes(run->get_option("--ledger"));
+
     LedgerCommand ledger(app);
     ServiceCommand service(app);
+
+    const auto commandStart = std::chrono::steady_clock::now();
+    // With --json a device command refused before the mouse is touched still prints its line
+    // (and run its totals), "result": null and the error; the exit code is 2.
+    const auto refusedLines = [&](const std::string& command,
+                                  const std::optional<DeviceOptions>& options,
+                                  const std::string& message) {
+        out << OperationJson(RefusedReport(command, optionText, options, message)) << std::endl;
+        if (command != "run") return;
+        RunTotals totals;
+        totals.exitCode = exitcode::Usage;
+        if (runOptions.gang) totals.perSlot.emplace();
+        totals.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - commandStart)
+                                .count();
+        out << TotalsJson(totals) << std::endl;
+    };
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e, out, err);
-        return code == 0 ? exitcode::Pass : exitcode::Usage;
+        if (code == 0) return exitcode::Pass;
+        const RefusedWords words = ReadRefusedWords(argc, argv);
+        if (words.json && words.command != "list" && words.command != "ledger" &&
+            words.command != "service" && !words.command.empty()) {
+            refusedLines(words.command, std::nullopt, e.what());
+        }
+        return exitcode::Usage;
     }
     if (ledger.parsed()) return ledger.run(out, err);
     if (service.parsed()) return service.run(out, err);
+    const DeviceCommand* chosen = nullptr;
+    for (const auto& c : commands) {
+        if (c.app->parsed()) chosen = &c;
+    }
+    CLI::App* deviceCommand = chosen != nullptr ? chosen->app : run->parsed() ? run : nullptr;
+    // A device command refused before the mouse is touched: said on err, and with --json
+    // given its line on out.
+    std::optional<DeviceOptions> deviceOptions;
+    const auto refuse = [&](const std::string& who, const std::string& message) {
+        err << who << ": " << message << "\n";
+        if (json && deviceCommand != nullptr)
+            refusedLines(deviceCommand->get_name(), deviceOptions, message);
+        return exitcode::Usage;
+    };
+    const std::string who = deviceCommand != nullptr ? "binwright " + deviceCommand->get_name()
+                                                     : std::string("binwright");
     std::optional<StationConfig> station;
     if (run->parsed()) {
         try {
@@ -190,40 +308,40 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
                 station->apply(*run, stationConfig);
             }
         } catch (const StationConfigError& e) {
-            err << "binwright run: " << e.what() << "\n";
-            return exitcode::Usage;
+            return refuse(who, e.what());
         }
         if (runImage->count() == 0) {
             if (station) {
-                err << "binwright run: " << stationFile
-                    << ": no image: add a line 'image = /path/to/image.bin'\n";
-                return exitcode::Usage;
+                return refuse(who,
+                              stationFile + ": no image: add a line 'image = /path/to/image.bin'");
             }
             app.exit(CLI::RequiredError(runImage->get_name()), out, err);
+            if (json) refusedLines("run", std::nullopt, "IMAGE is required");
             return exitcode::Usage;
         }
         if (station && !station->where("image").empty() &&
             !std::ifstream(PathFromUtf8(imageToRun))) {
-            err << "binwright run: " << station->where("image") << "image: cannot open '"
-                << imageToRun << "'\n";
-            return exitcode::Usage;
+            return refuse(who, station->where("image") + "image: cannot open '" + imageToRun + "'");
         }
     }
     platformOptions.simulate = simulate->count() > 0;
 
-    const DeviceCommand* chosen = nullptr;
-    for (const auto& c : commands) {
-        if (c.app->parsed()) chosen = &c;
-    }
-    CLI::App* deviceCommand = chosen != nullptr ? chosen->app : run->parsed() ? run : nullptr;
-    std::optional<DeviceOptions> deviceOptions;
     if (deviceCommand != nullptr) {
         try {
             deviceOptions = ResolveDeviceOptions(optionText);
         } catch (const OptionError& e) {
             const std::string message = station ? station->locate(e.what()) : e.what();
-            err << "binwright " << deviceCommand->get_name() << ": " << message << "\n";
-            return exitcode::Usage;
+            return refuse(who, message);
+        }
+        // --slots is read again by the gang station; a value it refuses ends the run here,
+        // where a config's line can be named.
+        if (deviceCommand == run && runOptions.gang && !runOptions.slotsText.empty()) {
+            try {
+                station::GangSettings slots;
+                ApplySlotsOption(runOptions.slotsText, slots);
+            } catch (const OptionError& e) {
+                return refuse(who, station ? station->locate(e.what()) : e.what());
+            }
         }
         deviceOptions->quiet = style.quiet;
         for (const std::string& line :
@@ -233,8 +351,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
         std::string message;
         if (!logFile.empty() && !LogFileUsable(logFile, &message)) {
             if (station) message = station->locate(message);
-            err << "binwright " << deviceCommand->get_name() << ": " << message << "\n";
-            return exitcode::Usage;
+            return refuse(who, message);
         }
     }
     const ProductionLog log(logFile);
@@ -245,20 +362,50 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     std::unique_ptr<ledger::StationLedger> stationLedger;
     CommandLedger commandLedger;
     if (deviceCommand != nullptr) {
-        const std::string who = "binwright " + deviceCommand->get_name();
+        // A station numbering its mice keeps the numbers: in the default ledger unless
+        // --ledger names one or --no-ledger asks for none.
+        const bool numbering = deviceCommand == run && NumbersFromLedger(*deviceOptions);
+        if (numbering) {
+            std::ostringstream said;
+            const bool chosen = ChooseStationLedger(ledgerChoice, who, said);
+            if (!chosen) {
+                // Said as every refusal is, with its JSON line.
+                std::string why = said.str();
+                if (why.rfind(who + ": ", 0) == 0) why.erase(0, who.size() + 2);
+                while (!why.empty() && why.back() == '\n') why.pop_back();
+                return refuse(who, why);
+            }
+            err << said.str();
+        }
+        if (rewrite && numbering && ledgerChoice.url.empty()) {
+            err << who << ": warning: --rewrite is ignored with --no-ledger: without a ledger no"
+                << " mouse is known to be written\n";
+        }
         if (ledgerChoice.url.empty() && deviceCommand->count("--station-name") > 0)
             err << who << ": warning: --station-name is ignored without --ledger\n";
         if (!ledgerChoice.url.empty()) {
             try {
                 stationLedger = OpenStationLedger(ledgerChoice);
             } catch (const ledger::LedgerError& e) {
-                err << who << ": " << (station ? station->where("ledger") : "") << e.what() << "\n";
-                return exitcode::Usage;
+                const std::string message = e.what();
+                // "--station-name: ..." names its own option, anything else the ledger's.
+                const std::string where =
+                    !station ? std::string()
+                    : message.rfind("--", 0) == 0
+                        ? station->where(message.substr(2, message.find(':') - 2))
+                        : station->where("ledger");
+                return refuse(who, where + message);
             }
             commandLedger.station = stationLedger.get();
             commandLedger.choice = ledgerChoice;
             const CLI::Option* sn = deviceCommand->get_option_no_throw("--sn");
             commandLedger.firstNumberGiven = sn != nullptr && sn->count() > 0;
+            // Set by the config, not on the command line (where() names only what the file set).
+            if (station && !station->where("sn").empty()) {
+                commandLedger.firstNumberFromConfig = true;
+                commandLedger.configWhere = station->where("sn");
+            }
+            commandLedger.rewrite = rewrite;
         }
     }
     runOptions.ledger = commandLedger;
@@ -267,12 +414,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     try {
         platforms = std::make_unique<PlatformStack>(platformOptions);
     } catch (const ScenarioError& e) {
-        err << "binwright: " << (station ? station->where("simulate") : "")
-            << "--simulate: " << e.what() << "\n";
-        return exitcode::Usage;
+        return refuse("binwright", (station ? station->where("simulate") : std::string()) +
+                                       "--simulate: " + e.what());
     } catch (const PlatformError& e) {
-        err << "binwright: " << e.what() << "\n";
-        return exitcode::Usage;
+        return refuse("binwright", e.what());
     }
 
     // Under --json stdout holds only the JSON lines: no bars, the human text on stderr.
@@ -291,7 +436,6 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err,
     int code = exitcode::Pass;
     OperationReport report;
     RunTotals totals;
-    const auto commandStart = std::chrono::steady_clock::now();
     if (jsonLines) runOptions.json = &out;
     if (list->parsed()) {
         code = RunList(platforms->platform(), json, !platforms->isSimulated(), out);

@@ -1,22 +1,12 @@
 #include "cli/command_log.h"
 
-#include <filesystem>
-#include <fstream>
-
-#include "image/regular_file.h"
-#include "os/utf8_path.h"
-
 namespace bw {
 
 bool LogFileUsable(const std::string& path, std::string* message) {
-    // A FIFO would block the first line for ever, a device would swallow it.
-    if (const std::string problem = RegularFileProblem(path, true); !problem.empty()) {
+    // A FIFO would block the first line for ever, a device would swallow it, a full disk
+    // would let mice be written that no line traces.
+    if (const std::string problem = ProductionLog(path).prepare(); !problem.empty()) {
         *message = "--log: \"" + path + "\" " + problem;
-        return false;
-    }
-    std::ofstream probe(PathFromUtf8(path), std::ios::app | std::ios::binary);
-    if (!probe) {
-        *message = "--log: \"" + path + "\" cannot be written";
         return false;
     }
     return true;

@@ -13,8 +13,9 @@
 
 namespace bw {
 
-// Checked before the first device command: the file can be appended to. False with a
-// message otherwise (a production run without its trace would be lost).
+// Checked before the first device command: the file is a production log (or new) and can
+// take a line now (ProductionLog::prepare). False with a message otherwise (a production
+// run without its trace would be lost).
 bool LogFileUsable(const std::string& path, std::string* message);
 
 // The line of one finished operation. productNumber: the number the factory record

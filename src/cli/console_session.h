@@ -26,10 +26,12 @@ class ConsoleSession {
     // Says so on stdout and waits for a key, so that what was printed can be read.
     void waitForKey() const;
 
+#ifdef _WIN32
   private:
     unsigned outputCodePage_ = 0;
     unsigned long inputMode_ = 0;
     bool inputModeSet_ = false;
+#endif
 };
 
 }  // namespace bw

@@ -11,6 +11,7 @@
 #include "image/image_identity.h"
 #include "image/mouse_session.h"
 #include "image/operations.h"
+#include "image/write_image.h"
 #include "ledger/ledger_error.h"
 #include "os/utf8_path.h"
 #include "production/operation_log.h"
@@ -73,7 +74,7 @@ bool RecordInLedger(const CommandLedger& ledger, Operation op, Outcome outcome,
     if (ledger.station == nullptr) return true;
     ledger::OperationFacts facts = CommandFacts(op, outcome, used, station, state, file, timing);
     facts.caption = shown;
-    if (ledger.station->finish(ledger.station->row(facts))) return true;
+    if (ledger.station->finish(ledger.station->row(facts), state.FactoryRecordSent)) return true;
     if (!ledger.station->holding()) {
         err << who << ": done, but not recorded in the ledger: " << ledger.station->problem()
             << "\n";
@@ -110,6 +111,10 @@ std::string HexFieldText(std::int32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
     return text;
+}
+
+std::string ProductNumberText(std::int32_t value) {
+    return value == 0 ? std::string("0") : HexFieldText(value);
 }
 
 std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
@@ -161,6 +166,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
     StationState station;
     MouseSession state(platforms.platform());
     const IcType& row = *IcTypeAt(options.ic);
+    const LedgerStopGuard ledgerStops(ledger.station, host);
     OperationReport local;
     OperationReport& r = report != nullptr ? *report : local;
     r.op = op;
@@ -192,8 +198,7 @@ int RunDeviceCommand(Operation op, const std::string& file, const DeviceOptions&
         }
     }
     if (op == Operation::Write) {
-        const std::string problem =
-            ProductNumberProblem(options.ic, options.params, options.factory);
+        const std::string problem = WriteParamsProblem(options.ic, options.params, options.factory);
         if (!problem.empty()) {
             err << "binwright write: " << problem << "\n";
             return refused(exitcode::Usage, MakeReason(ReasonCode::BadParameters, problem));

@@ -49,6 +49,9 @@ OperationReport MouseReport(const DeviceOptions& options, const std::string& ima
 
 // A hex field after SetValue: minimal upper-case digits, empty for 0 or less.
 std::string HexFieldText(std::int32_t value);
+// A product number in the lines of `run` and `run --gang`: as HexFieldText, but 0 is "0"
+// (a blank would read as no number at all).
+std::string ProductNumberText(std::int32_t value);
 
 // The six factory fields as the window shows them after a read-back, one per line.
 std::string FormatFactoryFields(const FactoryFields& fields);

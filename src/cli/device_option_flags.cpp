@@ -25,8 +25,9 @@ void AddWriteOptions(CLI::App* cmd, DeviceOptionText& text) {
 }
 
 void AddVerifyAfterWriteOption(CLI::App* cmd, DeviceOptionText& text) {
-    cmd->add_flag("--verify-after-write", text.verifyAfterWrite,
-                  "after a passing write, read back and compare every byte written");
+    cmd->add_flag("--verify-after-write,!--no-verify-after-write", text.verifyAfterWrite,
+                  "after a passing write, read back and compare every byte written (the "
+                  "default; --no-verify-after-write: only the transfers, or the first N blocks)");
 }
 
 void AddImageOptions(CLI::App* cmd, DeviceOptionText& text) {
@@ -47,6 +48,16 @@ CLI::Option* AddSlotsOption(CLI::App* cmd, RunOptions& run) {
                      "with --gang: at most N slots, or the USB ports of slots 1, 2, ... "
                      "(as `list --json` names them)")
         ->type_name("N|PORT,...");
+}
+
+CLI::Option* AddNumberingOptions(CLI::App* cmd, bool& rewrite, bool& noLedger) {
+    cmd->add_flag("--rewrite", rewrite,
+                  "with --write-id: a mouse that holds a number the ledger recorded as written "
+                  "is written again with that number (default: it is left alone, \"Already "
+                  "written\")");
+    return cmd->add_flag("--no-ledger", noLedger,
+                         "with --write-id: keep the product numbers nowhere (without --ledger "
+                         "they are kept in the default ledger); every start begins again at --sn");
 }
 
 }  // namespace bw

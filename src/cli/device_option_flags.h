@@ -13,7 +13,8 @@ namespace bw {
 void AddIdentityOptions(CLI::App* cmd, DeviceOptionText& text);
 // The "Write Parameter:" group and the factory fields.
 void AddWriteOptions(CLI::App* cmd, DeviceOptionText& text);
-// --verify-after-write (the window has its own, for both of its windows).
+// --verify-after-write (the default, still accepted) and --no-verify-after-write, the command
+// line's opt-out of the read-back; the windows have none.
 void AddVerifyAfterWriteOption(CLI::App* cmd, DeviceOptionText& text);
 // --expect-sha256: commands that load an image.
 void AddImageOptions(CLI::App* cmd, DeviceOptionText& text);
@@ -21,5 +22,8 @@ void AddImageOptions(CLI::App* cmd, DeviceOptionText& text);
 void AddCountOption(CLI::App* cmd, RunOptions& run);
 // --slots N|PORT,... of the gang station; the option, for its `needs`.
 CLI::Option* AddSlotsOption(CLI::App* cmd, RunOptions& run);
+// --rewrite and --no-ledger of the stations that number their mice (run, the gang window);
+// the --no-ledger option, which excludes --ledger.
+CLI::Option* AddNumberingOptions(CLI::App* cmd, bool& rewrite, bool& noLedger);
 
 }  // namespace bw

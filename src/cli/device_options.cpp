@@ -65,7 +65,8 @@ DeviceOptions ResolveDeviceOptions(const DeviceOptionText& text) {
 
     // Field limits of the window: 4 digits for the counts, 3 for the sleep time.
     o.params.total = Decimal("--total", text.total, 0, 9999);
-    o.params.retries = Decimal("--retries", text.retries, 0, 9999);
+    // No retry would make no attempt at all.
+    o.params.retries = Decimal("--retries", text.retries, 1, 9999);
     const std::string format = Upper(text.format);
     if (format == "2K" || format == "2048") {
         o.params.format = DataFormat::TwoK;

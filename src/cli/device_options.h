@@ -34,8 +34,8 @@ struct DeviceOptionText {
     std::string factoryNo = "1";
     std::string line = "A";
     std::string station = "1";
-    bool verifyAfterWrite = false;
-    std::string expectSha256;  // empty: any image is accepted
+    bool verifyAfterWrite = true;  // --no-verify-after-write: false
+    std::string expectSha256;      // empty: any image is accepted
 };
 
 struct DeviceOptions {

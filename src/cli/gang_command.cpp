@@ -49,7 +49,9 @@ class GangPrinter : public station::GangObserver {
         if (json_ == nullptr) return;
         OperationReport report = GangReport(station_, options_, r.reason);
         report.result = r.text;
-        report.exitCode = logged ? ExitCodeOf(r.outcome) : exitcode::NotLogged;
+        report.exitCode = !logged || !r.notRecorded.empty() ? exitcode::NotLogged
+                          : r.leftAlone                      ? exitcode::AlreadyWritten
+                                                             : ExitCodeOf(r.outcome);
         report.path = r.devicePath;
         report.productNumber = r.writtenNumber;
         report.attempts = r.attempts;
@@ -73,15 +75,22 @@ class GangPrinter : public station::GangObserver {
 void PrintTotals(const station::GangSummary& summary, std::ostream& out) {
     for (const station::SlotTotals& slot : summary.perSlot) {
         out << "slot " << slot.slot << "  port " << slot.port << "  total " << slot.mice
-            << " passed " << slot.passes << " failed " << slot.mice - slot.passes << "\n";
+            << " passed " << slot.passes << " failed " << slot.mice - slot.passes
+            << AlreadyWrittenText(slot.leftAlone) << "\n";
     }
     out << "total " << summary.mice << " passed " << summary.passes << " failed "
-        << summary.mice - summary.passes << std::endl;
+        << summary.mice - summary.passes << AlreadyWrittenText(summary.leftAlone) << std::endl;
 }
 
 }  // namespace
 
 void ApplySlotsOption(const std::string& text, station::GangSettings& settings) {
+    // A count, or a negative one (no port is named "-1").
+    const bool negative = text.size() > 1 && text[0] == '-' &&
+                          text.find_first_not_of("0123456789", 1) == std::string::npos;
+    if (negative) {
+        throw OptionError("--slots: " + text + " is not 1 to " + std::to_string(kMaxGangSlots));
+    }
     if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
         const long n = text.size() > 3 ? kMaxGangSlots + 1 : std::stol(text);
         if (n < 1 || n > kMaxGangSlots) {
@@ -111,7 +120,7 @@ std::string FormatGangLine(const station::GangResult& result) {
     std::snprintf(duration, sizeof duration, "%.1fs",
                   std::chrono::duration<double>(result.sincePlug).count());
     std::string line = "slot " + std::to_string(result.slot) + "  SN ";
-    line += result.writtenNumber ? HexFieldText(*result.writtenNumber) : std::string("-");
+    line += result.writtenNumber ? ProductNumberText(*result.writtenNumber) : std::string("-");
     line += "  ";
     line += result.text;
     line += "  ";
@@ -136,6 +145,7 @@ int RunGang(const std::string& imageFile, const DeviceOptions& options, const Ru
         sayRefused(refusal, *code);
         return *code;
     }
+    station.warnMissingPorts(platforms.platform(), err);
     std::string problem;
     if (const auto code = station.startNumbering(platforms.platform(), host, err, &problem)) {
         sayRefused(NoNumberReason(problem), *code);
@@ -152,11 +162,14 @@ int RunGang(const std::string& imageFile, const DeviceOptions& options, const Ru
     if (totals != nullptr) {
         totals->mice = summary.mice;
         totals->passed = summary.passes;
-        for (const station::SlotTotals& slot : summary.perSlot)
-            totals->perSlot->push_back({slot.slot, slot.port, slot.mice, slot.passes});
+        totals->alreadyWritten = summary.leftAlone;
+        for (const station::SlotTotals& slot : summary.perSlot) {
+            totals->perSlot->push_back(
+                {slot.slot, slot.port, slot.mice, slot.passes, slot.leftAlone});
+        }
     }
     if (!station.fromLedger() && NumbersFromLedger(options) && !options.quiet) {
-        err << kWho << ": the next product number is " << HexFieldText(*station.nextNumber())
+        err << kWho << ": the next product number is " << ProductNumberText(*station.nextNumber())
             << "\n";
     }
     const int code = station.finish(summary, host, err);

@@ -14,6 +14,7 @@
 #include "cli/run_command.h"
 #include "device/hid_platform.h"
 #include "device/operation_host.h"
+#include "ledger/call_wait.h"
 #include "production/station_state.h"
 #include "station/counter_serials.h"
 #include "station/gang_runner.h"
@@ -37,6 +38,9 @@ class GangStation {
     // (2) when the image cannot be used or --slots is wrong, the reason said on err and put
     // in refusal when given.
     std::optional<int> load(std::ostream& out, std::ostream& err, Reason* refusal = nullptr);
+    // After load(): each port of a --slots list that no mouse can ever appear on
+    // (HidPlatform::portProblem) is named in a warning on err: its slot would wait for ever.
+    void warnMissingPorts(HidPlatform& platform, std::ostream& err) const;
     // When the ledger gives the numbers: what an earlier stop of this station left is ended
     // first, reading the mouse at hand as proof, as `run` does; a mouse so proven written is
     // not written again (GangSettings::held). Then the numbers come from one ledger
@@ -85,6 +89,7 @@ class GangStation {
     station::CounterSerials counter_;
     std::unique_ptr<LedgerSerials> ledger_;
     std::unique_ptr<LockedWaits> lockedWaits_;
+    ledger::StopCheck stopCheck_;  // the front end's stop request, for the command's ledger
     bool logLost_ = false;
     bool ledgerLost_ = false;
 };

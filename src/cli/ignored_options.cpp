@@ -6,8 +6,8 @@
 namespace bw {
 namespace {
 
-constexpr const char* kFactoryOptions[] = {"--type", "--line",       "--date",
-                                           "--sn",   "--factory-no", "--station"};
+constexpr const char* kFactoryOptions[] = {"--type",       "--line",    "--date",    "--sn",
+                                           "--factory-no", "--station", "--rewrite", "--no-ledger"};
 
 bool Given(const CLI::App& command, const std::string& name) {
     try {
@@ -45,12 +45,19 @@ std::vector<std::string> IgnoredOptions(const CLI::App& command, bool automatic,
                             ": no factory record is written");
         }
     }
-    // The first IC type's own read-back already covers every block its write wrote, unless a
-    // 2k write reads back fewer than all eight.
-    if (report4 && params.verifyAfterWrite &&
-        !(params.format == DataFormat::TwoK && params.blocks < kBlockCount)) {
-        lines.push_back("--verify-after-write adds nothing: the " + row +
-                        " write already reads back every block it writes");
+    // The opt-out of the read-back is said every time, with what a pass then leaves unchecked.
+    if (!params.verifyAfterWrite) {
+        std::string what;
+        if (!report4) {
+            what = "a Write Pass means only that the " + row +
+                   " mouse took the transfers: nothing is read back";
+        } else if (params.format == DataFormat::TwoK && params.blocks < kBlockCount) {
+            what = "a 2k write reads back only the first " + std::to_string(params.blocks) +
+                   " of its " + std::to_string(kBlockCount) + " blocks";
+        } else {
+            what = "the " + row + " write still reads back every block it writes";
+        }
+        lines.push_back("--no-verify-after-write: " + what);
     }
     return lines;
 }

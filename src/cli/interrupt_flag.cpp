@@ -17,7 +17,9 @@ std::atomic<int> g_interrupts{0};           // SIGINT presses
 std::atomic<int> g_firstSignal{0};          // SIGINT or SIGTERM, whichever came first
 std::atomic<bool> g_terminateEarly{false};  // Terminate() before the flag was made
 std::atomic<bool> g_asService{false};       // a service: the user's logoff is not a stop
-std::atomic<bool> g_eventHeld{false};       // a console handler waits for the process's end
+#ifdef _WIN32
+std::atomic<bool> g_eventHeld{false};  // a console handler waits for the process's end
+#endif
 static_assert(std::atomic<int>::is_always_lock_free);
 
 using Handler = void (*)(int);

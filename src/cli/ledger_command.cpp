@@ -5,6 +5,7 @@
 
 #include "cli/operation_json.h"
 #include "device/hex_text.h"
+#include "image/regular_file.h"
 #include "ledger/ledger.h"
 #include "ledger/ledger_report.h"
 #include "ledger/ledger_summary.h"
@@ -85,10 +86,16 @@ LedgerCommand::LedgerCommand(CLI::App& app) {
         ->type_name("[FILE]")
         ->expected(0, 1)
         ->required();
-    for (CLI::App* cmd : {summary_, check_, report_, export_}) {
-        cmd->add_flag("--json", json_,
-                      "JSON lines on stdout instead of the text (report, export: one object "
-                      "naming the file written)");
+    backup_ = command_->add_subcommand(
+        "backup",
+        "copy a SQLite ledger into TARGET: one file, consistent while stations write (a ledger "
+        "is its .db file with its -wal and -shm files; never copy the .db alone)");
+    backup_->add_option("TARGET", target_, "the copy to make (it must not exist)")->required();
+    for (CLI::App* cmd : {summary_, check_, report_, export_, backup_}) {
+        cmd->add_flag(
+            "--json", json_,
+            "JSON lines on stdout instead of the text (report, export, backup: one object "
+            "naming the file written)");
     }
 }
 
@@ -96,6 +103,7 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
     const std::string name = "ledger " + (summary_->parsed()  ? summary_->get_name()
                                           : report_->parsed() ? report_->get_name()
                                           : check_->parsed()  ? check_->get_name()
+                                          : backup_->parsed() ? backup_->get_name()
                                                               : export_->get_name());
     // With --json every end but a summary's or a check's own lines is one object: what was
     // written, or why nothing was (the message stays on stderr as well).
@@ -114,7 +122,12 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
     OperationFilter filter;
     std::string filterText;
     if (!since_.empty()) {
-        filter.since = ParseTimestamp(since_);
+        bool outOfRange = false;
+        filter.since = ParseTimestamp(since_, &outOfRange);
+        if (!filter.since && outOfRange) {
+            return refused("--since: \"" + since_ +
+                           "\" is outside the years this binwright counts (" + ClockYears() + ")");
+        }
         if (!filter.since) {
             return refused("--since: \"" + since_ +
                            "\" is not a time (YYYY-MM-DD[ HH:MM[:SS]], local unless Z or +HH:MM "
@@ -129,9 +142,29 @@ int LedgerCommand::run(std::ostream& out, std::ostream& err) const {
     if (export_->parsed() && json_ && csv_.empty()) {
         return refused("--json needs --csv FILE: the CSV would share standard output");
     }
+    // A FIFO would block the command for ever, a device would take the file elsewhere.
+    const bool toHtml = report_->parsed();
+    const std::string& target = toHtml ? html_ : export_->parsed() ? csv_ : std::string();
+    if (!target.empty()) {
+        if (const std::string problem = RegularFileProblem(target, true); !problem.empty())
+            return refused((toHtml ? "--html: \"" : "--csv: \"") + target +
+                           "\" cannot be written: " + problem);
+    }
     try {
+        if (backup_->parsed()) {
+            const LedgerBackup copy = BackupLedger(url_, target_);
+            (json_ ? err : out) << "wrote " << target_ << ": a copy of ledger " << url_
+                                << " as one file (schema version " << copy.schemaVersion << ", "
+                                << copy.operations << " operations, " << copy.numbers
+                                << " numbers)\n";
+            return ended(exitcode::Pass, {{"ledger", url_},
+                                          {"file", target_},
+                                          {"operations", copy.operations},
+                                          {"numbers", copy.numbers}});
+        }
         LedgerOptions readOnly;
-        readOnly.create = false;  // a mistyped name must not become a new, empty ledger
+        readOnly.create = false;   // a mistyped name must not become a new, empty ledger
+        readOnly.readOnly = true;  // a supervisor who may only read the file reads it
         const auto ledger = OpenLedger(url_, readOnly);
         if (summary_->parsed() && json_) {
             for (const auto& s : Summarize(ledger->operations(filter))) {

@@ -1,6 +1,6 @@
 #pragma once
-// `binwright ledger summary|report|check|export --ledger URL`: the read side of the
-// production ledger.
+// `binwright ledger summary|report|check|export|backup --ledger URL`: the read side of the
+// production ledger, and a consistent copy of a SQLite one.
 
 #include <CLI/CLI.hpp>
 #include <ostream>
@@ -22,11 +22,13 @@ class LedgerCommand {
     CLI::App* report_;
     CLI::App* check_;
     CLI::App* export_;
+    CLI::App* backup_;
     std::string url_;
     std::string since_;
     std::string station_;
     std::string html_;
     std::string csv_;
+    std::string target_;
     bool json_ = false;  // JSON lines instead of the table, the sentence or "wrote FILE"
 };
 

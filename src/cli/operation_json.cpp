@@ -99,6 +99,7 @@ std::string TotalsJson(const RunTotals& t) {
         {"mice", t.mice},
         {"passed", t.passed},
         {"failed", t.mice - t.passed},
+        {"already_written", t.alreadyWritten},
         {"exit_code", t.exitCode},
         {"duration_ms", t.durationMs},
         {"started", UtcIsoTime(t.started)},
@@ -106,8 +107,11 @@ std::string TotalsJson(const RunTotals& t) {
     if (t.perSlot) {
         Json slots = Json::array();
         for (const SlotCount& s : *t.perSlot) {
-            slots.push_back(
-                {{"slot", s.slot}, {"port", s.port}, {"mice", s.mice}, {"passed", s.passed}});
+            slots.push_back({{"slot", s.slot},
+                             {"port", s.port},
+                             {"mice", s.mice},
+                             {"passed", s.passed},
+                             {"already_written", s.alreadyWritten}});
         }
         line["slots"] = slots;
     }

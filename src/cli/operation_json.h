@@ -43,11 +43,13 @@ struct SlotCount {
     std::string port;
     int mice = 0;
     int passed = 0;
+    int alreadyWritten = 0;
 };
 
 struct RunTotals {
     int mice = 0;
     int passed = 0;
+    int alreadyWritten = 0;  // mice left alone: they hold a number written before
     int exitCode = 0;
     std::int64_t durationMs = 0;
     std::chrono::system_clock::time_point started = std::chrono::system_clock::now();

@@ -7,7 +7,9 @@
 #include "cli/command_ledger.h"
 #include "cli/command_log.h"
 #include "cli/device_commands.h"
+#include "image/factory_record.h"
 #include "image/mouse_session.h"
+#include "os/utf8_path.h"
 #include "production/auto_write.h"
 #include "production/polling.h"
 #include "production/result_text.h"
@@ -56,7 +58,7 @@ std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32
     const double seconds = std::chrono::duration<double>(taken).count();
     char duration[32];
     std::snprintf(duration, sizeof duration, "%.1fs", seconds);
-    return ClockTime(when) + "  SN " + HexFieldText(productNumber) + "  " + result + "  " +
+    return ClockTime(when) + "  SN " + ProductNumberText(productNumber) + "  " + result + "  " +
            duration + "  passes " + std::to_string(passes);
 }
 
@@ -82,7 +84,20 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     station.handImageTo(state);
 
     ledger::StationLedger* stationLedger = run.ledger.station;
+    const LedgerStopGuard ledgerStops(stationLedger, host);
     const bool numbered = stationLedger != nullptr && NumbersFromLedger(options);
+    if (stationLedger != nullptr && !numbered) {
+        std::string problem;
+        if (const auto code = StartRecording(*stationLedger, err, kWho, &problem)) {
+            if (run.json != nullptr) {
+                OperationReport report =
+                    mouseReport(MakeReason(ReasonCode::BadParameters, problem));
+                report.exitCode = *code;
+                *run.json << OperationJson(report) << std::endl;
+            }
+            return *code;
+        }
+    }
     if (numbered) {
         bool proven = false;
         std::string problem;
@@ -108,13 +123,25 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
         state.RecordGate = nullptr;
         DeviceOptions used = options;
         used.factory = r.factory;
+        // A mouse left alone: its factory record was read, nothing was written.
+        const Operation op = r.leftAlone ? Operation::ReadFactory : Operation::Write;
+        // Recorded (or kept in the spool) before the result is shown.
+        bool recorded = true;
         if (stationLedger != nullptr) {
-            ledger::OperationFacts facts = CommandFacts(Operation::Write, r.outcome, used, station,
-                                                        state, imageFile, r.timing);
-            if (!stationLedger->finish(stationLedger->row(facts))) {
+            ledger::OperationFacts facts = CommandFacts(op, r.leftAlone ? Outcome::Pass : r.outcome,
+                                                        used, station, state, imageFile, r.timing);
+            const ledger::OperationRecord row =
+                r.leftAlone ? LeftAloneRow(*stationLedger, facts, r.text, r.reason)
+                            : stationLedger->row(facts);
+            recorded = stationLedger->finish(row, state.FactoryRecordSent);
+            if (!recorded) {
                 ledgerLost = true;
+                const auto spool = stationLedger->spoolFolder();
                 err << kWho << ": not recorded in the ledger"
                     << (stationLedger->holding() ? " yet" : "") << ": " << stationLedger->problem()
+                    << (stationLedger->holding() && spool
+                            ? "; kept in the spool " + Utf8FromPath(*spool) + " until it can be"
+                            : std::string())
                     << "; no further mouse is taken\n";
             }
         }
@@ -122,16 +149,25 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
                              r.sinceArrival, r.passCount)
             << std::endl;
         PrintReason(r.text, r.reason, err);
+        if (!numbered && r.recordWentOut && r.outcome != Outcome::Pass) {
+            err << kWho << ": SN " << ProductNumberText(r.factory.number)
+                << " went out to this mouse, which may hold it: the next mouse gets "
+                << ProductNumberText(NextProductNumber(r.factory.number)) << "\n";
+        }
         const LogEntry entry =
-            CommandLogEntry(Operation::Write, r.outcome, used, r.timing, r.writtenNumber,
-                            station.LoadedImageIdentity, std::nullopt, r.reason);
+            r.leftAlone ? CommandLogEntry(op, Outcome::Fail, used, r.timing, std::nullopt,
+                                          std::nullopt, r.text, r.reason)
+                        : CommandLogEntry(op, r.outcome, used, r.timing, r.writtenNumber,
+                                          station.LoadedImageIdentity, std::nullopt, r.reason);
         // A mouse the station cannot trace must not be followed by more of them.
         const bool logged = AppendCommandLog(run.log, entry, err);
         if (!logged) logLost = true;
         if (run.json != nullptr) {
             OperationReport report = mouseReport(r.reason);
             report.result = r.text;
-            report.exitCode = logged ? ExitCodeOf(r.outcome) : exitcode::NotLogged;
+            report.exitCode = !logged || !recorded ? exitcode::NotLogged
+                              : r.leftAlone            ? exitcode::AlreadyWritten
+                                                       : ExitCodeOf(r.outcome);
             report.path = r.path;
             report.productNumber = r.writtenNumber;
             report.attempts = r.attempts;
@@ -142,23 +178,34 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     });
     bool noNumber = false;  // the ledger gave no number (else the number did not fit)
     if (numbered) {
-        hooks.takeNumbersFrom([&](std::string* refusal) -> std::optional<std::int32_t> {
+        hooks.takeNumbersFrom([&](std::string* refusal) -> MouseNumber {
+            MouseNumber given;
             try {
-                const std::int32_t number = stationLedger->reserve(options.factory.type);
+                // A mouse that holds a number written before gets no second one.
+                const MouseAtHand seen =
+                    ExamineMouseAtHand(*stationLedger, state, options, run.ledger.rewrite, host);
+                if (seen.kind == MouseAtHand::Kind::AlreadyWritten) {
+                    given.leftAlone = seen.shown;
+                    given.heldNumber = seen.number;
+                    given.reason = seen.reason;
+                    return given;
+                }
+                given.number = seen.kind == MouseAtHand::Kind::Rewrite
+                                   ? seen.number
+                                   : stationLedger->reserve(options.factory.type);
                 state.RecordGate = stationLedger;
-                return number;
             } catch (const ledger::LedgerError& e) {
                 *refusal = e.what();
                 noNumber = true;
-                return std::nullopt;
             }
+            return given;
         });
     }
 
     // LastDeviceCount starts at 0: the first tick takes every present interface as arrived.
     const auto done = [&] {
-        return (run.count > 0 && hooks.mice() >= run.count) || StopAsked(host) || logLost ||
-               ledgerLost || !hooks.refusal().empty();
+        return (run.count > 0 && hooks.mice() + hooks.leftAlone() >= run.count) ||
+               StopAsked(host) || logLost || ledgerLost || !hooks.refusal().empty();
     };
     while (!done()) {
         hooks.startTick();
@@ -169,10 +216,11 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
 
     const int fails = hooks.mice() - hooks.passes();
     out << "total " << hooks.mice() << " passed " << hooks.passes() << " failed " << fails
-        << std::endl;
+        << AlreadyWrittenText(hooks.leftAlone()) << std::endl;
     if (totals != nullptr) {
         totals->mice = hooks.mice();
         totals->passed = hooks.passes();
+        totals->alreadyWritten = hooks.leftAlone();
     }
     // Results the ledger could not take are tried again before the run ends.
     const bool rowsLost =
@@ -197,7 +245,16 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
     }
     if (logLost || rowsLost) return exitcode::NotLogged;
     if (ledgerLost) return exitcode::Usage;
-    return fails == 0 ? exitcode::Pass : exitcode::Fail;
+    return RunExitCode(fails, hooks.leftAlone());
+}
+
+std::string AlreadyWrittenText(int leftAlone) {
+    return leftAlone > 0 ? " already written " + std::to_string(leftAlone) : std::string();
+}
+
+int RunExitCode(int fails, int leftAlone) {
+    if (fails > 0) return exitcode::Fail;
+    return leftAlone > 0 ? exitcode::AlreadyWritten : exitcode::Pass;
 }
 
 }  // namespace bw

@@ -28,6 +28,9 @@ struct RunOptions {
     std::string slotsText;
 };
 
+// With the ledger giving the numbers, each mouse's factory record is read first: one that
+// holds a number written before is left alone ("Already written (SN 1A)", counted apart,
+// exit code 7 when nothing failed) or, with run.ledger.rewrite, written again with it.
 // Stops taking mice once host.stopRequest() asks for it (the mouse in progress is written
 // as that request allows and logged), after --count mice, when a log line cannot be
 // written, when the next product number does not fit the factory record, or when the ledger
@@ -40,6 +43,12 @@ struct RunOptions {
 int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, const RunOptions& run,
                  PlatformStack& platforms, OperationHost& host, std::ostream& out,
                  std::ostream& err, RunTotals* totals = nullptr);
+
+// The end of a totals line: " already written N" when mice were left alone, else empty.
+std::string AlreadyWrittenText(int leftAlone);
+// A run's exit code when nothing ended it early: 1 when a mouse failed, else 7 when a mouse
+// was left alone as already written, else 0.
+int RunExitCode(int fails, int leftAlone);
 
 // "HH:MM:SS  SN <number as the field shows it>  <result>  <seconds, 1 decimal>s  passes <n>"
 std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32_t productNumber,

@@ -21,7 +21,9 @@ ServiceCommand::ServiceCommand(CLI::App& app) {
     command_ = app.add_subcommand("service", "a station as a Windows service (Windows only)");
     command_->require_subcommand(1);
     install_ = command_->add_subcommand(
-        "install", "register `binwright run --config FILE` as the service binwright-NAME");
+        "install",
+        "register `binwright run --config FILE --station-name NAME` as the service "
+        "binwright-NAME");
     uninstall_ = command_->add_subcommand("uninstall", "stop and remove the service");
     run_ = command_->add_subcommand("run", "what the service manager starts");
     run_->group("");  // not for people
@@ -44,7 +46,7 @@ int ServiceCommand::run(std::ostream& out, std::ostream& err) const {
     }
     if (install_->parsed()) return InstallStationService(service, name_, config_, out, err);
     if (uninstall_->parsed()) return UninstallStationService(service, out, err);
-    return RunStationService(service, config_, err);
+    return RunStationService(service, name_, config_, err);
 }
 
 }  // namespace bw

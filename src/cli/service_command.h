@@ -2,8 +2,8 @@
 // `binwright service install NAME --config FILE | uninstall NAME`: a station as a Windows
 // service, the counterpart of the systemd unit binwright-station@NAME.service on Linux.
 // The service manager starts `binwright service run NAME --config FILE`, which runs
-// `binwright run --config FILE` until the manager stops it (the SIGTERM rule: the mouse in
-// progress is finished and logged, then the totals).
+// `binwright run --config FILE --station-name NAME` until the manager stops it (the SIGTERM
+// rule: the mouse in progress is finished and logged, then the totals).
 
 #include <CLI/CLI.hpp>
 #include <ostream>

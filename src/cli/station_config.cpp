@@ -5,9 +5,12 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 
+#include "image/regular_file.h"
+#include "ledger/ledger.h"
 #include "os/utf8_path.h"
 
 namespace bw {
@@ -54,6 +57,12 @@ std::vector<std::string> KeysOf(const CLI::Option& option) {
     return {};
 }
 
+// How the file names an option: its key, or its first long name.
+std::string KeyName(const CLI::Option& option) {
+    const std::vector<std::string> keys = KeysOf(option);
+    return keys.empty() ? option.get_name() : keys.front();
+}
+
 struct KeyedOption {
     std::string key;
     CLI::Option* option = nullptr;
@@ -84,13 +93,27 @@ std::vector<KeyedOption> KeyedOptions(CLI::App& command, const CLI::Option* self
 }  // namespace
 
 StationConfig StationConfig::Read(const std::string& path) {
-    std::ifstream in(PathFromUtf8(path));
+    // A FIFO would block the start, /dev/zero would be read for ever.
+    if (const std::string problem = RegularFileProblem(path, false); !problem.empty())
+        throw StationConfigError(path + ": " + problem);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) throw StationConfigError(path + ": cannot open: " + std::strerror(errno));
     StationConfig config;
     config.path_ = path;
     int number = 0;
     for (std::string line; std::getline(in, line);) {
         ++number;
+        if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);  // UTF-8 BOM
+        if (number == 1 && line.size() >= 2 &&
+            ((line[0] == '\xFF' && line[1] == '\xFE') ||
+             (line[0] == '\xFE' && line[1] == '\xFF'))) {
+            throw StationConfigError(path + ": is UTF-16 text; save it as UTF-8");
+        }
+        if (line.find('\0') != std::string::npos) {
+            throw StationConfigError(path + ":" + std::to_string(number) +
+                                     ": holds a NUL byte: not a text file (UTF-16?); save it as"
+                                     " UTF-8");
+        }
         if (!line.empty() && line.back() == '\r') line.pop_back();  // written on Windows
         const std::string text = Trim(line);
         if (text.empty() || text.front() == '#') continue;
@@ -140,6 +163,7 @@ void StationConfig::apply(CLI::App& command, const CLI::Option* self) {
         if (value.empty() && option.get_items_expected_min() > 0) {
             throw StationConfigError(at + "'" + entry.key + "' has no value");
         }
+        value = resolvePath(entry.key, option, value);
         try {
             option.add_result(value);
             option.run_callback();
@@ -148,6 +172,35 @@ void StationConfig::apply(CLI::App& command, const CLI::Option* self) {
         }
         applied_.push_back(i);
     }
+    // What the command line refuses of two options together, a file refuses too (CLI11
+    // checks `needs` and `excludes` only while parsing the command line).
+    for (const std::size_t i : applied_) {
+        const StationConfigEntry& entry = entries_[i];
+        const auto found = std::find_if(keyed.begin(), keyed.end(),
+                                        [&](const KeyedOption& k) { return k.key == entry.key; });
+        const CLI::Option& option = *found->option;
+        const std::string at = path_ + ":" + std::to_string(entry.line) + ": ";
+        for (const CLI::Option* needed : option.get_needs()) {
+            if (needed->count() == 0) {
+                throw StationConfigError(at + entry.key + " needs " + KeyName(*needed));
+            }
+        }
+        for (const CLI::Option* excluded : option.get_excludes()) {
+            if (excluded->count() > 0) {
+                throw StationConfigError(at + entry.key + " cannot go with " + KeyName(*excluded));
+            }
+        }
+    }
+}
+
+std::string StationConfig::resolvePath(const std::string& key, const CLI::Option& option,
+                                       const std::string& value) const {
+    const bool path = key == "image" || option.get_type_name() == "FILE" ||
+                      (key == "ledger" && ledger::NamesLedgerFile(value));
+    const std::filesystem::path given = PathFromUtf8(value);
+    if (!path || value.empty() || !given.is_relative()) return value;
+    // A service or a shortcut starts in another folder than the one the file was written for.
+    return Utf8FromPath(PathFromUtf8(path_).parent_path() / given);
 }
 
 std::string StationConfig::where(const std::string& key) const {

@@ -30,13 +30,16 @@ struct StationConfigEntry {
 class StationConfig {
   public:
     // Reads the lines: blank lines and `#` comments are skipped, a value may be quoted
-    // ("...") and may be followed by a `#` comment. Throws StationConfigError.
+    // ("...") and may be followed by a `#` comment; UTF-8, a byte-order mark allowed.
+    // Throws StationConfigError (also for a path that is no regular file, and UTF-16).
     static StationConfig Read(const std::string& path);
 
     // Gives every entry to the option of `command`, or of a command it falls through to,
     // unless the command line gave that option already. `self` (the option naming this
-    // file) is not a key. Throws StationConfigError for an unknown key, a key given twice
-    // or a value the option refuses.
+    // file) is not a key. A relative path (image, a FILE option, a SQLite ledger) is taken
+    // from the file's folder. Throws StationConfigError for an unknown key, a key given
+    // twice, a value the option refuses, or an option without the one it needs or with one
+    // it excludes (as on the command line).
     void apply(CLI::App& command, const CLI::Option* self);
 
     // "FILE:LINE: " when this file set `key`, else empty.
@@ -47,6 +50,9 @@ class StationConfig {
     const std::string& path() const { return path_; }
 
   private:
+    std::string resolvePath(const std::string& key, const CLI::Option& option,
+                            const std::string& value) const;
+
     std::string path_;
     std::vector<StationConfigEntry> entries_;
     std::vector<std::size_t> applied_;  // indices into entries_

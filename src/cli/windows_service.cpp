@@ -6,11 +6,14 @@
 #include <windows.h>
 
 #include <atomic>
-#include <sstream>
+#include <cstdlib>
+#include <exception>
 #include <vector>
 
 #include "cli/cli_app.h"
 #include "cli/interrupt_flag.h"
+#include "cli/line_sink_buf.h"
+#include "ledger/station_home.h"
 #include "os/utf8_path.h"
 #endif
 
@@ -76,6 +79,7 @@ void RegisterEventSource(const std::wstring& source) {
 // What the running service knows; the service manager's callbacks take no argument of ours.
 struct ServiceState {
     std::wstring name;
+    std::string station;
     std::string config;
     SERVICE_STATUS_HANDLE status = nullptr;
     HANDLE events = nullptr;  // the event log source
@@ -97,30 +101,34 @@ void Report(DWORD state, DWORD exitCode = NO_ERROR, DWORD specific = 0, DWORD wa
 }
 
 void Log(WORD type, const std::string& text) {
-    if (g_service->events == nullptr || text.empty()) return;
+    if (g_service == nullptr || g_service->events == nullptr || text.empty()) return;
     const std::wstring wide = WideFromUtf8(text);
     const wchar_t* strings[] = {wide.c_str()};
     ReportEventW(g_service->events, type, 0, 1, nullptr, 1, 0, strings, nullptr);
 }
 
-// Each line written to it becomes an event of the given type.
-class EventLogBuf : public std::stringbuf {
-  public:
-    explicit EventLogBuf(WORD type) : type_(type) {}
-    int sync() override {
-        std::string text = str();
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos;
-             start = end + 1) {
-            Log(type_, text.substr(start, end - start));
-        }
-        str(text.substr(start));
-        return 0;
+std::string CurrentExceptionText() {
+    const std::exception_ptr current = std::current_exception();
+    if (!current) return "no exception (std::terminate)";
+    try {
+        std::rethrow_exception(current);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "an exception of unknown type";
     }
+}
 
-  private:
-    WORD type_;
-};
+// An exception escaping one of the station's threads, or a noexcept function, would end
+// the process without a word: the event log gets its text first. The service manager counts
+// the end as a crash and starts the station again.
+[[noreturn]] void OnTerminate() {
+    try {
+        Log(EVENTLOG_ERROR_TYPE, "station crashed: " + CurrentExceptionText());
+    } catch (...) {
+    }
+    std::abort();
+}
 
 DWORD WINAPI OnControl(DWORD control, DWORD, void*, void*) {
     switch (control) {
@@ -137,27 +145,63 @@ DWORD WINAPI OnControl(DWORD control, DWORD, void*, void*) {
     }
 }
 
+// The service manager starts a service in the system folder. The station works in its data
+// folder instead, as the Linux unit does in its state folder (a config's relative paths are
+// taken from the config's own folder, wherever the station works). Empty when there is none.
+std::string EnterStationFolder() {
+    const auto folder = ledger::StationDataFolder();
+    if (!folder) return {};
+    std::error_code ec;
+    std::filesystem::create_directories(*folder, ec);
+    if (ec || !SetCurrentDirectoryW(folder->c_str())) return {};
+    return Utf8FromPath(*folder);
+}
+
 void WINAPI ServiceMain(DWORD, LPWSTR*) {
     ServiceState& s = *g_service;
     s.status = RegisterServiceCtrlHandlerExW(s.name.c_str(), OnControl, nullptr);
     if (s.status == nullptr) return;
     s.events = RegisterEventSourceW(nullptr, s.name.c_str());
+    std::set_terminate(OnTerminate);
     Report(SERVICE_RUNNING);
-    Log(EVENTLOG_INFORMATION_TYPE, "station started: binwright run --config " + s.config);
+    const std::string folder = EnterStationFolder();
+    // The service's name is the station's name in the ledger, as the Linux unit's instance is.
+    std::string program = "binwright", run = "run", configOption = "--config", config = s.config,
+                nameOption = "--station-name", station = s.station;
+    char* argv[] = {program.data(), run.data(),        configOption.data(),
+                    config.data(),  nameOption.data(), station.data(),
+                    nullptr};
+    const int argc = 6;
+    std::string command;
+    for (int i = 0; i < argc; ++i) command += (i > 0 ? " " : "") + std::string(argv[i]);
+    Log(EVENTLOG_INFORMATION_TYPE,
+        "station started: " + command + (folder.empty() ? "" : " in " + folder));
 
-    EventLogBuf outBuf(EVENTLOG_INFORMATION_TYPE), errBuf(EVENTLOG_WARNING_TYPE);
+    // Each line an event as soon as it is written: the log shows how far the station got.
+    LineSinkBuf outBuf([](const std::string& line) { Log(EVENTLOG_INFORMATION_TYPE, line); });
+    LineSinkBuf errBuf([](const std::string& line) { Log(EVENTLOG_WARNING_TYPE, line); });
     std::ostream out(&outBuf), err(&errBuf);
-    std::string program = "binwright", run = "run", option = "--config", config = s.config;
-    char* argv[] = {program.data(), run.data(), option.data(), config.data(), nullptr};
     CliEnvironment environment;
-    s.exitCode = RunCli(4, argv, out, err, environment);
-    out.flush();
-    err.flush();
+    try {
+        s.exitCode = RunCli(argc, argv, out, err, environment);
+    } catch (...) {
+        // Nothing is expected to get here; the station's files were closed on the way out.
+        outBuf.finish();
+        errBuf.finish();
+        Log(EVENTLOG_ERROR_TYPE, "station crashed: " + CurrentExceptionText());
+        if (s.events != nullptr) DeregisterEventSource(s.events);
+        // Ended without a stopped state, the service manager counts it a crash and starts
+        // it again, as an uncaught exception's abort does for the Linux unit.
+        ExitProcess(static_cast<UINT>(exitcode::Fail));
+    }
+    outBuf.finish();
+    errBuf.finish();
     // A stop asked for by the manager is a clean end, whatever the mouse in progress did.
     const bool clean = s.exitCode == 0 || (s.stopAsked && s.exitCode == exitcode::Terminated);
     Log(clean ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_ERROR_TYPE,
         "station ended with exit code " + std::to_string(s.exitCode));
     if (s.events != nullptr) DeregisterEventSource(s.events);
+    s.events = nullptr;
     Report(SERVICE_STOPPED, clean ? NO_ERROR : ERROR_SERVICE_SPECIFIC_ERROR,
            clean ? 0 : static_cast<DWORD>(s.exitCode));
 }
@@ -192,7 +236,8 @@ int InstallStationService(const std::string& service, const std::string& station
             << "\n";
         return exitcode::Fail;
     }
-    std::wstring about = L"Writes every mouse plugged in: binwright run --config " + file.native();
+    std::wstring about = L"Writes every mouse plugged in: binwright run --config " + file.native() +
+                         L" --station-name " + WideFromUtf8(station);
     SERVICE_DESCRIPTIONW description{about.data()};
     ChangeServiceConfig2W(created.h, SERVICE_CONFIG_DESCRIPTION, &description);
     // Started again 10 s after a crash, as the Linux unit is.
@@ -241,9 +286,11 @@ int UninstallStationService(const std::string& service, std::ostream& out, std::
     return exitcode::Pass;
 }
 
-int RunStationService(const std::string& service, const std::string& config, std::ostream& err) {
+int RunStationService(const std::string& service, const std::string& station,
+                      const std::string& config, std::ostream& err) {
     ServiceState state;
     state.name = WideFromUtf8(service);
+    state.station = station;
     state.config = config;
     g_service = &state;
     InterruptFlag::AsService();
@@ -280,7 +327,8 @@ int InstallStationService(const std::string&, const std::string&, const std::str
 int UninstallStationService(const std::string&, std::ostream&, std::ostream& err) {
     return NotHere(err);
 }
-int RunStationService(const std::string&, const std::string&, std::ostream& err) {
+int RunStationService(const std::string&, const std::string&, const std::string&,
+                      std::ostream& err) {
     return NotHere(err);
 }
 

@@ -58,6 +58,35 @@ std::string ErrnoText(int error) {
 
 }  // namespace
 
+std::string HidrawPlatform::portProblem(const std::string& port) {
+    const auto dash = port.find('-');
+    const bool digitsAndDots =
+        dash != std::string::npos && dash > 0 && dash + 1 < port.size() && port.back() != '.' &&
+        port.find_first_not_of("0123456789") == dash &&
+        port.find_first_not_of("0123456789.", dash + 1) == std::string::npos &&
+        port.find("..") == std::string::npos && port[dash + 1] != '.';
+    if (!digitsAndDots)
+        return "is not a USB port name (bus-port[.port...], as list --json names it)";
+    const auto dot = port.rfind('.');
+    const bool onRoot = dot == std::string::npos;
+    const std::string hub = onRoot ? "usb" + port.substr(0, dash) : port.substr(0, dot);
+    const std::string number = port.substr(onRoot ? dash + 1 : dot + 1);
+    if (number.size() > 3) return "hub " + hub + " has no port " + number;
+    const std::lock_guard<std::mutex> hold(lock_);
+    UdevPtr<udev> context(udev_new());
+    if (!context) return {};
+    UdevPtr<udev_device> device(
+        udev_device_new_from_subsystem_sysname(context.get(), "usb", hub.c_str()));
+    if (!device) return "hub " + hub + " is not connected";
+    const char* children = udev_device_get_sysattr_value(device.get(), "maxchild");
+    if (children == nullptr) return {};
+    const int ports = std::atoi(children);
+    const int wanted = std::atoi(number.c_str());
+    if (wanted >= 1 && wanted <= ports) return {};
+    return ports == 0 ? hub + " is no hub"
+                      : "hub " + hub + " has " + std::to_string(ports) + " ports";
+}
+
 std::vector<HidInterfaceInfo> HidrawPlatform::enumerate() {
     const std::lock_guard<std::mutex> hold(lock_);
     std::vector<HidInterfaceInfo> result;

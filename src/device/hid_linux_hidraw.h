@@ -24,6 +24,9 @@ class HidrawPlatform : public HidPlatform {
     void close(HidHandle handle) override;
     // udev's hidraw events.
     std::unique_ptr<PresenceWatcher> watchPresence() override;
+    // A USB port "B-P[.P...]": port P of the hub before it (of the root hub of bus B for
+    // "B-P"), which must be connected and have that many ports (its maxchild in sysfs).
+    std::string portProblem(const std::string& port) override;
 
   private:
     std::mutex lock_;

@@ -74,6 +74,11 @@ class HidPlatform {
     // it. The default sleeps a short period.
     virtual std::unique_ptr<PresenceWatcher> watchPresence();
 
+    // Empty when a mouse may appear on `port` (named as HidInterfaceInfo::port names it) or
+    // when the backend cannot tell; otherwise why none ever will, e.g. "hub 1-2 has 4
+    // ports" (a gang station's --slots list is checked with it at the start).
+    virtual std::string portProblem(const std::string& /*port*/) { return {}; }
+
     // Several threads may call one platform at once: enumeration and opening are
     // serialised by the backend, transfers on different handles run in parallel.
 };

@@ -129,7 +129,10 @@ bool Link::OpenDeviceReport40(std::int32_t vendorId, std::int32_t productId,
             setHandle(Report40Handle, handle);
             OpenedPath = info.path;
         }
-        if (dataProbe) setHandle(Report41Handle, handle);
+        if (dataProbe) {
+            setHandle(Report41Handle, handle);
+            if (!commandProbe) DataPath = info.path;
+        }
         if (!commandProbe && !dataProbe) platform_.close(handle);
     }
     // A mouse is only ready when both commands and data can travel.
@@ -154,6 +157,7 @@ bool Link::GetFeature40(HidHandle handle, Report& buffer) {
 
 void Link::ForgetHandles() {
     OpenedPath.clear();
+    DataPath.clear();
     setHandle(Report4Handle, kInvalidHandle);
     setHandle(Report40Handle, kInvalidHandle);
     setHandle(Report41Handle, kInvalidHandle);

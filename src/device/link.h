@@ -60,6 +60,9 @@ class Link {
     std::int32_t FeatureLength40 = 0;
     // Path of the interface that carries the commands (report 4 or 0x40); empty when none.
     std::string OpenedPath;
+    // Path of the interface that gives report 0x41, where the mouse has it on another one;
+    // empty otherwise.
+    std::string DataPath;
 
     // The last transfer moved some bytes, but not the whole report: the device may have
     // taken it as done (an answer it will not give again).

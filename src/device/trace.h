@@ -28,6 +28,7 @@ class TracingPlatform : public HidPlatform {
     void endOperation() override { inner_.endOperation(); }
     void operationEnded(HidHandle handle) override { inner_.operationEnded(handle); }
     std::unique_ptr<PresenceWatcher> watchPresence() override { return inner_.watchPresence(); }
+    std::string portProblem(const std::string& port) override { return inner_.portProblem(port); }
 
   private:
     void write(const char* op, HidHandle handle, const std::uint8_t* data, std::size_t length,

@@ -123,6 +123,8 @@ const char* ReasonCodeName(ReasonCode code) {
             return "record-held";
         case ReasonCode::NoNumber:
             return "no-number";
+        case ReasonCode::AlreadyWritten:
+            return "already-written";
     }
     return "";
 }

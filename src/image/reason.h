@@ -34,6 +34,7 @@ enum class ReasonCode {
     NotApproved,      // the image is not the approved one
     RecordHeld,       // the station's ledger held the factory record back
     NoNumber,         // the ledger gave no product number (range used up, ledger away)
+    AlreadyWritten,   // the mouse holds a number the ledger recorded as written: left alone
 };
 
 // "no-answer", "mismatch", ...; empty for None.

@@ -244,9 +244,18 @@ bool ReadBackCheck(MouseSession& state, const WriteParams& params, OperationHost
     return result;
 }
 
+std::string WriteParamsProblem(int icIndex, const WriteParams& params,
+                               const FactoryFields& factory) {
+    if (params.blocks < 1 || params.blocks > kBlockCount)
+        return "block count " + std::to_string(params.blocks) + " is outside 1..8";
+    // An attempt of no retries never starts: the mouse would fail as if it had not answered.
+    if (params.retries < 1)
+        return "Retry Times " + std::to_string(params.retries) + " makes no write attempt";
+    return ProductNumberProblem(icIndex, params, factory);
+}
+
 bool WriteParamsUsable(int icIndex, const WriteParams& params, const FactoryFields& factory) {
-    if (params.blocks < 1 || params.blocks > kBlockCount) return false;
-    return ProductNumberProblem(icIndex, params, factory).empty();
+    return WriteParamsProblem(icIndex, params, factory).empty();
 }
 
 Outcome WriteImage(MouseSession& state, int icIndex, const WriteParams& params,
@@ -257,14 +266,11 @@ Outcome WriteImage(MouseSession& state, int icIndex, const WriteParams& params,
         FinishReason(state, Outcome::Skipped);
         return Outcome::Skipped;
     }
-    // Refused before the mouse is touched: an attempt of no blocks would pass unchecked,
-    // and a product number past 24 bits would be stored cut short.
-    if (!WriteParamsUsable(icIndex, params, factory)) {
-        const std::string problem = ProductNumberProblem(icIndex, params, factory);
-        state.LastReason = MakeReason(
-            ReasonCode::BadParameters,
-            problem.empty() ? "block count " + std::to_string(params.blocks) + " is outside 1..8"
-                            : problem);
+    // Refused before the mouse is touched: an attempt of no blocks would pass unchecked, no
+    // retry would make no attempt, and a product number past 24 bits would be stored cut short.
+    if (const std::string problem = WriteParamsProblem(icIndex, params, factory);
+        !problem.empty()) {
+        state.LastReason = MakeReason(ReasonCode::BadParameters, problem);
         return Outcome::Fail;
     }
 

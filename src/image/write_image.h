@@ -2,14 +2,19 @@
 // The steps of an image write, exposed for the tests; WriteImage (image/operations.h)
 // runs them in order.
 
+#include <string>
+
 #include "device/operation_host.h"
 #include "image/mouse_session.h"
 #include "image/write_params.h"
 
 namespace bw {
 
-// What WriteImage refuses before touching the mouse: a block count N outside 1..8, or a
-// product number the factory record cannot hold when the record is to be written.
+// What WriteImage refuses before touching the mouse: a block count N outside 1..8, no retry
+// (no attempt would be made), or a product number the factory record cannot hold when the
+// record is to be written. Empty when the write may go ahead; otherwise why not.
+std::string WriteParamsProblem(int icIndex, const WriteParams& params,
+                               const FactoryFields& factory);
 bool WriteParamsUsable(int icIndex, const WriteParams& params, const FactoryFields& factory);
 
 // First IC type: up to total x retries attempts; true at the first attempt that succeeds.

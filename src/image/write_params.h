@@ -15,8 +15,11 @@ struct WriteParams {
     std::int32_t blocks = 8;   // N, 1..8
     bool writeId = false;      // "Write Product ID"
     std::int32_t sleep = 100;  // pause after the exchange and settle wait, ms
-    // Every byte written is read back and compared after a passing write (off: as designed).
-    bool verifyAfterWrite = false;
+    // Every byte written is read back and compared after a passing write: the whole memory of
+    // the second and third IC types, all eight blocks of a 2K write on the first. Off only on
+    // the command line's explicit opt-out: then the first IC type reads back its first N
+    // blocks and the others nothing.
+    bool verifyAfterWrite = true;
 };
 
 // Bytes one write attempt puts on the device: the whole image, or the first N blocks.

@@ -157,15 +157,30 @@ std::string TypeText(std::int64_t productType) {
 }
 
 Ledger::Ledger(std::unique_ptr<SqlSession> session, const std::vector<Migration>& migrations,
-               bool create)
+               bool create, bool readOnly)
     : session_(std::move(session)) {
-    schemaVersion_ = PrepareSchema(*session_, migrations, create);
+    schemaVersion_ = PrepareSchema(*session_, migrations, create, readOnly);
 }
 
 Ledger::~Ledger() = default;
 
 const std::string& Ledger::where() const {
     return session_->where();
+}
+
+std::string Ledger::identity() const {
+    return session_->identity();
+}
+
+void Ledger::setStopCheck(StopCheck check) {
+    session_->setStopCheck(std::move(check));
+}
+
+// The database's clock in milliseconds since 1970: one clock for every station.
+const char* Ledger::nowMs() const {
+    return session_->dialect() == Dialect::Postgres
+               ? "CAST(EXTRACT(EPOCH FROM clock_timestamp()) * 1000 AS BIGINT)"
+               : "CAST((julianday('now') - 2440587.5) * 86400000.0 AS INTEGER)";
 }
 
 const char* Ledger::forUpdate() const {
@@ -186,6 +201,7 @@ auto Ledger::transact(TxMode mode, F&& body) {
             return result;
         } catch (const SqlError& e) {
             session_->rollback();
+            // A server that said nothing, or a stop request, is not asked again.
             if (e.fault() == SqlFault::ConnectionLost && !reconnected) {
                 reconnected = true;
                 session_->reconnect();
@@ -342,6 +358,17 @@ void Ledger::transition(const Reservation& r, SerialState to,
 
 namespace {
 
+bool IsRewrite(const SerialRow& row) {
+    return row.note && row.note->rfind(kRewriteNote, 0) == 0;
+}
+
+// The note of a number's next state: a rewritten number keeps saying so.
+std::optional<std::string> Rewritten(const SerialRow& now, const std::optional<std::string>& note) {
+    if (!IsRewrite(now)) return note;
+    if (!note) return now.note;
+    return std::string(kRewriteNote) + ", then " + *note;
+}
+
 // A reservation another process has ended or taken over since.
 [[noreturn]] void Superseded(const Reservation& r, const SerialRow& now) {
     throw LedgerError(LedgerErrorKind::Refused, Names(r) + " is no longer this cycle's: it is " +
@@ -369,7 +396,8 @@ std::int64_t Ledger::commitWritten(const Reservation& r, const OperationRecord& 
         if (now.state == SerialState::Written && now.operationId) return *now.operationId;
         if (now.state != SerialState::Sending) Superseded(r, now);
         const std::int64_t id = insertOperation(row);
-        transition(r, SerialState::Written, id, std::nullopt);
+        // A rewrite's note stays with the number.
+        transition(r, SerialState::Written, id, Rewritten(now, std::nullopt));
         return id;
     });
 }
@@ -398,8 +426,45 @@ std::int64_t Ledger::commitVoid(const Reservation& r, const OperationRecord& row
         if (now.state == SerialState::Void) return now.operationId.value_or(0);
         if (now.state != SerialState::Sending) Superseded(r, now);
         const std::int64_t id = insertOperation(row);
-        transition(r, SerialState::Void, id, note);
+        transition(r, SerialState::Void, id, Rewritten(now, note));
         return id;
+    });
+}
+
+std::optional<SerialRow> Ledger::serial(std::int32_t productType, std::int32_t number) {
+    CheckType(productType);
+    return transact(TxMode::Read, [&]() -> std::optional<SerialRow> {
+        const auto rows =
+            session_->query(std::string("SELECT ") + kSerialColumns +
+                                " FROM serials WHERE product_type = $1 AND number = $2",
+                            {std::int64_t{productType}, std::int64_t{number}});
+        if (rows.empty()) return std::nullopt;
+        return SerialFromRow(rows[0]);
+    });
+}
+
+Reservation Ledger::rewrite(std::int32_t productType, std::int32_t number,
+                            const std::string& station) {
+    CheckType(productType);
+    return transact(TxMode::Durable, [&] {
+        const Reservation asked{productType, number, 0};
+        const SerialRow now = lockSerial(asked);
+        if (now.state != SerialState::Written) {
+            throw LedgerError(LedgerErrorKind::Refused,
+                              Names(asked) + " cannot be rewritten: it is " +
+                                  SerialStateName(now.state) + ", not written");
+        }
+        const std::string text =
+            std::string(kRewriteNote) + " of the mouse that holds it" +
+            (now.operationId ? " (written by operation " + std::to_string(*now.operationId) + ")"
+                             : std::string());
+        const std::string at = Now();
+        const auto rows = session_->query(
+            "UPDATE serials SET state = 'sending', lease = lease + 1, station_name = $3,"
+            " reserved_at = $4, changed_at = $4, note = $5"
+            " WHERE product_type = $1 AND number = $2 RETURNING lease",
+            {std::int64_t{productType}, std::int64_t{number}, station, at, text});
+        return Reservation{productType, number, rows[0].integer(0)};
     });
 }
 
@@ -417,12 +482,25 @@ std::vector<SerialRow> Ledger::dangling(const std::string& station) {
     });
 }
 
-std::vector<Recovered> Ledger::recover(const std::string& station, const WrittenProof& proof) {
+std::vector<Recovered> Ledger::recover(const std::string& station, const WrittenProof& proof,
+                                       const RecoveryRules& rules) {
+    if (!rules.leaseToken.empty()) {
+        const auto holder = transact(TxMode::Read, [&] { return readHolder(station, false); });
+        if (!holder || holder->token != rules.leaseToken) {
+            throw LedgerError(LedgerErrorKind::Refused,
+                              "station " + station + " does not hold its lease in ledger " +
+                                  where() + (holder ? " (host " + holder->host + " does)" : "") +
+                                  ": its reservations are left alone");
+        }
+    }
     std::vector<Recovered> done;
     for (const SerialRow& row : dangling(station)) {
         Recovered r{row, SerialState::Released};
         const Reservation& res = row.reservation;
-        if (row.state == SerialState::Reserved) {
+        if (rules.keep && rules.keep(row)) {
+            r.now = row.state;
+            r.kept = true;
+        } else if (row.state == SerialState::Reserved) {
             transact(TxMode::Durable, [&] {
                 if (lockSerial(res).reservation.lease != res.lease) return 0;
                 transition(res, SerialState::Released, std::nullopt,
@@ -443,11 +521,14 @@ std::vector<Recovered> Ledger::recover(const std::string& station, const Written
                     OperationRecord proven = *shown;
                     proven.productNumber = res.number;
                     transition(res, SerialState::Written, insertOperation(proven),
-                               std::string("written: found in the mouse at the station's restart"));
+                               Rewritten(now,
+                                         "written: found in the mouse at the station's"
+                                         " restart"));
                 } else {
                     transition(res, SerialState::Void, std::nullopt,
-                               std::string("void: the station stopped while the number was being"
-                                           " sent and the mouse could not be checked"));
+                               Rewritten(now,
+                                         "void: the station stopped while the number was"
+                                         " being sent and the mouse could not be checked"));
                 }
                 return 0;
             });
@@ -455,6 +536,68 @@ std::vector<Recovered> Ledger::recover(const std::string& station, const Written
         done.push_back(r);
     }
     return done;
+}
+
+std::optional<StationHolder> Ledger::readHolder(const std::string& station, bool lock) {
+    const auto rows = session_->query(
+        std::string("SELECT token, host, process_id, started_at, renewed_ms, expires_ms, ") +
+            nowMs() + " FROM station_leases WHERE station_name = $1" + (lock ? forUpdate() : ""),
+        {station});
+    if (rows.empty()) return std::nullopt;
+    const SqlRow& q = rows[0];
+    return StationHolder{q.text(0),    q.text(1),    q.integer(2), q.text(3),
+                         q.integer(4), q.integer(5), q.integer(6)};
+}
+
+StationClaim Ledger::claimStation(const std::string& station, const StationHolder& me,
+                                  std::int64_t leaseMs,
+                                  const std::function<bool(const StationHolder&)>& gone) {
+    return transact(TxMode::Durable, [&]() -> StationClaim {
+        const SqlParams values{station, me.token, me.host, me.processId, me.startedAt, leaseMs};
+        const std::string now = nowMs();
+        // A name nobody holds is taken at once; the row of one that is held is locked.
+        if (!session_
+                 ->query("INSERT INTO station_leases (station_name, token, host, process_id,"
+                         " started_at, renewed_ms, expires_ms) VALUES ($1, $2, $3, $4, $5, " +
+                             now + ", " + now +
+                             " + $6) ON CONFLICT (station_name) DO NOTHING RETURNING token",
+                         values)
+                 .empty()) {
+            return {true, std::nullopt};
+        }
+        std::optional<StationHolder> held = readHolder(station, true);
+        if (!held) return {false, std::nullopt};  // released meanwhile: the next claim takes it
+        if (held->token != me.token && held->expiresMs > held->nowMs && !(gone && gone(*held))) {
+            return {false, held};
+        }
+        session_->exec(
+            "UPDATE station_leases SET token = $2, host = $3, process_id = $4,"
+            " started_at = $5, renewed_ms = " +
+                now + ", expires_ms = " + now + " + $6 WHERE station_name = $1",
+            values);
+        return {true, held};
+    });
+}
+
+bool Ledger::renewStation(const std::string& station, const std::string& token,
+                          std::int64_t leaseMs) {
+    const std::string now = nowMs();
+    return transact(TxMode::Write, [&] {
+        return session_->exec("UPDATE station_leases SET renewed_ms = " + now + ", expires_ms = " +
+                                  now + " + $3 WHERE station_name = $1 AND token = $2",
+                              {station, token, leaseMs}) == 1;
+    });
+}
+
+void Ledger::releaseStation(const std::string& station, const std::string& token) {
+    transact(TxMode::Write, [&] {
+        return session_->exec("DELETE FROM station_leases WHERE station_name = $1 AND token = $2",
+                              {station, token});
+    });
+}
+
+std::optional<StationHolder> Ledger::stationHolder(const std::string& station) {
+    return transact(TxMode::Read, [&] { return readHolder(station, false); });
 }
 
 std::int64_t Ledger::insertOperation(const OperationRecord& row) {
@@ -509,10 +652,12 @@ std::vector<std::string> Ledger::check() {
                                      static_cast<std::int32_t>(q.integer(1)), 0});
         };
         for (const auto& q : session_->query(
-                 "SELECT factory_type, product_number, COUNT(*) FROM operations"
-                 " WHERE operation = 'write' AND passed = 1 AND product_number IS NOT NULL"
-                 " GROUP BY factory_type, product_number HAVING COUNT(*) > 1"
-                 " ORDER BY factory_type, product_number")) {
+                 "SELECT o.factory_type, o.product_number, COUNT(*) FROM operations o"
+                 " WHERE o.operation = 'write' AND o.passed = 1 AND o.product_number IS NOT NULL"
+                 " AND NOT EXISTS (SELECT 1 FROM serials s WHERE s.product_type = o.factory_type"
+                 " AND s.number = o.product_number AND s.note LIKE 'rewrite%')"
+                 " GROUP BY o.factory_type, o.product_number HAVING COUNT(*) > 1"
+                 " ORDER BY o.factory_type, o.product_number")) {
             problems.push_back(name(q) + " was written " + q.text(2) + " times");
         }
         for (const auto& q :
@@ -531,6 +676,8 @@ std::vector<std::string> Ledger::check() {
                  " AND s.number = o.product_number"
                  " WHERE o.operation = 'write' AND o.passed = 1 AND o.product_number IS NOT NULL"
                  " AND (s.state IS NULL OR s.state <> 'written' OR s.operation_id <> o.id)"
+                 // The earlier rows of a rewritten number: its state says what holds now.
+                 " AND (s.note IS NULL OR s.note NOT LIKE 'rewrite%')"
                  " ORDER BY o.id")) {
             problems.push_back(name(q) + " went into a mouse (operation " + q.text(2) +
                                ") but the ledger holds it as " +

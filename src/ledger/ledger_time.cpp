@@ -22,7 +22,29 @@ std::string UtcTimestamp(system_clock::time_point when) {
     return text;
 }
 
-std::optional<system_clock::time_point> ParseTimestamp(const std::string& text) {
+namespace {
+
+// The clock's range in milliseconds; a time outside it would wrap round.
+bool Fits(sys_time<milliseconds> when) {
+    return when >= time_point_cast<milliseconds>(system_clock::time_point::min()) &&
+           when <= time_point_cast<milliseconds>(system_clock::time_point::max());
+}
+
+}  // namespace
+
+std::string ClockYears() {
+    const year_month_day first{floor<days>(system_clock::time_point::min())};
+    const year_month_day last{floor<days>(system_clock::time_point::max())};
+    return std::to_string(static_cast<int>(first.year()) + 1) + " to " +
+           std::to_string(static_cast<int>(last.year()) - 1);
+}
+
+std::optional<system_clock::time_point> ParseTimestamp(const std::string& text, bool* outOfRange) {
+    if (outOfRange != nullptr) *outOfRange = false;
+    const auto beyond = [&]() -> std::optional<system_clock::time_point> {
+        if (outOfRange != nullptr) *outOfRange = true;
+        return std::nullopt;
+    };
     static const std::regex form(
         R"(^(\d{4})-(\d{2})-(\d{2})(?:[T ](\d{2}):(\d{2})(?::(\d{2})(?:\.(\d{1,3}))?)?)?)"
         R"((Z|[+-]\d{2}:?\d{2})?$)");
@@ -47,6 +69,9 @@ std::optional<system_clock::time_point> ParseTimestamp(const std::string& text) 
         local.tm_min = minute;
         local.tm_sec = second;
         local.tm_isdst = -1;
+        // Far years are refused before the C library, whose time_t may not hold them.
+        const sys_time<milliseconds> rough = sys_days{ymd} + hours{hour} + minutes{minute} + ms;
+        if (!Fits(rough - days{2}) || !Fits(rough + days{2})) return beyond();
         const std::time_t t = std::mktime(&local);
         if (t == static_cast<std::time_t>(-1)) return std::nullopt;
         return system_clock::from_time_t(t) + ms;
@@ -61,6 +86,7 @@ std::optional<system_clock::time_point> ParseTimestamp(const std::string& text) 
         if (oh > 23 || om > 59) return std::nullopt;
         when -= sign * (hours{oh} + minutes{om});
     }
+    if (!Fits(when)) return beyond();
     return time_point_cast<system_clock::duration>(when);
 }
 

@@ -26,14 +26,21 @@ bool IsPostgresConnectionString(const std::string& text) {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // libpq's own parser reads every accepted form; the keywords it returns are handed to the
 // connection as they are, and give messages a name without the password.
 struct ParsedConnection {
     std::vector<std::pair<std::string, std::string>> keywords;
-    std::string where;  // "postgresql://user@host:port/db"
+    std::string where;     // "postgresql://user@host:port/db"
+    std::string identity;  // where and the options that select the data (search_path)
     int connectTimeoutS = 10;
+};
+
+// What a connection gets unless its string says otherwise: a bounded connect, and TCP
+// keepalives and a user timeout, so that a server cut off between two mice is noticed by
+// the kernel (about 25 s) instead of after its retransmissions (many minutes).
+constexpr std::pair<const char*, const char*> kConnectionDefaults[] = {
+    {"connect_timeout", "10"},    {"keepalives", "1"},       {"keepalives_idle", "10"},
+    {"keepalives_interval", "5"}, {"keepalives_count", "3"}, {"tcp_user_timeout", "20000"},
 };
 
 std::string TrimmedLine(std::string text) {
@@ -53,8 +60,7 @@ ParsedConnection ParseConnection(const std::string& text) {
                            "\" is not a PostgreSQL connection string: " + TrimmedLine(why));
     }
     ParsedConnection parsed;
-    std::string host = "localhost", port, db, user;
-    bool timeout = false;
+    std::string host = "localhost", port, db, user, selects;
     for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
         if (o->val == nullptr) continue;
         const std::string key = o->keyword, val = o->val;
@@ -63,16 +69,21 @@ ParsedConnection ParseConnection(const std::string& text) {
         if (key == "port") port = ":" + val;
         if (key == "dbname") db = val;
         if (key == "user") user = val + "@";
+        if (key == "options") selects = "?options=" + val;
         if (key == "connect_timeout") {
-            timeout = true;
             // libpq's own rule: no number or 0 waits for ever, less than 2 s is 2 s.
             const int seconds = std::atoi(val.c_str());
             parsed.connectTimeoutS = seconds <= 0 ? 0 : std::max(seconds, 2);
         }
     }
     PQconninfoFree(options);
-    if (!timeout) parsed.keywords.emplace_back("connect_timeout", "10");
+    for (const auto& fallback : kConnectionDefaults) {
+        const bool given = std::any_of(parsed.keywords.begin(), parsed.keywords.end(),
+                                       [&](const auto& kv) { return kv.first == fallback.first; });
+        if (!given) parsed.keywords.emplace_back(fallback.first, fallback.second);
+    }
     parsed.where = "postgresql://" + user + host + port + "/" + db;
+    parsed.identity = parsed.where + selects;
     return parsed;
 }
 
@@ -100,14 +111,16 @@ using Result = std::unique_ptr<PGresult, ResultFree>;
 
 class PostgresSession final : public SqlSession {
   public:
-    PostgresSession(const std::string& connection, int lockTimeoutMs)
+    PostgresSession(const std::string& connection, int lockTimeoutMs, StopCheck stop)
         : parsed_(ParseConnection(connection)), lockTimeoutMs_(lockTimeoutMs) {
+        stop_.check = std::move(stop);
         connect();
     }
     ~PostgresSession() override { disconnect(); }
 
     Dialect dialect() const override { return Dialect::Postgres; }
     const std::string& where() const override { return parsed_.where; }
+    std::string identity() const override { return parsed_.identity; }
 
     void begin(TxMode mode) override {
         // A connection that could not be made again is tried afresh at the next call.
@@ -188,15 +201,17 @@ class PostgresSession final : public SqlSession {
             throw SqlError(SqlFault::ConnectionLost, LedgerErrorKind::Unavailable,
                            who() + " cannot be reached: out of memory");
         }
-        const auto deadline = parsed_.connectTimeoutS > 0
-                                  ? Clock::now() + std::chrono::seconds(parsed_.connectTimeoutS)
-                                  : Clock::time_point::max();
+        // connect_timeout=0 waits as long as anything may: a day.
+        CallWait wait(stop_,
+                      std::chrono::seconds(parsed_.connectTimeoutS > 0 ? parsed_.connectTimeoutS
+                                                                       : 24 * 3600));
         // Before the first poll the socket is waited on as if the last answer were "writing".
         PostgresPollingStatusType step = PGRES_POLLING_WRITING;
         while (PQstatus(conn_) != CONNECTION_BAD && step != PGRES_POLLING_OK &&
                step != PGRES_POLLING_FAILED) {
-            if (!await(step == PGRES_POLLING_READING, step == PGRES_POLLING_WRITING, deadline)) {
+            if (!await(step == PGRES_POLLING_READING, step == PGRES_POLLING_WRITING, wait)) {
                 disconnect();
+                if (wait.stopped()) stopped();
                 throw SqlError(SqlFault::TimedOut, LedgerErrorKind::Unavailable,
                                who() + " cannot be reached: no answer within " +
                                    std::to_string(parsed_.connectTimeoutS) + " s");
@@ -213,9 +228,14 @@ class PostgresSession final : public SqlSession {
         // Notices ("relation already exists, skipping") are not for the operator.
         PQsetNoticeProcessor(
             conn_, [](void*, const char*) {}, nullptr);
+        // The server's own bounds: a lock wait, a statement (the lock wait and a margin),
+        // and a transaction left open by a station that went away (its locks are freed).
         try {
             run("SET client_min_messages TO warning; SET lock_timeout TO " +
-                std::to_string(lockTimeoutMs_));
+                std::to_string(lockTimeoutMs_) + "; SET statement_timeout TO " +
+                std::to_string(statementTimeoutMs()) +
+                "; SET idle_in_transaction_session_timeout TO " +
+                std::to_string(kIdleInTransactionMs));
         } catch (...) {
             disconnect();
             throw;
@@ -227,14 +247,14 @@ class PostgresSession final : public SqlSession {
         conn_ = nullptr;
     }
 
-    // Waits for the connection's socket until the deadline; false when it passed.
-    bool await(bool read, bool write, Clock::time_point deadline) {
+    // Waits for the connection's socket; false when the call's wait is over (its bound, or a
+    // stop request).
+    bool await(bool read, bool write, CallWait& wait) {
         for (;;) {
-            const auto left = deadline - Clock::now();
-            if (left <= Clock::duration::zero()) return false;
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(left).count();
+            const long long left = wait.leftMs();
+            if (left == 0) return false;
             if (WaitForSocket(PQsocket(conn_), read, write,
-                              static_cast<int>(std::min<long long>(ms + 1, kSliceMs)))) {
+                              static_cast<int>(std::min<long long>(left, kSliceMs)))) {
                 return true;
             }
         }
@@ -267,18 +287,18 @@ class PostgresSession final : public SqlSession {
 
     // Sends what is queued and reads every result of the statement; throws on the first error.
     Result answer(const std::string& statement) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(callBoundMs());
+        CallWait wait(stop_, std::chrono::milliseconds(callBoundMs()));
         for (;;) {
             const int flushed = PQflush(conn_);
             if (flushed == 0) break;
             if (flushed < 0) lost(statement);
-            if (!await(true, true, deadline)) silent(statement);
+            if (!await(true, true, wait)) silent(statement, wait);
             if (PQconsumeInput(conn_) == 0) lost(statement);
         }
         Result last, error;
         for (;;) {
             while (PQisBusy(conn_) != 0) {
-                if (!await(true, false, deadline)) silent(statement);
+                if (!await(true, false, wait)) silent(statement, wait);
                 if (PQconsumeInput(conn_) == 0) lost(statement);
             }
             Result next(PQgetResult(conn_));
@@ -297,9 +317,10 @@ class PostgresSession final : public SqlSession {
         return last;
     }
 
-    // The longest a statement may take before the server counts as silent: the lock wait the
-    // server itself enforces, and time for the answer to come back.
-    int callBoundMs() const { return lockTimeoutMs_ + 10000; }
+    int statementTimeoutMs() const { return lockTimeoutMs_ + 5000; }
+    // The longest a statement may take before the server counts as silent: its own timeout,
+    // and time for the server's answer to come back.
+    int callBoundMs() const { return statementTimeoutMs() + 5000; }
 
     [[noreturn]] void lost(const std::string& statement) {
         const std::string why = TrimmedLine(PQerrorMessage(conn_));
@@ -312,8 +333,16 @@ class PostgresSession final : public SqlSession {
                        who() + " cannot be reached: " + why);
     }
 
-    [[noreturn]] void silent(const std::string& statement) {
+    [[noreturn]] void stopped() {
+        throw SqlError(SqlFault::Stopped, LedgerErrorKind::Unavailable,
+                       who() + ": the wait for the server was given up at the stop request");
+    }
+
+    // The wait for an answer is over: the connection cannot be used for another statement
+    // while this one's answer may still come, so it goes.
+    [[noreturn]] void silent(const std::string& statement, const CallWait& wait) {
         disconnect();
+        if (wait.stopped()) stopped();
         throw SqlError(SqlFault::TimedOut, LedgerErrorKind::Unavailable,
                        who() + " did not answer within " + std::to_string(callBoundMs() / 1000) +
                            " s" + (statement == "COMMIT" ? " to a commit" : "") +
@@ -349,15 +378,26 @@ class PostgresSession final : public SqlSession {
                            where + " is locked by another station (waited " +
                                std::to_string(lockTimeoutMs_) + " ms)");
         }
+        if (state == "57014") {  // statement_timeout
+            throw SqlError(SqlFault::TimedOut, LedgerErrorKind::Unavailable,
+                           where + ": a statement ran past " +
+                               std::to_string(statementTimeoutMs() / 1000) +
+                               " s and the server ended it");
+        }
         if (state == "42501") {
+            const char* role = PQuser(conn_);
             throw SqlError(SqlFault::Other, LedgerErrorKind::Invalid,
-                           where + ": the role may not use the ledger: " + message);
+                           where + ": the role " + (role != nullptr ? role : "") +
+                               " lacks a permission the ledger needs (" + message +
+                               "): reading needs SELECT on the ledger's tables, a station also"
+                               " INSERT and UPDATE");
         }
         throw SqlError(SqlFault::Other, LedgerErrorKind::Invalid, where + ": " + message);
     }
 
     // Waits are cut into slices, so that a deadline is kept to within one.
     static constexpr int kSliceMs = 100;
+    static constexpr int kIdleInTransactionMs = 60000;
 
     ParsedConnection parsed_;
     int lockTimeoutMs_;
@@ -366,8 +406,9 @@ class PostgresSession final : public SqlSession {
 
 }  // namespace
 
-std::unique_ptr<SqlSession> OpenPostgresSession(const std::string& connection, int lockTimeoutMs) {
-    return std::make_unique<PostgresSession>(connection, lockTimeoutMs);
+std::unique_ptr<SqlSession> OpenPostgresSession(const std::string& connection, int lockTimeoutMs,
+                                                StopCheck stop) {
+    return std::make_unique<PostgresSession>(connection, lockTimeoutMs, std::move(stop));
 }
 
 }  // namespace bw::ledger

@@ -66,13 +66,30 @@ void CreateVersion1(SqlSession& s) {
     s.exec("CREATE INDEX serials_station ON serials (station_name, state)");
 }
 
-// Tables of the current schema (SQLite: the file; PostgreSQL: the connection's schema).
+// Version 2: the stations' leases. A station holds its name while it runs (renewed every
+// few seconds); times are milliseconds on the database's own clock, so that stations with
+// clocks of their own agree on when a lease has expired.
+void CreateVersion2(SqlSession& s) {
+    s.exec(
+        "CREATE TABLE station_leases ("
+        " station_name TEXT PRIMARY KEY,"
+        " token TEXT NOT NULL,"
+        " host TEXT NOT NULL,"
+        " process_id BIGINT NOT NULL,"
+        " started_at TEXT NOT NULL,"
+        " renewed_ms BIGINT NOT NULL,"
+        " expires_ms BIGINT NOT NULL)");
+}
+
+// Tables of the current schema (SQLite: the file; PostgreSQL: the connection's schema,
+// every table whatever the role may do with it, so that a missing permission is told as
+// such and not as an empty database).
 std::vector<std::string> TableNames(SqlSession& s) {
     const char* sql = s.dialect() == Dialect::Sqlite
                           ? "SELECT name FROM sqlite_master WHERE type = 'table'"
                             " AND name NOT LIKE 'sqlite_%' ORDER BY name"
-                          : "SELECT table_name FROM information_schema.tables"
-                            " WHERE table_schema = current_schema() ORDER BY table_name";
+                          : "SELECT tablename FROM pg_catalog.pg_tables"
+                            " WHERE schemaname = current_schema() ORDER BY tablename";
     std::vector<std::string> names;
     for (const auto& row : s.query(sql)) names.push_back(row.text(0));
     return names;
@@ -112,11 +129,12 @@ void RefuseNewer(const SqlSession& s, int stored, int known) {
 }  // namespace
 
 const std::vector<Migration>& BuiltInMigrations() {
-    static const std::vector<Migration> migrations = {{1, CreateVersion1}};
+    static const std::vector<Migration> migrations = {{1, CreateVersion1}, {2, CreateVersion2}};
     return migrations;
 }
 
-int PrepareSchema(SqlSession& s, const std::vector<Migration>& migrations, bool create) {
+int PrepareSchema(SqlSession& s, const std::vector<Migration>& migrations, bool create,
+                  bool readOnly) {
     const int known = migrations.empty() ? 0 : migrations.back().version;
     s.begin(TxMode::Read);
     int stored = 0;
@@ -128,9 +146,16 @@ int PrepareSchema(SqlSession& s, const std::vector<Migration>& migrations, bool 
         throw;
     }
     RefuseNewer(s, stored, known);
-    if (stored == known) return stored;
+    if (stored == known || (readOnly && stored > 0)) return stored;
     if (stored == 0 && !create) {
-        throw LedgerError(LedgerErrorKind::Invalid, "ledger " + s.where() + " holds no ledger yet");
+        // The committed rows of a SQLite ledger may still be in its -wal file.
+        throw LedgerError(LedgerErrorKind::Invalid,
+                          "ledger " + s.where() + " holds no ledger yet" +
+                              (s.dialect() == Dialect::Sqlite
+                                   ? " (a copy of a ledger's .db file without its -wal file looks"
+                                     " like this: copy a ledger with `binwright ledger backup`)"
+                                   : " (or this role may not use the schema that holds it:"
+                                     " USAGE)"));
     }
 
     // Stations that start together migrate one at a time; the later ones find it done.

@@ -19,7 +19,9 @@ const std::vector<Migration>& BuiltInMigrations();
 
 // Creates an empty database's schema, migrates an older one, refuses a newer one or a
 // database that holds other tables. Returns the version now in force.
-// create false: an empty database is refused rather than given the schema.
-int PrepareSchema(SqlSession& session, const std::vector<Migration>& migrations, bool create);
+// create false: an empty database is refused rather than given the schema. readOnly: an
+// older schema is left as it is (the read side reads what every version holds).
+int PrepareSchema(SqlSession& session, const std::vector<Migration>& migrations, bool create,
+                  bool readOnly = false);
 
 }  // namespace bw::ledger

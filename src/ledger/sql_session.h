@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "ledger/call_wait.h"
 #include "ledger/ledger_error.h"
 
 namespace bw::ledger {
@@ -44,9 +45,19 @@ class SqlRow {
 
 // Why a statement failed, beside the message: the ledger maps these to its error kinds and
 // retries what can be retried.
-// TimedOut: the server gave no answer within the call's bound; the connection was dropped
-// and the call is not repeated (a repeat would wait as long again).
-enum class SqlFault { ConnectionLost, TimedOut, Busy, Full, NotADatabase, Unique, Conflict, Other };
+// TimedOut: the server gave no answer within the call's bound; Stopped: the wait was given
+// up at a stop request. Either way the connection was dropped and the call is not repeated.
+enum class SqlFault {
+    ConnectionLost,
+    TimedOut,
+    Stopped,
+    Busy,
+    Full,
+    NotADatabase,
+    Unique,
+    Conflict,
+    Other
+};
 
 class SqlError : public LedgerError {
   public:
@@ -64,6 +75,13 @@ class SqlSession {
     virtual Dialect dialect() const = 0;
     // What the ledger is, for messages: the file, or the server and database (no password).
     virtual const std::string& where() const = 0;
+    // Which ledger this is, to tell two apart: where() and what else selects the data (a
+    // PostgreSQL connection's options, such as its search_path).
+    virtual std::string identity() const { return where(); }
+
+    // The stop request that cuts every wait of this session short (CallWait). A stop seen
+    // through the check before stays seen: its grace does not start again.
+    void setStopCheck(StopCheck check) { stop_.check = std::move(check); }
 
     virtual void begin(TxMode mode) = 0;
     virtual void commit() = 0;
@@ -75,6 +93,9 @@ class SqlSession {
 
     // After SqlFault::ConnectionLost: connects again, or throws Unavailable.
     virtual void reconnect() = 0;
+
+  protected:
+    StopState stop_;
 };
 
 }  // namespace bw::ledger

@@ -1,7 +1,8 @@
 #pragma once
 // Automatic production without a window: the poll tick's hooks for a fixed set of write
 // settings. Every target mouse that arrives is written; the product number advances after
-// a pass as the window's field does. The command line's `run` and the benchmarks use it.
+// a pass as the window's field does, and also after a failed mouse whose factory record
+// went out (it may hold the number). The command line's `run` and the benchmarks use it.
 
 #include <chrono>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "device/operation_host.h"
+#include "image/factory_record_gate.h"
 #include "image/mouse_session.h"
 #include "image/outcome.h"
 #include "image/write_params.h"
@@ -40,6 +42,18 @@ struct MouseResult {
     Reason reason;                                       // why it did not pass
     std::int32_t attempts = 0;                           // image write attempts
     std::string path;                                    // the interface written
+    bool recordWentOut = false;  // the factory record was sent (in part or whole)
+    bool leftAlone = false;      // not written: the number source left the mouse alone
+};
+
+// What a number source says of the mouse at hand, before it is written.
+struct MouseNumber {
+    std::optional<std::int32_t> number;  // the number to write; none: refused or left alone
+    // The mouse already holds a number it must not be given again: it is not written. The
+    // result shown ("Already written (SN 1A)"), the number it holds and why.
+    std::optional<std::string> leftAlone;
+    std::int32_t heldNumber = 0;
+    Reason reason;
 };
 
 class AutoWriteHooks : public PollTickHooks {
@@ -52,9 +66,10 @@ class AutoWriteHooks : public PollTickHooks {
                    OperationHost& host, ResultSink onResult);
 
     // Gives each mouse its product number instead of the advancing field (a ledger's):
-    // asked before the mouse is touched; nullopt, with the reason set, ends the run with
-    // that mouse untouched.
-    using NumberSource = std::function<std::optional<std::int32_t>(std::string* refusal)>;
+    // asked once the mouse is open, before anything is written to it. No number and not
+    // left alone, with the reason set, ends the run with that mouse untouched; a mouse left
+    // alone is reported (MouseResult::leftAlone) and the run goes on.
+    using NumberSource = std::function<MouseNumber(std::string* refusal)>;
     void takeNumbersFrom(NumberSource source) { numbers_ = std::move(source); }
 
     // Call before each RunPollTick: an arrival is timed from here.
@@ -64,8 +79,9 @@ class AutoWriteHooks : public PollTickHooks {
     // record cannot hold); empty while the run may go on.
     const std::string& refusal() const { return refusal_; }
 
-    int mice() const { return mice_; }
+    int mice() const { return mice_; }  // written (or tried)
     int passes() const { return passes_; }
+    int leftAlone() const { return leftAlone_; }  // not written: the number source said so
     const AutoWriteSettings& settings() const { return settings_; }
     // The text the result label would hold now (empty before the first write).
     const std::string& shownResult() const { return shownResult_; }
@@ -74,12 +90,24 @@ class AutoWriteHooks : public PollTickHooks {
     std::int32_t vid() override { return settings_.vid; }
     std::int32_t pid() override { return settings_.pid; }
     std::int32_t settleMs() override { return settings_.params.sleep; }
+    // The number of the last mouse is used: the window's rule (its result shows "Write
+    // Pass"), or its factory record went out, so the failed mouse may hold it.
     bool lastResultWasWritePass() override;
     void advanceProductNumber() override;
     void deviceRemoved() override {}
     void deviceFound() override;
 
   private:
+    // Without a number source: notes that the record goes out (chained to any gate set).
+    class RecordWatch : public FactoryRecordGate {
+      public:
+        bool recordMayGo(const FactoryFields& fields) override;
+        std::string whyHeld() const override;
+        FactoryRecordGate* inner = nullptr;
+        bool went = false;
+    };
+    void reportLeftAlone(const MouseNumber& given, const OperationTiming& timing);
+
     StationState& station_;
     MouseSession& state_;
     AutoWriteSettings settings_;
@@ -89,8 +117,11 @@ class AutoWriteHooks : public PollTickHooks {
     std::chrono::steady_clock::time_point tickStart_ = std::chrono::steady_clock::now();
     std::string shownResult_;
     std::string refusal_;
+    RecordWatch watch_;
+    bool numberUsed_ = false;  // the last write's record went out
     int mice_ = 0;
     int passes_ = 0;
+    int leftAlone_ = 0;
 };
 
 }  // namespace bw

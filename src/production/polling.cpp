@@ -1,5 +1,8 @@
 #include "production/polling.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "image/ic_types.h"
 
 namespace bw {
@@ -74,6 +77,22 @@ class CountAcceptor {
 };
 }  // namespace
 
+namespace {
+// The mouse written last stops counting as written once one of its interfaces is gone.
+void ForgetWrittenMouseIfGone(StationState& station, Link& link) {
+    if (station.WrittenPaths.empty()) return;
+    const std::vector<HidInterfaceInfo> present = link.platform().enumerate();
+    for (const std::string& path : station.WrittenPaths) {
+        const bool here = std::any_of(present.begin(), present.end(),
+                                      [&](const HidInterfaceInfo& i) { return i.path == path; });
+        if (!here) {
+            station.WrittenPaths.clear();
+            return;
+        }
+    }
+}
+}  // namespace
+
 PresenceDecision RunPollTick(StationState& station, MouseSession& state, PollTickHooks& hooks,
                              OperationHost& host) {
     if (station.PollBusy) return {};
@@ -86,6 +105,7 @@ PresenceDecision RunPollTick(StationState& station, MouseSession& state, PollTic
     }
     CountAcceptor accept(station.LastDeviceCount, decision.current);
 
+    ForgetWrittenMouseIfGone(station, state.link);
     if (decision.change == PresenceChange::Removed) {
         state.link.ForgetHandles();
         hooks.deviceRemoved();
@@ -97,13 +117,22 @@ PresenceDecision RunPollTick(StationState& station, MouseSession& state, PollTic
         host.sleepMs(1);
         host.processEvents();
     }
-    if (hooks.lastResultWasWritePass()) hooks.advanceProductNumber();
 
+    // Opened before the number advances: the mouse written last, still there beside the
+    // device that came, is no new mouse.
     const int icIndex = hooks.icTypeIndex();
-    if (IcTypeAt(icIndex) == nullptr) return decision;
-    const std::int32_t vid = hooks.vid();
-    const std::int32_t pid = hooks.pid();
-    if (OpenTarget(state, icIndex, vid, pid)) hooks.deviceFound();
+    bool opened = false;
+    if (IcTypeAt(icIndex) != nullptr) {
+        const std::int32_t vid = hooks.vid();
+        const std::int32_t pid = hooks.pid();
+        opened = OpenTarget(state, icIndex, vid, pid);
+    }
+    if (opened && station.isWritten(state.link)) {
+        hooks.writtenMouseFound();
+        return decision;
+    }
+    if (hooks.lastResultWasWritePass()) hooks.advanceProductNumber();
+    if (opened) hooks.deviceFound();
     return decision;
 }
 

@@ -51,10 +51,13 @@ class PollTickHooks {
     virtual void advanceProductNumber() = 0;
     virtual void deviceRemoved() = 0;  // after the handles have been forgotten
     virtual void deviceFound() = 0;    // the target was opened; may run the write
+    // The target opened is the mouse written last, still plugged in (another device came):
+    // nothing is written and the product number stays.
+    virtual void writtenMouseFound() {}
 };
 
-// One poll tick: the station keeps the count and the busy guard, the session opens the
-// target. Returns the decision it acted on (None when it was busy).
+// One poll tick: the station keeps the count, the busy guard and the mouse written last, the
+// session opens the target. Returns the decision it acted on (None when it was busy).
 PresenceDecision RunPollTick(StationState& station, MouseSession& state, PollTickHooks& hooks,
                              OperationHost& host);
 

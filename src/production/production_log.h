@@ -40,10 +40,18 @@ class ProductionLog {
     explicit ProductionLog(std::string path) : path_(std::move(path)) {}
 
     bool enabled() const { return !path_.empty(); }
-    // Appends one line, writing the header first when the file is new or empty. Returns
-    // false when the file cannot be written (a full disk, a FIFO or folder in its place),
-    // with the reason when one is asked for; the operation's result stays as it was.
+    // Appends one line, writing the header first when the file is new or empty, and after a
+    // last line that was cut, on a line of its own. Returns false when the file cannot be
+    // written (a full disk, a FIFO or folder in its place, a file that is no production
+    // log), with the reason when one is asked for; the operation's result stays as it was.
     bool append(const LogEntry& entry, std::string* reason = nullptr) const;
+
+    // Before the first operation: empty when the log can take a line now, else why not
+    // ("is not a production log: ...", "cannot be written: No space left on device"). A new
+    // or empty file gets its header; a last line that was cut is ended; then a row's worth
+    // of bytes is appended, flushed and taken back, so a full disk is found before a mouse
+    // is written rather than after.
+    std::string prepare() const;
 
   private:
     std::string path_;

@@ -9,11 +9,13 @@ namespace {
 constexpr int kWritePointSize = 36;
 
 ResultView Shown(std::uint8_t captionIndex, Rgb colour, int pointSize = 0) {
-    return {ResultPlace::CtrlResult, std::string(GetCaption(captionIndex)), colour, pointSize};
+    const std::string text(GetCaption(captionIndex));
+    return {ResultPlace::CtrlResult, text, colour, pointSize, text};
 }
 
 ResultView MismatchMouse() {
-    return {ResultPlace::BinDevError, std::string(GetCaption(caption::BinNotMatchMouse)), kRed, 0};
+    return {
+        ResultPlace::BinDevError, std::string(GetCaption(caption::BinNotMatchMouse)), kRed, 0, {}};
 }
 
 ResultView WriteView(Outcome outcome, int icIndex) {
@@ -60,9 +62,9 @@ ResultView SaveView(Outcome outcome) {
 }
 
 ResultView ReadFactoryView(Outcome outcome) {
-    if (outcome == Outcome::Pass) return {ResultPlace::CtrlResult, "Read Ok", kGreen, 0};
+    if (outcome == Outcome::Pass) return {ResultPlace::CtrlResult, "Read Ok", kGreen, 0, "Read Ok"};
     if (outcome == Outcome::Aborted) return {};
-    return {ResultPlace::CtrlResult, "Read Fail", kRed, 0};
+    return {ResultPlace::CtrlResult, "Read Fail", kRed, 0, "Read Fail"};
 }
 
 }  // namespace
@@ -79,6 +81,18 @@ ResultView ViewOf(Operation op, Outcome outcome, int icIndex) {
             return ReadFactoryView(outcome);
     }
     return {};
+}
+
+ResultView ShownView(Operation op, Outcome outcome, int icIndex) {
+    ResultView view = ViewOf(op, outcome, icIndex);
+    if (outcome == Outcome::Pass) return view;
+    const ResultView failure = ViewOf(op, Outcome::Fail, icIndex);
+    if (view.place != ResultPlace::BinDevError) return failure;
+    // "BIN file not match Mouse" shows; the result label takes the failure all the same.
+    view.caption = failure.caption;
+    view.colour = failure.colour;
+    view.pointSize = failure.pointSize;
+    return view;
 }
 
 int ExitCodeOf(Outcome outcome) {

@@ -30,9 +30,19 @@ struct ResultView {
     std::string text;  // empty when nothing is shown
     Rgb colour{0, 0, 0};
     int pointSize = 0;  // 0: the label keeps its size
+    // What lbl_CtrlResult holds afterwards, in `colour` and `pointSize` (shown when `place` is
+    // CtrlResult); empty: it keeps its text.
+    std::string caption;
 };
 
+// The designed table: the command line prints its text; a quiet end shows nothing.
 ResultView ViewOf(Operation op, Outcome outcome, int icIndex);
+// What the window shows, and what automatic mode keeps as the last result: the table above,
+// except that every end short of a pass shows that operation's failure ("Write Fail", ...,
+// in the failure colour), also when the mouse did not answer, and that the result label
+// never keeps the text it had for the mouse before ("BIN file not match Mouse" shows
+// beside a failure caption the label holds hidden).
+ResultView ShownView(Operation op, Outcome outcome, int icIndex);
 
 // Exit codes of the command line.
 namespace exitcode {
@@ -42,7 +52,9 @@ inline constexpr int Usage = 2;
 inline constexpr int NoMouse = 3;
 inline constexpr int Mismatch = 4;
 inline constexpr int NoAnswer = 5;
-inline constexpr int NotLogged = 6;      // the operation ran, its log line could not be written
+inline constexpr int NotLogged = 6;  // the operation ran, its log line could not be written
+// run: a mouse was left alone, holding a number the ledger recorded as written before
+inline constexpr int AlreadyWritten = 7;
 inline constexpr int Interrupted = 130;  // stopped by SIGINT (Ctrl-C)
 inline constexpr int Terminated = 143;   // stopped by SIGTERM
 }  // namespace exitcode

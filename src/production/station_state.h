@@ -3,9 +3,11 @@
 // poll tick's memory and the identity lock. One object, owned by the front end and passed
 // by reference beside the mouse session it drives; nothing here is global.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "image/image_buffers.h"
 #include "image/image_identity.h"
@@ -23,6 +25,10 @@ struct StationState {
 
     std::int32_t PassCount = 0;
     std::int32_t LastDeviceCount = 0;
+    // Interface paths of the mouse written last. It stays written until one of them is gone
+    // (pulled out): other devices coming and going make the poll tick open it again, but
+    // neither write nor number it again.
+    std::vector<std::string> WrittenPaths;
     bool PollBusy = false;
     std::int32_t LogoClickCount = 0;
     bool VidPidUnlocked = false;
@@ -47,6 +53,18 @@ struct StationState {
     }
     void countPass(Outcome outcome) {
         if (outcome == Outcome::Pass) ++PassCount;
+    }
+    // After a write reached the open mouse, whatever it gave.
+    void rememberWritten(const Link& link) {
+        WrittenPaths.clear();
+        for (const std::string* path : {&link.OpenedPath, &link.DataPath}) {
+            if (!path->empty()) WrittenPaths.push_back(*path);
+        }
+    }
+    // The open mouse is the one written last, still plugged in.
+    bool isWritten(const Link& link) const {
+        return !link.OpenedPath.empty() && std::find(WrittenPaths.begin(), WrittenPaths.end(),
+                                                     link.OpenedPath) != WrittenPaths.end();
     }
 };
 

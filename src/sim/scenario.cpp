@@ -171,6 +171,11 @@ Scenario ParseScenario(std::string_view text) {
             } else if (key == "dump") {
                 if (value.empty()) Fail(key, value, "a file name is needed");
                 s.dumpFile = std::string(value);
+                // Said now: a dump that could never be written would be lost at the end.
+                const std::filesystem::path folder = PathFromUtf8(s.dumpFile).parent_path();
+                std::error_code error;
+                if (!folder.empty() && !std::filesystem::is_directory(folder, error))
+                    Fail(key, value, "its folder does not exist");
             } else if (key == "mice") {
                 s.mice = Decimal(key, value, 1, 100000);
             } else if (key == "line-dir") {

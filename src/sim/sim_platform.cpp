@@ -288,6 +288,17 @@ std::unique_ptr<PresenceWatcher> SimulatedPlatform::watchPresence() {
     return std::make_unique<Watcher>(*this);
 }
 
+std::string SimulatedPlatform::portProblem(const std::string& port) {
+    const int ports = std::max(1, scenario_.ports.portCount);
+    const std::string prefix = "port";
+    const std::string digits = port.rfind(prefix, 0) == 0 ? port.substr(prefix.size()) : "";
+    const bool named = !digits.empty() && digits.size() <= 3 &&
+                       digits.find_first_not_of("0123456789") == std::string::npos;
+    if (named && std::stoi(digits) >= 1 && std::stoi(digits) <= ports) return {};
+    return "the simulated line has port1" + (ports > 1 ? " to port" + std::to_string(ports) : "") +
+           " only";
+}
+
 int SimulatedPlatform::plugMouse(int icType) {
     const SimDeviceSpec layout = mouseSpec(icType);
     const std::lock_guard<std::mutex> hold(lock_);
@@ -371,8 +382,11 @@ void SimulatedPlatform::unplugLocked(int deviceId) {
 void SimulatedPlatform::pullOut(Device& device) {
     if (!scenario_.dumpFile.empty()) {
         const std::lock_guard<std::mutex> hold(device.mouse->lock);
-        WriteDump(scenario_.dumpFile + "." + std::to_string(device.ordinal),
-                  device.mouse->model.memory());
+        // A dump that cannot be written is said when the line finishes.
+        if (!WriteDump(scenario_.dumpFile + "." + std::to_string(device.ordinal),
+                       device.mouse->model.memory())) {
+            dumpLost_ = true;
+        }
     }
     if (lineFolder_) lineFolder_->pulledOut(device.ordinal);
     unplugLocked(device.id);
@@ -439,6 +453,7 @@ bool SimulatedPlatform::finish() {
         lineFolder_->settle();  // the station has recorded the mouse it pulled out
         if (!lineFolder_->ok()) return false;
     }
+    if (dumpLost_) return false;
     if (scenario_.mice > 0 || portLine() || scenario_.dumpFile.empty()) return true;
     const auto first = allMice_.find(firstMouseId_);
     if (first == allMice_.end()) return true;

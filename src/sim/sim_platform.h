@@ -73,6 +73,8 @@ class SimulatedPlatform : public HidPlatform {
     void operationEnded(HidHandle handle) override;
     // Wakes at once on a plug or unplug, and when the next mouse of a port is due.
     std::unique_ptr<PresenceWatcher> watchPresence() override;
+    // "port1" to "portK" of a line of K ports (one port without slots=K).
+    std::string portProblem(const std::string& port) override;
 
     // Line control. Device ids are unique over the platform's life.
     int plugMouse(int icType);  // with the scenario's identity, status and layout
@@ -99,7 +101,8 @@ class SimulatedPlatform : public HidPlatform {
     // Port of the line (1..K) a present device is plugged into; 0: none, or not present.
     int portOf(int deviceId) const;
 
-    // Writes the dump file of the single-mouse scenario, once. False on a write error.
+    // Writes the dump file of the single-mouse scenario, once. False on a write error, also
+    // of a dump written when a mouse was pulled out.
     bool finish();
 
   private:
@@ -119,10 +122,10 @@ class SimulatedPlatform : public HidPlatform {
         int id = 0;
         SimDeviceSpec layout;
         std::shared_ptr<LockedMouse> mouse;
-        int ordinal = 0;     // 1-based mouse number of the automatic line, in plug order
-        int port = 0;        // 1-based; ports after the line's hold one other device each
-        long transfers = 0;  // its own, for fail-after on a line of ports
-        long gets = 0;       // its own get-feature calls, for short-reply there
+        int ordinal = 0;             // 1-based mouse number of the automatic line, in plug order
+        int port = 0;                // 1-based; ports after the line's hold one other device each
+        long transfers = 0;          // its own, for fail-after on a line of ports
+        long gets = 0;               // its own get-feature calls, for short-reply there
         bool writtenBefore = false;  // line-dir: a write had started before this process
     };
     struct Binding {
@@ -182,6 +185,7 @@ class SimulatedPlatform : public HidPlatform {
     bool nextMousePending_ = false;
     int enumerationsSinceRemoval_ = 0;
     bool finished_ = false;
+    bool dumpLost_ = false;   // a mouse's dump could not be written
     int operationDepth_ = 0;  // an operation made of operations ends once, at the outer end
     std::optional<SimLineFolder> lineFolder_;
     std::vector<Port> ports_;  // the line of several ports

@@ -4,7 +4,8 @@
 
 namespace bw::station {
 
-std::optional<std::int32_t> CounterSerials::take(int /*slot*/, std::string* refusal) {
+std::optional<std::int32_t> CounterSerials::take(int /*slot*/, OperationHost& /*host*/,
+                                                 std::string* refusal) {
     const std::lock_guard<std::mutex> hold(lock_);
     if (next_ < 0 || next_ > kMaxProductNumber) {
         if (refusal != nullptr)

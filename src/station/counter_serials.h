@@ -17,7 +17,7 @@ class CounterSerials : public SerialSource {
     explicit CounterSerials(std::int32_t first) : next_(first) {}
 
     // Refuses once the next number no longer fits the factory record's 24 bits.
-    std::optional<std::int32_t> take(int slot, std::string* refusal) override;
+    std::optional<std::int32_t> take(int slot, OperationHost& host, std::string* refusal) override;
     // The number the next take() gives.
     std::int32_t next() const;
 

@@ -1,20 +1,61 @@
 #include "station/gang_runner.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <thread>
 #include <utility>
 
 #include "image/ic_types.h"
 #include "image/mouse_session.h"
+#include "image/operation_scope.h"
 #include "image/operations.h"
 #include "station/paced_waits.h"
 
 namespace bw::station {
 
 using Clock = std::chrono::steady_clock;
+
+namespace {
+// Ports in the order an operator counts them: runs of digits by their value, so port2
+// comes before port10 and 1-2.9 before 1-2.10 when several first show a mouse at once.
+struct PortOrder {
+    bool operator()(const std::string& a, const std::string& b) const {
+        std::size_t i = 0;
+        std::size_t j = 0;
+        while (i < a.size() && j < b.size()) {
+            const bool digitA = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+            const bool digitB = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+            if (digitA && digitB) {
+                const std::size_t endA = a.find_first_not_of("0123456789", i);
+                const std::size_t endB = b.find_first_not_of("0123456789", j);
+                const std::string_view runA = std::string_view(a).substr(
+                    i, (endA == std::string::npos ? a.size() : endA) - i);
+                const std::string_view runB = std::string_view(b).substr(
+                    j, (endB == std::string::npos ? b.size() : endB) - j);
+                const std::string_view valueA =
+                    runA.substr(std::min(runA.find_first_not_of('0'), runA.size()));
+                const std::string_view valueB =
+                    runB.substr(std::min(runB.find_first_not_of('0'), runB.size()));
+                if (valueA.size() != valueB.size()) return valueA.size() < valueB.size();
+                if (valueA != valueB) return valueA < valueB;
+                if (runA.size() != runB.size()) return runA.size() < runB.size();
+                i += runA.size();
+                j += runB.size();
+                continue;
+            }
+            if (a[i] != b[j]) return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+        return a.size() - i < b.size() - j;
+    }
+};
+}  // namespace
 
 class GangRunner::Impl {
   public:
@@ -46,6 +87,7 @@ class GangRunner::Impl {
         bool busy = false;
         int mice = 0;
         int passes = 0;
+        int leftAlone = 0;
     };
     // What the runner knows of a port's mouse (runner's thread only).
     struct PortWatch {
@@ -90,7 +132,7 @@ class GangRunner::Impl {
     std::string noMoreWhy_;
     std::string refusal_;
     std::vector<std::unique_ptr<Slot>> slots_;  // by slot number
-    std::map<std::string, PortWatch> ports_;
+    std::map<std::string, PortWatch, PortOrder> ports_;
     int started_ = 0;
     std::vector<HeldMouse> held_;        // until the first look (runner's thread only)
     std::set<std::string> unnamedSeen_;  // target paths without a port at the last look
@@ -164,7 +206,7 @@ GangRunner::Impl::Slot* GangRunner::Impl::slotFor(const std::string& port) {
 }
 
 void GangRunner::Impl::scan(bool taking) {
-    std::map<std::string, std::set<std::string>> present;
+    std::map<std::string, std::set<std::string>, PortOrder> present;
     std::set<std::string> unnamed;
     for (const HidInterfaceInfo& info : platform_.enumerate()) {
         if (!matches(info)) continue;
@@ -276,10 +318,24 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
                         : state.link.OpenDeviceReport40(settings_.vid, settings_.pid,
                                                         state.ExpectedVersion, slot.port);
     result.devicePath = state.link.OpenedPath;
+    // The read before the number and the write are one operation for the platform (the
+    // simulated line pulls a written mouse out at the end of one).
+    std::unique_ptr<OperationScope> scope;
     if (result.opened && settings_.params.writeId && settings_.ic == 0) {
-        std::string refusal;
-        result.numberTaken = serials_.take(slot.number, &refusal);
-        if (!result.numberTaken) {
+        scope = std::make_unique<OperationScope>(state.link);
+        const MouseVerdict verdict = serials_.examine(slot.number, state, host);
+        std::string refusal = verdict.refusal.value_or(std::string());
+        if (verdict.leftAlone) {
+            result.leftAlone = true;
+            result.heldNumber = verdict.heldNumber;
+            result.text = *verdict.leftAlone;
+            result.reason = verdict.reason;
+        } else if (verdict.keep) {
+            result.numberTaken = verdict.keep;
+        } else if (!verdict.refusal) {
+            result.numberTaken = serials_.take(slot.number, host, &refusal);
+        }
+        if (!result.numberTaken && !result.leftAlone) {
             {
                 const std::lock_guard<std::mutex> hold(lock_);
                 if (refusal_.empty()) refusal_ = refusal.empty() ? "no product number" : refusal;
@@ -287,11 +343,15 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
             takeNoMore("no product number for this mouse");
             return done();
         }
-        result.factory.number = *result.numberTaken;
-        state.RecordGate = serials_.gate(slot.number);
+        if (result.numberTaken) {
+            result.factory.number = *result.numberTaken;
+            state.RecordGate = serials_.gate(slot.number);
+        }
     }
 
-    if (result.opened) {
+    if (result.leftAlone) {
+        result.factory.number = result.heldNumber;
+    } else if (result.opened) {
         tell([&](GangObserver& o) {
             o.mouseStarted(slot.number, result.devicePath, result.numberTaken);
         });
@@ -311,18 +371,23 @@ void GangRunner::Impl::work(Slot& slot, Clock::time_point plugSeen) {
         result.reason = MakeReason(ReasonCode::NoTarget, why);
     }
     state.RecordGate = nullptr;
+    scope.reset();
     state.link.ForgetHandles();
     result.sincePlug = Clock::now() - plugSeen;
 
     std::string problem;
-    if (!serials_.settle(slot.number, result, &problem)) {
+    if (!serials_.settle(slot.number, result, host, &problem)) {
         result.notRecorded = problem.empty() ? "not recorded" : problem;
         takeNoMore("a result was not recorded");
     }
     {
         const std::lock_guard<std::mutex> hold(lock_);
-        ++slot.mice;
-        if (result.outcome == Outcome::Pass) ++slot.passes;
+        if (result.leftAlone) {
+            ++slot.leftAlone;
+        } else {
+            ++slot.mice;
+            if (result.outcome == Outcome::Pass) ++slot.passes;
+        }
     }
     tell([&](GangObserver& o) { o.mouseFinished(result); });
     done();
@@ -399,9 +464,11 @@ GangSummary GangRunner::Impl::run(OperationHost& host) {
     GangSummary summary;
     const std::lock_guard<std::mutex> hold(lock_);
     for (const auto& slot : slots_) {
-        summary.perSlot.push_back({slot->number, slot->port, slot->mice, slot->passes});
+        summary.perSlot.push_back(
+            {slot->number, slot->port, slot->mice, slot->passes, slot->leftAlone});
         summary.mice += slot->mice;
         summary.passes += slot->passes;
+        summary.leftAlone += slot->leftAlone;
     }
     summary.refusal = refusal_;
     return summary;

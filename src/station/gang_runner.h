@@ -23,6 +23,7 @@
 #include "image/factory_record_gate.h"
 #include "image/image_buffers.h"
 #include "image/image_identity.h"
+#include "image/mouse_session.h"
 #include "image/outcome.h"
 #include "image/reason.h"
 #include "image/write_params.h"
@@ -66,22 +67,43 @@ struct GangSettings {
 
 struct GangResult;
 
+// What a serial source says of the mouse on a slot, read before its number is taken.
+struct MouseVerdict {
+    // The mouse holds a number it must not be given again: it is not written. What is
+    // shown ("Already written (SN 1A)"), the number it holds and why.
+    std::optional<std::string> leftAlone;
+    std::int32_t heldNumber = 0;
+    Reason reason;
+    // It is written again with the number it holds (a rewrite): take() is not asked.
+    std::optional<std::int32_t> keep;
+    // The source cannot say (its ledger went away): as a refusal of take().
+    std::optional<std::string> refusal;
+};
+
 // Where a write of the factory record gets its product number. take() and settle() run on
 // the worker's thread, several workers at once; an implementation keeps each slot's state
-// apart or behind a lock.
+// apart or behind a lock. host is the worker's: its stop request (the runner's, asked one
+// thread at a time) may cut a wait of the source short.
 class SerialSource {
   public:
     virtual ~SerialSource() = default;
+    // Before take(), on the mouse opened in `state`: a source that knows which numbers are
+    // written (a ledger) reads what the mouse holds. Default: a new mouse, nothing read.
+    virtual MouseVerdict examine(int /*slot*/, MouseSession& /*state*/, OperationHost& /*host*/) {
+        return {};
+    }
     // The number for the write about to start on `slot`, before the mouse is touched; never
     // the same twice. nullopt (refusal set): the mouse is not written and the runner takes
     // no further mouse.
-    virtual std::optional<std::int32_t> take(int slot, std::string* refusal) = 0;
+    virtual std::optional<std::int32_t> take(int slot, OperationHost& host,
+                                             std::string* refusal) = 0;
     // The gate the write of `slot` asks before the record goes out; null: always.
     virtual FactoryRecordGate* gate(int /*slot*/) { return nullptr; }
     // After every write of the slot (numbered or not), before the observer hears of it: a
     // ledger records the row and ends the number's reservation. False, with problem set,
     // when the result could not be recorded: the runner takes no further mouse.
-    virtual bool settle(int /*slot*/, const GangResult& /*result*/, std::string* /*problem*/) {
+    virtual bool settle(int /*slot*/, const GangResult& /*result*/, OperationHost& /*host*/,
+                        std::string* /*problem*/) {
         return true;
     }
 };
@@ -103,6 +125,9 @@ struct GangResult {
     OperationTiming timing;                           // started just before the write
     std::chrono::steady_clock::duration sincePlug{};  // from the plug being seen
     std::string notRecorded;  // why SerialSource::settle failed; empty: recorded
+    // Not written: SerialSource::examine left it alone (text says why); not in mice/passes.
+    bool leftAlone = false;
+    std::int32_t heldNumber = 0;  // the number such a mouse holds
 };
 
 // What a front end hears. Slot numbers start at 1.
@@ -139,12 +164,14 @@ struct SlotTotals {
     std::string port;
     int mice = 0;
     int passes = 0;
+    int leftAlone = 0;  // mice SerialSource::examine left alone
 };
 
 struct GangSummary {
     std::vector<SlotTotals> perSlot;  // by slot number (not `slots`: a Qt macro)
     int mice = 0;
     int passes = 0;
+    int leftAlone = 0;
     std::string refusal;  // a number the SerialSource refused; empty: none
 };
 

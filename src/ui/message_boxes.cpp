@@ -17,6 +17,11 @@ MessageBoxHook& Hook() {
     return hook;
 }
 
+QuestionHook& Question() {
+    static QuestionHook hook;
+    return hook;
+}
+
 // Room the title bar takes besides the caption (window icon, minimise, maximise and
 // close buttons and their spacing), in text lines of the title font.
 constexpr int kTitleBarControlLines = 6;
@@ -64,6 +69,21 @@ void ShowMessage(QWidget* parent, const QString& text) {
 
 void SetMessageBoxHook(MessageBoxHook hook) {
     Hook() = std::move(hook);
+}
+
+bool AskQuestion(QWidget* parent, const QString& question) {
+    if (Question()) return Question()(question);
+    const QString caption = QString::fromUtf8(kApplicationTitle);
+    QMessageBox box(QMessageBox::Question, caption, question, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    WidenForCaption(box, caption);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void SetQuestionHook(QuestionHook hook) {
+    Question() = std::move(hook);
 }
 
 }  // namespace bw

@@ -18,6 +18,8 @@ QString ErrorBoxText(const QString& message);
 void ShowErrorBox(QWidget* parent, const QString& message);
 // Modal box with the text, no icon and OK.
 void ShowMessage(QWidget* parent, const QString& text);
+// Modal box with the question, Yes and No (No the default, Escape too); true for Yes.
+bool AskQuestion(QWidget* parent, const QString& question);
 
 enum class BoxKind { Error, Message };
 // When set, receives what a box would show instead of showing it (for tests and
@@ -25,5 +27,8 @@ enum class BoxKind { Error, Message };
 using MessageBoxHook =
     std::function<void(BoxKind kind, const QString& caption, const QString& text)>;
 void SetMessageBoxHook(MessageBoxHook hook);
+// When set, answers every question instead of the box (tests).
+using QuestionHook = std::function<bool(const QString& question)>;
+void SetQuestionHook(QuestionHook hook);
 
 }  // namespace bw

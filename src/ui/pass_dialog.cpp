@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
@@ -92,7 +93,13 @@ int TPassDialog::Execute(QWidget* mainWindow) {
     if (mainWindow != nullptr) {
         // Frame over frame: placed again when the dialog's title bar is known.
         const auto centre = [&dialog, mainWindow] {
-            dialog.move(CentredOver(mainWindow->frameGeometry(), dialog.frameGeometry().size()));
+            const QScreen* screen = mainWindow->screen();
+            const QSize own = dialog.frameGeometry().size();
+            const QPoint origin = screen != nullptr
+                                      ? CentredOverInside(mainWindow->frameGeometry(), own,
+                                                          screen->availableGeometry())
+                                      : CentredOver(mainWindow->frameGeometry(), own);
+            dialog.move(origin);
         };
         centre();
         new FramePlacement(dialog, centre);

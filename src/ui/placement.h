@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <algorithm>
 
 #include "window/window_placement.h"
 
@@ -18,6 +19,17 @@ inline QPoint CentredOver(const QRect& main, const QSize& own) {
     const window::Point at = window::CentredOver({main.x(), main.y(), main.width(), main.height()},
                                                  own.width(), own.height());
     return {at.x, at.y};
+}
+
+// CentredOver, moved just as far as it takes to lie wholly inside `screen` (the available
+// area): a dialog over a window partly off the screen still opens where it can be used.
+inline QPoint CentredOverInside(const QRect& main, const QSize& own, const QRect& screen) {
+    const QPoint centred = CentredOver(main, own);
+    const auto inside = [](int wanted, int length, int low, int extent) {
+        return std::max(low, std::min(wanted, low + extent - length));
+    };
+    return {inside(centred.x(), own.width(), screen.left(), screen.width()),
+            inside(centred.y(), own.height(), screen.top(), screen.height())};
 }
 
 // The same, 40 pixels lower: the loading window's place when it is created.

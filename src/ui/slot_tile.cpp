@@ -8,7 +8,10 @@ namespace {
 
 // "Pass" and "Fail" fill the tile; a phase's label is longer ("Reading back block 3/8").
 constexpr int kResultPoints = 30;
+constexpr int kCompactResultPoints = 20;
 constexpr int kPhasePoints = 13;
+constexpr int kWidth = 220;
+constexpr int kCompactWidth = 150;
 const QColor kPhaseColour(0, 0, 255);  // the main window's status colour
 const QColor kIdleColour(128, 128, 128);
 
@@ -27,7 +30,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int points, bool bold = fal
 SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
     setObjectName(QStringLiteral("slot%1").arg(slot));
     setFrameShape(QFrame::Box);
-    setMinimumWidth(220);
+    setMinimumWidth(kWidth);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->setSpacing(4);
@@ -41,8 +44,12 @@ SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
     // Room for the large result, so a phase's smaller text does not make the tile jump.
     result->setMinimumHeight(QFontMetrics(result->font()).height() + 4);
     layout->addWidget(result);
+    // Why a mouse failed, in as many lines as it takes; whole in the tooltip as well.
     detail = MakeLabel(this, "detail", 9);
     detail->setAlignment(Qt::AlignCenter);
+    detail->setWordWrap(true);
+    // Two lines kept for it, so a reason that wraps does not squeeze the result above it.
+    detail->setMinimumHeight(2 * QFontMetrics(detail->font()).lineSpacing());
     layout->addWidget(detail);
     progress = new QProgressBar(this);
     progress->setObjectName(QStringLiteral("progress"));
@@ -62,8 +69,23 @@ SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
 }
 
 void SlotTile::setPort(const QString& port) {
+    const bool named = port.startsWith(QStringLiteral("port"));
     title->setText(port.isEmpty() ? QStringLiteral("Slot %1").arg(slot_)
+                   : named        ? QStringLiteral("Slot %1   %2").arg(slot_).arg(port)
                                   : QStringLiteral("Slot %1   port %2").arg(slot_).arg(port));
+}
+
+void SlotTile::setCompact(bool compact) {
+    compact_ = compact;
+    setMinimumWidth(compact ? kCompactWidth : kWidth);
+    QFont font = result->font();
+    font.setPointSize(resultPoints());
+    result->setMinimumHeight(QFontMetrics(font).height() + 4);
+    if (result->font().pointSize() > kPhasePoints) result->setFont(font);
+}
+
+int SlotTile::resultPoints() const {
+    return compact_ ? kCompactResultPoints : kResultPoints;
 }
 
 void SlotTile::showEmpty() {
@@ -80,6 +102,7 @@ void SlotTile::showPhase(const QString& phase, int bytes) {
     result->setText(phase);
     setResultLook(kPhaseColour, kPhasePoints);
     detail->clear();
+    detail->setToolTip(QString());
     progress->setRange(0, bytes > 0 ? bytes : 1);
     progress->setValue(0);
 }
@@ -91,8 +114,9 @@ void SlotTile::showProgress(int done, int total) {
 
 void SlotTile::showResult(const QString& text, const QColor& colour, const QString& why) {
     result->setText(text);
-    setResultLook(colour, kResultPoints);
+    setResultLook(colour, resultPoints());
     detail->setText(why);
+    detail->setToolTip(why);
 }
 
 void SlotTile::showSerial(const QString& text) {
@@ -101,6 +125,7 @@ void SlotTile::showSerial(const QString& text) {
 
 void SlotTile::showDetail(const QString& text) {
     detail->setText(text);
+    detail->setToolTip(text);
 }
 
 void SlotTile::showElapsed(double seconds) {

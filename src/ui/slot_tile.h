@@ -17,7 +17,11 @@ class SlotTile : public QFrame {
     explicit SlotTile(int slot, QWidget* parent = nullptr);
 
     int slot() const { return slot_; }
+    // The port after the slot's number: "port 1-2.3", or as it is where the name says port
+    // already ("port1" on the simulated line).
     void setPort(const QString& port);
+    // Smaller type and width, for a station of many slots on a small screen.
+    void setCompact(bool compact);
     // No mouse written on the slot yet.
     void showEmpty();
     // A phase of the write in progress, in the phase colour; the bar counts its bytes.
@@ -38,8 +42,10 @@ class SlotTile : public QFrame {
 
   private:
     void setResultLook(const QColor& colour, int pointSize);
+    int resultPoints() const;
 
     int slot_;
+    bool compact_ = false;
 };
 
 }  // namespace bw

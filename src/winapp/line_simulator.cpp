@@ -209,7 +209,7 @@ void LineSimulatorWindow::CreateControls(HINSTANCE instance) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void LineSimulatorWindow::ShowBeside(HWND mainWindow) {
+void LineSimulatorWindow::ShowBeside(HWND mainWindow, int keep) {
     RECT main{};
     GetWindowRect(mainWindow, &main);
     RECT own{};
@@ -221,7 +221,7 @@ void LineSimulatorWindow::ShowBeside(HWND mainWindow) {
     const window::Point at = window::SimulatorOrigin(
         {main.left, main.top, main.right - main.left, main.bottom - main.top}, own.right - own.left,
         own.bottom - own.top,
-        {work.left, work.top, work.right - work.left, work.bottom - work.top});
+        {work.left, work.top, work.right - work.left, work.bottom - work.top}, keep);
     SetWindowPos(window_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(window_, SW_SHOWNOACTIVATE);
 }

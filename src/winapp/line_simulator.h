@@ -25,9 +25,10 @@ class LineSimulatorWindow final : public window::LineSimulatorView {
 
     HWND Handle() const { return window_; }
     HWND ControlWindow(window::SimControl control) const;
-    // Shows the window beside `mainWindow`, wholly on the main window's screen, without
-    // taking the focus from it.
-    void ShowBeside(HWND mainWindow);
+    // Shows the window by `mainWindow`, wholly on the main window's screen and off its first
+    // `keep` pixels (from the frame's top: the status and the result), without taking the
+    // focus from it.
+    void ShowBeside(HWND mainWindow, int keep);
 
     // LineSimulatorView.
     void SetEvents(window::LineSimulatorEvents* events) override { events_ = events; }

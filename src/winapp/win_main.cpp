@@ -18,6 +18,7 @@
 #include "winapp/line_simulator.h"
 #include "winapp/loading_window.h"
 #include "winapp/main_window.h"
+#include "winapp/main_window_design.h"
 #include "winapp/single_instance.h"
 #include "winapp/startup_stand_in.h"
 #include "winapp/station_window.h"
@@ -40,6 +41,14 @@ void Say(const std::string& text, bool error) {
     }
     MessageBoxW(nullptr, Wide(text).c_str(), kApplicationTitle,
                 MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
+}
+
+// The bottom of the result group, from the main window's frame top: the Line simulator
+// keeps off the status and the result above it.
+int ResultBottom() {
+    for (const bw::winapp::ControlDesign& d : bw::winapp::MainWindowDesign())
+        if (d.control == bw::window::Control::gbResult) return d.place.y + d.place.height;
+    return 0;
 }
 
 int RunMessageLoop(TForm1* form) {
@@ -98,7 +107,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         if (options.simulate) {
             lineSimulator = std::make_unique<LineSimulatorWindow>(instance);
             lineSimulator->SetEvents(&standIn);
-            lineSimulator->ShowBeside(form.Handle());
+            lineSimulator->ShowBeside(form.Handle(), ResultBottom() + 8);
         }
         RunMessageLoop(&form);
     }

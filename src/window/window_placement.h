@@ -28,10 +28,14 @@ inline Point CentredOver(const Rect& main, int width, int height) {
     return {main.x + (main.width - width) / 2, main.y + (main.height - height) / 2};
 }
 
-// Top-left of a window of outer size `width` x `height` beside the main window's frame
-// `main`, wholly inside `available` (the screen less its panels): to the right of the main
-// window where there is room, else to its left, else slid over the main window's right
-// edge just as far as the screen needs; top-aligned with the main window.
-Point SimulatorOrigin(const Rect& main, int width, int height, const Rect& available);
+// Top-left of a window of outer size `width` x `height` by the main window's frame `main`,
+// wholly inside `available` (the screen less its panels) and off the main window's first
+// `keep` pixels (its status and result): right of the main window where there is room, else
+// left of it (top-aligned with it), else below it, else over its lower part at the screen's
+// bottom, right-aligned with it. Where none of these fits, over its lower part as far up as
+// the screen needs.
+Point SimulatorOrigin(const Rect& main, int width, int height, const Rect& available, int keep);
+// Whether one of those places fits a window of that size.
+bool SimulatorFits(const Rect& main, int width, int height, const Rect& available, int keep);
 
 }  // namespace bw::window

@@ -63,34 +63,5 @@ TEST(LineSimulator, FaultControlsSwitchTheLinesFaults) {
     EXPECT_EQ(line.faults().failAfter, -1);
 }
 
-TEST(LineSimulator, OpensWhollyOnTheScreenBesideTheMainWindowWhereThereIsRoom) {
-    const QSize own(480, 468);
-    struct Case {
-        QRect available, main;
-        QPoint origin;
-    };
-    for (const Case& c : {
-             // 1280 x 1024: no room on either side, slid over the main window's right edge.
-             Case{{0, 0, 1280, 1024}, {326, 161, 627, 701}, {800, 161}},
-             Case{{0, 0, 1920, 1080}, {646, 189, 627, 701}, {1285, 189}},  // right of it
-             Case{{0, 0, 1920, 1080}, {1200, 100, 627, 701}, {708, 100}},  // left of it
-             // A panel at the top, the main window partly above the screen.
-             Case{{0, 28, 1024, 740}, {200, -10, 627, 701}, {544, 28}},
-             Case{{1920, 0, 1280, 1024}, {2246, 161, 627, 701}, {2720, 161}},  // second screen
-         }) {
-        const QPoint origin = SimulatorOrigin(c.main, own, c.available);
-        EXPECT_EQ(origin, c.origin);
-        EXPECT_TRUE(c.available.contains(QRect(origin, own))) << origin.x() << "," << origin.y();
-    }
-
-    // The window itself, placed by the main window on the main window's screen.
-    SimulatedPlatform line;
-    LineSimulator window(line);
-    QWidget main;
-    main.resize(625, 680);
-    window.FollowBeside(main);
-    EXPECT_TRUE(main.screen()->availableGeometry().contains(window.frameGeometry()));
-}
-
 }  // namespace
 }  // namespace bw

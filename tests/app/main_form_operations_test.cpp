@@ -1,6 +1,7 @@
 // The window's load, write, verify, save and factory read-back on the simulated
 // line: captions, colours, pass count and the controls left enabled.
 
+#include <QDir>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -97,20 +98,121 @@ TEST_F(OperationsTest, LoadShowsTheImageIdentityAndRefusesAnImageNotApproved) {
     EXPECT_TRUE(form->edt_BinFile->toolTip().isEmpty());
 }
 
-TEST_F(OperationsTest, VerifyAfterWriteTurnsAByteThatDoesNotChangeIntoWriteFail) {
-    Scenario scenario;
-    scenario.ic = 1;
-    scenario.faults.stuckByte = 0x2A7;
-    Ready(scenario);
-    ASSERT_NE(image[0x2A7], 0xFF);
-    // The same mouse twice: without the option, then with it.
-    for (const bool verify : {false, true}) {
-        form->verifyAfterWrite = verify;
+// The window has no opt-out: every write reads back every byte it wrote before "Write Pass",
+// the second and third IC types the whole memory, the first all eight blocks in 2K format.
+TEST_F(OperationsTest, EveryWriteReadsBackEveryByteItWrote) {
+    struct Row {
+        const char* keys;
+        int blocks;
+    };
+    for (const Row& row : {Row{"ic=1,stuck-byte=300", 8}, Row{"ic=2,split=1,stuck-byte=300", 8},
+                           Row{"stuck-byte=500", 1}, Row{"stuck-byte=500", 5}}) {
+        SCOPED_TRACE(row.keys);
+        form.reset();  // the window goes before the line it holds
+        Ready(ParseScenario(row.keys));
+        ASSERT_NE(image[0x300], 0xFF);
+        ASSERT_NE(image[0x500], 0xFF);
+        form->edt_Write256Count->SetValue(row.blocks);
         ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
-        EXPECT_EQ(form->lbl_CtrlResult->text(), verify ? "Write Fail" : "Write Pass");
+        EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Fail");
+        EXPECT_EQ(form->state.LastReason.codeName(), "mismatch");
+        EXPECT_EQ(form->lbl_PassCnt->text(), "0");
+    }
+}
+
+// A write, verify or save that ends without its pass shows its failure in red with the reason
+// under it, also when the mouse never answered; the result never keeps the text it had for
+// the mouse before (a "Write Pass" kept would advance the next mouse's number).
+TEST_F(OperationsTest, EveryEndWithoutAPassShowsItsFailureAndWhy) {
+    struct Row {
+        const char* keys;  // what the second mouse does
+        void (TForm1::*handler)();
+        const char* shown;
+        const char* code;
+        bool devError = false;  // "BIN file not match Mouse" shows instead
+    };
+    const std::vector<Row> rows = {
+        {"nack=1", &TForm1::btn_WriteClick, "Write Fail", "no-answer"},
+        {"status1=55", &TForm1::btn_WriteClick, "Write Fail", "bad-status"},
+        {"nack=3", &TForm1::btn_VerifyClick, "Verify Fail", "no-answer"},
+        {"status1=55", &TForm1::btn_VerifyClick, "Verify Fail", "bad-status"},
+        {"nack=1", &TForm1::btn_SaveClick, "Save Fail", "no-answer"},
+        {"status1=55", &TForm1::btn_SaveClick, "Save Fail", "bad-status"},
+        {"chip=36", &TForm1::btn_WriteClick, "Write Fail", "wrong-chip", true},
+    };
+    const QString saved = dir.filePath(QStringLiteral("saved"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys);
+        form.reset();
+        Ready();
+        form->chooseSaveFile = [saved] { return saved; };
+        ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+        ASSERT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+        const Scenario fault = ParseScenario(row.keys);
+        line->faults() = fault.faults;
+        Mouse().status() = {fault.status1, fault.status2, fault.chip};
+
+        ASSERT_TRUE(Run(row.handler));
+        EXPECT_EQ(form->lbl_CtrlResult->text(), row.shown);
+        EXPECT_EQ(ResultColour(), QColor(255, 0, 0));
+        EXPECT_EQ(ResultShown(), !row.devError);
+        EXPECT_EQ(form->lbl_BINDevError->isHidden(), !row.devError);
+        if (row.handler == &TForm1::btn_WriteClick) {
+            EXPECT_EQ(form->lbl_CtrlResult->font().pointSize(), 36);
+        }
+        const Reason& reason = form->state.LastReason;
+        EXPECT_EQ(reason.codeName(), row.code);
+        EXPECT_FALSE(form->lbl_ResultReason->isHidden());
+        EXPECT_EQ(form->lbl_ResultReason->toolTip().toStdString(), reason.text);
         EXPECT_EQ(form->lbl_PassCnt->text(), "1");
     }
-    EXPECT_EQ(Mouse().memory()[0x2A7], 0xFF);
+}
+
+// No retry means no attempt: refused with an error box before the mouse is touched. The
+// result says "Write Fail" and why: the "Write Pass" of the mouse before would advance the
+// next mouse's number for a mouse that never got this one.
+TEST_F(OperationsTest, NoRetryIsRefusedBeforeTheMouseIsTouched) {
+    Ready();
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+    ASSERT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+    form->edt_RetryCnt->SetValue(0);
+    const long transfers = line->transferCount();
+    EXPECT_FALSE(Run(&TForm1::btn_WriteClick));
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.front().contains(QStringLiteral("Retry Times")))
+        << boxes.front().toStdString();
+    EXPECT_EQ(line->transferCount(), transfers);
+    EXPECT_EQ(form->lbl_PassCnt->text(), "1");
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Fail");
+    EXPECT_TRUE(ResultShown());
+    EXPECT_EQ(form->state.LastReason.codeName(), "bad-parameters");
+    EXPECT_FALSE(form->lbl_ResultReason->isHidden());
+    EXPECT_TRUE(ButtonsEnabled());
+}
+
+// A path longer than the field is shortened in the middle, never cut inside a letter, and
+// stands whole in the tooltip beside the image's identity.
+TEST_F(OperationsTest, ALongBinPathIsShortenedInTheMiddleAndWholeInTheTooltip) {
+    Start();
+    const QString folder = dir.filePath(QString(70, QLatin1Char('a')) + QLatin1Char('/') +
+                                        QString(70, QLatin1Char('b')));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/line-image.bin");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(image.data()), 2048);
+    }
+    form->chooseOpenFile = [path] { return path; };
+    ASSERT_TRUE(Run(&TForm1::btn_LoadClick));
+    QLineEdit* field = form->edt_BinFile;
+    const QString shown = field->text();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("line-image.bin"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    const int room = field->width() - field->textMargins().right() - 8;
+    EXPECT_LE(QFontMetrics(field->font()).horizontalAdvance(shown), room);
+    EXPECT_TRUE(field->toolTip().contains(path));
+    EXPECT_TRUE(field->toolTip().contains(QStringLiteral("SHA-256")));
 }
 
 // Why an operation did not pass: in small type under the result, left of the pass counter,
@@ -144,9 +246,10 @@ TEST_F(OperationsTest, TheReasonStandsUnderTheResultAndInItsTooltip) {
                   QFontInfo(form->lbl_CtrlResult->font()).pixelSize());
         EXPECT_TRUE(form->gbResult->rect().contains(small->geometry()));
         EXPECT_FALSE(small->geometry().intersects(form->lbl_PassNum->geometry()));
-        // Cut short where it is too long, never past its place.
-        EXPECT_LE(QFontMetrics(small->font()).horizontalAdvance(small->text()), small->width());
-        EXPECT_TRUE(reason.text.starts_with(small->text().chopped(1).toStdString()));
+        // Whole, wrapped within its place.
+        EXPECT_EQ(small->text().toStdString(), reason.text);
+        EXPECT_TRUE(small->wordWrap());
+        EXPECT_LE(small->heightForWidth(small->width()), small->height());
     }
 }
 
@@ -187,7 +290,7 @@ TEST_F(OperationsTest, SecondIcTypeWritePassesInGreenAndKeepsTheFontSize) {
     EXPECT_EQ(Mouse().memory(), image);
 }
 
-TEST_F(OperationsTest, WrongChipShowsMismatchAndQuietMouseShowsNothing) {
+TEST_F(OperationsTest, WrongChipShowsMismatchAndAQuietMouseShowsWriteFail) {
     Ready();
     Mouse().status().chip = 0x36;
     ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
@@ -201,7 +304,8 @@ TEST_F(OperationsTest, WrongChipShowsMismatchAndQuietMouseShowsNothing) {
     form->lbl_BINDevError->hide();
     ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
     EXPECT_TRUE(form->lbl_BINDevError->isHidden());
-    EXPECT_FALSE(ResultShown());
+    EXPECT_TRUE(ResultShown());
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Fail");
     EXPECT_TRUE(ButtonsEnabled());
     EXPECT_TRUE(form->DevTimer->isActive());
 }
@@ -281,6 +385,7 @@ TEST_F(OperationsTest, SaveWritesTheDeviceMemoryOnlyWhenTheReadPassed) {
 
 TEST_F(OperationsTest, SaveIntoAFolderThatDoesNotExistShowsTheReasonAndUnlocks) {
     Ready();
+    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
     const QString chosen = dir.filePath(QStringLiteral("no/such/folder/dump"));
     form->chooseSaveFile = [chosen] { return chosen; };
     const long transfers = line->transferCount();
@@ -291,6 +396,9 @@ TEST_F(OperationsTest, SaveIntoAFolderThatDoesNotExistShowsTheReasonAndUnlocks) 
         << boxes.front().toStdString();
     EXPECT_EQ(line->transferCount(), transfers);
     EXPECT_TRUE(ButtonsEnabled());
+    // The result no longer says the "Write Pass" before it.
+    EXPECT_EQ(form->lbl_CtrlResult->text(), "Save Fail");
+    EXPECT_EQ(form->state.LastReason.codeName(), "bad-parameters");
 }
 
 TEST_F(OperationsTest, FactoryReadBackFillsTheFieldsOrFailsWithThemUnchanged) {

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <deque>
 
@@ -103,15 +104,21 @@ TEST_P(AutomaticCycleTest, ThreeMiceAreWrittenWithConsecutiveProductNumbers) {
 
 INSTANTIATE_TEST_SUITE_P(EachIcType, AutomaticCycleTest, ::testing::Values(0, 1, 2));
 
-TEST_F(PollingTest, UnrelatedDeviceOutLocksAndForgetsInWritesAgain) {
+// Any other device going out changes the count: the display says no mouse and the handles
+// are forgotten, though the target is still there. Devices coming in re-open it, but the
+// mouse stays written until it is itself pulled out: no second write, no number advanced.
+TEST_F(PollingTest, AWrittenMouseIsNotWrittenAgainWhenOtherDevicesComeAndGo) {
     Scenario scenario;
     scenario.others = 1;
     Start(scenario);
+    form->cb_WriteID->setChecked(true);
     form->cb_AutoRun->setChecked(true);
     Load();
     ASSERT_TRUE(Tick());
     ASSERT_TRUE(Found());
     ASSERT_EQ(form->station.PassCount, 1);
+    const int written = line->devices().back();
+    ASSERT_NE(line->mouse(written), nullptr);
 
     const int other = line->devices().front();
     ASSERT_EQ(line->mouse(other), nullptr);
@@ -125,12 +132,23 @@ TEST_F(PollingTest, UnrelatedDeviceOutLocksAndForgetsInWritesAgain) {
     EXPECT_TRUE(form->btn_Load->isEnabled());
     EXPECT_TRUE(form->lbl_CtrlResult->isHidden());
 
-    // The target is still there: the next arrival re-opens and writes it again,
-    // advancing the product number after the pass.
+    const long transfers = line->transferCount();
     line->plugOther();
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(Found());
     EXPECT_TRUE(form->state.link.AnyDeviceOpen());
+    line->plugMouse(1);  // a mouse of another IC type
+    ASSERT_TRUE(Tick());
+    EXPECT_EQ(form->station.PassCount, 1);
+    EXPECT_EQ(form->lbl_PassCnt->text(), "1");
+    EXPECT_EQ(form->edt_FactoryNum->text(), "000001");  // as typed: never advanced
+    EXPECT_EQ(line->transferCount(), transfers);
+
+    // The written mouse out, a fresh one in: written with the next number.
+    line->unplug(written);
+    ASSERT_TRUE(Tick());
+    line->plugMouse(0);
+    ASSERT_TRUE(Tick());
     EXPECT_EQ(form->station.PassCount, 2);
     EXPECT_EQ(form->edt_FactoryNum->text(), "2");
 }
@@ -259,6 +277,81 @@ TEST_F(PollingTest, AutomaticWriteKeepsLoadOffAndShowsAHeardClose) {
     EXPECT_TRUE(form->btn_Load->isEnabled());
     QCoreApplication::processEvents();
     EXPECT_EQ(closed.count(), 1);
+}
+
+// Runs `act` once, at the n-th wait of the operation in progress (the window keeps pumping
+// events there, so the operator's clicks arrive in the middle of it).
+class MidOperationClock : public RecordingHost {
+  public:
+    void sleepMs(int ms) override {
+        RecordingHost::sleepMs(ms);
+        if (sleeps == at && act) {
+            auto once = std::move(act);
+            act = {};
+            once();
+        }
+    }
+    int at = 0;  // counted in RecordingHost::sleeps
+    std::function<void()> act;
+};
+
+// While an operation runs, no control that starts one or changes its parameters is usable,
+// whatever the operator clicks; a change of "Auto Write" takes effect when it has ended.
+TEST_F(PollingTest, NothingElseStartsWhileAnOperationRuns) {
+    struct Row {
+        bool automatic;  // the write was started by checking "Auto Write"; else by Write
+    };
+    for (const Row row : {Row{true}, Row{false}}) {
+        SCOPED_TRACE(row.automatic ? "automatic write" : "manual write");
+        form.reset();
+        Start();
+        MidOperationClock mid;
+        form->SetClock(&mid);
+        Load();
+        ASSERT_TRUE(Tick());
+        ASSERT_TRUE(ButtonsEnabled());
+        bool usableDuring = true;
+        mid.act = [&] {
+            // The box is switched (to manual, or to automatic), then every control clicked.
+            form->cb_AutoRun->click();
+            usableDuring = false;
+            for (QWidget* w : form->OperationButtons() + form->ParameterControls()) {
+                if (w->isEnabled()) usableDuring = true;
+            }
+            for (QWidget* w :
+                 {static_cast<QWidget*>(form->btn_Load), static_cast<QWidget*>(form->cb_ICType)}) {
+                if (w->isEnabled()) usableDuring = true;
+            }
+            // Clicked whatever their state: nothing may start.
+            emit form->btn_Verify->clicked();
+            emit form->btn_Write->clicked();
+            emit form->btn_Save->clicked();
+            emit form->btnReadFactory->clicked();
+        };
+        form->chooseSaveFile = [this] { return dir.filePath(QStringLiteral("never")); };
+        mid.at = mid.sleeps + 40;
+        if (row.automatic) {
+            form->cb_AutoRun->setChecked(true);
+            ASSERT_TRUE(Run(&TForm1::cb_AutoRunClick));
+        } else {
+            ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+        }
+        QCoreApplication::processEvents();  // what the end of the operation queued
+
+        EXPECT_FALSE(mid.act) << "the write ended before the clicks";
+        EXPECT_FALSE(usableDuring);
+        EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+        EXPECT_EQ(form->station.PassCount, 1);
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("never.bin"))));
+        // The box's new state holds now: manual after the automatic write, automatic after
+        // the manual one (the mouse already written is not written again).
+        EXPECT_EQ(form->cb_AutoRun->isChecked(), !row.automatic);
+        EXPECT_EQ(ButtonsEnabled(), row.automatic);
+        EXPECT_EQ(ParametersEnabled(), row.automatic);
+        EXPECT_EQ(ButtonsDisabled(), !row.automatic);
+        EXPECT_FALSE(form->OperationRunning());
+        form->SetClock(&clock);
+    }
 }
 
 // After FFFFFF the field shows 1000000; that number does not fit the record, so the next

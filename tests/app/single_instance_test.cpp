@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
 
 #include "app/main_form.h"
 #include "app/null_platform.h"
+#include "app/station_window.h"
 
 namespace bw {
 namespace {
@@ -97,6 +100,50 @@ TEST_F(SingleInstanceTest, SecondProcessExitsZeroWhileTheFirstStays) {
 
     first.kill();
     first.waitForFinished(5000);
+}
+
+// The gang station window is an instance of its own: it starts beside an open main window,
+// and a second gang station is refused on stderr with a non-zero exit code (a script must
+// never read "every mouse passed" from a station that did not run).
+TEST_F(SingleInstanceTest, TheGangStationIsAnInstanceOfItsOwn) {
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("image.bin"));
+    {
+        QFile file(image);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(2048, '\x5A'));
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess main;
+    main.setProcessEnvironment(env);
+    main.start(QStringLiteral(BINWRIGHT_GUI_PATH), {"--simulate"});
+    ASSERT_TRUE(main.waitForStarted(10000));
+    ASSERT_TRUE(
+        WaitForServer(SingleInstance(QStringLiteral("MIRQ Mse Binwright v1.0")).ServerName()));
+
+    const QStringList gangArgs = {"--gang", image, "--simulate=slots=1,mice=1", "--count", "1"};
+    QProcess gang;
+    gang.setProcessEnvironment(env);
+    gang.start(QStringLiteral(BINWRIGHT_GUI_PATH), gangArgs);
+    ASSERT_TRUE(gang.waitForStarted(10000));
+    EXPECT_TRUE(WaitForServer(SingleInstance(QString::fromUtf8(kStationWindowTitle)).ServerName()))
+        << gang.readAllStandardError().toStdString();
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(BINWRIGHT_GUI_PATH), gangArgs);
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(second.exitCode(), 0);
+    EXPECT_TRUE(second.readAllStandardError().contains("another gang station"));
+    EXPECT_EQ(main.state(), QProcess::Running);
+    EXPECT_EQ(gang.state(), QProcess::Running);
+
+    gang.kill();
+    main.kill();
+    gang.waitForFinished(5000);
+    main.waitForFinished(5000);
 }
 
 }  // namespace

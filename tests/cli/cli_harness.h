@@ -3,9 +3,11 @@
 
 #include <gmock/gmock.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -15,6 +17,7 @@
 #include "cli/cli_app.h"
 #include "image/image_buffers.h"
 #include "support/recording_host.h"
+#include "support/test_env.h"
 
 namespace bw::test {
 
@@ -30,21 +33,40 @@ struct CliResult {
     std::string err;
 };
 
-inline CliResult RunArgs(std::vector<std::string> args, OperationHost* host = nullptr) {
-    args.insert(args.begin(), "binwright");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    std::ostringstream out;
-    std::ostringstream err;
-    RecordingHost clock;
-    CliEnvironment environment;
-    environment.host = host != nullptr ? host : &clock;
-    CliResult r;
-    r.code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, environment);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
+class TempFolder;
+
+// The station's data folder while a command runs in-process: the data home (XDG_DATA_HOME;
+// LOCALAPPDATA on Windows) points at `folder` (the default ledger lands there, never in the
+// real home) and STATE_DIRECTORY is unset; both are put back afterwards.
+class DataHome {
+  public:
+    explicit DataHome(const std::string& folder)
+        : home_(GetEnv(kDataHomeVariable)), state_(GetEnv("STATE_DIRECTORY")) {
+        SetDataHome(folder);
+    }
+    ~DataHome() {
+        Restore(kDataHomeVariable, home_);
+        Restore("STATE_DIRECTORY", state_);
+    }
+    DataHome(const DataHome&) = delete;
+    DataHome& operator=(const DataHome&) = delete;
+
+  private:
+    static void Restore(const char* name, const std::optional<std::string>& kept) {
+        if (kept) {
+            SetEnv(name, *kept);
+        } else {
+            UnsetEnv(name);
+        }
+    }
+    std::optional<std::string> home_;
+    std::optional<std::string> state_;
+};
+
+// dataHome: the data home of the call (a test that restarts a station passes the same
+// folder twice); empty: a folder of its own, so every call starts with no default ledger.
+inline CliResult RunArgs(std::vector<std::string> args, OperationHost* host = nullptr,
+                         const std::string& dataHome = {});
 
 class TempFolder {
   public:
@@ -63,6 +85,26 @@ class TempFolder {
   private:
     std::filesystem::path path_;
 };
+
+inline CliResult RunArgs(std::vector<std::string> args, OperationHost* host,
+                         const std::string& dataHome) {
+    std::optional<TempFolder> own;
+    if (dataHome.empty()) own.emplace();
+    const DataHome home(dataHome.empty() ? own->file("data") : dataHome);
+    args.insert(args.begin(), "binwright");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    std::ostringstream out;
+    std::ostringstream err;
+    RecordingHost clock;
+    CliEnvironment environment;
+    environment.host = host != nullptr ? host : &clock;
+    CliResult r;
+    r.code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, environment);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
 
 inline Image PatternImage(unsigned seed) {
     Image image{};

@@ -116,5 +116,66 @@ TEST(CliJson, EveryOutcomeGivesALineWithEveryField) {
     }
 }
 
+// An option refused before the mouse is touched still gives the line a script reads: the
+// operation, "result": null, the error as a bad-parameters reason, exit code 2 (and the
+// totals after it for run).
+TEST(CliJson, ARefusedOptionGivesItsLineWithTheError) {
+    TempFolder dir;
+    const std::string img = dir.file("img.bin");
+    WriteImageFile(img, PatternImage(5));
+    const std::string config = dir.file("line.conf");
+    const std::string lines = "image = " + img + "\nic = 9\n";
+    WriteBytes(config, std::vector<std::uint8_t>(lines.begin(), lines.end()));
+    struct Row {
+        std::string args;  // "@" the image
+        std::string operation;
+        std::string says;  // in the reason's text and on stderr
+    };
+    const std::vector<Row> rows = {
+        {"write @ --sleep abc", "write", "--sleep: 'abc' is not a number from 0 to 999"},
+        {"write @ --ic 9", "write", "--ic: '9' is not an IC type"},
+#ifndef _WIN32  // a device file
+        {"write @ --log /dev/null", "write", "is a device, not a regular file"},
+#endif
+        {"write @ --expect-sha256 00", "write", "--expect-sha256: '00' is not a SHA-256"},
+        {"write @ --sn 1000000", "write", "--sn: '1000000' is not a hexadecimal number"},
+        {"verify @ --ic 9", "verify", "--ic: '9' is not an IC type"},
+        {"save " + dir.file("x") + " --pid 12345", "save", "--pid: '12345'"},
+        {"read-factory --vid x", "read-factory", "--vid: 'x'"},
+        {"run @ --retries 0 --count 1", "write", "--retries: '0' is not a number from 1 to 9999"},
+        {"run @ --gang --blocks 9 --count 1", "write", "--blocks: '9'"},
+        {"run @ --count 0", "write", "--count"},
+        {"run --count 1 --config " + config, "write", "--ic: '9' is not an IC type"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args);
+        std::vector<std::string> args = {"--simulate=mice=1"};
+        std::istringstream words(row.args + " --json");
+        for (std::string a; words >> a;) args.push_back(a == "@" ? img : a);
+        const auto r = RunArgs(args);
+        EXPECT_EQ(r.code, exitcode::Usage);
+        EXPECT_THAT(r.err, HasSubstr(row.says));
+
+        std::vector<Json> lines;
+        std::istringstream out(r.out);
+        for (std::string line; std::getline(out, line);) lines.push_back(Json::parse(line));
+        const bool run = args[1] == "run";
+        ASSERT_EQ(lines.size(), run ? 2u : 1u) << r.out;
+        const Json& line = lines.front();
+        EXPECT_EQ(line["operation"], row.operation);
+        EXPECT_TRUE(line["result"].is_null());
+        EXPECT_EQ(line["reason"]["code"], "bad-parameters");
+        EXPECT_THAT(line["reason"]["text"].get<std::string>(), HasSubstr(row.says));
+        EXPECT_EQ(line["exit_code"], exitcode::Usage);
+        EXPECT_TRUE(line["path"].is_null());
+        EXPECT_EQ(line["attempts"], 0);
+        if (run) {
+            EXPECT_EQ(lines.back()["operation"], "run");
+            EXPECT_EQ(lines.back()["mice"], 0);
+            EXPECT_EQ(lines.back()["exit_code"], exitcode::Usage);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace bw::test

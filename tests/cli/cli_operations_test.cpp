@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cli/cli_harness.h"
 #include "image/image_identity.h"
 #include "production/result_text.h"
@@ -191,14 +193,23 @@ TEST_F(CliOperations, WrongSizeImageIsRejectedBeforeTheDevice) {
 TEST_F(CliOperations, BadOptionsStopBeforeAnyDeviceCommand) {
     const std::string trace = dir.file("t.jsonl");
     const std::vector<std::vector<std::string>> bad = {
-        {"--ic", "7"},       {"--ic", "KVDE99"},
-        {"--vid", "xyz"},    {"--pid", "12345"},
-        {"--blocks", "9"},   {"--blocks", "0"},
-        {"--format", "512"}, {"--retries", "-1"},
-        {"--sleep", "1000"}, {"--line", "1"},
-        {"--station", "9"},  {"--factory-no", "0"},
-        {"--sn", "1000000"}, {"--date", "2020052700"},
-        {"--type", "g"},     {"--expect-sha256", "12ab"},
+        {"--ic", "7"},
+        {"--ic", "KVDE99"},
+        {"--vid", "xyz"},
+        {"--pid", "12345"},
+        {"--blocks", "9"},
+        {"--blocks", "0"},
+        {"--format", "512"},
+        {"--retries", "-1"},
+        {"--retries", "0"},
+        {"--sleep", "1000"},
+        {"--line", "1"},
+        {"--station", "9"},
+        {"--factory-no", "0"},
+        {"--sn", "1000000"},
+        {"--date", "2020052700"},
+        {"--type", "g"},
+        {"--expect-sha256", "12ab"},
     };
     for (const auto& option : bad) {
         std::vector<std::string> args = {"--simulate=dump=" + dumpPath, "--trace", trace, "write",
@@ -209,6 +220,31 @@ TEST_F(CliOperations, BadOptionsStopBeforeAnyDeviceCommand) {
         EXPECT_THAT(r.err, HasSubstr(option[0])) << option[0];
         EXPECT_TRUE(ReadBytes(trace).empty()) << option[0];
         EXPECT_FALSE(std::filesystem::exists(dumpPath)) << option[0];
+    }
+}
+
+// No retry means no attempt: refused before the mouse is touched, in every command that
+// writes, from the command line or a station config.
+TEST_F(CliOperations, NoRetryIsRefusedBeforeTheMouseIsTouched) {
+    const std::string config = dir.file("line.conf");
+    const std::string text = "image = " + imagePath + "\nretries = 0\n";
+    WriteBytes(config, std::vector<std::uint8_t>(text.begin(), text.end()));
+    const std::vector<std::vector<std::string>> commands = {
+        {"--simulate=dump=" + dumpPath, "write", imagePath, "--retries", "0"},
+        {"--simulate=mice=1,dump=" + dumpPath, "run", imagePath, "--retries", "0", "--count", "1"},
+        {"--simulate=slots=1,mice=1,dump=" + dumpPath, "run", imagePath, "--gang", "--retries", "0",
+         "--count", "1"},
+        {"--simulate=mice=1,dump=" + dumpPath, "run", "--config", config, "--count", "1"},
+    };
+    for (auto args : commands) {
+        const std::string trace = dir.file("t.jsonl");
+        args.insert(args.begin(), {"--trace", trace});
+        const auto r = RunArgs(args);
+        const std::string name = ::testing::PrintToString(args);
+        EXPECT_EQ(r.code, exitcode::Usage) << name;
+        EXPECT_THAT(r.err, HasSubstr("--retries: '0' is not a number from 1 to 9999")) << name;
+        EXPECT_EQ(r.out, "") << name;
+        EXPECT_TRUE(ReadBytes(trace).empty()) << name;
     }
 }
 
@@ -244,8 +280,13 @@ TEST_F(CliOperations, ExpectSha256LoadsOnlyTheApprovedImage) {
     }
 }
 
-TEST_F(CliOperations, VerifyAfterWriteCatchesAByteThatDoesNotChange) {
+// Every byte a write writes is read back before "Write Pass": by default on every IC type,
+// whatever the block count; --no-verify-after-write (with a warning) goes back to the
+// transfers alone (second and third IC types) or the first N blocks (first IC type).
+TEST_F(CliOperations, EveryWriteIsReadBackUnlessTheCommandLineOptsOut) {
     image[0x2A7] = 0x5C;  // the simulated memory starts all FF
+    image[0x300] = 0x5C;
+    image[0x500] = 0x5C;
     WriteImageFile(imagePath, image);
     struct Case {
         std::string scenario;
@@ -253,36 +294,63 @@ TEST_F(CliOperations, VerifyAfterWriteCatchesAByteThatDoesNotChange) {
         std::string out;
     };
     const std::vector<Case> cases = {
-        // Without the option the second IC type's write cannot tell.
-        {"ic=1,stuck-byte=2A7", {"--ic", "1"}, "Write Pass\n"},
+        {"ic=1,stuck-byte=300", {"--ic", "1"}, "Write Fail\n"},
+        {"ic=2,stuck-byte=0x2a7", {"--ic", "2"}, "Write Fail\n"},
         {"ic=1,stuck-byte=2A7", {"--ic", "1", "--verify-after-write"}, "Write Fail\n"},
-        {"ic=2,stuck-byte=0x2a7", {"--ic", "2", "--verify-after-write"}, "Write Fail\n"},
-        {"ic=1", {"--ic", "1", "--verify-after-write"}, "Write Pass\n"},
-        // Only what the write wrote is compared: blocks 0 and 1 end at 0x1FF.
-        {"ic=1,stuck-byte=2A7",
-         {"--ic", "1", "--format", "256", "--blocks", "2", "--verify-after-write"},
-         "Write Pass\n"},
-        {"ic=1,stuck-byte=2A7",
-         {"--ic", "1", "--format", "256", "--blocks", "3", "--verify-after-write"},
-         "Write Fail\n"},
-        // The first IC type reads back N blocks; the option makes a 2k write read back all.
-        {"stuck-byte=2A7", {"--blocks", "2"}, "Write Pass\n"},
-        {"stuck-byte=2A7", {"--blocks", "2", "--verify-after-write"}, "Write Fail\n"},
+        {"ic=1", {"--ic", "1"}, "Write Pass\n"},
+        {"stuck-byte=500", {"--blocks", "1"}, "Write Fail\n"},
+        {"stuck-byte=2A7", {"--blocks", "2"}, "Write Fail\n"},
         {"stuck-byte=2A7", {}, "Write Fail\n"},
+        // Only what the write wrote is compared: blocks 0 and 1 end at 0x1FF.
+        {"ic=1,stuck-byte=2A7", {"--ic", "1", "--format", "256", "--blocks", "2"}, "Write Pass\n"},
+        {"ic=1,stuck-byte=2A7", {"--ic", "1", "--format", "256", "--blocks", "3"}, "Write Fail\n"},
+        // The opt-out: the transfers alone, or the first N blocks.
+        {"ic=1,stuck-byte=300", {"--ic", "1", "--no-verify-after-write"}, "Write Pass\n"},
+        {"stuck-byte=500", {"--blocks", "1", "--no-verify-after-write"}, "Write Pass\n"},
+        {"stuck-byte=2A7", {"--no-verify-after-write"}, "Write Fail\n"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {Sim(c.scenario), "write", imagePath};
         args.insert(args.end(), c.options.begin(), c.options.end());
         const auto r = RunArgs(args);
-        EXPECT_EQ(r.out, c.out) << c.scenario << " " << ::testing::PrintToString(c.options);
-        EXPECT_EQ(r.code, c.out == "Write Pass\n" ? exitcode::Pass : exitcode::Fail);
+        const std::string name = c.scenario + " " + ::testing::PrintToString(c.options);
+        EXPECT_EQ(r.out, c.out) << name;
+        EXPECT_EQ(r.code, c.out == "Write Pass\n" ? exitcode::Pass : exitcode::Fail) << name;
+        const bool optedOut = std::find(c.options.begin(), c.options.end(),
+                                        "--no-verify-after-write") != c.options.end();
+        EXPECT_EQ(r.err.find("warning: --no-verify-after-write") != std::string::npos, optedOut)
+            << name << r.err;
         const bool stuck = c.scenario.find("stuck-byte") != std::string::npos;
-        EXPECT_EQ(ReadBytes(dumpPath).at(0x2A7), stuck ? 0xFF : 0x5C) << c.scenario;
+        if (!stuck) {
+            EXPECT_EQ(ReadBytes(dumpPath), Bytes(image)) << name;
+        }
     }
-    const auto run = RunArgs({"--simulate=ic=1,mice=2,stuck-byte=2A7", "run", imagePath, "--ic",
-                              "1", "--verify-after-write", "--count", "2", "--interval-ms", "1"});
-    EXPECT_EQ(run.code, exitcode::Fail);
-    EXPECT_THAT(run.out, HasSubstr("total 2 passed 0 failed 2"));
+    // The automatic modes read back too.
+    for (const std::string gang : {"", "--gang"}) {
+        std::vector<std::string> args = {gang.empty()
+                                             ? "--simulate=ic=1,mice=2,stuck-byte=300"
+                                             : "--simulate=ic=1,slots=2,mice=2,stuck-byte=300",
+                                         "run",
+                                         imagePath,
+                                         "--ic",
+                                         "1",
+                                         "--count",
+                                         "2",
+                                         "--interval-ms",
+                                         "1"};
+        if (!gang.empty()) args.push_back(gang);
+        const auto run = RunArgs(args);
+        EXPECT_EQ(run.code, exitcode::Fail) << gang << run.err;
+        EXPECT_THAT(run.out, HasSubstr("total 2 passed 0 failed 2")) << gang;
+    }
+    // The station config opts out by its key, with the same warning.
+    const std::string config = dir.file("line.conf");
+    const std::string text = "image = " + imagePath + "\nic = 1\nno-verify-after-write = yes\n";
+    WriteBytes(config, std::vector<std::uint8_t>(text.begin(), text.end()));
+    const auto configured = RunArgs({"--simulate=ic=1,mice=1,stuck-byte=300", "run", "--config",
+                                     config, "--count", "1", "--interval-ms", "1"});
+    EXPECT_EQ(configured.code, exitcode::Pass) << configured.err;
+    EXPECT_THAT(configured.err, HasSubstr("binwright run: warning: --no-verify-after-write"));
 }
 
 TEST_F(CliOperations, IgnoredOptionsAreNamedButDoNotStopTheCommand) {
@@ -301,7 +369,7 @@ TEST_F(CliOperations, IgnoredOptionsAreNamedButDoNotStopTheCommand) {
         {"", {"write", "--sn", "5"}, "--sn is ignored without --write-id"},
         {"", {"write", "--line", "B", "--station", "2"}, "--station is ignored without --write-id"},
         {"ic=1", {"write", "--ic", "1", "--sn", "5"}, "--sn is ignored for KVDE52xx"},
-        {"", {"write", "--verify-after-write"}, "--verify-after-write adds nothing"},
+        {"", {"write", "--verify-after-write"}, ""},
         {"", {"write", "--write-id", "--sn", "5"}, ""},
         {"", {"write", "--blocks", "2", "--verify-after-write"}, ""},
         {"ic=1", {"write", "--ic", "1", "--format", "256", "--blocks", "4"}, ""},

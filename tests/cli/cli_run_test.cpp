@@ -13,6 +13,7 @@
 #include "cli/cli_harness.h"
 #include "cli/interrupt_flag.h"
 #include "image/image_identity.h"
+#include "production/production_log.h"
 #include "production/result_text.h"
 
 namespace bw::test {
@@ -154,13 +155,61 @@ TEST_F(CliRun, FastIcTypeAdvancesTheNumberWithoutARecord) {
     for (int n = 1; n <= 3; ++n) EXPECT_EQ(Mouse(n), Bytes(image)) << n;
 }
 
-TEST_F(CliRun, FailedWritesKeepTheNumberAndEndWithExitOne) {
+// A mouse that failed after its factory record went out may hold its number: the next one
+// gets the next number. The run ends with exit 1.
+TEST_F(CliRun, FailedWritesUseTheNumberTheirRecordTookAndEndWithExitOne) {
     const auto r = RunArgs({Line("mice=2,lose-piece=3"), "run", imagePath, "--write-id", "--count",
-                            "2", "--interval-ms", "1", "--retries", "1"});
+                            "2", "--interval-ms", "1", "--retries", "1", "--no-ledger"});
     EXPECT_EQ(r.code, exitcode::Fail);
     EXPECT_THAT(Lines(r.out),
-                ::testing::ElementsAre(RunLine("1", "Write Fail", 0), RunLine("1", "Write Fail", 0),
+                ::testing::ElementsAre(RunLine("1", "Write Fail", 0), RunLine("2", "Write Fail", 0),
                                        "total 2 passed 0 failed 2"));
+}
+
+// Once a mouse's factory record went out its number is used, with or without a ledger: the
+// failed mouse may hold it, so the next mouse gets the next number (a read-back that fails
+// on a stuck byte or lost pieces). A mouse whose record never went out keeps it for the
+// next (AutoWriteHooks' test: the simulated line brings no next mouse after such a one).
+TEST_F(CliRun, ANumberIsUsedOnceItsRecordWentOut) {
+    const struct {
+        std::string keys;
+        std::string ledger;  // --no-ledger, or the default ledger
+        std::vector<std::string> numbers;
+    } rows[] = {
+        {"mice=3,stuck-byte=10", "--no-ledger", {"1", "2", "3"}},
+        {"mice=3,stuck-byte=10", "", {"1", "2", "3"}},
+        {"mice=2,lose-piece=3", "", {"1", "2"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.keys + " " + row.ledger);
+        std::vector<std::string> args = {Line(row.keys),  "run", imagePath,   "--write-id",
+                                         "--count",       "3",   "--retries", "1",
+                                         "--interval-ms", "1"};
+        if (!row.ledger.empty()) args.push_back(row.ledger);
+        if (row.numbers.size() == 2) args[5] = "2";
+        const auto r = RunArgs(args);
+        EXPECT_EQ(r.code, exitcode::Fail);
+        std::vector<std::string> numbers;
+        for (const std::string& line : Lines(r.out)) {
+            if (line.rfind("total ", 0) == 0) continue;
+            const auto at = line.find("  SN ") + 5;
+            numbers.push_back(line.substr(at, line.find(' ', at) - at));
+        }
+        EXPECT_EQ(numbers, row.numbers) << r.out;
+        if (row.ledger == "--no-ledger" && row.numbers[1] == "2") {
+            EXPECT_THAT(r.err, ::testing::HasSubstr("binwright run: SN 1 went out to this mouse, "
+                                                    "which may hold it: the next mouse gets 2\n"));
+        }
+    }
+}
+
+// Product number 0 is a number: printed as 0, not as a blank.
+TEST_F(CliRun, NumberZeroIsPrinted) {
+    const auto r = RunArgs({Line("mice=1"), "run", imagePath, "--write-id", "--sn", "0", "--count",
+                            "1", "--interval-ms", "1"});
+    ASSERT_EQ(r.code, exitcode::Pass) << r.err;
+    EXPECT_THAT(Lines(r.out),
+                ::testing::ElementsAre(RunLine("0", "Write Pass", 1), "total 1 passed 1 failed 0"));
 }
 
 TEST_F(CliRun, CtrlCStopsAfterTheWriteInProgress) {
@@ -229,7 +278,7 @@ TEST_F(CliRun, SignalsStopEveryCommandAsTheRulesSay) {
         EXPECT_THAT(r.out, ::testing::HasSubstr(row.result));
         if (row.at < 0) {
             EXPECT_EQ(out.size(), 1u);
-            EXPECT_TRUE(ReadBytes(logPath).empty());
+            EXPECT_EQ(ReadText(logPath), std::string(kLogHeader) + "\n");  // no mouse's line
             EXPECT_TRUE(ReadBytes(dump + ".1").empty());
             EXPECT_EQ(ReadText(trace).find("\"set\""), std::string::npos);
             continue;
@@ -306,9 +355,9 @@ TEST_F(CliRun, LogOfSingleOperationsFillsTheNumberOnlyForARecordWritten) {
                        logPath})
                   .code,
               exitcode::Pass);
-    // No attempt at all: the record was never sent, so no number is logged.
-    ASSERT_EQ(RunArgs({"--simulate", "write", imagePath, "--write-id", "--retries", "0", "--log",
-                       logPath})
+    // Every block write refused, the record's too: it was never sent, so no number is logged.
+    ASSERT_EQ(RunArgs({"--simulate=nack=6", "write", imagePath, "--write-id", "--retries", "1",
+                       "--log", logPath})
                   .code,
               exitcode::Fail);
     ASSERT_EQ(RunArgs({"--simulate=memory=" + dump, "verify", imagePath, "--log", logPath}).code,
@@ -342,7 +391,7 @@ TEST_F(CliRun, LogOfSingleOperationsFillsTheNumberOnlyForARecordWritten) {
 // run ends with exit 2, instead of giving it 000000 again.
 TEST_F(CliRun, ANumberPastTheRecordStopsTheRunBeforeTheMouseIsWritten) {
     const auto r = RunArgs({Line("mice=3"), "run", imagePath, "--write-id", "--sn", "FFFFFE",
-                            "--interval-ms", "1", "--log", logPath});
+                            "--interval-ms", "1", "--log", logPath, "--no-ledger"});
     EXPECT_EQ(r.code, exitcode::Usage);
     EXPECT_THAT(Lines(r.out), ::testing::ElementsAre(RunLine("FFFFFE", "Write Pass", 1),
                                                      RunLine("FFFFFF", "Write Pass", 2),
@@ -357,29 +406,43 @@ TEST_F(CliRun, ANumberPastTheRecordStopsTheRunBeforeTheMouseIsWritten) {
 }
 
 #ifndef _WIN32  // a file size limit (ulimit) on a child process
-// A log line that cannot be written after the operation ran: exit 6 with the reason, and
-// `run` takes no further mouse. The real program under a file size limit at the log's size.
-TEST_F(CliRun, ALostLogLineIsSaidAndStopsTheRun) {
+// The real program under a file size limit of 4096 bytes (a disk that fills up), with a log
+// of `size` bytes. A log that cannot take a line at the start stops the command before the
+// mouse is touched (exit 2); one that fills up after a mouse: exit 6 with the reason, and
+// `run` takes no further mouse.
+TEST_F(CliRun, AFullLogStopsTheStartAndALostLineStopsTheRun) {
     const std::string err = dir.file("err.txt");
     const std::string out = dir.file("out.txt");
-    const auto runLimited = [&](const std::string& args) {
-        WriteBytes(logPath, std::vector<std::uint8_t>(4096, 'x'));
+    const auto runLimited = [&](const std::string& args, std::size_t size) {
+        std::string log = std::string(kLogHeader) + "\n";
+        log += std::string(size - log.size() - 1, 'x') + "\n";
+        WriteBytes(logPath, std::vector<std::uint8_t>(log.begin(), log.end()));
         const std::string command = "bash -c \"trap '' XFSZ; ulimit -f 4; exec '" +
                                     std::string(BINWRIGHT_CLI_PATH) + "' " + args + " --log '" +
                                     logPath + "'\" >'" + out + "' 2>'" + err + "'";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    EXPECT_EQ(runLimited("--simulate=ic=1 write --ic 1 '" + imagePath + "'"), exitcode::NotLogged);
-    EXPECT_EQ(ReadText(out), "Write Pass\n");
+    EXPECT_EQ(
+        runLimited("--simulate=ic=1,dump=" + dump + " write --ic 1 '" + imagePath + "'", 4096),
+        exitcode::Usage);
+    EXPECT_EQ(ReadText(out), "");
+    EXPECT_THAT(ReadText(err), ::testing::HasSubstr("--log: \"" + logPath +
+                                                    "\" cannot be written: File too large"));
+    EXPECT_TRUE(ReadBytes(dump).empty());         // the line was not even started
+    EXPECT_EQ(ReadBytes(logPath).size(), 4096u);  // as it was
+
+    // Room for the start's probe and one line, not two.
+    EXPECT_EQ(runLimited(
+                  "--simulate=mice=3,ic=1 run --ic 1 '" + imagePath + "' --interval-ms 1 --count 3",
+                  3900),
+              exitcode::NotLogged);
+    // The second line is cut at the limit; no third mouse is taken.
+    EXPECT_THAT(Lines(ReadText(out)),
+                ::testing::ElementsAre(RunLine("1", "Write Pass", 1), RunLine("2", "Write Pass", 2),
+                                       "total 2 passed 2 failed 0"));
     EXPECT_THAT(ReadText(err), ::testing::HasSubstr("done, but not logged: \"" + logPath +
                                                     "\" cannot be written: File too large"));
-
-    EXPECT_EQ(runLimited("--simulate=mice=3,ic=1 run --ic 1 '" + imagePath +
-                         "' --interval-ms 1 --count 3"),
-              exitcode::NotLogged);
-    EXPECT_THAT(Lines(ReadText(out)),
-                ::testing::ElementsAre(RunLine("1", "Write Pass", 1), "total 1 passed 1 failed 0"));
 }
 
 #endif

@@ -29,6 +29,8 @@ TEST(DeviceOptions, DefaultsAreTheWindowsDesignValues) {
     EXPECT_EQ(o.params.blocks, 8);
     EXPECT_EQ(o.params.sleep, 100);
     EXPECT_FALSE(o.params.writeId);
+    // Every byte written is read back unless the command line opts out.
+    EXPECT_TRUE(o.params.verifyAfterWrite);
     EXPECT_EQ(o.factory.type, 0x0005);
     EXPECT_EQ(o.factory.date, 0x20200527);
     EXPECT_EQ(o.factory.number, 0x000001);
@@ -61,15 +63,18 @@ TEST(DeviceOptions, HexFieldsKeepTheir32BitPattern) {
     EXPECT_EQ(o.params.format, DataFormat::Block256);
 }
 
-TEST(DeviceOptions, ZeroCountsAreAcceptedAsInTheWindow) {
+// Zero cycles and no pause still write; no retry would make no attempt at all.
+TEST(DeviceOptions, ZeroCountsAreAcceptedButNoRetryIsRefused) {
     DeviceOptionText text;
     text.total = Text("0");
-    text.retries = Text("0");
     text.sleep = Text("0");
     const DeviceOptions o = ResolveDeviceOptions(text);
     EXPECT_EQ(o.params.total, 0);
-    EXPECT_EQ(o.params.retries, 0);
     EXPECT_EQ(o.params.sleep, 0);
+    text.retries = Text("0");
+    EXPECT_THROW(ResolveDeviceOptions(text), OptionError);
+    text.retries = Text("1");
+    EXPECT_EQ(ResolveDeviceOptions(text).params.retries, 1);
 }
 
 TEST(FactoryFieldsText, ZeroRecordShowsEmptyFieldsAndFirstRows) {

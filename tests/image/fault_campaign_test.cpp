@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <iostream>
 
 namespace bw::test {
@@ -16,8 +17,9 @@ std::string Failures(const CampaignSummary& summary) {
 TEST(FaultCampaign, NoScenarioBreaksAnInvariant) {
     const CampaignSummary summary = RunCampaign(1, 300);
     std::cout << "scenarios=" << summary.scenarios << " broken=" << summary.broken
-              << " passes=" << summary.passes << "\n";
+              << " passes=" << summary.passes << " replugged=" << summary.replugged << "\n";
     EXPECT_EQ(summary.scenarios, 300);
+    EXPECT_GT(summary.replugged, 0);
     EXPECT_EQ(summary.broken, 0) << Failures(summary);
     // The faults must leave room for passes, or the invariants are never put to the test.
     EXPECT_GT(summary.passes, 60);
@@ -73,6 +75,27 @@ TEST(FaultCampaign, SingleFaultsOnEveryOperation) {
                 ++runs;
             }
         }
+    }
+}
+
+// A numbering station whose ledger falls silent as the stop request comes: whichever the
+// request, the mouse in progress ends, its row goes to the spool and on to the ledger at
+// the next start.
+TEST(FaultCampaign, ARunWhoseLedgerFreezesAtTheSignal) {
+    const std::vector<std::vector<int>> requests = {{SIGINT}, {SIGTERM}, {SIGINT, SIGINT}};
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        CampaignScenario c;
+        c.seed = 2000 + i;
+        c.runMice = 2;
+        c.params.format = DataFormat::Block256;
+        c.params.blocks = 1;
+        c.params.writeId = true;
+        c.signalPiece = 40 + 30 * static_cast<int>(i);  // in the first mouse or the second
+        c.stopSignals = requests[i];
+        c.ledger = c.ledgerFrozen = true;
+        const CampaignRun run = RunScenario(c);
+        EXPECT_TRUE(run.signalled) << Describe(c);
+        EXPECT_TRUE(run.broken.empty()) << Describe(c) << ": " << run.broken;
     }
 }
 

@@ -115,11 +115,17 @@ TEST_F(WriteImageTest, Block256WritesOnlyTheFirstNBlocksAndReadsThemBack) {
     EXPECT_EQ(rig.filter.blockAddresses4(0x04), (std::vector<int>{0, 256, 512, 768}));
 }
 
-TEST_F(WriteImageTest, ReadBackCoversOnlyTheFirstNBlocksIn2KMode) {
+// A 2K write reads back all eight blocks, whatever N; only the opt-out keeps to the first N.
+TEST_F(WriteImageTest, ReadBackCoversEveryBlockIn2KModeUnlessOptedOut) {
     SimRig rig(0);
     rig.state.ImageBuffer = PatternImage();
     WriteParams params;
     params.blocks = 3;
+    ASSERT_EQ(Write(rig, params), Outcome::Pass);
+    EXPECT_EQ(rig.filter.blockAddresses4(0x04),
+              (std::vector<int>{0, 256, 512, 768, 1024, 1280, 1536, 1792}));
+    rig.filter.sets.clear();
+    params.verifyAfterWrite = false;
     ASSERT_EQ(Write(rig, params), Outcome::Pass);
     EXPECT_EQ(rig.filter.blockAddresses4(0x04), (std::vector<int>{0, 256, 512}));
 
@@ -155,20 +161,9 @@ TEST_F(WriteImageTest, TotalTimesNeverRepeatsASucceededWrite) {
     EXPECT_EQ(rig.filter.blockAddresses4(0x06).size(), 1u);
 }
 
-TEST_F(WriteImageTest, ZeroRetriesWritesNothingAndFails) {
-    SimRig rig(0);
-    rig.state.ImageBuffer = PatternImage();
-    WriteParams params;
-    params.retries = 0;
-    params.writeId = true;
-    EXPECT_EQ(Write(rig, params), Outcome::Fail);
-    EXPECT_EQ(rig.filter.sends4(0x06), 0);
-    EXPECT_EQ(rig.filter.commands4(), (std::vector<int>{1, 3, 8, 2}));
-    EXPECT_FALSE(rig.state.FactoryRecordSent);
-}
-
 // Refused before the mouse is touched: a block count outside 1..8 (none would be checked),
-// and a product number past the record's 24 bits when the record is to be written.
+// no retry (no attempt would be made), and a product number past the record's 24 bits when
+// the record is to be written.
 TEST_F(WriteImageTest, ParametersTheMouseCannotTakeAreRefusedUntouched) {
     struct Row {
         int ic;
@@ -177,8 +172,11 @@ TEST_F(WriteImageTest, ParametersTheMouseCannotTakeAreRefusedUntouched) {
         bool writeId;
         std::int32_t number;
         Outcome outcome;
+        int retries = 3;
     };
     const std::vector<Row> rows = {
+        {0, DataFormat::TwoK, 8, true, 1, Outcome::Fail, 0},
+        {1, DataFormat::TwoK, 8, false, 1, Outcome::Fail, 0},
         {0, DataFormat::TwoK, 0, false, 1, Outcome::Fail},
         {0, DataFormat::Block256, 0, false, 1, Outcome::Fail},
         {0, DataFormat::Block256, 9, false, 1, Outcome::Fail},
@@ -200,11 +198,14 @@ TEST_F(WriteImageTest, ParametersTheMouseCannotTakeAreRefusedUntouched) {
         params.format = row.format;
         params.blocks = row.blocks;
         params.writeId = row.writeId;
+        params.retries = row.retries;
         FactoryFields fields;
         fields.number = row.number;
         EXPECT_EQ(Write(rig, params, fields), row.outcome);
         if (row.outcome == Outcome::Fail) {
             EXPECT_TRUE(rig.filter.sets.empty());
+            EXPECT_EQ(rig.state.LastReason.code, ReasonCode::BadParameters);
+            EXPECT_FALSE(rig.state.FactoryRecordSent);
         }
     }
 }

@@ -187,6 +187,69 @@ TEST_P(Serials, RecoveryEndsWhatACrashLeftBehind) {
     }
 }
 
+// A written number taken again for a rewrite of the mouse that holds it: sending under a
+// new lease, then written with the rewrite's row, void after a failure, or ended by the
+// recovery after a crash. Never released; the several passing rows keep check() sound; a
+// number that is not written cannot be taken.
+TEST_P(Serials, ARewriteEndsItsNumberWrittenOrVoidNeverReleased) {
+    struct Row {
+        const char* name;
+        std::optional<bool> pass;         // the rewrite's end; none: a crash in the middle
+        std::optional<bool> mouseProven;  // after a crash, what the mouse at hand shows
+        SerialState after;
+    };
+    const std::vector<Row> rows = {
+        {"passes", true, std::nullopt, SerialState::Written},
+        {"fails", false, std::nullopt, SerialState::Void},
+        {"crash, mouse proven", std::nullopt, true, SerialState::Written},
+        {"crash, mouse not proven", std::nullopt, false, SerialState::Void},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LedgerPlace fresh(GetParam());
+        auto ledger = fresh.open();
+        const Reservation first = ledger->reserve(kType, "st1");
+        Finish(*ledger, first, true);
+        const Reservation again = ledger->rewrite(kType, first.number, "st2");
+        EXPECT_EQ(again.number, first.number);
+        EXPECT_GT(again.lease, first.lease);
+        ASSERT_EQ(ledger->serial(kType, first.number)->state, SerialState::Sending);
+        EXPECT_THROW(ledger->rewrite(kType, first.number, "st3"), LedgerError);  // not written
+        OperationRecord rewritten = SampleRecord("write", row.pass.value_or(false));
+        rewritten.factory->number = first.number;
+        rewritten.productNumber = first.number;
+        if (row.pass == true) {
+            ledger->markSending(again);  // the write's gate, as for any cycle
+            ledger->commitWritten(again, rewritten);
+        } else if (row.pass == false) {
+            ledger->commitVoid(again, rewritten, "void: the write failed");
+        } else {
+            ledger.reset();
+            ledger = fresh.open();
+            ledger->recover("st2", [&](const SerialRow&) {
+                std::optional<OperationRecord> proof;
+                if (*row.mouseProven) proof = SampleRecord("verify", true);
+                return proof;
+            });
+        }
+        const auto now = ledger->serial(kType, first.number);
+        ASSERT_TRUE(now);
+        EXPECT_EQ(now->state, row.after);
+        ASSERT_TRUE(now->note);
+        EXPECT_EQ(now->note->rfind(kRewriteNote, 0), 0u) << *now->note;
+        const auto problems = ledger->check();
+        EXPECT_TRUE(problems.empty()) << problems.front();
+        EXPECT_EQ(ledger->reserve(kType, "st1").number, first.number + 1);
+    }
+    // A number never reserved, and one released, cannot be taken for a rewrite.
+    auto ledger = place().open();
+    EXPECT_THROW(ledger->rewrite(kType, 7, "st1"), LedgerError);
+    const Reservation released = ledger->reserve(kType, "st1");
+    ledger->commitReleased(released, std::nullopt);
+    EXPECT_THROW(ledger->rewrite(kType, released.number, "st1"), LedgerError);
+    EXPECT_FALSE(ledger->serial(kType, 7));
+}
+
 // One station: its own connection, 25 mice, every third cycle failing (its number goes
 // back to the pool); the numbers it was given go to a file of its own.
 void Station(const LedgerPlace& place, int s, int mice) {

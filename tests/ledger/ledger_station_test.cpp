@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "cli/cli_harness.h"
+#include "cli/command_ledger.h"
 #include "image/factory_record.h"
 #include "image/image_identity.h"
 #include "ledger/ledger_backends.h"
@@ -246,8 +247,9 @@ TEST_P(Station, FailedRowsCarryTheirReasonCode) {
 BW_LEDGER_BACKENDS(Station);
 
 // The server of a line goes away while a mouse is written (the station's role may no longer
-// log in and its connection is cut): no further mouse, the result kept, tried again a second
-// apart, recorded when the server lets the station in again, else said with its number.
+// log in and its connection is cut): no further mouse, the result kept (in the spool of the
+// station's data folder too), tried again a second apart, recorded when the server lets the
+// station in again, else said with its number, and handed over at the next start.
 class OutageHost : public ::bw::test::RecordingHost {
   public:
     std::function<void()> cut;
@@ -286,22 +288,26 @@ TEST(StationOutage, PostgresGoneDuringAMouse) {
         bool comesBack;
         int code;
         const char* err;
-        const char* serials;  // afterwards, the server back
+        const char* serials;    // afterwards, the server back
+        const char* restarted;  // after the next start
     };
     const std::vector<Row> rows = {
         {"line:mice=3 run @ --write-id --interval-ms 1", "Reading back", true, 2,
-         "no further mouse is taken", "000001 written"},
+         "no further mouse is taken", "000001 written", "000001 written"},
         {"line:mice=3 run @ --write-id --interval-ms 1", "Reading back", false, 6,
-         "product number 000001 of type 0005 written: not recorded in the ledger",
-         "000001 sending"},
+         "product number 000001 of type 0005 written: not recorded in the ledger (kept in the"
+         " spool)",
+         "000001 sending", "000001 written"},
         // Gone before the record: it is never sent, and the number is to be released.
         {"mouse: write @ --write-id", "Writing 2048", false, 6,
-         "product number 000001 of type 0005 to be released: not recorded", "000001 reserved"},
+         "product number 000001 of type 0005 to be released: not recorded", "000001 reserved",
+         "000001 released"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args);
         LedgerPlace place(Backend::Postgres);
         if (!place.skipReason().empty()) GTEST_SKIP() << place.skipReason();
+        ::bw::test::SetDataHome(place.file("data"));
         ::bw::test::WriteImageFile(place.file("image.bin"), ::bw::test::PatternImage(3));
         ::bw::test::WriteImageFile(place.file("zero.bin"), Image{});
         const std::string role = "outage_" + std::to_string(getpid());
@@ -322,14 +328,14 @@ TEST(StationOutage, PostgresGoneDuringAMouse) {
         if (row.comesBack) host.restore = back;
 
         std::vector<std::string> args;
-        std::istringstream words(std::string(row.args) + " --ledger " + url);
+        std::istringstream words(std::string(row.args) + " --json --ledger " + url);
         for (std::string a; words >> a;) {
             if (a == "@") a = place.file("image.bin");
             if (a == "mouse:") a = "--simulate=memory=" + place.file("zero.bin");
             if (a.rfind("line:", 0) == 0) a = "--simulate=" + a.substr(5);
             args.push_back(a);
         }
-        const auto result = RunArgs(args, &host);
+        const auto result = RunArgs(args, &host, place.file("data"));
         back();
         EXPECT_EQ(result.code, row.code) << result.err;
         EXPECT_THAT(result.err, HasSubstr(row.err));
@@ -338,6 +344,17 @@ TEST(StationOutage, PostgresGoneDuringAMouse) {
             serials += NumberText(s.reservation.number) + " " + SerialStateName(s.state);
         }
         EXPECT_EQ(serials, row.serials);
+        // The mouse's own line: its row was not recorded when it was said.
+        EXPECT_THAT(result.out.substr(0, result.out.find('\n')), HasSubstr("\"exit_code\":6"));
+        // The next start (the lease of the run that lost its server expired meanwhile).
+        admin->exec("DELETE FROM station_leases");
+        EXPECT_NO_THROW(OpenStationLedger({url, ""})->start());
+        serials.clear();
+        for (const SerialRow& s : place.open()->serials()) {
+            serials += NumberText(s.reservation.number) + " " + SerialStateName(s.state);
+        }
+        EXPECT_EQ(serials, row.restarted);
+        EXPECT_TRUE(place.open()->check().empty());
         admin->exec("DROP OWNED BY " + role);
         admin->exec("DROP ROLE " + role);
     }

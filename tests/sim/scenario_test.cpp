@@ -95,6 +95,9 @@ TEST(ScenarioTest, RejectsBadKeysAndValuesNamingThem) {
     EXPECT_THAT(ErrorOf("lose-piece=99999999999"), HasSubstr("'lose-piece'"));
     EXPECT_THAT(ErrorOf("split=2"), HasSubstr("'split'"));
     EXPECT_THAT(ErrorOf("dump="), HasSubstr("'dump'"));
+    // A dump that could never be written is said at the start, not lost at the end.
+    EXPECT_THAT(ErrorOf("dump=/nonexistent-folder/m"), HasSubstr("folder does not exist"));
+    EXPECT_THAT(ErrorOf("slots=2,dump=/nonexistent-folder/m"), HasSubstr("'dump'"));
     EXPECT_THAT(ErrorOf("line-dir="), HasSubstr("'line-dir'"));
     EXPECT_THAT(ErrorOf("line-dir=l"), HasSubstr("give mice=N as well"));
     EXPECT_THAT(ErrorOf("stuck-byte=800"), HasSubstr("'stuck-byte'"));  // past the memory

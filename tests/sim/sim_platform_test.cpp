@@ -214,9 +214,19 @@ TEST_F(DumpTest, SingleMouseIsDumpedOnceAtFinishOrDestruction) {
     EXPECT_EQ(Read(base_.string()).size(), 2048u);
 }
 
+// A folder that does not exist is refused by the scenario; one gone since is said at the end,
+// for the single mouse's dump and for a mouse pulled out of the line.
 TEST_F(DumpTest, FinishReportsAnUnwritableDump) {
-    SimulatedPlatform p{ParseScenario("dump=/nonexistent/dir/out.bin")};
-    EXPECT_FALSE(p.finish());
+    const std::filesystem::path folder = base_.string() + ".folder";
+    for (const std::string keys : {"dump=", "mice=1,dump="}) {
+        SCOPED_TRACE(keys);
+        std::filesystem::create_directories(folder);
+        SimulatedPlatform p{ParseScenario(keys + (folder / "out.bin").string())};
+        std::filesystem::remove_all(folder);
+        WriteOneByte(p, 1);
+        p.endOperation();
+        EXPECT_FALSE(p.finish());
+    }
 }
 
 TEST_F(DumpTest, AutomaticLinePullsEachWrittenMouseAndPlugsTheNextAfterAPollTick) {

@@ -97,6 +97,7 @@ void FaultPlatform::arm() {
     faults.losePiece = c_.losePiece;
     faults.latencyUs = 0;
     faults.shortReply = c_.shortReply;
+    faults.stuckByte = c_.stuckByte;
     armed_ = true;
     count_ = 0;
 }
@@ -137,8 +138,16 @@ Scenario CampaignLine(const CampaignScenario& c) {
     return s;
 }
 
+bool RefusedParameters(const CampaignScenario& c) {
+    if (c.op != Operation::Write) return false;
+    const WriteParams& p = c.params;
+    const bool numberOut = c.factory.number < 0 || c.factory.number > 0xFFFFFF;
+    return p.blocks < 1 || p.blocks > kBlockCount || p.retries < 1 ||
+           (c.ic == 0 && p.writeId && numberOut);
+}
+
 std::string CheckInvariants(const CampaignScenario& c, const MouseSession& state,
-                            const Image& memory, Outcome outcome) {
+                            const Image& memory, Outcome outcome, long transfers) {
     const bool pass = outcome == Outcome::Pass;
     // Every end but a pass says why, and a difference it names is one in the memory.
     const Reason& reason = state.LastReason;
@@ -151,8 +160,11 @@ std::string CheckInvariants(const CampaignScenario& c, const MouseSession& state
             return "mismatch reason names no difference: " + reason.text;
         }
     }
-    if (c.op == Operation::Write && !WriteParamsUsable(c.ic, c.params, c.factory)) {
+    if (RefusedParameters(c)) {
         if (pass) return "Write Pass with parameters the mouse cannot take";
+        if (reason.code != ReasonCode::BadParameters)
+            return "parameters not refused: reason '" + reason.codeName() + "'";
+        if (transfers > 0) return "refused parameters, but the mouse was touched";
         if (memory != InitialMemory(c, ImageOf(c))) return "refused parameters, memory changed";
         return {};
     }
@@ -268,7 +280,21 @@ CampaignScenario MakeScenario(std::uint64_t seed) {
                     break;
             }
         }
+        // Drawn last, so the earlier fields of a seed stay what they were.
+        c.ledger = chance(50);
+        c.ledgerFrozen = c.ledger && c.signalPiece > 0 && chance(50);
+        // Mostly a numbering station: its rows end reservations.
+        if (c.ledger && chance(70)) {
+            c.ic = 0;
+            c.params.writeId = true;
+        }
+        // Most numbering runs of the first IC type see a passed mouse come back.
+        c.replug = c.ledger && c.ic == 0 && c.params.writeId && chance(70);
+        c.rewrite = chance(50);
     }
+    // Drawn last, so the scenario of every seed keeps all it had before: a byte that keeps
+    // its value when written, mostly past the first block a short read-back covers.
+    if (chance(12)) c.stuckByte = pick(0, kImageSize - 1);
     return c;
 }
 
@@ -321,7 +347,8 @@ CampaignRun RunScenario(const CampaignScenario& c) {
     } else if (host.loadingVisible) {
         run.broken = "the loading window is still shown";
     } else {
-        run.broken = CheckInvariants(c, state, sim.mouse(mouseId)->memory(), run.outcome);
+        run.broken =
+            CheckInvariants(c, state, sim.mouse(mouseId)->memory(), run.outcome, run.transfers);
     }
     return run;
 }
@@ -336,6 +363,7 @@ CampaignSummary RunCampaign(std::uint64_t first, int count) {
         if (run.outcome == Outcome::Pass) ++summary.passes;
         if (c.runMice > 0) ++summary.runs;
         if (run.signalled) ++summary.signalled;
+        if (run.replugged) ++summary.replugged;
         if (!run.broken.empty()) {
             ++summary.broken;
             if (static_cast<int>(summary.failures.size()) < kFailuresKept) {
@@ -362,12 +390,15 @@ std::string Describe(const CampaignScenario& c) {
     if (c.failPerMille > 0) out << " fail=" << c.failPerMille << "/1000";
     if (c.shortReply > 0) out << " short-reply=" << c.shortReply;
     if (c.arrivalAt >= 0) out << " arrival-at=" << c.arrivalAt;
+    if (c.stuckByte >= 0) out << " stuck-byte=" << std::hex << c.stuckByte << std::dec;
     if (c.runMice > 0) out << " run mice=" << c.runMice;
+    if (c.replug) out << (c.rewrite ? " ledger replug rewrite" : " ledger replug");
     if (c.signalPiece > 0) {
         out << " signals";
         for (int s : c.stopSignals) out << (s == SIGINT ? " INT" : " TERM");
         out << " at piece " << c.signalPiece;
     }
+    if (c.ledger) out << (c.ledgerFrozen ? " ledger frozen at the signal" : " ledger");
     return out.str();
 }
 

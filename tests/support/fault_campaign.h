@@ -3,10 +3,11 @@
 // scenario (write, verify, save, factory read-back) on either protocol, or a run of
 // the automatic mode (`run`) over a line of mice with Ctrl-C or SIGTERM at a random
 // piece, on a virtual clock, then checked against what must hold whatever the faults were:
-//   - a write passes only when the written range of the memory equals the image
-//     (and bytes 160..171 equal the factory record, when it was written);
-//   - a write with a block count outside 1..8 or a product number past 24 bits (with the
-//     record) fails without touching the mouse;
+//   - a write passes only when the written range of the memory equals the image (the whole
+//     memory in 2K format, whatever the block count; bytes 160..171 the factory record,
+//     when it was written), also with a byte that never changes when written;
+//   - a write with a block count outside 1..8, no retry, or a product number past 24 bits
+//     (with the record) is refused (bad-parameters) before the first transfer;
 //   - a verify passes only when the memory equals the image (the record left out
 //     on the first IC type);
 //   - a save keeps a file only on a pass, and that file equals the memory;
@@ -14,7 +15,15 @@
 //   - every operation ends, with the loading window hidden again;
 //   - a run ends with 130 or 143 after a signal, having finished and logged the mouse in
 //     progress and started no other; a mouse it reports as passed holds the image; a
-//     second Ctrl-C ends that mouse as Aborted.
+//     second Ctrl-C ends that mouse as Aborted;
+//   - a run with a ledger (SQLite), also one that another program holds locked from the
+//     signal's piece on (a silent ledger: the signal meets a station waiting for it): once
+//     the next start handed over what the station's spool kept, the ledger holds one row
+//     per mouse reported, each passing mouse's number written, nothing dangling, and the
+//     station's lease is gone unless the lock kept it from being given up.
+//   - with a ledger, a passed mouse plugged in again is left alone ("Already written",
+//     exit code 7, its memory untouched) or rewritten with the number it holds, and
+//     `ledger check` finds nothing.
 // Qt-free: the test and the benchmark share it.
 
 #include <cstdint>
@@ -57,6 +66,7 @@ struct CampaignScenario {
     int failPerMille = 0;  // chance of each transfer failing (not reaching the mouse)
     int shortReply = 0;    // every N-th get-feature moves only the report ID
     int arrivalAt = -1;    // an unrelated HID device arrives before this transfer
+    int stuckByte = -1;    // this memory address keeps its byte when written
 
     // Automatic mode: `run` over a line of runMice mice (0: a single operation instead),
     // with `stopSignals` raised back to back before piece signalPiece of the run (counted over
@@ -64,12 +74,22 @@ struct CampaignScenario {
     int runMice = 0;
     int signalPiece = 0;
     std::vector<int> stopSignals;
+    // The run records into a SQLite ledger of its own (numbers from it with the record);
+    // ledgerFrozen: another connection takes its write lock at signalPiece and holds it.
+    bool ledger = false;
+    bool ledgerFrozen = false;
+    // The run keeps its numbers in a ledger of its own (else --no-ledger); the first mouse
+    // that passed is then plugged in again: left alone, or written again with its number
+    // (rewrite), and the ledger stays sound.
+    bool replug = false;
+    bool rewrite = false;
 };
 
 struct CampaignRun {
     Outcome outcome = Outcome::Skipped;
     long transfers = 0;
     bool signalled = false;  // a run scenario's signals were raised
+    bool replugged = false;  // a passed mouse of the run was plugged in again
     std::string broken;      // empty: every invariant held
 };
 
@@ -80,6 +100,7 @@ struct CampaignSummary {
     long transfers = 0;
     int runs = 0;                       // automatic-mode scenarios
     int signalled = 0;                  // of which a signal stopped
+    int replugged = 0;                  // of which a passed mouse came back
     std::vector<std::string> failures;  // the first few broken scenarios, described
 };
 
@@ -130,10 +151,13 @@ CampaignRun RunLineScenario(const CampaignScenario& scenario);
 // layout, status replies, memory before the operation; no faults yet).
 Image CampaignImage(const CampaignScenario& scenario);
 Scenario CampaignLine(const CampaignScenario& scenario);
-// What must hold after the operation ended with `outcome`, given the controller
-// state and the mouse's memory; empty when it all does.
+// Write parameters no mouse can be written with: a block count outside 1..8, no retry, or
+// (with the record on the first IC type) a product number outside 24 bits.
+bool RefusedParameters(const CampaignScenario& scenario);
+// What must hold after the operation ended with `outcome`, given the controller state, the
+// mouse's memory and the transfers the operation made; empty when it all does.
 std::string CheckInvariants(const CampaignScenario& scenario, const MouseSession& state,
-                            const Image& memory, Outcome outcome);
+                            const Image& memory, Outcome outcome, long transfers = 0);
 // Seeds first .. first + count - 1.
 CampaignSummary RunCampaign(std::uint64_t first, int count);
 // One line for a report: operation, IC type, parameters and faults.

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -93,6 +94,32 @@ TEST(PassDialog, ValueTextSurvivesOnlyOkConfirmedEntries) {
     EXPECT_TRUE(dialog.ValueText.isEmpty());
 }
 
+// Centred over the main window, but never past the screen's edge, wherever that window is.
+TEST(PassDialog, OpensInsideTheScreen) {
+    const QRect screen(0, 0, 1024, 768);
+    const QSize own(262, 206);
+    for (const QRect& main :
+         {QRect(-500, -300, 635, 711), QRect(900, 700, 635, 711), QRect(200, 30, 635, 711)}) {
+        const QPoint origin = bw::CentredOverInside(main, own, screen);
+        EXPECT_TRUE(screen.contains(QRect(origin, own))) << origin.x() << "," << origin.y();
+        if (screen.contains(main)) {
+            EXPECT_EQ(origin, bw::CentredOver(main, own));
+        }
+    }
+    QWidget main;
+    main.setGeometry(-560, -600, 625, 680);
+    main.show();
+    TPassDialog dialog;
+    ShowOnce(
+        dialog,
+        [&](QDialog& d) {
+            const QRect available = d.screen()->availableGeometry();
+            EXPECT_TRUE(available.contains(d.frameGeometry()));
+            d.reject();
+        },
+        &main);
+}
+
 TEST(PassDialog, WindowLayoutAndSettings) {
     QWidget main;
     main.setGeometry(300, 200, 625, 680);
@@ -107,8 +134,10 @@ TEST(PassDialog, WindowLayoutAndSettings) {
             EXPECT_EQ(d.size(), QSize(254, 177));
             EXPECT_EQ(d.minimumSize(), d.maximumSize());  // fixed border
             EXPECT_TRUE(d.isModal());
-            // Frame over frame: the title bar and border count on both windows.
-            EXPECT_EQ(d.pos(), bw::CentredOver(main.frameGeometry(), d.frameGeometry().size()));
+            // Frame over frame: the title bar and border count on both windows; inside the
+            // screen.
+            EXPECT_EQ(d.pos(), bw::CentredOverInside(main.frameGeometry(), d.frameGeometry().size(),
+                                                     d.screen()->availableGeometry()));
             EXPECT_EQ(d.font().family(), "MS Sans Serif");
             EXPECT_EQ(d.font().pixelSize(), 11);
 

@@ -24,19 +24,25 @@ file(GLOB BW_LEDGER_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../
 add_executable(ledger_tests ${BW_LEDGER_TEST_SOURCES})
 target_include_directories(ledger_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
 target_link_libraries(ledger_tests PRIVATE bw_cli bw_ledger GTest::gtest_main GTest::gmock)
+
+# Sends a program a console event (Ctrl-Break, close, logoff, shutdown), for
+# scripts/wine-smoke.sh.
+add_executable(console_event ${CMAKE_CURRENT_LIST_DIR}/tools/console_event.cpp)
+target_link_options(console_event PRIVATE -static -municode -s)
+
+# The tests need no debug information of their own (the libraries keep theirs for the
+# exe): compiled without, linked stripped, which saves time and disk.
+foreach(target core_tests ledger_tests console_event gtest gtest_main gmock)
+  target_compile_options(${target} PRIVATE -g0)
+endforeach()
 foreach(program core_tests ledger_tests)
-  target_link_options(${program} PRIVATE -static)
+  target_link_options(${program} PRIVATE -static -s)
   add_test(NAME ${program}_windows COMMAND ${program} --gtest_brief=1)
   set_tests_properties(${program}_windows PROPERTIES LABELS windows TIMEOUT 900
     ENVIRONMENT "WINEPREFIX=${BW_WINE_PREFIX};BINWRIGHT_PG_STATE=${BW_PG_STATE}")
 endforeach()
 set_tests_properties(core_tests_windows PROPERTIES FIXTURES_REQUIRED wine)
 set_tests_properties(ledger_tests_windows PROPERTIES FIXTURES_REQUIRED "wine;pg")
-
-# Sends a program a console event (Ctrl-Break, close, logoff, shutdown), for
-# scripts/wine-smoke.sh.
-add_executable(console_event ${CMAKE_CURRENT_LIST_DIR}/tools/console_event.cpp)
-target_link_options(console_event PRIVATE -static -municode)
 
 # The Windows views on real windows: they need a display, so scripts/wine-gui-smoke.sh runs
 # them under Xvfb (with --gallery NAME it shows one view in a state to photograph).
@@ -46,7 +52,8 @@ if(TARGET bw_winapp)
   add_executable(winapp_tests ${BW_WINAPP_TEST_SOURCES} ${CMAKE_BINARY_DIR}/windows/winapp.rc)
   target_include_directories(winapp_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
   target_link_libraries(winapp_tests PRIVATE bw_winapp GTest::gtest)
-  target_link_options(winapp_tests PRIVATE -static)
+  target_compile_options(winapp_tests PRIVATE -g0)
+  target_link_options(winapp_tests PRIVATE -static -s)
   # What needs no window runs with the other Windows tests.
   add_test(NAME winapp_tests_windows COMMAND winapp_tests
     --gtest_filter=GuiOptions*:DialogFilter* --gtest_brief=1)
