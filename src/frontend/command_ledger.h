@@ -8,8 +8,8 @@
 #include <ostream>
 #include <string>
 
-#include "cli/device_options.h"
 #include "device/operation_host.h"
+#include "frontend/device_options.h"
 #include "image/mouse_session.h"
 #include "ledger/station_ledger.h"
 #include "production/station_state.h"

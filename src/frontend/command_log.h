@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "cli/device_options.h"
+#include "frontend/device_options.h"
 #include "image/outcome.h"
 #include "production/operation_log.h"
 #include "production/production_log.h"
