@@ -1,7 +1,8 @@
 #pragma once
-// The production ledger of a device command or `run` (--ledger URL, --station-name NAME):
-// opened before the mouse is touched, one row per operation, product numbers for writes
-// with the factory record, and what it did said on stderr.
+// The production ledger of a device command or `run` (--ledger URL, --station-name NAME),
+// which the windows open the same way: opened before the mouse is touched, one row per
+// operation, product numbers for writes with the factory record, and what it did said on
+// stderr.
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,7 @@
 #pragma once
-// The production log of the command line: one CSV line per device operation, written
-// only when --log names a file.
+// The production log of a command (and of the gang station, in both front ends): one CSV
+// line per device operation, written only when --log names a file; the windows check the
+// file here too.
 
 #include <optional>
 #include <ostream>
