@@ -24,6 +24,7 @@
 #include "frontend/ignored_options.h"
 #include "frontend/interrupt_flag.h"
 #include "frontend/platform_factory.h"
+#include "frontend/slots_option.h"
 #include "image/ic_types.h"
 #include "image/reason.h"
 #include "ledger/ledger_error.h"

@@ -11,7 +11,6 @@
 #include "device/operation_host.h"
 #include "frontend/device_options.h"
 #include "frontend/platform_factory.h"
-#include "frontend/slots_option.h"
 #include "station/gang_runner.h"
 
 namespace bw {
