@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "cli/cli_harness.h"
-#include "cli/command_ledger.h"
+#include "frontend/command_ledger.h"
 #include "image/factory_record.h"
 #include "image/image_identity.h"
 #include "ledger/ledger_backends.h"
