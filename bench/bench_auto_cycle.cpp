@@ -13,8 +13,8 @@
 #include <memory>
 #include <string>
 
-#include "cli/command_ledger.h"
 #include "floor_host.h"
+#include "frontend/command_ledger.h"
 #include "image/ic_types.h"
 #include "image/mouse_session.h"
 #include "prescribed_cost.h"

@@ -45,16 +45,25 @@ head -c 2048 /dev/urandom >"$work/demo.bin"
 # The file dialogs remember their last folder and layout: start from none.
 export XDG_CONFIG_HOME="$work/.config"
 
-# Slow transfers, so that the write lasts long enough to be seen.
 gui_bin=$(realpath "$build_dir/src/binwright-gui")
-(cd "$work" && exec "$gui_bin" --simulate=latency-us=4000) >/dev/null 2>&1 &
-gui=$!
-sleep 3
-main=$(xdotool search --name "MIRQ Mse Binwright v1.0" | head -1 || true)
-if [ -z "$main" ]; then
-  echo "window_screenshots: the window did not come up (is another copy running?)" >&2
-  exit 1
-fi
+# start TITLE WHAT COMMAND...: ends the running copy, starts COMMAND in the work folder and
+# finds its window by TITLE (WHAT names it when it does not come up).
+start() {
+  local title=$1 what=$2
+  shift 2
+  if [ -n "$gui" ]; then
+    kill "$gui" 2>/dev/null || true
+    wait "$gui" 2>/dev/null || true
+  fi
+  (cd "$work" && exec "$@") >/dev/null 2>&1 &
+  gui=$!
+  sleep 3
+  main=$(xdotool search --name "$title" | head -1 || true)
+  [ -n "$main" ] || { echo "window_screenshots: $what did not come up" >&2; exit 1; }
+}
+# Slow transfers, so that the write lasts long enough to be seen.
+start "MIRQ Mse Binwright v1.0" "the window (is another copy running?)" \
+  "$gui_bin" --simulate=latency-us=4000
 
 # The main window's frame on the screen: its client area and the window manager's margins.
 # The client's place from xwininfo: xdotool's adds the title bar's height once more.
@@ -71,6 +80,14 @@ shot() {  # shot NAME: the main window's frame and whatever lies over it
   convert "$work/screen.png" -crop "$(frame)" +repage "docs/$1"
 }
 click() { xdotool mousemove --window "$main" "$1" "$2" click 1; }
+load_demo() {  # Load BIN, the demo image typed into the file dialog
+  click 88 226
+  sleep 2
+  [ -z "${1:-}" ] || shot "$1"
+  xdotool type --delay 10 "$work/demo.bin"
+  xdotool key Return
+  sleep 3
+}
 loading_shown() {  # the 206 x 196 loading window is mapped
   local id
   for id in $(xdotool search --onlyvisible --pid "$gui" 2>/dev/null); do
@@ -83,12 +100,7 @@ click 300 620  # activate the main window without touching a control
 sleep 1
 shot screenshot.png
 
-click 88 226  # Load BIN
-sleep 2
-shot file-open.png
-xdotool type --delay 10 "$work/demo.bin"
-xdotool key Return
-sleep 3
+load_demo file-open.png
 shot window-loaded.png
 
 click 532 226  # Save
@@ -127,23 +139,10 @@ sleep 1
 import -window root docs/line-simulator.png
 
 # A mouse that never acknowledges: the write fails before its first block, and says so.
-kill "$gui" 2>/dev/null || true
-wait "$gui" 2>/dev/null || true
-(cd "$work" && exec "$gui_bin" --simulate=nack=1) >/dev/null 2>&1 &
-gui=$!
-sleep 3
-main=$(xdotool search --name "MIRQ Mse Binwright v1.0" | head -1 || true)
-if [ -z "$main" ]; then
-  echo "window_screenshots: the window did not come up for the silent mouse" >&2
-  exit 1
-fi
+start "MIRQ Mse Binwright v1.0" "the window for the silent mouse" "$gui_bin" --simulate=nack=1
 click 300 620
 sleep 1
-click 88 226  # Load BIN
-sleep 2
-xdotool type --delay 10 "$work/demo.bin"
-xdotool key Return
-sleep 3
+load_demo
 click 236 226  # Write
 for _ in $(seq 60); do
   sleep 0.5
@@ -155,35 +154,17 @@ shot window-no-answer.png
 # The gang station is a window of the same program, an instance of its own; the main
 # window's copy ends first. Twelve mice on eight ports: the first eight pass (port 6's
 # fail), then four ports write their second mouse while the others still show their result.
-kill "$gui" 2>/dev/null || true
-wait "$gui" 2>/dev/null || true
 # Its numbers go to a default ledger of its own, not to the one of whoever runs this.
-(cd "$work" && XDG_DATA_HOME="$work/data" exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 8 \
-  --simulate=slots=8,mice=12,latency-us=1000,handling-ms=800,fault-slot=6,nack=1) \
-  >/dev/null 2>&1 &
-gui=$!
-sleep 3
-main=$(xdotool search --name "MIRQ Binwright gang station" | head -1 || true)
-if [ -z "$main" ]; then
-  echo "window_screenshots: the gang station window did not come up" >&2
-  exit 1
-fi
+start "MIRQ Binwright gang station" "the gang station window" env XDG_DATA_HOME="$work/data" \
+  "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 8 \
+  --simulate=slots=8,mice=12,latency-us=1000,handling-ms=800,fault-slot=6,nack=1
 sleep 6.5
 shot gang-station.png
 
 # Two slots, one of whose mice does not answer: its tile says why.
-kill "$gui" 2>/dev/null || true
-wait "$gui" 2>/dev/null || true
 # A default ledger of its own again: the station above was killed and still holds its lease.
-(cd "$work" && XDG_DATA_HOME="$work/data2" exec "$gui_bin" --gang demo.bin --write-id --sn 1A0 \
-  --slots 2 --count 2 \
-  --simulate=slots=2,mice=2,latency-us=1000,fault-slot=2,nack=1) >/dev/null 2>&1 &
-gui=$!
-sleep 3
-main=$(xdotool search --name "MIRQ Binwright gang station" | head -1 || true)
-if [ -z "$main" ]; then
-  echo "window_screenshots: the second gang station window did not come up" >&2
-  exit 1
-fi
+start "MIRQ Binwright gang station" "the second gang station window" \
+  env XDG_DATA_HOME="$work/data2" "$gui_bin" --gang demo.bin --write-id --sn 1A0 --slots 2 \
+  --count 2 --simulate=slots=2,mice=2,latency-us=1000,fault-slot=2,nack=1
 sleep 9
 shot gang-failed-tile.png

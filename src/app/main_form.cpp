@@ -6,9 +6,9 @@
 #include <QPainter>
 #include <QScreen>
 
+#include "production/lang.h"
 #include "ui/form_loading.h"
 #include "ui/frame_placement.h"
-#include "ui/lang.h"
 #include "ui/message_boxes.h"
 
 namespace bw {

@@ -10,7 +10,7 @@
 #include "image/factory_record.h"
 #include "image/operations.h"
 #include "image/write_image.h"
-#include "ui/lang.h"
+#include "production/lang.h"
 
 namespace bw {
 

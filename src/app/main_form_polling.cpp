@@ -2,8 +2,8 @@
 // shared presence decision to the window's display and controls.
 
 #include "app/main_form.h"
+#include "production/lang.h"
 #include "production/polling.h"
-#include "ui/lang.h"
 
 namespace bw {
 

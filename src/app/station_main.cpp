@@ -6,10 +6,10 @@
 
 #include "app/single_instance.h"
 #include "app/station_window.h"
-#include "cli/device_option_flags.h"
-#include "cli/gang_station.h"
-#include "cli/ignored_options.h"
-#include "cli/interrupt_flag.h"
+#include "frontend/device_option_flags.h"
+#include "frontend/gang_station.h"
+#include "frontend/ignored_options.h"
+#include "frontend/interrupt_flag.h"
 
 namespace bw {
 

@@ -5,9 +5,9 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
-#include "cli/device_options.h"
-#include "cli/platform_factory.h"
-#include "cli/run_command.h"
+#include "frontend/device_options.h"
+#include "frontend/platform_factory.h"
+#include "frontend/run_options.h"
 
 namespace bw {
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "app/station_window.h"
-#include "cli/gang_station.h"
+#include "frontend/gang_station.h"
 
 namespace bw {
 namespace {

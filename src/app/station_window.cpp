@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "app/station_observer.h"
-#include "cli/device_commands.h"
-#include "cli/gang_station.h"
-#include "cli/interrupt_flag.h"
+#include "frontend/gang_station.h"
+#include "frontend/hex_field_text.h"
+#include "frontend/interrupt_flag.h"
 #include "image/ic_types.h"
 #include "production/result_text.h"
 #include "ui/message_boxes.h"

@@ -1,10 +1,9 @@
 #include "cli/device_commands.h"
 
-#include <cstdio>
-#include <filesystem>
-
-#include "cli/command_log.h"
 #include "device/hex_text.h"
+#include "frontend/command_image.h"
+#include "frontend/command_log.h"
+#include "frontend/hex_field_text.h"
 #include "image/bin_file.h"
 #include "image/factory_record.h"
 #include "image/ic_types.h"
@@ -14,10 +13,10 @@
 #include "image/write_image.h"
 #include "ledger/ledger_error.h"
 #include "os/utf8_path.h"
+#include "production/lang.h"
 #include "production/operation_log.h"
 #include "production/polling.h"
 #include "production/result_text.h"
-#include "ui/lang.h"
 
 namespace bw {
 namespace {
@@ -90,10 +89,6 @@ void PrintReason(const std::string& result, const Reason& reason, std::ostream& 
     err << (result.empty() ? std::string("binwright") : result) << ": " << reason.text << "\n";
 }
 
-std::string ImageName(const std::string& file) {
-    return Utf8FromPath(PathFromUtf8(file).filename());
-}
-
 OperationReport MouseReport(const DeviceOptions& options, const std::string& imageFile,
                             const std::optional<ImageIdentity>& image, const Reason& reason) {
     OperationReport report;
@@ -104,52 +99,6 @@ OperationReport MouseReport(const DeviceOptions& options, const std::string& ima
     report.imageName = ImageName(imageFile);
     report.image = image;
     return report;
-}
-
-std::string HexFieldText(std::int32_t value) {
-    if (value <= 0) return "";
-    char text[16];
-    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
-    return text;
-}
-
-std::string ProductNumberText(std::int32_t value) {
-    return value == 0 ? std::string("0") : HexFieldText(value);
-}
-
-std::optional<int> LoadCommandImage(const std::string& file, const DeviceOptions& options,
-                                    StationState& station, std::ostream& out, std::ostream& err,
-                                    Reason* refusal) {
-    (void)out;
-    // A file that is no image is the station's error, never the mouse's: exit 2, not 4.
-    Image loaded{};
-    const BinLoadResult load = LoadBinFile(file, loaded);
-    if (load.error != BinLoadError::None) {
-        err << file << ": " << load.reason << "\n";
-        if (refusal != nullptr)
-            *refusal = MakeReason(ReasonCode::BadImage, file + ": " + load.reason);
-        return exitcode::Usage;
-    }
-    const ImageIdentity identity = IdentifyImage(loaded);
-    if (options.approvedSha256) {
-        const std::string problem =
-            ApprovalFailure(ImageName(file), identity, *options.approvedSha256);
-        if (!problem.empty()) {
-            err << problem << "\n";
-            if (refusal != nullptr) {
-                *refusal = MakeReason(ReasonCode::NotApproved, problem,
-                                      {{"sha256", identity.sha256Hex()}});
-            }
-            return exitcode::Usage;
-        }
-    }
-    // The IC type given stands for the type the image was loaded under.
-    station.loadImage(loaded, std::string(IcTypeAt(options.ic)->rowText), identity);
-    if (!options.quiet) {
-        err << "image " << file << "  sha256 " << identity.sha256Hex() << "  crc32 "
-            << identity.crc32Hex() << "\n";
-    }
-    return std::nullopt;
 }
 
 std::string FormatFactoryFields(const FactoryFields& f) {

@@ -2,10 +2,11 @@
 
 #include <cstdio>
 
-#include "cli/command_ledger.h"
 #include "cli/device_commands.h"
-#include "cli/gang_station.h"
 #include "cli/operation_json.h"
+#include "frontend/command_ledger.h"
+#include "frontend/gang_station.h"
+#include "frontend/hex_field_text.h"
 #include "production/result_text.h"
 
 namespace bw {
@@ -50,8 +51,8 @@ class GangPrinter : public station::GangObserver {
         OperationReport report = GangReport(station_, options_, r.reason);
         report.result = r.text;
         report.exitCode = !logged || !r.notRecorded.empty() ? exitcode::NotLogged
-                          : r.leftAlone                      ? exitcode::AlreadyWritten
-                                                             : ExitCodeOf(r.outcome);
+                          : r.leftAlone                     ? exitcode::AlreadyWritten
+                                                            : ExitCodeOf(r.outcome);
         report.path = r.devicePath;
         report.productNumber = r.writtenNumber;
         report.attempts = r.attempts;
@@ -83,37 +84,6 @@ void PrintTotals(const station::GangSummary& summary, std::ostream& out) {
 }
 
 }  // namespace
-
-void ApplySlotsOption(const std::string& text, station::GangSettings& settings) {
-    // A count, or a negative one (no port is named "-1").
-    const bool negative = text.size() > 1 && text[0] == '-' &&
-                          text.find_first_not_of("0123456789", 1) == std::string::npos;
-    if (negative) {
-        throw OptionError("--slots: " + text + " is not 1 to " + std::to_string(kMaxGangSlots));
-    }
-    if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
-        const long n = text.size() > 3 ? kMaxGangSlots + 1 : std::stol(text);
-        if (n < 1 || n > kMaxGangSlots) {
-            throw OptionError("--slots: " + text + " is not 1 to " + std::to_string(kMaxGangSlots));
-        }
-        settings.maxSlots = static_cast<int>(n);
-        return;
-    }
-    std::size_t from = 0;
-    while (true) {
-        const std::size_t comma = text.find(',', from);
-        const std::string port = text.substr(from, comma - from);
-        if (port.empty()) throw OptionError("--slots: an empty port in '" + text + "'");
-        for (const std::string& known : settings.ports) {
-            if (known == port) throw OptionError("--slots: port " + port + " is named twice");
-        }
-        settings.ports.push_back(port);
-        if (comma == std::string::npos) break;
-        from = comma + 1;
-    }
-    if (static_cast<int>(settings.ports.size()) > kMaxGangSlots)
-        throw OptionError("--slots: more than " + std::to_string(kMaxGangSlots) + " ports");
-}
 
 std::string FormatGangLine(const station::GangResult& result) {
     char duration[32];

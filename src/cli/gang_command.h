@@ -7,19 +7,13 @@
 #include <ostream>
 #include <string>
 
-#include "cli/device_options.h"
-#include "cli/platform_factory.h"
 #include "cli/run_command.h"
 #include "device/operation_host.h"
+#include "frontend/device_options.h"
+#include "frontend/platform_factory.h"
 #include "station/gang_runner.h"
 
 namespace bw {
-
-// --slots: "N" (at most N slots, numbered as their ports first show a mouse) or a list of
-// ports "1-2.1,1-2.2" (slot k is the k-th). Throws OptionError on an empty entry or N
-// outside 1..kMaxGangSlots.
-inline constexpr int kMaxGangSlots = 64;
-void ApplySlotsOption(const std::string& text, station::GangSettings& settings);
 
 // The same exit codes and stop rules as RunAutomatic, per mouse in progress. waits: null,
 // the workers wait on the real clock; else every worker's waits go to it, one at a time

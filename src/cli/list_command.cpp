@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/platform_factory.h"
 #include "device/hex_text.h"
+#include "frontend/platform_factory.h"
 #include "production/result_text.h"
 
 namespace bw {

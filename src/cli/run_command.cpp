@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <ctime>
 
-#include "cli/command_ledger.h"
-#include "cli/command_log.h"
 #include "cli/device_commands.h"
+#include "frontend/command_image.h"
+#include "frontend/command_ledger.h"
+#include "frontend/command_log.h"
+#include "frontend/hex_field_text.h"
 #include "image/factory_record.h"
 #include "image/mouse_session.h"
 #include "os/utf8_path.h"
@@ -166,8 +168,8 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
             OperationReport report = mouseReport(r.reason);
             report.result = r.text;
             report.exitCode = !logged || !recorded ? exitcode::NotLogged
-                              : r.leftAlone            ? exitcode::AlreadyWritten
-                                                       : ExitCodeOf(r.outcome);
+                              : r.leftAlone        ? exitcode::AlreadyWritten
+                                                   : ExitCodeOf(r.outcome);
             report.path = r.path;
             report.productNumber = r.writtenNumber;
             report.attempts = r.attempts;
@@ -250,11 +252,6 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
 
 std::string AlreadyWrittenText(int leftAlone) {
     return leftAlone > 0 ? " already written " + std::to_string(leftAlone) : std::string();
-}
-
-int RunExitCode(int fails, int leftAlone) {
-    if (fails > 0) return exitcode::Fail;
-    return leftAlone > 0 ? exitcode::AlreadyWritten : exitcode::Pass;
 }
 
 }  // namespace bw

@@ -7,26 +7,15 @@
 #include <ostream>
 #include <string>
 
-#include "cli/command_ledger.h"
-#include "cli/device_options.h"
 #include "cli/operation_json.h"
-#include "cli/platform_factory.h"
 #include "device/operation_host.h"
+#include "frontend/command_ledger.h"
+#include "frontend/device_options.h"
+#include "frontend/platform_factory.h"
+#include "frontend/run_options.h"
 #include "production/production_log.h"
 
 namespace bw {
-
-struct RunOptions {
-    int count = 0;          // stop after this many mice; 0: until stopped
-    int intervalMs = 1000;  // poll period
-    ProductionLog log;
-    CommandLedger ledger;          // --ledger: a row per mouse, numbers from the ledger
-    std::ostream* json = nullptr;  // --json: one line per mouse goes here as it ends
-    bool gang = false;  // --gang: every mouse plugged in written at once (cli/gang_command.h)
-    // --slots N or PORT,...; empty: any number, in order of appearance. Not `slots`: a Qt
-    // macro in the window, which shares these options.
-    std::string slotsText;
-};
 
 // With the ledger giving the numbers, each mouse's factory record is read first: one that
 // holds a number written before is left alone ("Already written (SN 1A)", counted apart,
@@ -46,9 +35,6 @@ int RunAutomatic(const std::string& imageFile, const DeviceOptions& options, con
 
 // The end of a totals line: " already written N" when mice were left alone, else empty.
 std::string AlreadyWrittenText(int leftAlone);
-// A run's exit code when nothing ended it early: 1 when a mouse failed, else 7 when a mouse
-// was left alone as already written, else 0.
-int RunExitCode(int fails, int leftAlone);
 
 // "HH:MM:SS  SN <number as the field shows it>  <result>  <seconds, 1 decimal>s  passes <n>"
 std::string FormatRunLine(std::chrono::system_clock::time_point when, std::int32_t productNumber,

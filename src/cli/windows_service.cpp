@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "cli/cli_app.h"
-#include "cli/interrupt_flag.h"
 #include "cli/line_sink_buf.h"
+#include "frontend/interrupt_flag.h"
 #include "ledger/station_home.h"
 #include "os/utf8_path.h"
 #endif

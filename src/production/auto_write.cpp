@@ -8,8 +8,8 @@
 #include "image/operation_scope.h"
 #include "image/operations.h"
 #include "image/write_image.h"
+#include "production/lang.h"
 #include "production/result_text.h"
-#include "ui/lang.h"
 
 namespace bw {
 

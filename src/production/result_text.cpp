@@ -1,6 +1,6 @@
 #include "production/result_text.h"
 
-#include "ui/lang.h"
+#include "production/lang.h"
 
 namespace bw {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "ui/lang.h"
+#include "production/lang.h"
 #include "window/main_window_captions.h"
 
 namespace bw::winapp {

@@ -16,8 +16,8 @@
 #include <mutex>
 #include <sstream>
 
-#include "cli/gang_station.h"
-#include "cli/interrupt_flag.h"
+#include "frontend/gang_station.h"
+#include "frontend/interrupt_flag.h"
 #include "production/result_text.h"
 #include "sim/scenario.h"
 #include "sim/sim_platform.h"

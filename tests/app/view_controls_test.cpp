@@ -8,7 +8,7 @@
 
 #include "app/main_form.h"
 #include "app/null_platform.h"
-#include "ui/lang.h"
+#include "production/lang.h"
 #include "window/main_window_captions.h"
 #include "window/main_window_controls.h"
 

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "cli/cli_harness.h"
-#include "cli/command_ledger.h"
+#include "frontend/command_ledger.h"
 #include "production/result_text.h"
 
 namespace bw {

@@ -41,32 +41,17 @@ class TempFolder;
 class DataHome {
   public:
     explicit DataHome(const std::string& folder)
-        : home_(GetEnv(kDataHomeVariable)), state_(GetEnv("STATE_DIRECTORY")) {
-        SetDataHome(folder);
-    }
-    ~DataHome() {
-        Restore(kDataHomeVariable, home_);
-        Restore("STATE_DIRECTORY", state_);
-    }
-    DataHome(const DataHome&) = delete;
-    DataHome& operator=(const DataHome&) = delete;
+        : env_({{kDataHomeVariable, folder}, {"STATE_DIRECTORY", std::nullopt}}) {}
 
   private:
-    static void Restore(const char* name, const std::optional<std::string>& kept) {
-        if (kept) {
-            SetEnv(name, *kept);
-        } else {
-            UnsetEnv(name);
-        }
-    }
-    std::optional<std::string> home_;
-    std::optional<std::string> state_;
+    ScopedEnv env_;
 };
 
 // dataHome: the data home of the call (a test that restarts a station passes the same
 // folder twice); empty: a folder of its own, so every call starts with no default ledger.
+// env: further variables set or unset for the call only (after the data home).
 inline CliResult RunArgs(std::vector<std::string> args, OperationHost* host = nullptr,
-                         const std::string& dataHome = {});
+                         const std::string& dataHome = {}, const EnvChanges& env = {});
 
 class TempFolder {
   public:
@@ -87,10 +72,11 @@ class TempFolder {
 };
 
 inline CliResult RunArgs(std::vector<std::string> args, OperationHost* host,
-                         const std::string& dataHome) {
+                         const std::string& dataHome, const EnvChanges& env) {
     std::optional<TempFolder> own;
     if (dataHome.empty()) own.emplace();
     const DataHome home(dataHome.empty() ? own->file("data") : dataHome);
+    const ScopedEnv changes(env);
     args.insert(args.begin(), "binwright");
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());

@@ -6,9 +6,9 @@
 
 #include "cli/cli_harness.h"
 #include "cli/device_commands.h"
-#include "cli/device_options.h"
 #include "cli/list_command.h"
-#include "cli/platform_factory.h"
+#include "frontend/device_options.h"
+#include "frontend/platform_factory.h"
 #include "production/result_text.h"
 #include "sim/sim_platform.h"
 #include "support/recording_host.h"

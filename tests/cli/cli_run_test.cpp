@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "cli/cli_harness.h"
-#include "cli/interrupt_flag.h"
+#include "frontend/interrupt_flag.h"
 #include "image/image_identity.h"
 #include "production/production_log.h"
 #include "production/result_text.h"

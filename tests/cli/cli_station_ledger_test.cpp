@@ -113,7 +113,7 @@ TEST_F(StationLedger, NumbersGoOnAcrossStartsInTheDefaultLedger) {
 TEST_F(StationLedger, TheDefaultLedgerFolderAndTheStationName) {
     const struct {
         const char* name;
-        std::vector<std::pair<const char*, std::optional<std::string>>> env;
+        EnvChanges env;
         std::vector<std::string> extra;
         int code;
         std::string says;
@@ -144,8 +144,6 @@ TEST_F(StationLedger, TheDefaultLedgerFolderAndTheStationName) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        // Set inside the call's own data folder; put back after it.
-        std::vector<std::pair<std::string, std::optional<std::string>>> kept;
         std::vector<std::string> args = {"--simulate=dump=" + dir.file("m"),
                                          "run",
                                          image,
@@ -156,40 +154,15 @@ TEST_F(StationLedger, TheDefaultLedgerFolderAndTheStationName) {
                                          "1",
                                          "--json"};
         args.insert(args.end(), row.extra.begin(), row.extra.end());
-        std::optional<DataHome> data(std::in_place, home);
-        for (const auto& [name, value] : row.env) {
-            const char* now = std::getenv(name);
-            kept.emplace_back(name, now ? std::optional<std::string>(now) : std::nullopt);
-            if (value) {
-                SetEnv(name, *value);
-            } else {
-                UnsetEnv(name);
-            }
-        }
-        args.insert(args.begin(), "binwright");
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        std::ostringstream out;
-        std::ostringstream err;
-        RecordingHost clock;
-        CliEnvironment environment;
-        environment.host = &clock;
-        const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, environment);
-        for (const auto& [name, value] : kept) {
-            if (value) {
-                SetEnv(name.c_str(), *value);
-            } else {
-                UnsetEnv(name.c_str());
-            }
-        }
-        EXPECT_EQ(code, row.code) << err.str();
-        EXPECT_THAT(err.str(), HasSubstr(row.says));
+        const CliResult r = RunArgs(args, nullptr, home, row.env);
+        EXPECT_EQ(r.code, row.code) << r.err;
+        EXPECT_THAT(r.err, HasSubstr(row.says));
         if (row.code == exitcode::Usage) {
-            std::istringstream lines(out.str());
+            std::istringstream lines(r.out);
             std::string first;
             std::string last;
-            ASSERT_TRUE(std::getline(lines, first)) << out.str();
-            ASSERT_TRUE(std::getline(lines, last)) << out.str();
+            ASSERT_TRUE(std::getline(lines, first)) << r.out;
+            ASSERT_TRUE(std::getline(lines, last)) << r.out;
             const Json refused = Json::parse(first);
             EXPECT_TRUE(refused["result"].is_null());
             EXPECT_EQ(refused["reason"]["code"], "bad-parameters");

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "cli/cli_harness.h"
-#include "cli/command_ledger.h"
+#include "frontend/command_ledger.h"
 #include "image/factory_record.h"
 #include "image/image_identity.h"
 #include "ledger/ledger_backends.h"
@@ -24,6 +24,16 @@ using ::bw::test::RunArgs;
 using ::testing::HasSubstr;
 
 constexpr std::int32_t kType = 0x0005;
+
+// The ledger's numbers and their states: "000001 written, 000002 released".
+std::string Serials(Ledger& ledger) {
+    std::string text;
+    for (const SerialRow& s : ledger.serials()) {
+        text += (text.empty() ? "" : ", ") + NumberText(s.reservation.number) + " " +
+                SerialStateName(s.state);
+    }
+    return text;
+}
 
 class Station : public LedgerBackendTest {
   protected:
@@ -58,15 +68,6 @@ class Station : public LedgerBackendTest {
         const auto m = ReadBytes(place().file("m"));
         if (m.size() != 2048u) return "no dump";
         return NumberText(m[166] * 65536 + m[167] * 256 + m[168]);
-    }
-
-    std::string Serials(Ledger& ledger) {
-        std::string text;
-        for (const SerialRow& s : ledger.serials()) {
-            text += (text.empty() ? "" : ", ") + NumberText(s.reservation.number) + " " +
-                    SerialStateName(s.state);
-        }
-        return text;
     }
 
     Image image{};
@@ -339,21 +340,13 @@ TEST(StationOutage, PostgresGoneDuringAMouse) {
         back();
         EXPECT_EQ(result.code, row.code) << result.err;
         EXPECT_THAT(result.err, HasSubstr(row.err));
-        std::string serials;
-        for (const SerialRow& s : place.open()->serials()) {
-            serials += NumberText(s.reservation.number) + " " + SerialStateName(s.state);
-        }
-        EXPECT_EQ(serials, row.serials);
+        EXPECT_EQ(Serials(*place.open()), row.serials);
         // The mouse's own line: its row was not recorded when it was said.
         EXPECT_THAT(result.out.substr(0, result.out.find('\n')), HasSubstr("\"exit_code\":6"));
         // The next start (the lease of the run that lost its server expired meanwhile).
         admin->exec("DELETE FROM station_leases");
         EXPECT_NO_THROW(OpenStationLedger({url, ""})->start());
-        serials.clear();
-        for (const SerialRow& s : place.open()->serials()) {
-            serials += NumberText(s.reservation.number) + " " + SerialStateName(s.state);
-        }
-        EXPECT_EQ(serials, row.restarted);
+        EXPECT_EQ(Serials(*place.open()), row.restarted);
         EXPECT_TRUE(place.open()->check().empty());
         admin->exec("DROP OWNED BY " + role);
         admin->exec("DROP ROLE " + role);

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #ifdef _WIN32
 #include "os/utf8_path.h"
@@ -35,6 +37,34 @@ inline std::optional<std::string> GetEnv(const char* name) {
     if (value == nullptr) return std::nullopt;
     return std::string(value);
 }
+
+// Variables set (a value) or unset (none) while it lives; each is put back as it was after.
+using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+class ScopedEnv {
+  public:
+    explicit ScopedEnv(const EnvChanges& changes) {
+        for (const auto& [name, value] : changes) {
+            kept_.emplace_back(name, GetEnv(name.c_str()));
+            Put(name, value);
+        }
+    }
+    ~ScopedEnv() {
+        for (auto it = kept_.rbegin(); it != kept_.rend(); ++it) Put(it->first, it->second);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    static void Put(const std::string& name, const std::optional<std::string>& value) {
+        if (value) {
+            SetEnv(name.c_str(), *value);
+        } else {
+            UnsetEnv(name.c_str());
+        }
+    }
+    EnvChanges kept_;
+};
 
 // The folder whose subfolder is the station's data folder: XDG_DATA_HOME on Linux,
 // LOCALAPPDATA on Windows.

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "cli/interrupt_flag.h"
+#include "frontend/interrupt_flag.h"
 #include "production/result_text.h"
 
 namespace bw {

@@ -1,4 +1,4 @@
-#include "cli/device_option_flags.h"
+#include "frontend/device_option_flags.h"
 
 namespace bw {
 

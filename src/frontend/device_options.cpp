@@ -1,4 +1,4 @@
-#include "cli/device_options.h"
+#include "frontend/device_options.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,12 +1,13 @@
 #pragma once
-// The production log of the command line: one CSV line per device operation, written
-// only when --log names a file.
+// The production log of a command (and of the gang station, in both front ends): one CSV
+// line per device operation, written only when --log names a file; the windows check the
+// file here too.
 
 #include <optional>
 #include <ostream>
 #include <string>
 
-#include "cli/device_options.h"
+#include "frontend/device_options.h"
 #include "image/outcome.h"
 #include "production/operation_log.h"
 #include "production/production_log.h"

@@ -1,4 +1,4 @@
-#include "cli/ignored_options.h"
+#include "frontend/ignored_options.h"
 
 #include "image/ic_types.h"
 #include "image/image_buffers.h"

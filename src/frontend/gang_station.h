@@ -10,10 +10,10 @@
 #include <ostream>
 #include <string>
 
-#include "cli/device_options.h"
-#include "cli/run_command.h"
 #include "device/hid_platform.h"
 #include "device/operation_host.h"
+#include "frontend/device_options.h"
+#include "frontend/run_options.h"
 #include "ledger/call_wait.h"
 #include "production/station_state.h"
 #include "station/counter_serials.h"

@@ -1,15 +1,16 @@
 #pragma once
-// The production ledger of a device command or `run` (--ledger URL, --station-name NAME):
-// opened before the mouse is touched, one row per operation, product numbers for writes
-// with the factory record, and what it did said on stderr.
+// The production ledger of a device command or `run` (--ledger URL, --station-name NAME),
+// which the windows open the same way: opened before the mouse is touched, one row per
+// operation, product numbers for writes with the factory record, and what it did said on
+// stderr.
 
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 
-#include "cli/device_options.h"
 #include "device/operation_host.h"
+#include "frontend/device_options.h"
 #include "image/mouse_session.h"
 #include "ledger/station_ledger.h"
 #include "production/station_state.h"

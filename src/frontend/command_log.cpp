@@ -1,4 +1,4 @@
-#include "cli/command_log.h"
+#include "frontend/command_log.h"
 
 namespace bw {
 

@@ -1,13 +1,14 @@
-#include "cli/gang_station.h"
+#include "frontend/gang_station.h"
 
 #include <map>
 #include <mutex>
 #include <utility>
 
-#include "cli/command_ledger.h"
-#include "cli/command_log.h"
-#include "cli/device_commands.h"
-#include "cli/gang_command.h"
+#include "frontend/command_image.h"
+#include "frontend/command_ledger.h"
+#include "frontend/command_log.h"
+#include "frontend/hex_field_text.h"
+#include "frontend/slots_option.h"
 #include "image/factory_record.h"
 #include "image/mouse_session.h"
 #include "ledger/ledger_error.h"
@@ -246,9 +247,9 @@ std::optional<int> GangStation::startNumbering(HidPlatform& platform, OperationH
         }
         state.link.ForgetHandles();
     }
-    ledger_ = std::make_unique<LedgerSerials>(run_.ledger.choice, *run_.ledger.station, options_,
-                                              imageFile_, settings_.imageIdentity,
-                                              run_.ledger.rewrite);
+    ledger_ =
+        std::make_unique<LedgerSerials>(run_.ledger.choice, *run_.ledger.station, options_,
+                                        imageFile_, settings_.imageIdentity, run_.ledger.rewrite);
     return std::nullopt;
 }
 

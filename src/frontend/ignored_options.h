@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/device_options.h"
+#include "frontend/device_options.h"
 
 namespace bw {
 

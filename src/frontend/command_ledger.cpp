@@ -1,10 +1,10 @@
-#include "cli/command_ledger.h"
+#include "frontend/command_ledger.h"
 
 #include <chrono>
 #include <filesystem>
 #include <system_error>
 
-#include "cli/device_commands.h"
+#include "frontend/hex_field_text.h"
 #include "image/factory_record.h"
 #include "ledger/station_home.h"
 #include "ledger/station_name.h"

@@ -1,4 +1,4 @@
-#include "ui/lang.h"
+#include "production/lang.h"
 
 namespace bw {
 

@@ -1,4 +1,4 @@
-#include "cli/platform_factory.h"
+#include "frontend/platform_factory.h"
 
 #include "device/trace.h"
 #include "image/regular_file.h"

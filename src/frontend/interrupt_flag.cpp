@@ -1,4 +1,4 @@
-#include "cli/interrupt_flag.h"
+#include "frontend/interrupt_flag.h"
 
 #include <atomic>
 #include <csignal>

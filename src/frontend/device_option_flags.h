@@ -4,8 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/device_options.h"
-#include "cli/run_command.h"
+#include "frontend/device_options.h"
+#include "frontend/run_options.h"
 
 namespace bw {
 
