@@ -6,6 +6,7 @@
 #include "winapp/line_simulator.h"
 #include "winapp/loading_window.h"
 #include "winapp/main_window.h"
+#include "winapp/main_window_design.h"
 #include "winapp/startup_stand_in.h"
 #include "winapp/station_window.h"
 
@@ -130,7 +131,11 @@ int ShowGallery(const char* name) {
         simulator->SetValue(SimControl::Status2, 0x04);
         simulator->SetValue(SimControl::Chip, 0x35);
         simulator->SetText(SimControl::Presence, "Present: 1 mouse/mice, 0 other device(s)");
-        simulator->ShowBeside(form.Handle());
+        // Off the status and the result, as the program places it.
+        int keep = 0;
+        for (const ControlDesign& d : MainWindowDesign())
+            if (d.control == Control::gbResult) keep = d.place.y + d.place.height + 8;
+        simulator->ShowBeside(form.Handle(), keep);
     }
     if (view == "loading") form.ShowLoading();
     // Modal: the loop is the dialog's until it is closed.
