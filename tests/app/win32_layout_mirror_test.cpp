@@ -115,6 +115,7 @@ TEST(Win32LayoutMirror, EveryControlSitsWhereTheQtWindowHasItWithItsFontAndFirst
                                         : h == Qt::AlignRight ? winapp::Align::Right
                                                               : winapp::Align::Left;
             EXPECT_EQ(d.align, align) << name;
+            EXPECT_EQ(d.wordWrap, label->wordWrap()) << name;
             if (d.colour) {
                 const QColor c = label->palette().color(QPalette::WindowText);
                 EXPECT_EQ(
