@@ -23,6 +23,7 @@
 #include "sim/sim_platform.h"
 #include "ui/form_loading.h"
 #include "ui/message_boxes.h"
+#include "window/main_window_model.h"
 
 int main(int argc, char** argv) {
     CLI::App options{"The operator's window of Binwright.", "binwright-gui"};
@@ -174,13 +175,16 @@ int main(int argc, char** argv) {
         return code;
     }
 
-    bw::TForm1 form(platform->platform());
+    // The window's controls, and beside them its behaviour.
+    bw::TForm1 form;
+    bw::window::MainWindowModel model(platform->platform(), form);
+    model.FormCreate(bw::WindowsLocaleId(QLocale::system()));
     bw::TFormLoadingUI loading;
     loading.PlaceAtCreation(form.frameGeometry());
     form.SetLoadingWindow(&loading);
-    if (!logFile.empty()) form.productionLog = bw::ProductionLog(logFile);
-    form.approvedSha256 = approvedSha256;
-    form.UseLedger(stationLedger.get());
+    if (!logFile.empty()) model.productionLog = bw::ProductionLog(logFile);
+    model.approvedSha256 = approvedSha256;
+    model.UseLedger(stationLedger.get());
 
     QObject::connect(&instance, &bw::SingleInstance::restoreRequested, &form,
                      [&form] { bw::BringToFront(form); });

@@ -107,6 +107,7 @@ void TForm1::CreateControl(HINSTANCE instance, Slot& slot) {
     slot.visible = d.visible;
     slot.enabled = d.enabled;
     slot.colour = d.colour;
+    slot.wordWrap = d.wordWrap;
     slot.font = {Wide(d.font.face), d.font.pixels, d.font.bold};
     slot.text = Wide(d.text);
 

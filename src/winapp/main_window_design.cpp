@@ -144,7 +144,8 @@ void AddWriteConfig(std::vector<ControlDesign>& all) {
 void AddResult(std::vector<ControlDesign>& all) {
     const Place g = Shift(kResult, kResultShift);
     all.push_back(Item(Control::gbResult, g, "烧录结果:", kGroup));
-    // One message area on the left; the four labels lie on top of one another.
+    // One message area on the left; the four labels lie on top of one another, high enough
+    // to leave two lines of the reason below them.
     const auto message = [&](Control control, Place place, const char* text, DesignFont font,
                              Rgb colour) {
         ControlDesign d = Item(control, In(g, place), text, font);
@@ -153,14 +154,15 @@ void AddResult(std::vector<ControlDesign>& all) {
         d.colour = colour;
         all.push_back(d);
     };
-    const Place area{16, 30, 320, 60};
+    const Place area{16, 18, 320, 56};
     message(Control::lbl_Result, area, "PASS", {"Tahoma", 48, true}, kBlue);
-    message(Control::lbl_BINDevError, {16, 48, 320, 24}, "BIN类型和Mouse不匹配", kBold16, kRed);
-    message(Control::lbl_BINICTypeError, {16, 48, 320, 24}, "BIN类型和IC种类不匹配", kBold16, kRed);
+    message(Control::lbl_BINDevError, {16, 34, 320, 24}, "BIN类型和Mouse不匹配", kBold16, kRed);
+    message(Control::lbl_BINICTypeError, {16, 34, 320, 24}, "BIN类型和IC种类不匹配", kBold16, kRed);
     message(Control::lbl_CtrlResult, area, "BIN类型和IC种类不匹配", kBold16, Rgb{0, 0, 0});
-    // Under the message area, left of the pass counter.
-    message(Control::lbl_ResultReason, {16, 82, 348, 18}, "", {"Tahoma", 10, false},
+    // Under the message area, left of the pass counter, in up to two lines.
+    message(Control::lbl_ResultReason, {16, 70, 348, 30}, "", {"Tahoma", 11, false},
             Rgb{128, 0, 0});
+    all.back().wordWrap = true;
 
     all.push_back(Item(Control::lbl_PassNum, In(g, {370, 44, 140, 28}), "Pass Number:", kBold16));
     ControlDesign count = Item(Control::lbl_PassCnt, In(g, {510, 44, 90, 28}), "0", kBold16);

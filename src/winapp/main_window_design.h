@@ -54,6 +54,7 @@ struct ControlDesign {
     int maxLength = 0;  // edit fields; 0: no limit
     std::optional<Rgb> colour;
     Align align = Align::Left;
+    bool wordWrap = false;          // labels: long text takes further lines
     std::vector<std::string> rows;  // lists
     int visibleRows = 8;            // lists: rows shown when open
     Rgb background = kWindowBackground;

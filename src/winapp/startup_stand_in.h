@@ -1,9 +1,8 @@
 #pragma once
-// Until the window's behaviour drives these views, a stand-in shows the start-up state
-// and nothing more: the caption table's texts and the language's font face on the main
-// window, the image's name on the gang station window. It answers no event beyond what
-// the system does (a close closes). To be replaced by the window's behaviour, which
-// takes the views as they are.
+// Until the window's behaviour drives the gang station window and the Line simulator, a
+// stand-in shows the station's start-up state (the image's name) and nothing more. It
+// answers no event beyond what the system does (a close closes). To be replaced by their
+// behaviour, which takes the views as they are; the main window has its own already.
 
 #include <cstdint>
 #include <string>
@@ -13,12 +12,6 @@
 #include "window/station_window_view.h"
 
 namespace bw::winapp {
-
-// The language's column of the caption table, from the thread's locale.
-std::uint8_t ThreadUiLanguage();
-
-// What the main window shows once created: the pass count 0, then the captions and faces.
-void ShowStartupState(window::MainWindowView& view, std::uint8_t uiLanguage);
 
 // What the gang station window shows before its run starts.
 void ShowStationStartupState(window::StationWindowView& view, const std::string& imageFile);

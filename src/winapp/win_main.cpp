@@ -12,7 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "device/hid_win32.h"
+#include "image/image_identity.h"
 #include "os/utf8_args.h"
+#include "production/production_log.h"
+#include "sim/scenario.h"
+#include "sim/sim_platform.h"
 #include "winapp/gdi_resources.h"
 #include "winapp/gui_options.h"
 #include "winapp/line_simulator.h"
@@ -23,6 +28,7 @@
 #include "winapp/startup_stand_in.h"
 #include "winapp/station_window.h"
 #include "winapp/win_text.h"
+#include "window/main_window_model.h"
 
 namespace {
 
@@ -80,6 +86,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return 0;
     }
 
+    // The line the window works on: the simulated one, or the machine's HID devices.
+    std::unique_ptr<bw::HidPlatform> platform;
+    try {
+        if (options.simulate) {
+            platform = std::make_unique<bw::SimulatedPlatform>(bw::ParseScenario(options.scenario));
+        } else {
+            platform = std::make_unique<bw::Win32HidPlatform>();
+        }
+    } catch (const std::exception& error) {
+        Say(std::string("binwright-gui: ") + error.what() + "\n", true);
+        return 2;
+    }
+
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES |
                                                        ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
@@ -98,8 +117,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         TFormLoadingUI loading(instance);
         loading.PlaceAtCreation(form.Handle());
         form.SetLoadingWindow(&loading);
-        ShowStartupState(form, ThreadUiLanguage());
-        form.SetEvents(&standIn);
+        // The window's behaviour, the same as the Linux window's.
+        bw::window::MainWindowModel model(*platform, form);
+        model.FormCreate(static_cast<std::uint32_t>(GetThreadLocale()));
+        if (!options.logFile.empty()) model.productionLog = bw::ProductionLog(options.logFile);
+        if (!options.expectSha256.empty())
+            model.approvedSha256 = bw::ParseSha256(options.expectSha256);
         form.Show(showCommand);
         // On the simulated line a second window plugs and pulls the devices, beside the
         // main window.

@@ -137,7 +137,8 @@ struct ControlChange {
     std::optional<bool> wordWrap{};  // labels: long text takes further lines
     std::optional<std::string> toolTip{};
     std::optional<int> maxLength{};    // edit fields: characters the operator may type
-    std::optional<int> selectedRow{};  // lists: the row chosen, its text shown
+    std::optional<int> selectedRow{};  // lists: the row chosen, its text shown (none: -1 or a
+                                       // row the list does not have)
 };
 
 // What a view reports.

@@ -11,6 +11,7 @@
 #include "production/lang.h"
 #include "window/main_window_captions.h"
 #include "window/main_window_controls.h"
+#include "window/main_window_model.h"
 
 namespace bw {
 namespace {
@@ -51,8 +52,7 @@ bool HasKind(QObject* object, ControlKind kind) {
 }
 
 TEST(ViewControls, EveryNamedControlIsTheQtWindowsOwnOfTheSameKind) {
-    NullPlatform platform;
-    TForm1 form(platform);
+    TForm1 form;
     for (const window::ControlInfo& info : window::kControls) {
         const QString name = QString::fromLatin1(info.name.data(), info.name.size());
         QObject* found = form.findChild<QObject*>(name);
@@ -65,9 +65,10 @@ TEST(ViewControls, EveryNamedControlIsTheQtWindowsOwnOfTheSameKind) {
 
 TEST(ViewControls, CaptionRowsAndFacesAreTheOnesTheQtWindowApplies) {
     NullPlatform platform;
-    TForm1 form(platform);
+    TForm1 form;
+    window::MainWindowModel model(platform, form);
     for (const std::uint32_t locale : {1033u, 2052u}) {
-        form.SelectUiLanguage(locale);
+        model.SelectUiLanguage(locale);
         const std::uint8_t language = UiLanguageForLocale(locale);
         for (const window::CaptionedControl& c : window::kCaptionedControls) {
             const std::string_view name = window::NameOf(c.control);

@@ -11,6 +11,7 @@
 #include "app/null_platform.h"
 #include "winapp/main_window_design.h"
 #include "window/main_window_captions.h"
+#include "window/main_window_model.h"
 
 namespace bw {
 namespace {
@@ -49,8 +50,9 @@ int BandShift(TForm1& form, QWidget* widget) {
 
 TEST(Win32LayoutMirror, EveryControlSitsWhereTheQtWindowHasItWithItsFontAndFirstState) {
     NullPlatform platform;
-    TForm1 form(platform);
-    form.SelectUiLanguage(1033);
+    TForm1 form;
+    window::MainWindowModel model(platform, form);
+    model.SelectUiLanguage(1033);
     const std::vector<winapp::ControlDesign> designs = winapp::MainWindowDesign();
     // Every control with a place, once.
     EXPECT_EQ(designs.size(), static_cast<std::size_t>(window::kControlCount - 1));
@@ -113,6 +115,7 @@ TEST(Win32LayoutMirror, EveryControlSitsWhereTheQtWindowHasItWithItsFontAndFirst
                                         : h == Qt::AlignRight ? winapp::Align::Right
                                                               : winapp::Align::Left;
             EXPECT_EQ(d.align, align) << name;
+            EXPECT_EQ(d.wordWrap, label->wordWrap()) << name;
             if (d.colour) {
                 const QColor c = label->palette().color(QPalette::WindowText);
                 EXPECT_EQ(
@@ -168,8 +171,7 @@ TEST(Win32LayoutMirror, NothingOverlapsButTheStacksAndTheFramesRoundTheirControl
 }
 
 TEST(Win32LayoutMirror, TheKeyboardGoesThroughTheSameControlsInTheSameOrder) {
-    NullPlatform platform;
-    TForm1 form(platform);
+    TForm1 form;
     const QList<QWidget*> qt = form.KeyboardOrder();
     std::vector<Control> win32 = winapp::KeyboardOrder();
     // The Qt order keeps edt_BinFile in its place but never gives it the focus.

@@ -3,11 +3,14 @@
 #include <memory>
 #include <string>
 
+#include "sim/sim_platform.h"
 #include "winapp/line_simulator.h"
 #include "winapp/loading_window.h"
 #include "winapp/main_window.h"
+#include "winapp/main_window_design.h"
 #include "winapp/startup_stand_in.h"
 #include "winapp/station_window.h"
+#include "window/main_window_model.h"
 
 namespace bw::winapp {
 
@@ -111,7 +114,10 @@ int ShowGallery(const char* name) {
     TFormLoadingUI loading(instance);
     loading.PlaceAtCreation(form.Handle());
     form.SetLoadingWindow(&loading);
-    ShowStartupState(form, ThreadUiLanguage());
+    // The start-up state as the window's behaviour gives it; then the states photographed.
+    SimulatedPlatform line;
+    window::MainWindowModel model(line, form);
+    model.FormCreate(static_cast<std::uint32_t>(GetThreadLocale()));
     StandInEvents events;
     form.SetEvents(&events);
     const bool dialog = view == "password" || view == "file-open" || view == "file-save";
@@ -130,7 +136,11 @@ int ShowGallery(const char* name) {
         simulator->SetValue(SimControl::Status2, 0x04);
         simulator->SetValue(SimControl::Chip, 0x35);
         simulator->SetText(SimControl::Presence, "Present: 1 mouse/mice, 0 other device(s)");
-        simulator->ShowBeside(form.Handle());
+        // Off the status and the result, as the program places it.
+        int keep = 0;
+        for (const ControlDesign& d : MainWindowDesign())
+            if (d.control == Control::gbResult) keep = d.place.y + d.place.height + 8;
+        simulator->ShowBeside(form.Handle(), keep);
     }
     if (view == "loading") form.ShowLoading();
     // Modal: the loop is the dialog's until it is closed.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "production/conversion_error.h"
+#include "sim/sim_platform.h"
 #include "winapp/file_dialogs.h"
 #include "winapp/gui_options.h"
 #include "winapp/line_simulator.h"
@@ -20,6 +21,7 @@
 #include "winapp/startup_stand_in.h"
 #include "winapp/station_window.h"
 #include "winapp/win_text.h"
+#include "window/main_window_model.h"
 
 namespace bw::winapp {
 namespace {
@@ -191,13 +193,19 @@ TEST_F(MainWindowTest, StartsCentredAt625By680WithTheCaptionsOfItsLanguage) {
             info.control == Control::btn_Save || info.control == Control::btnReadFactory;
         EXPECT_EQ(IsWindowEnabled(child) != FALSE, !operation) << info.name;
     }
-    ShowStartupState(form, 2);
-    EXPECT_EQ(form.Text(Control::lbl_ICType), "MIRQ IC Type");
-    EXPECT_EQ(form.Text(Control::cb_AutoRun), "Auto Write");
-    EXPECT_EQ(form.Text(Control::lbl_PassCnt), "0");
-    EXPECT_EQ(form.Text(Control::rb_CmdByte2K), "2K Byte");  // the caption table leaves it
-    ShowStartupState(form, 0);
-    EXPECT_EQ(form.Text(Control::lbl_ICType), "MIRQ IC Type:");
+    {
+        // The window's behaviour captions it at its creation.
+        SimulatedPlatform line;
+        window::MainWindowModel model(line, form);
+        model.FormCreate(2052);
+        EXPECT_EQ(form.Text(Control::lbl_ICType), "MIRQ IC Type");
+        EXPECT_EQ(form.Text(Control::cb_AutoRun), "Auto Write");
+        EXPECT_EQ(form.Text(Control::lbl_PassCnt), "0");
+        EXPECT_EQ(form.Text(Control::rb_CmdByte2K), "2K Byte");  // the caption table leaves it
+        model.SelectUiLanguage(1033);
+        EXPECT_EQ(form.Text(Control::lbl_ICType), "MIRQ IC Type:");
+    }
+    form.SetEvents(&events);
 }
 
 TEST_F(MainWindowTest, ACloseWaitsForTheBehavioursYes) {

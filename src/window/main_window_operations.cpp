@@ -2,136 +2,108 @@
 // read-back. Each reads its fields before the first device command, runs the shared
 // operation and shows its outcome through the result table.
 
-#include <QFontMetrics>
 #include <stdexcept>
+#include <string>
 
-#include "app/main_form.h"
 #include "image/bin_file.h"
 #include "image/factory_record.h"
 #include "image/operations.h"
 #include "image/write_image.h"
 #include "production/lang.h"
+#include "window/main_window_model.h"
 
-namespace bw {
+namespace bw::window {
 
 namespace {
 
 // The caption in the window's language for a text of the result table; texts
 // outside the caption table stay as they are.
-QString LocalText(const std::string& text, std::uint8_t language) {
+std::string LocalText(const std::string& text, std::uint8_t language) {
     for (const CaptionRow& row : CaptionTable) {
-        if (row.text[0] == text) {
-            const std::string_view local = GetCaption(row.index, language);
-            return QString::fromUtf8(local.data(), static_cast<qsizetype>(local.size()));
-        }
+        if (row.text[0] == text) return std::string(GetCaption(row.index, language));
     }
-    return QString::fromStdString(text);
-}
-
-// Selected row of a list whose text the operator may edit; -1 when none matches.
-int RowIndex(const QComboBox* list) {
-    const int index = list->currentIndex();
-    if (index >= 0 && list->itemText(index) == list->currentText()) return index;
-    return list->findText(list->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
-}
-
-void SetRow(QComboBox* list, int row) {
-    list->setCurrentIndex(row >= 0 && row < list->count() ? row : -1);
+    return text;
 }
 
 }  // namespace
 
-WriteParams TForm1::ReadWriteParams(int icIndex) const {
+WriteParams MainWindowModel::ReadWriteParams(int icIndex) const {
     WriteParams params;
     if (icIndex < 0 || icIndex > 2) return params;
     // The other IC types use only the retries and the data format.
-    if (icIndex == 0) params.total = edt_AllCnt->GetValue();
-    params.retries = edt_RetryCnt->GetValue();
-    params.format = rb_CmdByte2K->isChecked()    ? DataFormat::TwoK
-                    : rb_CmdByte256->isChecked() ? DataFormat::Block256
-                                                 : DataFormat::None;
-    params.blocks = edt_Write256Count->GetValue();
+    if (icIndex == 0) params.total = view_.GetValue(Control::edt_AllCnt);
+    params.retries = view_.GetValue(Control::edt_RetryCnt);
+    params.format = view_.Checked(Control::rb_CmdByte2K)    ? DataFormat::TwoK
+                    : view_.Checked(Control::rb_CmdByte256) ? DataFormat::Block256
+                                                            : DataFormat::None;
+    params.blocks = view_.GetValue(Control::edt_Write256Count);
     if (icIndex == 0) {
-        params.writeId = cb_WriteID->isChecked();
-        params.sleep = edt_sleepTime->GetValue();
+        params.writeId = view_.Checked(Control::cb_WriteID);
+        params.sleep = view_.GetValue(Control::edt_sleepTime);
     }
     return params;
 }
 
-FactoryFields TForm1::ReadFactoryFields() const {
+FactoryFields MainWindowModel::ReadFactoryFields() const {
     FactoryFields fields;
-    fields.type = edt_FactoryType->GetValue();
-    fields.date = edt_FactoryDate->GetValue();
-    fields.number = edt_FactoryNum->GetValue();
-    fields.factory = RowIndex(cb_Factory);
-    fields.line = RowIndex(cb_FactoryLine);
-    fields.station = RowIndex(cb_FactoryStation);
+    fields.type = view_.GetValue(Control::edt_FactoryType);
+    fields.date = view_.GetValue(Control::edt_FactoryDate);
+    fields.number = view_.GetValue(Control::edt_FactoryNum);
+    fields.factory = view_.SelectedRow(Control::cb_Factory);
+    fields.line = view_.SelectedRow(Control::cb_FactoryLine);
+    fields.station = view_.SelectedRow(Control::cb_FactoryStation);
     return fields;
 }
 
-void TForm1::SetFactoryFields(const FactoryFields& fields) {
-    edt_FactoryType->SetValue(fields.type);
-    edt_FactoryDate->SetValue(fields.date);
-    edt_FactoryNum->SetValue(fields.number);
-    SetRow(cb_Factory, fields.factory);
-    SetRow(cb_FactoryLine, fields.line);
-    SetRow(cb_FactoryStation, fields.station);
+void MainWindowModel::SetFactoryFields(const FactoryFields& fields) {
+    // A row the list does not have chooses none.
+    const auto SetRow = [this](Control list, int row) { Set(list, {.selectedRow = row}); };
+    view_.SetValue(Control::edt_FactoryType, fields.type);
+    view_.SetValue(Control::edt_FactoryDate, fields.date);
+    view_.SetValue(Control::edt_FactoryNum, fields.number);
+    SetRow(Control::cb_Factory, fields.factory);
+    SetRow(Control::cb_FactoryLine, fields.line);
+    SetRow(Control::cb_FactoryStation, fields.station);
 }
 
-void TForm1::ShowResult(const ResultView& view) {
+void MainWindowModel::ShowResult(const ResultView& view) {
     // The label takes the operation's own caption even where another label shows, so it never
     // keeps the text of the mouse before (the next arrival reads it).
     if (!view.caption.empty()) {
-        lbl_CtrlResult->setText(LocalText(view.caption, UiLanguage));
-        QPalette palette = lbl_CtrlResult->palette();
-        palette.setColor(QPalette::WindowText, QColor(view.colour.r, view.colour.g, view.colour.b));
-        lbl_CtrlResult->setPalette(palette);
-        if (view.pointSize > 0) {
-            QFont font = lbl_CtrlResult->font();
-            font.setPointSize(view.pointSize);
-            lbl_CtrlResult->setFont(font);
-        }
+        ControlChange change{.text = LocalText(view.caption, UiLanguage),
+                             .textColour = view.colour};
+        if (view.pointSize > 0) change.fontPoints = view.pointSize;
+        Set(Control::lbl_CtrlResult, change);
     }
     switch (view.place) {
         case ResultPlace::None:
             return;
         case ResultPlace::BinDevError:
-            lbl_BINDevError->show();
+            Show(Control::lbl_BINDevError, true);
             return;
         case ResultPlace::BinIcTypeError:
-            lbl_BINICTypeError->show();
+            Show(Control::lbl_BINICTypeError, true);
             return;
         case ResultPlace::CtrlResult:
-            lbl_CtrlResult->show();
+            Show(Control::lbl_CtrlResult, true);
             return;
     }
 }
 
-void TForm1::ShowReason(const Reason& reason) {
-    const QString text = QString::fromStdString(reason.text);
-    lbl_CtrlResult->setToolTip(text);
-    lbl_ResultReason->setToolTip(text);
+void MainWindowModel::ShowReason(const Reason& reason) {
+    Set(Control::lbl_CtrlResult, {.toolTip = reason.text});
+    Set(Control::lbl_ResultReason, {.toolTip = reason.text});
     if (reason.empty()) {
-        lbl_ResultReason->hide();
+        Show(Control::lbl_ResultReason, false);
         return;
     }
-    // Whole, wrapped; only a text longer than the two lines there is room for is cut.
-    lbl_ResultReason->setText(text);
-    if (lbl_ResultReason->heightForWidth(lbl_ResultReason->width()) > lbl_ResultReason->height()) {
-        const QFontMetrics metrics(lbl_ResultReason->font());
-        lbl_ResultReason->setText(
-            metrics.elidedText(text, Qt::ElideRight, 2 * lbl_ResultReason->width() - 40));
-    }
-    lbl_ResultReason->show();
+    // Whole and wrapped; the view cuts only a text longer than the two lines it has room for.
+    Set(Control::lbl_ResultReason, {.text = reason.text, .visible = true});
 }
 
-void TForm1::SetOperationButtonsEnabled(bool enabled) {
-    for (QWidget* button : OperationButtons()) SetUsable(button, enabled);
-}
-
-std::string TForm1::LogOperation(Operation op, Outcome outcome, int icIndex,
-                                 std::optional<std::int32_t> productNumber,
-                                 const OperationTiming& timing) {
+std::string MainWindowModel::LogOperation(Operation op, Outcome outcome, int icIndex,
+                                          std::optional<std::int32_t> productNumber,
+                                          const OperationTiming& timing) {
     if (!productionLog.enabled()) return {};
     // A log that cannot be written does not turn a finished operation into a failure, but
     // it must not pass unnoticed either.
@@ -147,15 +119,15 @@ std::string TForm1::LogOperation(Operation op, Outcome outcome, int icIndex,
     return "Done, but not logged: " + reason;
 }
 
-void TForm1::StopForLostLogLine(const std::string& reason) {
+void MainWindowModel::StopForLostLogLine(const std::string& reason) {
     // The next mouse waits for the operator: the error box's recovery starts polling again.
-    DevTimer->stop();
+    view_.StopTimer();
     throw std::runtime_error(reason);
 }
 
 // Writes the loaded image. Every field is read before the mouse is touched, so a
 // field that does not convert stops the write with the mouse untouched.
-void TForm1::btn_WriteClick() {
+void MainWindowModel::btn_WriteClick() {
     OperationGuard operation(*this, Work::Write);
     const OperationTiming timing;
     const int ic = IcTypeIndex();
@@ -185,9 +157,9 @@ void TForm1::btn_WriteClick() {
         throw std::runtime_error(problem);
     }
 
-    lbl_CtrlResult->hide();
-    lbl_ResultReason->hide();
-    DevTimer->stop();
+    Show(Control::lbl_CtrlResult, false);
+    Show(Control::lbl_ResultReason, false);
+    view_.StopTimer();
     SetOperationButtonsEnabled(false);
 
     // With a ledger the record carries the number it reserves; no number, no write.
@@ -207,10 +179,10 @@ void TForm1::btn_WriteClick() {
     ShowReason(state.LastReason);
 
     hideLoading();
-    DevTimer->start();
-    lbl_PassCnt->setText(QString::number(station.PassCount));
+    view_.StartTimer();
+    SetText(Control::lbl_PassCnt, std::to_string(station.PassCount));
     processEvents();
-    if (!cb_AutoRun->isChecked()) SetOperationButtonsEnabled(true);
+    if (!view_.Checked(Control::cb_AutoRun)) SetOperationButtonsEnabled(true);
     processEvents();
     if (outcome != Outcome::Skipped) {
         const std::string notLogged = LogOperation(Operation::Write, outcome, ic,
@@ -227,13 +199,13 @@ void TForm1::btn_WriteClick() {
     state.RecordGate = nullptr;
 }
 
-void TForm1::btn_VerifyClick() {
+void MainWindowModel::btn_VerifyClick() {
     OperationGuard operation(*this);
     const OperationTiming timing;
     const int ic = IcTypeIndex();
-    lbl_CtrlResult->hide();
-    lbl_ResultReason->hide();
-    DevTimer->stop();
+    Show(Control::lbl_CtrlResult, false);
+    Show(Control::lbl_ResultReason, false);
+    view_.StopTimer();
     SetOperationButtonsEnabled(false);
 
     const Outcome outcome = VerifyImage(state, ic, *this);
@@ -243,7 +215,7 @@ void TForm1::btn_VerifyClick() {
     hideLoading();
     processEvents();
     SetOperationButtonsEnabled(true);
-    DevTimer->start();
+    view_.StartTimer();
     processEvents();
     if (outcome != Outcome::Skipped) {
         const std::string notLogged =
@@ -257,10 +229,10 @@ void TForm1::btn_VerifyClick() {
 
 // Saves the mouse's memory into a BIN file. The file is written only when the whole
 // memory was read, and atomically, so a failed save never leaves a misleading file.
-void TForm1::btn_SaveClick() {
-    const QString chosen = chooseSaveFile ? chooseSaveFile() : SaveDialog1.GetSaveFileName(this);
-    if (chosen.isEmpty()) return;
-    const std::string target = SaveTargetName(chosen.toStdString());
+void MainWindowModel::btn_SaveClick() {
+    const std::optional<std::string> chosen = view_.ChooseSaveFile();
+    if (!chosen || chosen->empty()) return;
+    const std::string target = SaveTargetName(*chosen);
     const int ic = IcTypeIndex();
     // A target that cannot be written is said before the mouse is read; the result says
     // "Save Fail" and why, as for any save that ends without its pass.
@@ -300,13 +272,13 @@ void TForm1::btn_SaveClick() {
     if (!notLogged.empty()) StopForLostLogLine(notLogged);
 }
 
-void TForm1::btnReadFactoryClick() {
+void MainWindowModel::btnReadFactoryClick() {
     OperationGuard operation(*this);
     const OperationTiming timing;
     const int ic = IcTypeIndex();
-    lbl_CtrlResult->hide();
-    lbl_ResultReason->hide();
-    DevTimer->stop();
+    Show(Control::lbl_CtrlResult, false);
+    Show(Control::lbl_ResultReason, false);
+    view_.StopTimer();
     SetOperationButtonsEnabled(false);
 
     const Outcome outcome = ReadFactoryRecord(state, ic, *this);
@@ -317,7 +289,7 @@ void TForm1::btnReadFactoryClick() {
     hideLoading();
     processEvents();
     SetOperationButtonsEnabled(true);
-    DevTimer->start();
+    view_.StartTimer();
     processEvents();
     const std::string notLogged =
         LogOperation(Operation::ReadFactory, outcome, ic, std::nullopt, timing);
@@ -330,4 +302,4 @@ void TForm1::btnReadFactoryClick() {
         StopForLostLogLine(notLogged.empty() ? notRecorded : notLogged);
 }
 
-}  // namespace bw
+}  // namespace bw::window

@@ -1,4 +1,4 @@
-#include "ui/handler_guard.h"
+#include "window/handler_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -7,23 +7,20 @@
 #include <vector>
 
 #include "production/conversion_error.h"
-#include "ui/message_boxes.h"
+#include "production/error_box_message.h"
 
 namespace {
 
 class Guard : public ::testing::Test {
   protected:
-    void SetUp() override {
-        bw::SetMessageBoxHook([this](bw::BoxKind, const QString&, const QString& text) {
-            steps.push_back("box: " + text.toStdString());
-        });
-    }
-    void TearDown() override { bw::SetMessageBoxHook({}); }
-
+    // The error box as the views show it.
+    bw::window::HandlerGuard::ErrorBox box = [this](std::string_view message) {
+        steps.push_back("box: " + bw::ErrorBoxMessage(message));
+    };
     std::vector<std::string> steps;
-    bw::HandlerGuard guard{nullptr,
-                           {[this] { steps.push_back("hide loading"); },
-                            [this] { steps.push_back("restore window"); }}};
+    bw::window::HandlerGuard guard{box,
+                                   {[this] { steps.push_back("hide loading"); },
+                                    [this] { steps.push_back("restore window"); }}};
 };
 
 TEST_F(Guard, HandlerThatSucceedsNeedsNoRecovery) {
@@ -64,8 +61,8 @@ TEST_F(Guard, FailureInNestedHandlerEndsTheOuterOneOnce) {
 }
 
 TEST_F(Guard, FailuresWithoutTextAndInRecoveryStayInside) {
-    bw::HandlerGuard fragile{nullptr,
-                             {[] { throw std::runtime_error("no loading window"); }, nullptr}};
+    bw::window::HandlerGuard fragile{
+        box, {[] { throw std::runtime_error("no loading window"); }, nullptr}};
     EXPECT_FALSE(fragile.Run([] { throw 42; }));
     EXPECT_EQ(steps,
               (std::vector<std::string>{"box: no loading window.", "box: Unknown failure."}));

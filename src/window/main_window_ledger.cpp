@@ -1,38 +1,33 @@
 // The main window on the production ledger (--ledger): the rows of its operations, the
 // product numbers of writes with the factory record, and the number field following them.
 
-#include <QStyle>
 #include <cstdio>
 #include <stdexcept>
 
-#include "app/main_form.h"
 #include "production/conversion_error.h"
-#include "ui/message_boxes.h"
+#include "window/main_window_model.h"
 
-namespace bw {
+namespace bw::window {
 
-void TForm1::UseLedger(ledger::StationLedger* station) {
+void MainWindowModel::UseLedger(ledger::StationLedger* station) {
     ledger_ = station;
     // Numbers come from the ledger: typing one would only mislead.
-    edt_FactoryNum->setReadOnly(station != nullptr);
-    edt_FactoryNum->style()->unpolish(edt_FactoryNum);
-    edt_FactoryNum->style()->polish(edt_FactoryNum);
+    Set(Control::edt_FactoryNum, {.readOnly = station != nullptr});
     if (station == nullptr) return;
-    edt_FactoryNum->setToolTip(QStringLiteral("The next number the ledger gives (station %1)")
-                                   .arg(QString::fromStdString(station->station())));
-    connect(edt_FactoryType, &QLineEdit::textChanged, this, [this] { ShowNextNumber(); });
+    Set(Control::edt_FactoryNum,
+        {.toolTip = "The next number the ledger gives (station " + station->station() + ")"});
     ShowNextNumber();
 }
 
-void TForm1::ShowNextNumber() {
+void MainWindowModel::ShowNextNumber() {
     if (ledger_ == nullptr) return;
     try {
         const std::optional<std::int32_t> next =
-            ledger_->ledger().nextNumber(edt_FactoryType->GetValue());
+            ledger_->ledger().nextNumber(view_.GetValue(Control::edt_FactoryType));
         if (next) {
-            edt_FactoryNum->SetValue(*next);
+            view_.SetValue(Control::edt_FactoryNum, *next);
         } else {
-            edt_FactoryNum->clear();
+            SetText(Control::edt_FactoryNum, "");
         }
     } catch (const ledger::LedgerError&) {
         // The field keeps what it showed; the next write says what is wrong.
@@ -40,7 +35,7 @@ void TForm1::ShowNextNumber() {
     }
 }
 
-std::int32_t TForm1::TakeLedgerNumber(int icIndex, std::int32_t productType) {
+std::int32_t MainWindowModel::TakeLedgerNumber(int icIndex, std::int32_t productType) {
     if (ledger_->holding() && !ledger_->flush()) {
         throw std::runtime_error(ledger_->problem() + "; nothing was written to the mouse");
     }
@@ -52,22 +47,23 @@ std::int32_t TForm1::TakeLedgerNumber(int icIndex, std::int32_t productType) {
             target.ic = icIndex;
             target.vid = openedVid_;
             target.pid = openedPid_;
-            target.imageFile = BinFilePath.toStdString();
+            target.imageFile = BinFilePath;
             target.image = station.LoadedImageIdentity;
             const auto lines =
                 ledger_->recover(ledger::MouseAtHandProof(*ledger_, state, target, *this));
             ledgerRecovered_ = true;
             if (!lines.empty()) {
-                QString text;
+                std::string text;
                 for (const std::string& line : lines) {
                     std::fprintf(stderr, "binwright-gui: ledger: %s\n", line.c_str());
-                    text += QString::fromStdString(line) + QStringLiteral("\n");
+                    if (!text.empty()) text += '\n';
+                    text += line;
                 }
-                ShowMessage(this, text.trimmed());
+                view_.ShowMessage(text);
             }
         }
         const std::int32_t number = ledger_->reserve(productType);
-        edt_FactoryNum->SetValue(number);
+        view_.SetValue(Control::edt_FactoryNum, number);
         state.RecordGate = ledger_;
         return number;
     } catch (const ledger::LedgerError& e) {
@@ -75,11 +71,10 @@ std::int32_t TForm1::TakeLedgerNumber(int icIndex, std::int32_t productType) {
     }
 }
 
-std::string TForm1::RecordInLedger(Operation op, Outcome outcome, int icIndex,
-                                   const std::optional<FactoryFields>& factory,
-                                   std::optional<std::int32_t> productNumber,
-                                   const OperationTiming& timing,
-                                   const std::optional<std::string>& caption) {
+std::string MainWindowModel::RecordInLedger(Operation op, Outcome outcome, int icIndex,
+                                            const std::optional<FactoryFields>& factory,
+                                            std::optional<std::int32_t> productNumber,
+                                            const OperationTiming& timing) {
     state.RecordGate = nullptr;
     if (ledger_ == nullptr || outcome == Outcome::Skipped) return {};
     ledger::OperationFacts facts;
@@ -90,13 +85,13 @@ std::string TForm1::RecordInLedger(Operation op, Outcome outcome, int icIndex,
     facts.pid = openedPid_;
     facts.devicePath = state.link.OpenedPath;
     if (op == Operation::Write || op == Operation::Verify) {
-        facts.imageFile = BinFilePath.toStdString();
+        facts.imageFile = BinFilePath;
         facts.image = station.LoadedImageIdentity;
     }
     facts.factory = factory;
     facts.productNumber = productNumber;
     // What the window showed for it.
-    facts.caption = caption ? *caption : ShownView(op, outcome, icIndex).text;
+    facts.caption = ShownView(op, outcome, icIndex).text;
     facts.timing = timing;
     facts.reason = state.LastReason;
     const bool recorded = ledger_->finish(ledger_->row(facts));
@@ -106,4 +101,4 @@ std::string TForm1::RecordInLedger(Operation op, Outcome outcome, int icIndex,
            (ledger_->holding() ? "; the result is kept until the ledger can take it" : "");
 }
 
-}  // namespace bw
+}  // namespace bw::window

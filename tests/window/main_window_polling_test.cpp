@@ -1,14 +1,17 @@
 // Polling and automatic mode of the window on the simulated line, with the
 // timer stepped by the test.
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
-#include <QFileInfo>
-#include <QSignalSpy>
 #include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
-#include "app/sim_form_fixture.h"
 #include "support/fault_campaign.h"
+#include "window/main_window_fixture.h"
 
 namespace bw::test {
 namespace {
@@ -46,25 +49,7 @@ class FlickeringPlatform : public HidPlatform {
     SimulatedPlatform& line_;
 };
 
-class PollingTest : public SimFormTest {
-  protected:
-    bool Found() const {
-        return !form->Img_Find->isHidden() && form->lbl_DevStatus->text() == "Mouse Ready";
-    }
-    bool Missing() const {
-        return form->Img_Find->isHidden() && form->lbl_DevStatus->text() == "No Find Mouse";
-    }
-    bool ParametersEnabled() const {
-        for (QWidget* c : form->ParameterControls())
-            if (!c->isEnabled()) return false;
-        return true;
-    }
-    bool ParametersDisabled() const {
-        for (QWidget* c : form->ParameterControls())
-            if (c->isEnabled()) return false;
-        return true;
-    }
-};
+class PollingTest : public MainWindowTest {};
 
 class AutomaticCycleTest : public PollingTest, public ::testing::WithParamInterface<int> {};
 
@@ -73,16 +58,16 @@ TEST_P(AutomaticCycleTest, ThreeMiceAreWrittenWithConsecutiveProductNumbers) {
     scenario.ic = GetParam();
     scenario.mice = 3;
     Start(scenario);
-    form->cb_WriteID->setChecked(true);
-    form->cb_AutoRun->setChecked(true);
+    form(Control::cb_WriteID).setChecked(true);
+    form(Control::cb_AutoRun).setChecked(true);
     Load();
     for (int tick = 0; tick < 20 && line->miceDone() < 3; ++tick) ASSERT_TRUE(Tick());
 
     ASSERT_EQ(line->miceDone(), 3);
-    EXPECT_TRUE(boxes.isEmpty());
-    EXPECT_EQ(form->station.PassCount, 3);
-    EXPECT_EQ(form->lbl_PassCnt->text(), "3");
-    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(model->station.PassCount, 3);
+    EXPECT_EQ(form(Control::lbl_PassCnt).text(), "3");
+    EXPECT_EQ(form(Control::lbl_CtrlResult).text(), "Write Pass");
     EXPECT_TRUE(ButtonsDisabled());
     for (int id = 1; id <= 3; ++id) {
         const Image& memory = line->mouse(id)->memory();
@@ -99,7 +84,7 @@ TEST_P(AutomaticCycleTest, ThreeMiceAreWrittenWithConsecutiveProductNumbers) {
     // The pull of the last mouse is seen: the display is back to "No Find Mouse".
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(Missing());
-    EXPECT_TRUE(form->btn_Load->isEnabled());
+    EXPECT_TRUE(form(Control::btn_Load).isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(EachIcType, AutomaticCycleTest, ::testing::Values(0, 1, 2));
@@ -111,12 +96,12 @@ TEST_F(PollingTest, AWrittenMouseIsNotWrittenAgainWhenOtherDevicesComeAndGo) {
     Scenario scenario;
     scenario.others = 1;
     Start(scenario);
-    form->cb_WriteID->setChecked(true);
-    form->cb_AutoRun->setChecked(true);
+    form(Control::cb_WriteID).setChecked(true);
+    form(Control::cb_AutoRun).setChecked(true);
     Load();
     ASSERT_TRUE(Tick());
     ASSERT_TRUE(Found());
-    ASSERT_EQ(form->station.PassCount, 1);
+    ASSERT_EQ(model->station.PassCount, 1);
     const int written = line->devices().back();
     ASSERT_NE(line->mouse(written), nullptr);
 
@@ -125,23 +110,23 @@ TEST_F(PollingTest, AWrittenMouseIsNotWrittenAgainWhenOtherDevicesComeAndGo) {
     line->unplug(other);
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(Missing());
-    EXPECT_FALSE(form->state.link.AnyDeviceOpen());
+    EXPECT_FALSE(model->state.link.AnyDeviceOpen());
     EXPECT_TRUE(ButtonsDisabled());
     EXPECT_TRUE(ParametersDisabled());
-    EXPECT_FALSE(form->cb_AutoRun->isEnabled());
-    EXPECT_TRUE(form->btn_Load->isEnabled());
-    EXPECT_TRUE(form->lbl_CtrlResult->isHidden());
+    EXPECT_FALSE(form(Control::cb_AutoRun).isEnabled());
+    EXPECT_TRUE(form(Control::btn_Load).isEnabled());
+    EXPECT_TRUE(form(Control::lbl_CtrlResult).isHidden());
 
     const long transfers = line->transferCount();
     line->plugOther();
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(Found());
-    EXPECT_TRUE(form->state.link.AnyDeviceOpen());
+    EXPECT_TRUE(model->state.link.AnyDeviceOpen());
     line->plugMouse(1);  // a mouse of another IC type
     ASSERT_TRUE(Tick());
-    EXPECT_EQ(form->station.PassCount, 1);
-    EXPECT_EQ(form->lbl_PassCnt->text(), "1");
-    EXPECT_EQ(form->edt_FactoryNum->text(), "000001");  // as typed: never advanced
+    EXPECT_EQ(model->station.PassCount, 1);
+    EXPECT_EQ(form(Control::lbl_PassCnt).text(), "1");
+    EXPECT_EQ(form(Control::edt_FactoryNum).text(), "000001");  // as typed: never advanced
     EXPECT_EQ(line->transferCount(), transfers);
 
     // The written mouse out, a fresh one in: written with the next number.
@@ -149,8 +134,8 @@ TEST_F(PollingTest, AWrittenMouseIsNotWrittenAgainWhenOtherDevicesComeAndGo) {
     ASSERT_TRUE(Tick());
     line->plugMouse(0);
     ASSERT_TRUE(Tick());
-    EXPECT_EQ(form->station.PassCount, 2);
-    EXPECT_EQ(form->edt_FactoryNum->text(), "2");
+    EXPECT_EQ(model->station.PassCount, 2);
+    EXPECT_EQ(form(Control::edt_FactoryNum).text(), "2");
 }
 
 TEST_F(PollingTest, CountsUnstableInFourOfFivePairsAreNotAccepted) {
@@ -165,25 +150,25 @@ TEST_F(PollingTest, CountsUnstableInFourOfFivePairsAreNotAccepted) {
     flicker->extra = {false, true, false, true, false, true, false, true, false, false};
     ASSERT_TRUE(Tick());
     EXPECT_FALSE(Found());
-    EXPECT_EQ(form->station.LastDeviceCount, 0);
-    EXPECT_FALSE(form->state.link.AnyDeviceOpen());
+    EXPECT_EQ(model->station.LastDeviceCount, 0);
+    EXPECT_FALSE(model->state.link.AnyDeviceOpen());
 
     // Two pairs agreeing are enough.
     flicker->extra = {false, true, false, true, false, true, false, false, false, false};
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(Found());
-    EXPECT_EQ(form->station.LastDeviceCount, 1);
+    EXPECT_EQ(model->station.LastDeviceCount, 1);
 }
 
 TEST_F(PollingTest, ArrivalWithoutImageOnlyShowsTheMouse) {
     Start();
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(Found());
-    EXPECT_FALSE(form->cb_ICType->isEnabled());
-    EXPECT_FALSE(form->cb_AutoRun->isEnabled());
+    EXPECT_FALSE(form(Control::cb_ICType).isEnabled());
+    EXPECT_FALSE(form(Control::cb_AutoRun).isEnabled());
     EXPECT_TRUE(ButtonsDisabled());
-    EXPECT_TRUE(form->btn_Load->isEnabled());
-    EXPECT_EQ(form->station.PassCount, 0);
+    EXPECT_TRUE(form(Control::btn_Load).isEnabled());
+    EXPECT_EQ(model->station.PassCount, 0);
 }
 
 TEST_F(PollingTest, ManualArrivalUnlocksAndDisablesLoad) {
@@ -193,61 +178,59 @@ TEST_F(PollingTest, ManualArrivalUnlocksAndDisablesLoad) {
     EXPECT_TRUE(Found());
     EXPECT_TRUE(ButtonsEnabled());
     EXPECT_TRUE(ParametersEnabled());
-    EXPECT_TRUE(form->cb_AutoRun->isEnabled());
-    EXPECT_FALSE(form->btn_Load->isEnabled());
-    EXPECT_EQ(form->station.PassCount, 0);
+    EXPECT_TRUE(form(Control::cb_AutoRun).isEnabled());
+    EXPECT_FALSE(form(Control::btn_Load).isEnabled());
+    EXPECT_EQ(model->station.PassCount, 0);
 }
 
 TEST_F(PollingTest, AutoRunCheckedWithoutADeviceChangesNothing) {
     Start();
     Load();
     line->clearTransfers();
-    form->cb_AutoRun->setChecked(true);
-    ASSERT_TRUE(Run(&TForm1::cb_AutoRunClick));
+    form(Control::cb_AutoRun).setChecked(true);
+    ASSERT_TRUE(Run(&MainWindowModel::cb_AutoRunClick));
     EXPECT_TRUE(line->transfers().empty());
     EXPECT_TRUE(ParametersEnabled());
     EXPECT_FALSE(ResultShown());
 
     // The next arrival is written at once.
     ASSERT_TRUE(Tick());
-    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
+    EXPECT_EQ(form(Control::lbl_CtrlResult).text(), "Write Pass");
 }
 
 TEST_F(PollingTest, AutoRunCheckedWithAnOpenDeviceWritesItAndKeepsButtonsOff) {
     Start();
     Load();
     ASSERT_TRUE(Tick());
-    form->cb_AutoRun->setChecked(true);
-    ASSERT_TRUE(Run(&TForm1::cb_AutoRunClick));
-    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
-    EXPECT_EQ(form->lbl_PassCnt->text(), "1");
+    form(Control::cb_AutoRun).setChecked(true);
+    ASSERT_TRUE(Run(&MainWindowModel::cb_AutoRunClick));
+    EXPECT_EQ(form(Control::lbl_CtrlResult).text(), "Write Pass");
+    EXPECT_EQ(form(Control::lbl_PassCnt).text(), "1");
     EXPECT_TRUE(ButtonsDisabled());
     EXPECT_TRUE(ParametersDisabled());
-    EXPECT_TRUE(form->cb_AutoRun->isEnabled());
-    EXPECT_TRUE(form->DevTimer->isActive());
+    EXPECT_TRUE(form(Control::cb_AutoRun).isEnabled());
+    EXPECT_TRUE(view.TimerRunning());
 
-    form->cb_AutoRun->setChecked(false);
-    ASSERT_TRUE(Run(&TForm1::cb_AutoRunClick));
+    form(Control::cb_AutoRun).setChecked(false);
+    ASSERT_TRUE(Run(&MainWindowModel::cb_AutoRunClick));
     EXPECT_TRUE(ButtonsEnabled());
     EXPECT_TRUE(ParametersEnabled());
 }
 
 TEST_F(PollingTest, CloseDuringAnAutomaticWriteWaitsForTheWrite) {
     Start();
-    form->cb_AutoRun->setChecked(true);
+    form(Control::cb_AutoRun).setChecked(true);
     Load();
-    QSignalSpy closed(form.get(), &TForm1::closed);
     // Delivered while the tick lets pending messages run.
-    QMetaObject::invokeMethod(
-        form.get(), [this] { form->close(); }, Qt::QueuedConnection);
+    view.Post([this] { view.CloseByOperator(); });
     ASSERT_TRUE(Tick());
-    EXPECT_TRUE(form->CloseRequested());
+    EXPECT_TRUE(model->CloseRequested());
     // Heard in the settle wait; the write that followed still says so.
-    EXPECT_EQ(form->lbl_DevStatus->text(), "Closing when this write ends");
+    EXPECT_EQ(form(Control::lbl_DevStatus).text(), "Closing when this write ends");
     EXPECT_EQ(line->currentMouse()->memory(), image);
-    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
-    QCoreApplication::processEvents();
-    EXPECT_EQ(closed.count(), 1);
+    EXPECT_EQ(form(Control::lbl_CtrlResult).text(), "Write Pass");
+    view.RunPosted();
+    EXPECT_TRUE(view.closed);
 }
 
 // During the automatic write Load is off (its dialog would stall the write), and a close
@@ -263,20 +246,19 @@ TEST_F(PollingTest, AutomaticWriteKeepsLoadOffAndShowsAHeardClose) {
         return std::unique_ptr<HidPlatform>(std::move(wrapper));
     });
     faulty->onArrival = [&] {
-        loadDuringWrite = form->btn_Load->isEnabled();
-        form->close();
+        loadDuringWrite = form(Control::btn_Load).isEnabled();
+        view.CloseByOperator();
     };
     faulty->arm();
-    form->cb_AutoRun->setChecked(true);
+    form(Control::cb_AutoRun).setChecked(true);
     Load();
-    QSignalSpy closed(form.get(), &TForm1::closed);
     ASSERT_TRUE(Tick());
     EXPECT_FALSE(loadDuringWrite);
-    EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
-    EXPECT_EQ(form->lbl_DevStatus->text(), "Closing when this write ends");
-    EXPECT_TRUE(form->btn_Load->isEnabled());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(closed.count(), 1);
+    EXPECT_EQ(form(Control::lbl_CtrlResult).text(), "Write Pass");
+    EXPECT_EQ(form(Control::lbl_DevStatus).text(), "Closing when this write ends");
+    EXPECT_TRUE(form(Control::btn_Load).isEnabled());
+    view.RunPosted();
+    EXPECT_TRUE(view.closed);
 }
 
 // Runs `act` once, at the n-th wait of the operation in progress (the window keeps pumping
@@ -303,54 +285,47 @@ TEST_F(PollingTest, NothingElseStartsWhileAnOperationRuns) {
     };
     for (const Row row : {Row{true}, Row{false}}) {
         SCOPED_TRACE(row.automatic ? "automatic write" : "manual write");
-        form.reset();
         Start();
         MidOperationClock mid;
-        form->SetClock(&mid);
+        model->SetClock(&mid);
         Load();
         ASSERT_TRUE(Tick());
         ASSERT_TRUE(ButtonsEnabled());
         bool usableDuring = true;
         mid.act = [&] {
             // The box is switched (to manual, or to automatic), then every control clicked.
-            form->cb_AutoRun->click();
-            usableDuring = false;
-            for (QWidget* w : form->OperationButtons() + form->ParameterControls()) {
-                if (w->isEnabled()) usableDuring = true;
-            }
-            for (QWidget* w :
-                 {static_cast<QWidget*>(form->btn_Load), static_cast<QWidget*>(form->cb_ICType)}) {
-                if (w->isEnabled()) usableDuring = true;
-            }
+            form(Control::cb_AutoRun).click();
+            usableDuring = !AllDisabled(kOperationButtons) || !AllDisabled(kParameterControls) ||
+                           !AllDisabled({Control::btn_Load, Control::cb_ICType});
             // Clicked whatever their state: nothing may start.
-            emit form->btn_Verify->clicked();
-            emit form->btn_Write->clicked();
-            emit form->btn_Save->clicked();
-            emit form->btnReadFactory->clicked();
+            view.Raise(Control::btn_Verify, window::Event::Click);
+            view.Raise(Control::btn_Write, window::Event::Click);
+            view.Raise(Control::btn_Save, window::Event::Click);
+            view.Raise(Control::btnReadFactory, window::Event::Click);
         };
-        form->chooseSaveFile = [this] { return dir.filePath(QStringLiteral("never")); };
+        view.saveFiles.push_back(dir.filePath("never"));
         mid.at = mid.sleeps + 40;
         if (row.automatic) {
-            form->cb_AutoRun->setChecked(true);
-            ASSERT_TRUE(Run(&TForm1::cb_AutoRunClick));
+            form(Control::cb_AutoRun).setChecked(true);
+            ASSERT_TRUE(Run(&MainWindowModel::cb_AutoRunClick));
         } else {
-            ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
+            ASSERT_TRUE(Run(&MainWindowModel::btn_WriteClick));
         }
-        QCoreApplication::processEvents();  // what the end of the operation queued
+        view.RunPosted();  // what the end of the operation queued
 
         EXPECT_FALSE(mid.act) << "the write ended before the clicks";
         EXPECT_FALSE(usableDuring);
-        EXPECT_EQ(form->lbl_CtrlResult->text(), "Write Pass");
-        EXPECT_EQ(form->station.PassCount, 1);
-        EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("never.bin"))));
+        EXPECT_EQ(form(Control::lbl_CtrlResult).text(), "Write Pass");
+        EXPECT_EQ(model->station.PassCount, 1);
+        EXPECT_FALSE(std::filesystem::exists(dir.filePath("never.bin")));
         // The box's new state holds now: manual after the automatic write, automatic after
         // the manual one (the mouse already written is not written again).
-        EXPECT_EQ(form->cb_AutoRun->isChecked(), !row.automatic);
+        EXPECT_EQ(form(Control::cb_AutoRun).isChecked(), !row.automatic);
         EXPECT_EQ(ButtonsEnabled(), row.automatic);
         EXPECT_EQ(ParametersEnabled(), row.automatic);
         EXPECT_EQ(ButtonsDisabled(), !row.automatic);
-        EXPECT_FALSE(form->OperationRunning());
-        form->SetClock(&clock);
+        EXPECT_FALSE(model->OperationRunning());
+        model->SetClock(&clock);
     }
 }
 
@@ -360,33 +335,33 @@ TEST_F(PollingTest, ANumberPastTheRecordIsRefusedBeforeTheMouseIsTouched) {
     Scenario scenario;
     scenario.mice = 2;
     Start(scenario);
-    form->cb_WriteID->setChecked(true);
-    form->edt_FactoryNum->setText(QStringLiteral("FFFFFF"));
-    form->cb_AutoRun->setChecked(true);
+    form(Control::cb_WriteID).setChecked(true);
+    form(Control::edt_FactoryNum).setText("FFFFFF");
+    form(Control::cb_AutoRun).setChecked(true);
     Load();
-    for (int tick = 0; tick < 20 && boxes.isEmpty(); ++tick) Tick();
+    for (int tick = 0; tick < 20 && boxes.empty(); ++tick) Tick();
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_TRUE(boxes.front().startsWith(
-        QStringLiteral("product number 1000000 does not fit the factory record (6 hex digits)")));
-    EXPECT_EQ(form->edt_FactoryNum->text(), "1000000");
+    EXPECT_TRUE(StartsWith(
+        boxes.front(), "product number 1000000 does not fit the factory record (6 hex digits)"));
+    EXPECT_EQ(form(Control::edt_FactoryNum).text(), "1000000");
     EXPECT_EQ(line->miceDone(), 1);
     ASSERT_NE(line->currentMouse(), nullptr);
     EXPECT_FALSE(line->currentMouse()->written());
-    EXPECT_EQ(form->station.PassCount, 1);
+    EXPECT_EQ(model->station.PassCount, 1);
 }
 
 TEST_F(PollingTest, FailingTickDoesNotStopPolling) {
     Start();
     Load();
-    form->edt_VID->setText(QStringLiteral("zz"));
+    form(Control::edt_VID).setText("zz");
     EXPECT_FALSE(Tick());
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_FALSE(form->station.PollBusy);
-    EXPECT_TRUE(form->DevTimer->isActive());
+    EXPECT_FALSE(model->station.PollBusy);
+    EXPECT_TRUE(view.TimerRunning());
     EXPECT_FALSE(Found());
 
     // Fixed, the next device change finds the mouse.
-    form->edt_VID->setText(QStringLiteral("3A5C"));
+    form(Control::edt_VID).setText("3A5C");
     line->plugOther();
     ASSERT_TRUE(Tick());
     EXPECT_TRUE(Found());
@@ -394,30 +369,37 @@ TEST_F(PollingTest, FailingTickDoesNotStopPolling) {
 
 TEST_F(PollingTest, ProductionLogGetsOneLinePerOperation) {
     Start();
-    const QString log = dir.filePath(QStringLiteral("line.csv"));
-    form->productionLog = ProductionLog(log.toStdString());
-    form->cb_WriteID->setChecked(true);
+    const std::string log = dir.filePath("line.csv");
+    model->productionLog = ProductionLog(log);
+    form(Control::cb_WriteID).setChecked(true);
     Load();
     ASSERT_TRUE(Tick());
-    ASSERT_TRUE(Run(&TForm1::btn_WriteClick));
-    ASSERT_TRUE(Run(&TForm1::btn_VerifyClick));
-    QFile file(log);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_TRUE(Run(&MainWindowModel::btn_WriteClick));
+    ASSERT_TRUE(Run(&MainWindowModel::btn_VerifyClick));
+    std::ifstream file(log);
+    ASSERT_TRUE(file);
+    std::vector<std::string> lines;
+    for (std::string text; std::getline(file, text);)
+        if (!text.empty()) lines.push_back(text);
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], QString::fromLatin1(kLogHeader));
-    EXPECT_TRUE(lines[1].contains(",KVDE31X,3A5C:0C21,write,000001,Write Pass,"))
-        << lines[1].toStdString();
-    EXPECT_TRUE(lines[2].contains(",verify,,Verify Pass,")) << lines[2].toStdString();
+    EXPECT_EQ(lines[0], kLogHeader);
+    EXPECT_NE(lines[1].find(",KVDE31X,3A5C:0C21,write,000001,Write Pass,"), std::string::npos)
+        << lines[1];
+    EXPECT_NE(lines[2].find(",verify,,Verify Pass,"), std::string::npos) << lines[2];
 
     // A log that can no longer be written is said; the result stays as shown.
-    ASSERT_TRUE(QFile::remove(log));
-    ASSERT_EQ(::mkfifo(log.toLocal8Bit().constData(), 0600), 0);
-    EXPECT_FALSE(Run(&TForm1::btn_VerifyClick));
-    EXPECT_EQ(form->lbl_CtrlResult->text(), "Verify Pass");
+    file.close();
+    ASSERT_TRUE(std::filesystem::remove(log));
+#ifdef _WIN32
+    ASSERT_TRUE(std::filesystem::create_directory(log));
+#else
+    ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+#endif
+    EXPECT_FALSE(Run(&MainWindowModel::btn_VerifyClick));
+    EXPECT_EQ(form(Control::lbl_CtrlResult).text(), "Verify Pass");
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_TRUE(boxes.front().startsWith(QStringLiteral("Done, but not logged: \"") + log));
-    EXPECT_TRUE(form->DevTimer->isActive());  // polling goes on once the box is seen
+    EXPECT_TRUE(StartsWith(boxes.front(), "Done, but not logged: \"" + log));
+    EXPECT_TRUE(view.TimerRunning());  // polling goes on once the box is seen
 }
 
 }  // namespace

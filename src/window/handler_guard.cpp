@@ -1,13 +1,10 @@
-#include "ui/handler_guard.h"
+#include "window/handler_guard.h"
 
-#include <QString>
 #include <exception>
 #include <string>
 #include <utility>
 
-#include "ui/message_boxes.h"
-
-namespace bw {
+namespace bw::window {
 
 namespace {
 
@@ -22,20 +19,10 @@ const char* FailureText(std::exception_ptr failure) {
     }
 }
 
-// Runs one recovery step; a step that fails itself must not leave the guard by throwing.
-void RunStep(QWidget* window, const std::function<void()>& step) {
-    if (!step) return;
-    try {
-        step();
-    } catch (...) {
-        ShowErrorBox(window, QString::fromUtf8(FailureText(std::current_exception())));
-    }
-}
-
 }  // namespace
 
-HandlerGuard::HandlerGuard(QWidget* window, Recovery recovery)
-    : window_(window), recovery_(std::move(recovery)) {}
+HandlerGuard::HandlerGuard(ErrorBox showError, Recovery recovery)
+    : showError_(std::move(showError)), recovery_(std::move(recovery)) {}
 
 bool HandlerGuard::Run(const std::function<void()>& handler) {
     ++depth_;
@@ -54,9 +41,18 @@ bool HandlerGuard::Run(const std::function<void()>& handler) {
 }
 
 void HandlerGuard::Recover(const char* message) {
-    RunStep(window_, recovery_.beforeBox);
-    ShowErrorBox(window_, QString::fromUtf8(message));
-    RunStep(window_, recovery_.afterBox);
+    // A recovery step that fails itself must not leave the guard by throwing.
+    const auto step = [this](const std::function<void()>& work) {
+        if (!work) return;
+        try {
+            work();
+        } catch (...) {
+            if (showError_) showError_(FailureText(std::current_exception()));
+        }
+    };
+    step(recovery_.beforeBox);
+    if (showError_) showError_(message);
+    step(recovery_.afterBox);
 }
 
-}  // namespace bw
+}  // namespace bw::window

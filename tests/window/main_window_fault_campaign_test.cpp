@@ -4,14 +4,15 @@
 // poll tick run there, as the timer would: it must touch no device and switch no control,
 // and the first tick after the operation takes the arrival up.
 
-#include <QFileInfo>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
-#include "app/sim_form_fixture.h"
 #include "image/bin_file.h"
 #include "image/factory_record.h"
 #include "support/fault_campaign.h"
-#include "ui/form_loading.h"
+#include "window/main_window_fixture.h"
 
 namespace bw::test {
 namespace {
@@ -19,20 +20,20 @@ namespace {
 constexpr std::uint64_t kFirstSeed = 5001;
 constexpr int kScenarios = 48;
 
-class WindowFaultCampaignTest : public SimFormTest {
+class WindowFaultCampaignTest : public MainWindowTest {
   protected:
     void TearDown() override {
-        // The window refers to the wrapper, the line and the loading window.
-        form.reset();
+        // The window refers to the wrapper and the line.
+        model.reset();
         front.reset();
         line.reset();
-        SimFormTest::TearDown();
+        MainWindowTest::TearDown();
     }
 
     // A fresh window on the scenario's line, image loaded, mouse found in manual
     // mode and the write parameters and factory fields set from the scenario.
     void Prepare(const CampaignScenario& c) {
-        form.reset();
+        model.reset();
         front.reset();
         line.reset();
         scenario = c;
@@ -45,100 +46,91 @@ class WindowFaultCampaignTest : public SimFormTest {
         });
         faulty->onArrival = [this] {
             // Delivered at the operation's next event pump, as a timer tick would be.
-            QMetaObject::invokeMethod(
-                form.get(),
-                [this] {
-                    const long before = line->transferCount();
-                    Tick();
-                    tickTransfers += line->transferCount() - before;
-                    controlsDuringTick = form->btn_Load->isEnabled() || !ButtonsDisabled();
-                    ++ticksDuringOperation;
-                },
-                Qt::QueuedConnection);
+            view.Post([this] {
+                const long before = line->transferCount();
+                Tick();
+                tickTransfers += line->transferCount() - before;
+                controlsDuringTick = form(Control::btn_Load).isEnabled() || !ButtonsDisabled();
+                ++ticksDuringOperation;
+            });
         };
-        form->SetLoadingWindow(&loading);
         image = CampaignImage(scenario);
         Load();
         ASSERT_TRUE(Tick());
         ASSERT_TRUE(ButtonsEnabled()) << Describe(c);
 
         const WriteParams& p = scenario.params;
-        form->edt_AllCnt->SetValue(p.total);
-        form->edt_RetryCnt->SetValue(p.retries);
-        (p.format == DataFormat::TwoK ? form->rb_CmdByte2K : form->rb_CmdByte256)->setChecked(true);
-        form->edt_Write256Count->SetValue(p.blocks);
+        view.SetValue(Control::edt_AllCnt, p.total);
+        view.SetValue(Control::edt_RetryCnt, p.retries);
+        form(p.format == DataFormat::TwoK ? Control::rb_CmdByte2K : Control::rb_CmdByte256)
+            .setChecked(true);
+        view.SetValue(Control::edt_Write256Count, p.blocks);
         // The field keeps N in 1..8 by itself; the invariants use what it holds.
-        scenario.params.blocks = form->edt_Write256Count->GetValue();
-        form->cb_WriteID->setChecked(p.writeId);
-        form->edt_sleepTime->SetValue(p.sleep);
+        scenario.params.blocks = view.GetValue(Control::edt_Write256Count);
+        form(Control::cb_WriteID).setChecked(p.writeId);
+        view.SetValue(Control::edt_sleepTime, p.sleep);
 
         FactoryFields& f = scenario.factory;
-        form->edt_FactoryType->SetValue(f.type);
-        form->edt_FactoryDate->SetValue(f.date);
-        form->edt_FactoryNum->SetValue(f.number);
+        view.SetValue(Control::edt_FactoryType, f.type);
+        view.SetValue(Control::edt_FactoryDate, f.date);
+        view.SetValue(Control::edt_FactoryNum, f.number);
         // Rows the lists do not have end up unselected; the invariant uses what the
         // window holds.
-        for (auto [list, row] :
-             {std::pair{form->cb_Factory, &f.factory}, std::pair{form->cb_FactoryLine, &f.line},
-              std::pair{form->cb_FactoryStation, &f.station}}) {
-            list->setCurrentIndex(*row >= 0 && *row < list->count() ? *row : -1);
-            *row = list->currentIndex();
+        for (auto [list, row] : {std::pair{Control::cb_Factory, &f.factory},
+                                 std::pair{Control::cb_FactoryLine, &f.line},
+                                 std::pair{Control::cb_FactoryStation, &f.station}}) {
+            view.Apply(list, {.selectedRow = *row});
+            *row = view.SelectedRow(list);
         }
     }
 
-    QString SavePath() const { return dir.filePath(QStringLiteral("dump-%1").arg(scenario.seed)); }
+    std::string SavePath() const { return dir.filePath("dump-" + std::to_string(scenario.seed)); }
 
     // The handler of the scenario's operation, as the button runs it.
     bool RunOperation() {
         switch (scenario.op) {
             case Operation::Write:
-                return Run(&TForm1::btn_WriteClick);
+                return Run(&MainWindowModel::btn_WriteClick);
             case Operation::Verify:
-                return Run(&TForm1::btn_VerifyClick);
+                return Run(&MainWindowModel::btn_VerifyClick);
             case Operation::Save: {
-                const QString path = SavePath();
-                form->chooseSaveFile = [path] { return path; };
-                return Run(&TForm1::btn_SaveClick);
+                view.saveFiles.push_back(SavePath());
+                return Run(&MainWindowModel::btn_SaveClick);
             }
             case Operation::ReadFactory:
-                return Run(&TForm1::btnReadFactoryClick);
+                return Run(&MainWindowModel::btnReadFactoryClick);
         }
         return false;
     }
 
-    static QString PassCaption(Operation op) {
+    static std::string PassCaption(Operation op) {
         switch (op) {
             case Operation::Write:
-                return QStringLiteral("Write Pass");
+                return "Write Pass";
             case Operation::Verify:
-                return QStringLiteral("Verify Pass");
+                return "Verify Pass";
             case Operation::Save:
-                return QStringLiteral("Save Pass");
+                return "Save Pass";
             case Operation::ReadFactory:
-                return QStringLiteral("Read Ok");
+                return "Read Ok";
         }
         return {};
     }
 
-    bool AllEnabled(const QList<QWidget*>& controls) const {
-        return std::all_of(controls.begin(), controls.end(),
-                           [](QWidget* w) { return w->isEnabled(); });
-    }
-
     // The saved file exists only on a pass and then holds the mouse's memory.
     std::string CheckSavedFile(bool passed, const Image& memory) const {
-        QFile saved(QString::fromStdString(SaveTargetName(SavePath().toStdString())));
-        if (!saved.exists()) return passed ? "Save Pass without a file" : std::string();
+        const std::string name = SaveTargetName(SavePath());
+        if (!std::filesystem::exists(name)) return passed ? "Save Pass without a file" : "";
         if (!passed) return "a file was kept without Save Pass";
-        if (!saved.open(QIODevice::ReadOnly)) return "the saved file cannot be read";
-        const QByteArray bytes = saved.readAll();
-        const bool same = bytes.size() == static_cast<qsizetype>(memory.size()) &&
+        std::ifstream saved(name, std::ios::binary);
+        if (!saved) return "the saved file cannot be read";
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(saved), {}};
+        const bool same = bytes.size() == memory.size() &&
                           std::equal(memory.begin(), memory.end(),
-                                     reinterpret_cast<const std::uint8_t*>(bytes.constData()));
+                                     reinterpret_cast<const std::uint8_t*>(bytes.data()));
         return same ? std::string() : "the saved file differs from the memory";
     }
 
-    TFormLoadingUI loading;
     long tickTransfers = 0;
     bool controlsDuringTick = false;
     int ticksDuringOperation = 0;
@@ -181,47 +173,47 @@ TEST_F(WindowFaultCampaignTest, EveryOperationLeavesTheWindowUsableAndPassesOnly
         // untouched.
         if (refused) {
             ASSERT_EQ(boxes.size(), 1);
-            EXPECT_TRUE(boxes.front().contains(
-                scenario.params.retries < 1 ? QStringLiteral("Retry Times")
-                                            : QStringLiteral("does not fit the factory record")))
-                << boxes.front().toStdString();
+            EXPECT_TRUE(Contains(boxes.front(), scenario.params.retries < 1
+                                                    ? "Retry Times"
+                                                    : "does not fit the factory record"))
+                << boxes.front();
             EXPECT_EQ(faulty->transfers(), 0);
             EXPECT_EQ(line->mouse(mouseId)->memory(), *CampaignLine(scenario).memory);
             continue;
         }
-        EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QStringLiteral(" | ")).toStdString();
+        EXPECT_TRUE(boxes.empty()) << boxes.front();
         EXPECT_EQ(tickTransfers, 0) << "a tick worked the device during the operation";
         EXPECT_FALSE(controlsDuringTick) << "a tick switched controls during the operation";
         EXPECT_FALSE(faulty->exhausted());
-        EXPECT_TRUE(loading.isHidden());
-        EXPECT_FALSE(form->OperationRunning());
+        EXPECT_FALSE(view.loadingShown);
+        EXPECT_FALSE(model->OperationRunning());
         // Manual mode: the buttons come back; polling runs again (the save never
         // stops it) and the save also unlocks the parameters and the mode box.
         EXPECT_TRUE(ButtonsEnabled());
-        EXPECT_TRUE(form->DevTimer->isActive());
+        EXPECT_TRUE(view.TimerRunning());
         if (scenario.op == Operation::Save) {
-            EXPECT_TRUE(AllEnabled(form->ParameterControls()));
-            EXPECT_TRUE(form->cb_AutoRun->isEnabled());
+            EXPECT_TRUE(ParametersEnabled());
+            EXPECT_TRUE(form(Control::cb_AutoRun).isEnabled());
         }
-        EXPECT_EQ(form->lbl_PassCnt->text(), QString::number(form->station.PassCount));
+        EXPECT_EQ(form(Control::lbl_PassCnt).text(), std::to_string(model->station.PassCount));
 
         const bool passed =
-            ResultShown() && form->lbl_CtrlResult->text() == PassCaption(scenario.op);
+            ResultShown() && form(Control::lbl_CtrlResult).text() == PassCaption(scenario.op);
         const Image& memory = line->mouse(mouseId)->memory();
         EXPECT_EQ(
-            CheckInvariants(scenario, form->state, memory, passed ? Outcome::Pass : Outcome::Fail),
+            CheckInvariants(scenario, model->state, memory, passed ? Outcome::Pass : Outcome::Fail),
             "");
         if (scenario.op == Operation::Save) {
             EXPECT_EQ(CheckSavedFile(passed, memory), "");
         }
         // Load came back where the control switches want it: after a save (whose lock
         // enables it), not after the others in manual mode.
-        EXPECT_EQ(form->btn_Load->isEnabled(), scenario.op == Operation::Save);
+        EXPECT_EQ(form(Control::btn_Load).isEnabled(), scenario.op == Operation::Save);
         // The arrival seen during the operation is taken up by the next tick.
         if (ticksDuringOperation > 0) {
             ++arrivals;
             ASSERT_TRUE(Tick());
-            EXPECT_EQ(form->station.LastDeviceCount, static_cast<int>(line->enumerate().size()));
+            EXPECT_EQ(model->station.LastDeviceCount, static_cast<int>(line->enumerate().size()));
         }
 
         passes += passed ? 1 : 0;

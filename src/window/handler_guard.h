@@ -4,10 +4,9 @@
 // back into a usable state, so the operator can go on without restarting.
 
 #include <functional>
+#include <string_view>
 
-class QWidget;
-
-namespace bw {
+namespace bw::window {
 
 class HandlerGuard {
   public:
@@ -18,8 +17,10 @@ class HandlerGuard {
         // state implies, the poll guard released, a deferred close carried out.
         std::function<void()> afterBox;
     };
+    // Shows the error box with a failure's text.
+    using ErrorBox = std::function<void(std::string_view message)>;
 
-    HandlerGuard(QWidget* window, Recovery recovery);
+    HandlerGuard(ErrorBox showError, Recovery recovery);
 
     // Runs one handler; false when it failed. A failure inside a nested Run (a
     // handler called from another one) ends the outermost handler, so the
@@ -31,9 +32,9 @@ class HandlerGuard {
   private:
     void Recover(const char* message);
 
-    QWidget* window_;
+    ErrorBox showError_;
     Recovery recovery_;
     int depth_ = 0;
 };
 
-}  // namespace bw
+}  // namespace bw::window
