@@ -23,6 +23,7 @@
 #include "sim/sim_platform.h"
 #include "ui/form_loading.h"
 #include "ui/message_boxes.h"
+#include "window/line_simulator_model.h"
 #include "window/main_window_model.h"
 
 int main(int argc, char** argv) {
@@ -195,8 +196,11 @@ int main(int argc, char** argv) {
     // On the simulated line a second window plugs and pulls the devices. Shown after
     // the main window, so that it starts on top where the screen makes them overlap.
     std::unique_ptr<bw::LineSimulator> lineSimulator;
+    std::unique_ptr<bw::window::LineSimulatorModel> lineSimulatorModel;
     if (bw::SimulatedPlatform* line = platform->simulated()) {
-        lineSimulator = std::make_unique<bw::LineSimulator>(*line);
+        lineSimulator = std::make_unique<bw::LineSimulator>();
+        lineSimulatorModel =
+            std::make_unique<bw::window::LineSimulatorModel>(*line, *lineSimulator);
         // Never over the device status and the result.
         lineSimulator->FollowBeside(form, form.gbResult->geometry().bottom() + 8);
         lineSimulator->show();
