@@ -107,8 +107,9 @@ void LineSimulatorModel::RefreshPresence() {
 
 void LineSimulatorModel::ShowDetails(bool shown) {
     detailsShown_ = shown;
-    view_.SetValue(SimControl::Details, shown ? 1 : 0);
+    // The caption first: a view sizes itself to what it shows.
     view_.SetText(SimControl::Details, shown ? "Fewer controls" : "Faults...");
+    view_.SetValue(SimControl::Details, shown ? 1 : 0);
 }
 
 void LineSimulatorModel::OnSimEvent(SimControl control, SimEvent event) {

@@ -379,6 +379,30 @@ TEST(LineSimulatorWindow, ValuesStayInTheirRangesAndTheArrowsReportChanges) {
     EXPECT_EQ(heard.changed, (std::vector<window::SimControl>{window::SimControl::AckAfter,
                                                               window::SimControl::Chip,
                                                               window::SimControl::LatencyUs}));
+
+    // Folded: the fault and status controls hidden and the window as short as the devices;
+    // the button that folds them reports its click as a switch.
+    const auto shown = [&](window::SimControl c) {
+        return (GetWindowLongPtrW(simulator.ControlWindow(c), GWL_STYLE) & WS_VISIBLE) != 0;
+    };
+    const auto height = [&] {
+        RECT r{};
+        GetWindowRect(simulator.Handle(), &r);
+        return r.bottom - r.top;
+    };
+    EXPECT_EQ(simulator.Value(window::SimControl::Details), 1);
+    const int whole = height();
+    simulator.SetValue(window::SimControl::Details, 0);
+    EXPECT_LT(height(), whole / 2);
+    EXPECT_FALSE(shown(window::SimControl::Chip));
+    EXPECT_FALSE(shown(window::SimControl::NackOn));
+    EXPECT_TRUE(shown(window::SimControl::PullOther));
+    SendMessageW(simulator.ControlWindow(window::SimControl::Details), BM_CLICK, 0, 0);
+    EXPECT_EQ(heard.changed.back(), window::SimControl::Details);
+    EXPECT_EQ(simulator.Value(window::SimControl::Details), 1);
+    simulator.SetValue(window::SimControl::Details, 1);
+    EXPECT_EQ(height(), whole);
+    EXPECT_TRUE(shown(window::SimControl::Chip));
 }
 
 TEST(StationWindow, ATileComesForEverySlotToldFourToARow) {
