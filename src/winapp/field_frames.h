@@ -11,6 +11,15 @@ namespace bw::winapp {
 // the field's font.
 void FrameField(HWND edit);
 
+// The open button's width in a framed list.
+inline constexpr int kListButtonWidth = 16;
+
+// The lists framed as the fields are, their text in the middle of their height, and the
+// open button drawn as the Qt window draws it.
+void FrameList(HWND list);
+// What FrameList paints around a list's edit field, into `dc` (the list's client area).
+void PaintListFrame(HWND list, HDC dc);
+
 // Shown, never typed into or focused: clicks and the context menu are dropped (the path).
 void ShowOnly(HWND edit);
 

@@ -189,6 +189,7 @@ void TForm1::CreateControl(HINSTANCE instance, Slot& slot) {
             SendMessageW(child, CB_SETMINVISIBLE, static_cast<WPARAM>(d.visibleRows), 0);
             // The closed box as high as its place (the frame takes 6 pixels).
             SendMessageW(child, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), d.place.height - 6);
+            FrameList(child);
             break;
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "production/conversion_error.h"
 #include "sim/sim_platform.h"
+#include "winapp/field_frames.h"
 #include "winapp/file_dialogs.h"
 #include "winapp/gui_options.h"
 #include "winapp/line_simulator.h"
@@ -175,6 +177,81 @@ TEST_F(MainWindowTest, StatesApplyToTheControlsTheyName) {
     // What the window paints itself keeps its state too.
     form.Apply(Control::gbResult, {.text = "Result:"});
     EXPECT_EQ(form.Text(Control::gbResult), "Result:");
+}
+
+// A list's client area as it paints it, on a canvas first filled with a colour no control
+// uses (what stays that colour was not painted).
+struct ListPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+    explicit ListPicture(HWND list) {
+        RECT client{};
+        GetClientRect(list, &client);
+        width = client.right;
+        height = client.bottom;
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+        FillRect(dc, &client, magenta);
+        DeleteObject(magenta);
+        SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(dc, x, y));
+        }
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+    }
+    COLORREF At(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+};
+
+TEST_F(MainWindowTest, ListsAreFramedAsTheFieldsEnabledOrNot) {
+    // The system's combo box look (a grey frame, a white button) made enabled lists look
+    // disabled beside the fields: every list draws the fields' black frame, the window's
+    // colour inside it and the grey open button with its black arrow, in either state.
+    const COLORREF window = RGB(239, 235, 222);
+    const COLORREF black = RGB(0, 0, 0);
+    for (const Control list : {Control::cb_ICType, Control::cb_Factory, Control::cb_FactoryLine,
+                               Control::cb_FactoryStation}) {
+        for (const bool enabled : {true, false}) {
+            form.Apply(list, {.enabled = enabled});
+            const ListPicture picture(Field(list));
+            const int w = picture.width;
+            const int h = picture.height;
+            const std::string name =
+                std::string(window::NameOf(list)) + (enabled ? " enabled" : " disabled");
+            ASSERT_GT(w, kListButtonWidth + 10) << name;
+            ASSERT_GE(h, 20) << name;
+            EXPECT_EQ(picture.At(0, h / 2), black) << name;
+            EXPECT_EQ(picture.At(w / 2, 0), black) << name;
+            EXPECT_EQ(picture.At(w - 1, h / 2), black) << name;
+            EXPECT_EQ(picture.At(w / 2, h - 1), black) << name;
+            EXPECT_EQ(picture.At(1, 1), window) << name;
+            EXPECT_EQ(picture.At(1, h - 2), window) << name;
+            const int line = w - 1 - kListButtonWidth;
+            EXPECT_EQ(picture.At(line, h / 2), black) << name;
+            EXPECT_EQ(picture.At(w - 3, 2), RGB(231, 231, 231)) << name;
+            EXPECT_EQ(picture.At((line + 1 + w - 1) / 2, h / 2), black) << name;  // the arrow
+        }
+        form.Apply(list, {.enabled = true});
+        // The list's own edit field holds its text in the middle of the list's height.
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof info;
+        ASSERT_TRUE(GetComboBoxInfo(Field(list), &info));
+        RECT outer{};
+        GetWindowRect(Field(list), &outer);
+        RECT text{};
+        GetClientRect(info.hwndItem, &text);
+        MapWindowPoints(info.hwndItem, nullptr, reinterpret_cast<POINT*>(&text), 2);
+        const long above = text.top - outer.top;
+        const long below = outer.bottom - text.bottom;
+        EXPECT_LE(std::abs(above - below), 1) << window::NameOf(list);
+        EXPECT_TRUE(IsWindowEnabled(info.hwndItem)) << window::NameOf(list);
+    }
 }
 
 TEST_F(MainWindowTest, StartsCentredAt625By680WithTheCaptionsOfItsLanguage) {
