@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     if (ganged) {
         // The window's own option serves the station too.
         gang.text.expectSha256 = expectSha256;
-        if (!bw::ResolveGangWindowOptions(gang, gangOptions)) return 2;
+        if (!bw::ResolveGangWindowOptions(gang, gangOptions, std::cerr)) return 2;
     }
 
     QApplication app(argc, argv);
@@ -130,17 +130,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // The gang station keeps the numbers it writes: in the default ledger unless --ledger
-    // names one or --no-ledger asks for none.
-    ledgerChoice.none = gang.noLedger;
-    if (ganged && bw::NumbersFromLedger(gangOptions)) {
-        if (!bw::ChooseStationLedger(ledgerChoice, "binwright-gui", std::cerr)) return 2;
-        if (gang.rewrite && ledgerChoice.url.empty()) {
-            std::fprintf(stderr,
-                         "binwright-gui: warning: --rewrite is ignored with --no-ledger: "
-                         "without a ledger no mouse is known to be written\n");
-        }
-    }
+    if (ganged && !bw::ChooseGangLedger(gang, gangOptions, ledgerChoice, std::cerr)) return 2;
 
     // The ledger is opened before the window shows: a station that cannot record or number
     // its mice does not start.
@@ -163,11 +153,7 @@ int main(int argc, char** argv) {
     }
 
     if (ganged) {
-        gang.run.log = bw::ProductionLog(logFile);
-        gang.run.ledger.station = stationLedger.get();
-        gang.run.ledger.choice = ledgerChoice;
-        gang.run.ledger.firstNumberGiven = gang.group->count("--sn") > 0;
-        gang.run.ledger.rewrite = gang.rewrite;
+        bw::BindGangRun(gang, logFile, stationLedger.get(), ledgerChoice);
         const int code = bw::RunGangWindow(gang, gangOptions, *platform, instance);
         std::string message;
         if (!platform->finish(&message))

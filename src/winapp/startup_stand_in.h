@@ -1,8 +1,8 @@
 #pragma once
-// Until the window's behaviour drives the gang station window and the Line simulator, a
-// stand-in shows the station's start-up state (the image's name) and nothing more. It
-// answers no event beyond what the system does (a close closes). To be replaced by their
-// behaviour, which takes the views as they are; the main window has its own already.
+// Until the window's behaviour drives the Line simulator, a stand-in answers its events
+// with nothing beyond what the system does (a close closes). To be replaced by its
+// behaviour, which takes the view as it is; the main window and the gang station window
+// have their own already.
 
 #include <cstdint>
 #include <string>
@@ -12,9 +12,6 @@
 #include "window/station_window_view.h"
 
 namespace bw::winapp {
-
-// What the gang station window shows before its run starts.
-void ShowStationStartupState(window::StationWindowView& view, const std::string& imageFile);
 
 class StandInEvents final : public window::MainWindowEvents,
                             public window::StationWindowEvents,

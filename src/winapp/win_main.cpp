@@ -26,7 +26,7 @@
 #include "winapp/main_window_design.h"
 #include "winapp/single_instance.h"
 #include "winapp/startup_stand_in.h"
-#include "winapp/station_window.h"
+#include "winapp/station_main.h"
 #include "winapp/win_text.h"
 #include "window/main_window_model.h"
 
@@ -106,12 +106,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     GdiplusSession gdiplus;
     StandInEvents standIn;
 
+    int exitCode = 0;
     if (options.gang) {
-        StationWindow station(instance, 0);
-        ShowStationStartupState(station, options.gangImage);
-        station.SetEvents(&standIn);
-        station.Show(showCommand);
-        RunMessageLoop(nullptr);
+        // The gang station's behaviour, the same as the Linux window's.
+        exitCode = RunGangStation(instance, showCommand, options, *platform, Say);
     } else {
         TForm1 form(instance);
         TFormLoadingUI loading(instance);
@@ -135,5 +133,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         RunMessageLoop(&form);
     }
     CoUninitialize();
-    return 0;
+    return exitCode;
 }

@@ -1,0 +1,105 @@
+#include "winapp/station_main.h"
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "frontend/command_log.h"
+#include "frontend/gang_station.h"
+#include "frontend/gang_window_options.h"
+#include "frontend/interrupt_flag.h"
+#include "ledger/ledger_error.h"
+#include "ledger/station_ledger.h"
+#include "winapp/station_window.h"
+#include "window/station_window_model.h"
+
+namespace bw::winapp {
+namespace {
+
+constexpr const char* kWho = "binwright-gui: ";
+
+// The station's options as the Linux window reads them: --gang IMAGE and what follows it.
+bool ParseGangOptions(const GuiOptions& options, GangWindowOptions& gang, std::ostream& err) {
+    CLI::App app{"The gang station window of Binwright.", "binwright-gui"};
+    AddGangWindowOptions(app, gang);
+    std::vector<std::string> args{"--gang", options.gangImage};
+    args.insert(args.end(), options.gangOptions.begin(), options.gangOptions.end());
+    // CLI11 takes the arguments last to first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        err << kWho << error.what() << '\n';
+        return false;
+    }
+    if (gang.noLedger && !options.ledgerUrl.empty()) {
+        err << kWho << "--no-ledger excludes --ledger\n";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int RunGangStation(HINSTANCE instance, int showCommand, const GuiOptions& options,
+                   HidPlatform& platform, const SayText& say) {
+    std::ostringstream err;
+    const auto refuse = [&] {
+        say(err.str(), true);
+        return 2;
+    };
+    GangWindowOptions gang;
+    if (!ParseGangOptions(options, gang, err)) return refuse();
+    // The window's own option serves the station too.
+    gang.text.expectSha256 = options.expectSha256;
+    DeviceOptions device;
+    if (!ResolveGangWindowOptions(gang, device, err)) return refuse();
+    LedgerChoice choice;
+    choice.url = options.ledgerUrl;
+    choice.stationName = options.stationName;
+    if (!ChooseGangLedger(gang, device, choice, err)) return refuse();
+    std::string problem;
+    if (!options.logFile.empty() && !LogFileUsable(options.logFile, &problem)) {
+        err << kWho << problem << '\n';
+        return refuse();
+    }
+    // The ledger is opened before the window shows: a station that cannot record or number
+    // its mice does not start.
+    std::unique_ptr<ledger::StationLedger> stationLedger;
+    if (!choice.url.empty()) {
+        try {
+            stationLedger = OpenStationLedger(choice);
+        } catch (const ledger::LedgerError& error) {
+            err << kWho << error.what() << '\n';
+            return refuse();
+        }
+    }
+    BindGangRun(gang, options.logFile, stationLedger.get(), choice);
+
+    std::ostringstream out;
+    GangStation station(gang.image, device, gang.run, "binwright-gui");
+    if (const auto code = station.load(out, err)) {
+        say(err.str(), true);
+        return *code;
+    }
+    station.warnMissingPorts(platform, err);
+    say(err.str(), false);  // the warnings
+
+    // A console's Ctrl-C and Ctrl-Break, a logoff and the service manager's stop close the
+    // window as the operator's close does: the mice in progress end, then the program does.
+    InterruptFlag stopSignals;
+    StationWindow view(instance, window::StationWindowModel::KnownSlots(station.settings()));
+    window::StationWindowModel model(platform, station, view);
+    model.WatchSignals(stopSignals);
+    view.Show(showCommand);
+    model.Start();
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return model.ExitCode();
+}
+
+}  // namespace bw::winapp
