@@ -20,8 +20,9 @@ namespace {
 constexpr const char* kWho = "binwright-gui: ";
 
 // The station's options as the Linux window reads them: --gang IMAGE and what follows it.
-bool ParseGangOptions(const GuiOptions& options, GangWindowOptions& gang, std::ostream& err) {
-    CLI::App app{"The gang station window of Binwright.", "binwright-gui"};
+// `app` holds them: it lives as long as `gang` is read.
+bool ParseGangOptions(const GuiOptions& options, CLI::App& app, GangWindowOptions& gang,
+                      std::ostream& err) {
     AddGangWindowOptions(app, gang);
     std::vector<std::string> args{"--gang", options.gangImage};
     args.insert(args.end(), options.gangOptions.begin(), options.gangOptions.end());
@@ -49,8 +50,9 @@ int RunGangStation(HINSTANCE instance, int showCommand, const GuiOptions& option
         say(err.str(), true);
         return 2;
     };
+    CLI::App app{"The gang station window of Binwright.", "binwright-gui"};
     GangWindowOptions gang;
-    if (!ParseGangOptions(options, gang, err)) return refuse();
+    if (!ParseGangOptions(options, app, gang, err)) return refuse();
     // The window's own option serves the station too.
     gang.text.expectSha256 = options.expectSha256;
     DeviceOptions device;
