@@ -96,8 +96,10 @@ int RunGangStation(HINSTANCE instance, int showCommand, const GuiOptions& option
     model.WatchSignals(stopSignals);
     view.Show(showCommand);
     model.Start();
+    // Until the window is gone: its close is the end, whether or not the quit message
+    // reaches this loop.
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    while (view.Handle() != nullptr && GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <utility>
 
+#include "winapp/main_window.h"  // kApplicationTitle, the boxes' caption
 #include "winapp/win_text.h"
 
 namespace bw::winapp {
@@ -164,7 +165,7 @@ void StationWindow::AppendMessage(std::string_view lines) {
 }
 
 bool StationWindow::AskQuestion(const std::string& question) {
-    return MessageBoxW(window_, Wide(question).c_str(), kStationWindowTitle,
+    return MessageBoxW(window_, Wide(question).c_str(), kApplicationTitle,
                        MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
