@@ -2,10 +2,14 @@
 # Runs binwright-gui.exe as the Windows bundle ships it (unzipped from
 # binwright-<version>-windows-x64.zip) under Wine in a private Xvfb with a window manager
 # (openbox) and a private prefix: the views' tests on real windows (winapp_tests.exe of the
-# build folder), then the program on the simulated line: its window found by its title, at
-# 625 x 680 centred on the screen, the Line simulator beside it; a second start exits 0 and
-# brings the first copy's window back from minimised and to the front. Screenshots of the
-# start-up and of the views in the states the window's behaviour gives them go to SHOT_DIR.
+# build folder), then the program on the simulated line (--simulate --log FILE): its window
+# found by its title, at 625 x 680 centred on the screen, the Line simulator beside it; an
+# image loaded through the open dialog (its path typed), a manual write (a mouse plugged with
+# the Line simulator's button, then the write button) and an automatic write (Auto Write
+# checked, a mouse plugged), each read back as "Write Pass" from the log; a second start exits
+# 0 and brings the first copy's window back from minimised and to the front. Screenshots of
+# the start-up, the loaded image and the write's pass, and of the other views in the states
+# the window's behaviour gives them, go to SHOT_DIR.
 # Installs openbox, xdotool, imagemagick and the fonts when they are missing (Debian 12, as
 # root).
 # Usage: scripts/wine-gui-smoke.sh [WINDOWS_BUILD_DIR [SHOT_DIR]]   (relative or absolute)
@@ -13,6 +17,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=$(realpath -m "${1:-build-windows}")
 shot_dir=${2:-}
+photograph_views=0
+[ -z "$shot_dir" ] || photograph_views=1
 version=$(sed -n 's/^project(binwright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zip="$build_dir/binwright-$version-windows-x64.zip"
 [ -f "$zip" ] || { echo "wine-gui-smoke: $zip not built (scripts/build-windows.sh)" >&2; exit 1; }
@@ -90,7 +96,8 @@ if [ -f "$tests" ]; then
   echo "wine-gui-smoke: the views' tests on real windows, passed: $(tr -d '\r' <"$work/views.log" | sed -n 's/.*\[  PASSED  \] //p')"
 fi
 
-(cd "$work" && exec "$wine" "$exe" --simulate >"$work/gui.log" 2>&1) &
+head -c 2048 /dev/urandom >"$work/demo.bin"
+(cd "$work" && exec "$wine" "$exe" --simulate --log smoke-log.csv >"$work/gui.log" 2>&1) &
 pids+=($!)
 main=$(window_of "MIRQ Mse Binwright v1.0")
 [ -n "$main" ] || fail "no window titled \"MIRQ Mse Binwright v1.0\" appeared: $(cat "$work/gui.log")"
@@ -102,6 +109,47 @@ simulator=$(window_of "Line simulator" 20)
 echo "wine-gui-smoke: the window found by its title, 625x680 at $(position "$main"), the Line simulator beside it: ok"
 sleep 1
 import -window root "$shot_dir/windows-start-up.png"
+
+# The operator's steps with the mouse, at the controls' places in the window's client area.
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+passes() { grep -c 'Write Pass' "$work/smoke-log.csv" 2>/dev/null || true; }
+# Waits for the log's N-th "Write Pass" (the write takes a few seconds under Wine).
+await_pass() {
+  for _ in $(seq 1 60); do [ "$(passes)" -ge "$1" ] && return 0; sleep 0.5; done
+  fail "$2: no \"Write Pass\" in the log ($(passes) so far): $(tail -n 3 "$work/smoke-log.csv" 2>/dev/null)"
+}
+plug_new_mouse() {  # the Line simulator: pull the mouse, plug one of IC type 0
+  xdotool windowactivate --sync "$simulator" >/dev/null 2>&1 || true
+  click "$simulator" 88 70  # Pull mouse
+  sleep 1.5
+  click "$simulator" 88 42  # Plug ... mouse
+}
+click "$main" 88 236  # Load BIN: the open dialog
+dialog=$(window_of "Open" 20)
+[ -n "$dialog" ] || fail "the load button opened no file dialog"
+xdotool type --delay 5 "Z:${work//\//\\}\\demo.bin"
+xdotool key Return
+for _ in $(seq 1 20); do [ -z "$(xdotool search --onlyvisible --name '^Open$' 2>/dev/null)" ] && break; sleep 0.5; done
+sleep 2
+import -window "$main" -frame "$shot_dir/windows-loaded.png"
+echo "wine-gui-smoke: an image loaded through the open dialog: ok"
+
+plug_new_mouse
+sleep 2.5  # the window's 1000 ms timer finds the mouse
+click "$main" 236 236  # Write
+await_pass 1 "the manual write"
+sleep 1.5
+import -window "$main" -frame "$shot_dir/windows-write-pass.png"
+echo "wine-gui-smoke: a mouse plugged with the Line simulator, written with the write button: Write Pass: ok"
+
+click "$main" 130 154  # Auto Write
+sleep 1
+plug_new_mouse
+await_pass 2 "the automatic write"
+[ "$(passes)" -eq 2 ] || fail "$(passes) writes where two were made"
+echo "wine-gui-smoke: Auto Write checked, a mouse plugged, written by itself: Write Pass: ok"
+click "$main" 130 154  # Auto Write off again
+sleep 1
 
 # A second start: the first copy's window comes back from minimised and to the front, and
 # the second ends with 0 without a window of its own.
@@ -124,9 +172,11 @@ echo "wine-gui-smoke: a second start exits 0 and brings the first window back an
 kill "${pids[-1]}" 2>/dev/null || true
 "$wineserver" -k >/dev/null 2>&1 || true
 
-# The views in the states the window's behaviour will give them, photographed.
-if [ -f "$tests" ]; then
-  for view in main-loaded write-pass line-simulator loading password file-open file-save station; do
+# The other views in the states the window's behaviour gives them, photographed when the
+# pictures are asked for (SHOT_DIR): they take half a minute, and the views' tests above
+# have checked them.
+if [ -f "$tests" ] && [ "$photograph_views" = 1 ]; then
+  for view in line-simulator loading password file-open file-save station; do
     (cd "$work" && exec "$wine" "$tests" --gallery "$view" >>"$work/gallery.log" 2>&1) &
     gallery=$!
     case $view in
@@ -201,5 +251,6 @@ gang_smoke() {
   "$wineserver" -k >/dev/null 2>&1 || true
 }
 gang_smoke
+echo "wine-gui-smoke: passed in $SECONDS s"
 echo "wine-gui-smoke: screenshots in $shot_dir"
 ls "$shot_dir"

@@ -3,9 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <sstream>
 
-#include "binwright_version.h"
-#include "image/image_identity.h"
-
 namespace bw::winapp {
 
 ParsedGuiOptions ParseGuiOptions(const std::vector<std::string>& args) {
@@ -14,30 +11,12 @@ ParsedGuiOptions ParseGuiOptions(const std::vector<std::string>& args) {
     CLI::App app{"The operator's window of Binwright.", "binwright-gui"};
     // The gang station's own options are passed on to its setup as they are.
     app.allow_extras();
-    CLI::Option* simulate =
-        app.add_option("--simulate", o.scenario,
-                       "Run on the simulated production line, optionally with SCENARIO")
-            ->expected(0, 1);
-    app.add_option("--trace", o.traceFile, "Write every feature transfer to FILE");
-    app.add_option("--log", o.logFile, "Append one CSV line per operation to FILE");
-    app.add_option("--expect-sha256", o.expectSha256,
-                   "Load only the BIN file with this SHA-256 (64 hex digits)")
-        ->type_name("HEX");
-    app.add_flag("--verify-after-write", o.verifyAfterWrite,
-                 "After a passing write, read back and compare every byte written");
-    app.add_option("--ledger", o.ledgerUrl,
-                   "Record every operation in the production ledger (a SQLite FILE or a "
-                   "PostgreSQL connection string); with Write Product ID it gives the numbers")
-        ->type_name("URL");
-    app.add_option("--station-name", o.stationName,
-                   "This station's name in the ledger (default: the host name)")
-        ->type_name("NAME");
+    AddWindowOptions(app, o.window);
     CLI::Option* gang = app.add_option("--gang", o.gangImage,
                                        "Open the gang station window: every mouse plugged in "
                                        "is written with IMAGE at once, each on its own USB "
                                        "port (a slot)")
                             ->type_name("IMAGE");
-    app.set_version_flag("--version", std::string("binwright-gui ") + BINWRIGHT_VERSION);
 
     // CLI11 takes the arguments last to first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -52,7 +31,13 @@ ParsedGuiOptions ParseGuiOptions(const std::vector<std::string>& args) {
         parsed.said = code == 0 ? out.str() : err.str();
         return parsed;
     }
-    o.simulate = simulate->count() > 0;
+    const bool resolved = ResolveWindowOptions(o.window, err);
+    o.window.simulate = nullptr;  // the parser goes with this function
+    if (!resolved) {
+        parsed.exitCode = 2;
+        parsed.said = err.str();
+        return parsed;
+    }
     o.gang = gang->count() > 0;
     const std::vector<std::string> extras = app.remaining();
     if (!extras.empty() && !o.gang) {
@@ -63,11 +48,6 @@ ParsedGuiOptions ParseGuiOptions(const std::vector<std::string>& args) {
         return parsed;
     }
     o.gangOptions = extras;
-    if (!o.expectSha256.empty() && !ParseSha256(o.expectSha256)) {
-        parsed.exitCode = 2;
-        parsed.said = "binwright-gui: --expect-sha256: '" + o.expectSha256 +
-                      "' is not a SHA-256 (64 hexadecimal digits)\n";
-    }
     return parsed;
 }
 

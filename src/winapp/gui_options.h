@@ -1,24 +1,19 @@
 #pragma once
-// The window's command line, as the Linux window reads it: --simulate[=SCENARIO],
-// --trace FILE, --log FILE, --expect-sha256 HEX, --verify-after-write, --ledger URL,
-// --station-name NAME, --gang IMAGE (the gang station window; the station's own options
-// are kept as given, for its setup), --help, --version.
+// The window's command line: the Linux window's own options (frontend/window_options.h:
+// --simulate[=SCENARIO], --trace FILE, --log FILE, --expect-sha256 HEX, --verify-after-write,
+// --ledger URL, --station-name NAME, --version), --gang IMAGE (the gang station window; the
+// station's own options are kept as given, for its setup), --help.
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "frontend/window_options.h"
+
 namespace bw::winapp {
 
 struct GuiOptions {
-    bool simulate = false;
-    std::string scenario;  // --simulate=SCENARIO
-    std::string traceFile;
-    std::string logFile;
-    std::string expectSha256;
-    bool verifyAfterWrite = false;
-    std::string ledgerUrl;
-    std::string stationName;
+    WindowOptions window;  // resolved: window.platform.simulate, window.approvedSha256
     bool gang = false;
     std::string gangImage;
     // What follows --gang IMAGE for the station (--count, --slots, --vid, ...), unread.

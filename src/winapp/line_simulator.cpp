@@ -34,8 +34,10 @@ const window::SimSpinRange* RangeOf(SimControl control) {
     return nullptr;
 }
 
+// Details is a push-like toggle: a switch as far as the window is concerned.
 bool IsSwitch(SimControl c) {
-    return c == SimControl::NackOn || c == SimControl::LosePieceOn || c == SimControl::FailAfterOn;
+    return c == SimControl::NackOn || c == SimControl::LosePieceOn ||
+           c == SimControl::FailAfterOn || c == SimControl::Details;
 }
 
 bool IsButton(SimControl c) {
@@ -110,12 +112,14 @@ HWND LineSimulatorWindow::ControlWindow(SimControl control) const {
 
 void LineSimulatorWindow::CreateControls(HINSTANCE instance) {
     HFONT font = fonts_.Get({L"Tahoma", kBodyPixels, false});
+    bool inDetails = false;  // the faults and the next mouse's status fold away together
     const auto make = [&](const wchar_t* windowClass, const std::wstring& text, DWORD style, int x,
                           int y, int width, int height, int id, DWORD exStyle = 0) {
         HWND child = CreateWindowExW(
             exStyle, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height,
             window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (inDetails) details_.push_back(child);
         return child;
     };
     const auto id = [](SimControl c) { return kFirstId + static_cast<int>(c); };
@@ -148,9 +152,15 @@ void LineSimulatorWindow::CreateControls(HINSTANCE instance) {
                            kMargin + 8 + i * (buttonWidth + 6), y, buttonWidth, 24, id(pulls[i])));
     }
     y += kRow;
-    set(SimControl::Presence, make(L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE,
-                                   kMargin + 8, y, inner - 16, 20, id(SimControl::Presence)));
+    set(SimControl::Presence,
+        make(L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, kMargin + 8, y,
+             2 * buttonWidth + 6, 24, id(SimControl::Presence)));
+    set(SimControl::Details,
+        make(L"BUTTON", L"", BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_TABSTOP,
+             kMargin + 8 + 2 * (buttonWidth + 6), y, buttonWidth, 24, id(SimControl::Details)));
     y = devicesTop + 3 * kRow + 28 + 8;
+    foldedHeight_ = y - 8 + kMargin;
+    inDetails = true;
 
     // A caption on the left, the switch and the value on the right.
     const int labelWidth = 200;
@@ -163,6 +173,7 @@ void LineSimulatorWindow::CreateControls(HINSTANCE instance) {
             0, UPDOWN_CLASSW, nullptr,
             WS_CHILD | WS_VISIBLE | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0, 0,
             window_, nullptr, instance, nullptr);
+        details_.push_back(arrows);
         SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
         const window::SimSpinRange* range = RangeOf(control);
         SendMessageW(arrows, UDM_SETRANGE32, range->low, range->high);
@@ -199,29 +210,47 @@ void LineSimulatorWindow::CreateControls(HINSTANCE instance) {
     row(L"Status byte 1", SimControl::Status1, SimControl::Status1, y);
     row(L"Status byte 2", SimControl::Status2, SimControl::Status2, y += kRow);
     row(L"Chip code", SimControl::Chip, SimControl::Chip, y += kRow);
-    y = statusTop + 3 * kRow + 28 + kMargin;
+    wholeHeight_ = statusTop + 3 * kRow + 28 + kMargin;
+    values_[static_cast<std::size_t>(SimControl::Details)] = 1;
+    SendMessageW(ControlWindow(SimControl::Details), BM_SETCHECK, BST_CHECKED, 0);
+    Fit();
+}
 
-    // The client area as high as the groups need.
-    RECT outer{0, 0, kClientWidth, y};
+SIZE LineSimulatorWindow::OuterSize(bool whole) const {
+    // The client area as high as the groups shown need.
+    RECT outer{0, 0, kClientWidth, whole ? wholeHeight_ : foldedHeight_};
     AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE)));
-    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+    return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+void LineSimulatorWindow::Fit() {
+    const bool whole = values_[static_cast<std::size_t>(SimControl::Details)] != 0;
+    for (HWND child : details_) ShowWindow(child, whole ? SW_SHOWNA : SW_HIDE);
+    const SIZE size = OuterSize(whole);
+    SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void LineSimulatorWindow::ShowBeside(HWND mainWindow, int keep) {
-    RECT main{};
-    GetWindowRect(mainWindow, &main);
-    RECT own{};
-    GetWindowRect(window_, &own);
+    RECT outer{};
+    GetWindowRect(mainWindow, &outer);
+    const window::Rect main{outer.left, outer.top, outer.right - outer.left,
+                            outer.bottom - outer.top};
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor);
     const RECT& work = monitor.rcWork;
-    const window::Point at = window::SimulatorOrigin(
-        {main.left, main.top, main.right - main.left, main.bottom - main.top}, own.right - own.left,
-        own.bottom - own.top,
-        {work.left, work.top, work.right - work.left, work.bottom - work.top}, keep);
+    const window::Rect available{work.left, work.top, work.right - work.left,
+                                 work.bottom - work.top};
+    // The behaviour folds the details away where the whole window finds no place.
+    const SIZE whole = OuterSize(true);
+    if (events_ != nullptr)
+        events_->OnPlaced(window::SimulatorFits(main, whole.cx, whole.cy, available, keep));
+    RECT own{};
+    GetWindowRect(window_, &own);
+    const window::Point at =
+        window::SimulatorOrigin(main, own.right - own.left, own.bottom - own.top, available, keep);
     SetWindowPos(window_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(window_, SW_SHOWNOACTIVATE);
 }
@@ -238,6 +267,7 @@ void LineSimulatorWindow::SetValue(SimControl control, int value) {
         values_[static_cast<std::size_t>(control)] = value != 0 ? 1 : 0;
         SendMessageW(ControlWindow(control), BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED,
                      0);
+        if (control == SimControl::Details) Fit();
         return;
     }
     const window::SimSpinRange* range = RangeOf(control);

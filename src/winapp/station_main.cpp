@@ -5,11 +5,10 @@
 #include <sstream>
 #include <vector>
 
-#include "frontend/command_log.h"
 #include "frontend/gang_station.h"
 #include "frontend/gang_window_options.h"
 #include "frontend/interrupt_flag.h"
-#include "ledger/ledger_error.h"
+#include "frontend/window_options.h"
 #include "ledger/station_ledger.h"
 #include "winapp/station_window.h"
 #include "window/station_window_model.h"
@@ -17,7 +16,7 @@
 namespace bw::winapp {
 namespace {
 
-constexpr const char* kWho = "binwright-gui: ";
+const std::string kWho = "binwright-gui: ";
 
 // The station's options as the Linux window reads them: --gang IMAGE and what follows it.
 // `app` holds them: it lives as long as `gang` is read.
@@ -34,7 +33,7 @@ bool ParseGangOptions(const GuiOptions& options, CLI::App& app, GangWindowOption
         err << kWho << error.what() << '\n';
         return false;
     }
-    if (gang.noLedger && !options.ledgerUrl.empty()) {
+    if (gang.noLedger && !options.window.ledger.url.empty()) {
         err << kWho << "--no-ledger excludes --ledger\n";
         return false;
     }
@@ -44,7 +43,7 @@ bool ParseGangOptions(const GuiOptions& options, CLI::App& app, GangWindowOption
 }  // namespace
 
 int RunGangStation(HINSTANCE instance, int showCommand, const GuiOptions& options,
-                   HidPlatform& platform, const SayText& say) {
+                   const SayText& say) {
     std::ostringstream err;
     const auto refuse = [&] {
         say(err.str(), true);
@@ -53,31 +52,17 @@ int RunGangStation(HINSTANCE instance, int showCommand, const GuiOptions& option
     CLI::App app{"The gang station window of Binwright.", "binwright-gui"};
     GangWindowOptions gang;
     if (!ParseGangOptions(options, app, gang, err)) return refuse();
+    WindowOptions own = options.window;
     // The window's own option serves the station too.
-    gang.text.expectSha256 = options.expectSha256;
+    gang.text.expectSha256 = own.expectSha256;
     DeviceOptions device;
     if (!ResolveGangWindowOptions(gang, device, err)) return refuse();
-    LedgerChoice choice;
-    choice.url = options.ledgerUrl;
-    choice.stationName = options.stationName;
-    if (!ChooseGangLedger(gang, device, choice, err)) return refuse();
-    std::string problem;
-    if (!options.logFile.empty() && !LogFileUsable(options.logFile, &problem)) {
-        err << kWho << problem << '\n';
-        return refuse();
-    }
-    // The ledger is opened before the window shows: a station that cannot record or number
-    // its mice does not start.
-    std::unique_ptr<ledger::StationLedger> stationLedger;
-    if (!choice.url.empty()) {
-        try {
-            stationLedger = OpenStationLedger(choice);
-        } catch (const ledger::LedgerError& error) {
-            err << kWho << error.what() << '\n';
-            return refuse();
-        }
-    }
-    BindGangRun(gang, options.logFile, stationLedger.get(), choice);
+    if (!ChooseGangLedger(gang, device, own.ledger, err)) return refuse();
+    // The log, the ledger and the line, before the window shows.
+    std::optional<WindowLine> line = StartWindowLine(own, err);
+    if (!line) return refuse();
+    BindGangRun(gang, own.logFile, line->ledger.get(), own.ledger);
+    HidPlatform& platform = line->platform->platform();
 
     std::ostringstream out;
     GangStation station(gang.image, device, gang.run, "binwright-gui");
@@ -103,7 +88,10 @@ int RunGangStation(HINSTANCE instance, int showCommand, const GuiOptions& option
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    return model.ExitCode();
+    const int code = model.ExitCode();
+    std::string problem;
+    if (!line->platform->finish(&problem)) say(kWho + problem + "\n", true);
+    return code;
 }
 
 }  // namespace bw::winapp

@@ -1,14 +1,13 @@
 #pragma once
 // binwright-gui.exe --gang IMAGE: the gang station window instead of the main window, with
 // the options of `binwright run --gang` (those after --gang, as the Linux window takes them)
-// and the window's --ledger, --station-name, --log and --expect-sha256.
+// and the window's own (the line, --ledger, --station-name, --log, --expect-sha256).
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
 
-#include "device/hid_platform.h"
 #include "winapp/gui_options.h"
 
 namespace bw::winapp {
@@ -19,6 +18,6 @@ using SayText = std::function<void(const std::string& text, bool error)>;
 // Loads the image, shows the station window and runs the message loop; the run's exit code
 // (as `binwright run --gang`), 2 when an option or the image cannot be used.
 int RunGangStation(HINSTANCE instance, int showCommand, const GuiOptions& options,
-                   HidPlatform& platform, const SayText& say);
+                   const SayText& say);
 
 }  // namespace bw::winapp

@@ -9,14 +9,14 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "device/hid_win32.h"
-#include "image/image_identity.h"
+#include "frontend/window_options.h"
 #include "os/utf8_args.h"
 #include "production/production_log.h"
-#include "sim/scenario.h"
 #include "sim/sim_platform.h"
 #include "winapp/gdi_resources.h"
 #include "winapp/gui_options.h"
@@ -25,9 +25,9 @@
 #include "winapp/main_window.h"
 #include "winapp/main_window_design.h"
 #include "winapp/single_instance.h"
-#include "winapp/startup_stand_in.h"
 #include "winapp/station_main.h"
 #include "winapp/win_text.h"
+#include "window/line_simulator_model.h"
 #include "window/main_window_model.h"
 
 namespace {
@@ -86,17 +86,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return 0;
     }
 
-    // The line the window works on: the simulated one, or the machine's HID devices.
-    std::unique_ptr<bw::HidPlatform> platform;
-    try {
-        if (options.simulate) {
-            platform = std::make_unique<bw::SimulatedPlatform>(bw::ParseScenario(options.scenario));
-        } else {
-            platform = std::make_unique<bw::Win32HidPlatform>();
+    // The main window's log, ledger and line (the simulated one, or the machine's HID
+    // devices), as the Linux window starts them: before the window shows.
+    std::optional<bw::WindowLine> line;
+    if (!options.gang) {
+        std::ostringstream problem;
+        line = bw::StartWindowLine(options.window, problem);
+        if (!line) {
+            Say(problem.str(), true);
+            return 2;
         }
-    } catch (const std::exception& error) {
-        Say(std::string("binwright-gui: ") + error.what() + "\n", true);
-        return 2;
     }
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -104,33 +103,39 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                                                        ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     GdiplusSession gdiplus;
-    StandInEvents standIn;
-
     int exitCode = 0;
     if (options.gang) {
         // The gang station's behaviour, the same as the Linux window's.
-        exitCode = RunGangStation(instance, showCommand, options, *platform, Say);
+        exitCode = RunGangStation(instance, showCommand, options, Say);
     } else {
         TForm1 form(instance);
         TFormLoadingUI loading(instance);
         loading.PlaceAtCreation(form.Handle());
         form.SetLoadingWindow(&loading);
         // The window's behaviour, the same as the Linux window's.
-        bw::window::MainWindowModel model(*platform, form);
+        bw::window::MainWindowModel model(line->platform->platform(), form);
         model.FormCreate(static_cast<std::uint32_t>(GetThreadLocale()));
-        if (!options.logFile.empty()) model.productionLog = bw::ProductionLog(options.logFile);
-        if (!options.expectSha256.empty())
-            model.approvedSha256 = bw::ParseSha256(options.expectSha256);
+        if (!options.window.logFile.empty())
+            model.productionLog = bw::ProductionLog(options.window.logFile);
+        model.approvedSha256 = options.window.approvedSha256;
+        model.UseLedger(line->ledger.get());
         form.Show(showCommand);
         // On the simulated line a second window plugs and pulls the devices, beside the
-        // main window.
+        // main window; the Line simulator's behaviour drives it.
         std::unique_ptr<LineSimulatorWindow> lineSimulator;
-        if (options.simulate) {
+        std::unique_ptr<bw::window::LineSimulatorModel> lineSimulatorModel;
+        if (bw::SimulatedPlatform* simulated = line->platform->simulated()) {
             lineSimulator = std::make_unique<LineSimulatorWindow>(instance);
-            lineSimulator->SetEvents(&standIn);
+            lineSimulatorModel =
+                std::make_unique<bw::window::LineSimulatorModel>(*simulated, *lineSimulator);
             lineSimulator->ShowBeside(form.Handle(), ResultBottom() + 8);
         }
         RunMessageLoop(&form);
+    }
+    if (line) {
+        std::ostringstream ending;
+        bw::FinishWindowLine(*line, ending);
+        Say(ending.str(), true);
     }
     CoUninitialize();
     return exitCode;

@@ -30,9 +30,12 @@ enum class SimControl : std::uint8_t {
     Status1,
     Status2,
     Chip,
+    // Folds the fault and next-mouse controls away and back (a toggle: 1 shown); its text
+    // says what a click does.
+    Details,
 };
 
-inline constexpr int kSimControlCount = static_cast<int>(SimControl::Chip) + 1;
+inline constexpr int kSimControlCount = static_cast<int>(SimControl::Details) + 1;
 
 // Value range of each spin field.
 struct SimSpinRange {
@@ -63,16 +66,20 @@ class LineSimulatorEvents {
   public:
     virtual ~LineSimulatorEvents() = default;
     virtual void OnSimEvent(SimControl control, SimEvent event) = 0;
+    // The window was placed by the main window: whether it finds a place there whole, with
+    // its fault and next-mouse controls shown.
+    virtual void OnPlaced(bool wholeFits) = 0;
 };
 
 class LineSimulatorView {
   public:
     virtual ~LineSimulatorView() = default;
     virtual void SetEvents(LineSimulatorEvents* events) = 0;
-    // Spin fields: the value (held in its range); switches: 0 or 1. Raises no event.
+    // Spin fields: the value (held in its range); switches and Details: 0 or 1 (Details
+    // shows or folds away the fault and next-mouse controls). Raises no event.
     virtual void SetValue(SimControl control, int value) = 0;
     virtual int Value(SimControl control) const = 0;
-    // The presence line.
+    // The presence line, the Details button's caption.
     virtual void SetText(SimControl control, std::string_view text) = 0;
     virtual void StartTicks(int periodMs) = 0;
     virtual void StopTicks() = 0;

@@ -10,6 +10,7 @@
 #include "winapp/main_window_design.h"
 #include "winapp/startup_stand_in.h"
 #include "winapp/station_window.h"
+#include "window/line_simulator_model.h"
 #include "window/main_window_model.h"
 
 namespace bw::winapp {
@@ -125,17 +126,11 @@ int ShowGallery(const char* name) {
     if (view == "write-pass" || view == "line-simulator") ShowWritePass(form);
     form.Show(SW_SHOWNORMAL);
     std::unique_ptr<LineSimulatorWindow> simulator;
+    std::unique_ptr<window::LineSimulatorModel> simulatorModel;
     if (view == "line-simulator") {
         simulator = std::make_unique<LineSimulatorWindow>(instance);
-        simulator->SetValue(SimControl::NackCommand, 1);
-        simulator->SetValue(SimControl::AckAfter, 1);
-        simulator->SetValue(SimControl::LosePiece, 1);
-        simulator->SetValue(SimControl::FailAfter, 100);
-        simulator->SetValue(SimControl::LatencyUs, 4000);
-        simulator->SetValue(SimControl::Status1, 0xAA);
-        simulator->SetValue(SimControl::Status2, 0x04);
-        simulator->SetValue(SimControl::Chip, 0x35);
-        simulator->SetText(SimControl::Presence, "Present: 1 mouse/mice, 0 other device(s)");
+        line.faults().latencyUs = 4000;
+        simulatorModel = std::make_unique<window::LineSimulatorModel>(line, *simulator);
         // Off the status and the result, as the program places it.
         int keep = 0;
         for (const ControlDesign& d : MainWindowDesign())

@@ -354,6 +354,7 @@ TEST(LineSimulatorWindow, ValuesStayInTheirRangesAndTheArrowsReportChanges) {
         void OnSimEvent(window::SimControl c, window::SimEvent e) override {
             if (e == window::SimEvent::Change) changed.push_back(c);
         }
+        void OnPlaced(bool) override {}
     } heard;
     LineSimulatorWindow simulator(GetModuleHandleW(nullptr));
     simulator.SetEvents(&heard);
@@ -378,6 +379,30 @@ TEST(LineSimulatorWindow, ValuesStayInTheirRangesAndTheArrowsReportChanges) {
     EXPECT_EQ(heard.changed, (std::vector<window::SimControl>{window::SimControl::AckAfter,
                                                               window::SimControl::Chip,
                                                               window::SimControl::LatencyUs}));
+
+    // Folded: the fault and status controls hidden and the window as short as the devices;
+    // the button that folds them reports its click as a switch.
+    const auto shown = [&](window::SimControl c) {
+        return (GetWindowLongPtrW(simulator.ControlWindow(c), GWL_STYLE) & WS_VISIBLE) != 0;
+    };
+    const auto height = [&] {
+        RECT r{};
+        GetWindowRect(simulator.Handle(), &r);
+        return r.bottom - r.top;
+    };
+    EXPECT_EQ(simulator.Value(window::SimControl::Details), 1);
+    const int whole = height();
+    simulator.SetValue(window::SimControl::Details, 0);
+    EXPECT_LT(height(), whole / 2);
+    EXPECT_FALSE(shown(window::SimControl::Chip));
+    EXPECT_FALSE(shown(window::SimControl::NackOn));
+    EXPECT_TRUE(shown(window::SimControl::PullOther));
+    SendMessageW(simulator.ControlWindow(window::SimControl::Details), BM_CLICK, 0, 0);
+    EXPECT_EQ(heard.changed.back(), window::SimControl::Details);
+    EXPECT_EQ(simulator.Value(window::SimControl::Details), 1);
+    simulator.SetValue(window::SimControl::Details, 1);
+    EXPECT_EQ(height(), whole);
+    EXPECT_TRUE(shown(window::SimControl::Chip));
 }
 
 TEST(StationWindow, ATileComesForEverySlotToldFourToARow) {
@@ -415,12 +440,12 @@ TEST(DialogFilter, EachPartEndedByANullTheWholeByASecond) {
 TEST(GuiOptions, ReadAsTheLinuxWindowReadsThem) {
     ParsedGuiOptions p = ParseGuiOptions({"--simulate"});
     EXPECT_FALSE(p.exitCode);
-    EXPECT_TRUE(p.options.simulate);
-    EXPECT_EQ(p.options.scenario, "");
+    EXPECT_TRUE(p.options.window.platform.simulate);
+    EXPECT_EQ(p.options.window.platform.scenario, "");
     p = ParseGuiOptions({"--simulate=ic=1,mice=2", "--log", "日志.csv", "--ledger", "led.db"});
-    EXPECT_EQ(p.options.scenario, "ic=1,mice=2");
-    EXPECT_EQ(p.options.logFile, "日志.csv");
-    EXPECT_EQ(p.options.ledgerUrl, "led.db");
+    EXPECT_EQ(p.options.window.platform.scenario, "ic=1,mice=2");
+    EXPECT_EQ(p.options.window.logFile, "日志.csv");
+    EXPECT_EQ(p.options.window.ledger.url, "led.db");
     EXPECT_FALSE(p.options.gang);
     // The station's own options are kept for its setup, in their order.
     p = ParseGuiOptions({"--gang", "demo.bin", "--slots", "8", "--sn", "1A0"});
@@ -433,6 +458,11 @@ TEST(GuiOptions, ReadAsTheLinuxWindowReadsThem) {
     EXPECT_EQ(p.exitCode, 2);
     p = ParseGuiOptions({"--expect-sha256", "12"});
     EXPECT_EQ(p.exitCode, 2);
+    EXPECT_NE(p.said.find("not a SHA-256"), std::string::npos);
+    p = ParseGuiOptions({"--expect-sha256", std::string(64, 'a'), "--trace", "t.txt"});
+    EXPECT_TRUE(p.options.window.approvedSha256.has_value());
+    EXPECT_FALSE(p.options.window.platform.simulate);
+    EXPECT_EQ(p.options.window.platform.traceFile, "t.txt");
     p = ParseGuiOptions({"--version"});
     EXPECT_EQ(p.exitCode, 0);
     EXPECT_NE(p.said.find("binwright-gui "), std::string::npos);
