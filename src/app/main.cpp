@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     if (ganged) {
         // The window's own option serves the station too.
         gang.text.expectSha256 = window.expectSha256;
-        if (!bw::ResolveGangWindowOptions(gang, gangOptions)) return 2;
+        if (!bw::ResolveGangWindowOptions(gang, gangOptions, std::cerr)) return 2;
     }
 
     QApplication app(argc, argv);
@@ -83,18 +83,8 @@ int main(int argc, char** argv) {
     }
     instance.Listen();
 
-    // The gang station keeps the numbers it writes: in the default ledger unless --ledger
-    // names one or --no-ledger asks for none.
     bw::LedgerChoice& ledgerChoice = window.ledger;
-    ledgerChoice.none = gang.noLedger;
-    if (ganged && bw::NumbersFromLedger(gangOptions)) {
-        if (!bw::ChooseStationLedger(ledgerChoice, "binwright-gui", std::cerr)) return 2;
-        if (gang.rewrite && ledgerChoice.url.empty()) {
-            std::fprintf(stderr,
-                         "binwright-gui: warning: --rewrite is ignored with --no-ledger: "
-                         "without a ledger no mouse is known to be written\n");
-        }
-    }
+    if (ganged && !bw::ChooseGangLedger(gang, gangOptions, ledgerChoice, std::cerr)) return 2;
 
     // The log, the ledger and the line, before the window shows.
     std::optional<bw::WindowLine> started = bw::StartWindowLine(window, std::cerr);
@@ -103,11 +93,7 @@ int main(int argc, char** argv) {
     bw::ledger::StationLedger* stationLedger = started->ledger.get();
 
     if (ganged) {
-        gang.run.log = bw::ProductionLog(window.logFile);
-        gang.run.ledger.station = stationLedger;
-        gang.run.ledger.choice = ledgerChoice;
-        gang.run.ledger.firstNumberGiven = gang.group->count("--sn") > 0;
-        gang.run.ledger.rewrite = gang.rewrite;
+        bw::BindGangRun(gang, window.logFile, stationLedger, ledgerChoice);
         const int code = bw::RunGangWindow(gang, gangOptions, *platform, instance);
         std::string message;
         if (!platform->finish(&message))

@@ -12,8 +12,6 @@ constexpr int kCompactResultPoints = 20;
 constexpr int kPhasePoints = 13;
 constexpr int kWidth = 220;
 constexpr int kCompactWidth = 150;
-const QColor kPhaseColour(0, 0, 255);  // the main window's status colour
-const QColor kIdleColour(128, 128, 128);
 
 QLabel* MakeLabel(QWidget* parent, const char* name, int points, bool bold = false) {
     auto* label = new QLabel(parent);
@@ -64,15 +62,7 @@ SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
     bottom->addWidget(elapsed);
     layout->addLayout(bottom);
 
-    setPort(QString());
-    showEmpty();
-}
-
-void SlotTile::setPort(const QString& port) {
-    const bool named = port.startsWith(QStringLiteral("port"));
-    title->setText(port.isEmpty() ? QStringLiteral("Slot %1").arg(slot_)
-                   : named        ? QStringLiteral("Slot %1   %2").arg(slot_).arg(port)
-                                  : QStringLiteral("Slot %1   port %2").arg(slot_).arg(port));
+    show({.slot = slot, .text = "No mouse", .serial = "SN -"});
 }
 
 void SlotTile::setCompact(bool compact) {
@@ -88,48 +78,22 @@ int SlotTile::resultPoints() const {
     return compact_ ? kCompactResultPoints : kResultPoints;
 }
 
-void SlotTile::showEmpty() {
-    result->setText(QStringLiteral("No mouse"));
-    setResultLook(kIdleColour, kPhasePoints);
-    detail->clear();
-    serial->setText(QStringLiteral("SN -"));
-    elapsed->clear();
-    progress->setRange(0, 1);
-    progress->setValue(0);
-}
-
-void SlotTile::showPhase(const QString& phase, int bytes) {
-    result->setText(phase);
-    setResultLook(kPhaseColour, kPhasePoints);
-    detail->clear();
-    detail->setToolTip(QString());
-    progress->setRange(0, bytes > 0 ? bytes : 1);
-    progress->setValue(0);
-}
-
-void SlotTile::showProgress(int done, int total) {
-    if (total > 0 && progress->maximum() != total) progress->setRange(0, total);
-    progress->setValue(done);
-}
-
-void SlotTile::showResult(const QString& text, const QColor& colour, const QString& why) {
-    result->setText(text);
-    setResultLook(colour, resultPoints());
+void SlotTile::show(const window::SlotTileState& state) {
+    title->setText(QString::fromStdString(window::SlotTileTitle(state)));
+    result->setText(QString::fromStdString(state.text));
+    setResultLook(QColor(state.colour.r, state.colour.g, state.colour.b),
+                  state.large ? resultPoints() : kPhasePoints);
+    const QString why = QString::fromStdString(state.detail);
     detail->setText(why);
     detail->setToolTip(why);
-}
-
-void SlotTile::showSerial(const QString& text) {
-    serial->setText(text);
-}
-
-void SlotTile::showDetail(const QString& text) {
-    detail->setText(text);
-    detail->setToolTip(text);
-}
-
-void SlotTile::showElapsed(double seconds) {
-    elapsed->setText(QStringLiteral("%1 s").arg(seconds, 0, 'f', 1));
+    serial->setText(QString::fromStdString(state.serial));
+    progress->setRange(0, state.progressTotal > 0 ? state.progressTotal : 1);
+    progress->setValue(state.progressTotal > 0 ? state.progressDone : 0);
+    if (state.elapsedSeconds) {
+        elapsed->setText(QStringLiteral("%1 s").arg(*state.elapsedSeconds, 0, 'f', 1));
+    } else {
+        elapsed->clear();
+    }
 }
 
 void SlotTile::setResultLook(const QColor& colour, int pointSize) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <utility>
 
+#include "winapp/main_window.h"  // kApplicationTitle, the boxes' caption
 #include "winapp/win_text.h"
 
 namespace bw::winapp {
@@ -163,6 +164,11 @@ void StationWindow::AppendMessage(std::string_view lines) {
     SendMessageW(messages_, WM_VSCROLL, SB_BOTTOM, 0);
 }
 
+bool StationWindow::AskQuestion(const std::string& question) {
+    return MessageBoxW(window_, Wide(question).c_str(), kApplicationTitle,
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 void StationWindow::StartTicks(int periodMs) {
     SetTimer(window_, kTickTimer, static_cast<UINT>(periodMs), nullptr);
 }
@@ -245,12 +251,7 @@ void StationWindow::PaintTile(HDC dc, const RECT& area, const window::SlotTileSt
     FrameRect(dc, &area, brushes_.Get(RGB(0, 0, 0)));
     const RECT inner{area.left + 8, area.top + 6, area.right - 8, area.bottom - 6};
 
-    wchar_t title[160];
-    if (tile.port.empty()) {
-        std::swprintf(title, 160, L"Slot %d", tile.slot);
-    } else {
-        std::swprintf(title, 160, L"Slot %d   port %ls", tile.slot, Wide(tile.port).c_str());
-    }
+    const std::wstring title = Wide(window::SlotTileTitle(tile));
     SetTextColor(dc, RGB(0, 0, 0));
     SelectObject(dc, fonts_.Get({kFace, PointsToPixels(kTitlePoints), true}));
     const RECT titleRow{inner.left, inner.top, inner.right,

@@ -2,7 +2,7 @@
 // The gang station window (binwright-gui --gang IMAGE) on the Windows API: the settings
 // on top, one tile per slot (four to a row, painted from its plain state), the totals and
 // first-pass yield below, then the station's messages. The window does nothing by itself:
-// the gang station's behaviour drives it through StationWindowView.
+// window::StationWindowModel drives it through StationWindowView.
 
 #include <windows.h>
 
@@ -38,6 +38,7 @@ class StationWindow final : public window::StationWindowView {
     void SetTile(const window::SlotTileState& tile) override;
     void SetTotals(const window::StationTotals& totals) override;
     void AppendMessage(std::string_view lines) override;
+    bool AskQuestion(const std::string& question) override;
     void StartTicks(int periodMs) override;
     void StopTicks() override;
     void Post(std::function<void()> work) override;

@@ -25,8 +25,7 @@
 #include "winapp/main_window.h"
 #include "winapp/main_window_design.h"
 #include "winapp/single_instance.h"
-#include "winapp/startup_stand_in.h"
-#include "winapp/station_window.h"
+#include "winapp/station_main.h"
 #include "winapp/win_text.h"
 #include "window/line_simulator_model.h"
 #include "window/main_window_model.h"
@@ -104,13 +103,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                                                        ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     GdiplusSession gdiplus;
+    int exitCode = 0;
     if (options.gang) {
-        StandInEvents standIn;
-        StationWindow station(instance, 0);
-        ShowStationStartupState(station, options.gangImage);
-        station.SetEvents(&standIn);
-        station.Show(showCommand);
-        RunMessageLoop(nullptr);
+        // The gang station's behaviour, the same as the Linux window's.
+        exitCode = RunGangStation(instance, showCommand, options, Say);
     } else {
         TForm1 form(instance);
         TFormLoadingUI loading(instance);
@@ -142,5 +138,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         Say(ending.str(), true);
     }
     CoUninitialize();
-    return 0;
+    return exitCode;
 }

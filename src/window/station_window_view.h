@@ -14,7 +14,7 @@ namespace bw::window {
 // One slot's tile as it is to be drawn.
 struct SlotTileState {
     int slot = 0;        // 1-based
-    std::string port{};  // empty: not known yet ("Slot 3"); else "Slot 3   port usb1-2"
+    std::string port{};  // empty: not known yet; the title is SlotTileTitle's
     std::string text{};  // "No mouse", a phase ("Writing 2048 bytes"), "Pass", "Fail", ...
     Rgb colour{128, 128, 128};
     bool large = false;    // a result fills the tile; a phase's longer text is smaller
@@ -24,6 +24,10 @@ struct SlotTileState {
     int progressTotal = 0;                   // 0: an empty bar
     std::optional<double> elapsedSeconds{};  // none: nothing shown
 };
+
+// A tile's title: "Slot 3", "Slot 3   port 1-2", or "Slot 3   port3" where the port's name
+// says port already (the simulated line's).
+std::string SlotTileTitle(const SlotTileState& tile);
 
 // A caption's value and, where there is more to say, its tooltip.
 struct ValueWithTip {
@@ -66,10 +70,13 @@ class StationWindowView {
     virtual void SetTotals(const StationTotals& totals) = 0;
     // Adds lines to the message list (the last 200 are kept).
     virtual void AppendMessage(std::string_view lines) = 0;
+    // A question to the operator, answered yes (true) or no.
+    virtual bool AskQuestion(const std::string& question) = 0;
     virtual void StartTicks(int periodMs) = 0;
     virtual void StopTicks() = 0;
     // Runs `work` on the window's thread; callable from any thread (the runner's).
     virtual void Post(std::function<void()> work) = 0;
+    // Closes the window for good (no close query).
     virtual void Close() = 0;
 };
 

@@ -7,7 +7,7 @@
 
 #include "device/operation_host.h"
 
-namespace bw {
+namespace bw::window {
 
 class StopSwitch : public OperationHost {
   public:
@@ -36,4 +36,4 @@ class StopSwitch : public OperationHost {
     std::atomic<StopRequest> stop_{StopRequest::None};
 };
 
-}  // namespace bw
+}  // namespace bw::window

@@ -1,22 +1,25 @@
 #pragma once
 // What the gang runner says, carried to the station window: called on the runner's and
-// the workers' threads (one call at a time), each call posts a queued call to the window,
-// which runs it on the GUI thread. Progress is posted only when a slot's bar moves by a
-// percent, so eight writers do not flood the event queue.
+// the workers' threads (one call at a time), each call is posted through the view to the
+// model, which takes it on the window's thread. Progress is posted only when a slot's bar
+// moves by a percent, so eight writers do not flood the window's queue.
 
 #include <map>
 
 #include "station/gang_runner.h"
 
 namespace bw {
-
 class GangStation;
-class StationWindow;
+}  // namespace bw
+
+namespace bw::window {
+
+class StationWindowModel;
 
 class StationObserver : public station::GangObserver {
   public:
-    StationObserver(StationWindow& window, GangStation& station)
-        : window_(window), station_(station) {}
+    StationObserver(StationWindowModel& model, GangStation& station)
+        : model_(model), station_(station) {}
 
     // The runner while it runs (null after): a lost log line asks it to take no further
     // mouse.
@@ -34,13 +37,10 @@ class StationObserver : public station::GangObserver {
     void stoppedTaking(const std::string& why) override;
 
   private:
-    template <typename F>
-    void post(F&& call);
-
-    StationWindow& window_;
+    StationWindowModel& model_;
     GangStation& station_;
     station::GangRunner* runner_ = nullptr;
     std::map<int, int> shownPercent_;  // per slot
 };
 
-}  // namespace bw
+}  // namespace bw::window
