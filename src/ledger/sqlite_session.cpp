@@ -12,8 +12,8 @@
 #include <optional>
 #include <thread>
 
-#include "os/utf8_path.h"
 #include "image/regular_file.h"
+#include "os/utf8_path.h"
 
 #ifndef _WIN32
 #include <unistd.h>
