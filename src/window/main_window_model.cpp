@@ -16,8 +16,6 @@ using C = Control;
 
 // The control sets switched together.
 constexpr std::array kOperationButtons{C::btn_Write, C::btnReadFactory, C::btn_Verify, C::btn_Save};
-// lbl_VID, edt_VID, lbl_PID, edt_PID: enabled and disabled together.
-constexpr std::array kIdentityControls{C::lbl_VID, C::edt_VID, C::lbl_PID, C::edt_PID};
 constexpr std::array kParameterControls{C::edt_AllCnt,    C::edt_RetryCnt,      C::rb_CmdByte2K,
                                         C::rb_CmdByte256, C::edt_Write256Count, C::lbl_VID,
                                         C::edt_VID,       C::lbl_PID,           C::edt_PID};
