@@ -111,4 +111,13 @@ OperationRecord SampleRecord(const std::string& operation, bool passed) {
     return r;
 }
 
+std::string SerialsText(Ledger& ledger) {
+    std::string text;
+    for (const SerialRow& s : ledger.serials()) {
+        text += (text.empty() ? "" : ", ") + NumberText(s.reservation.number) + " " +
+                SerialStateName(s.state);
+    }
+    return text;
+}
+
 }  // namespace bw::ledger::test

@@ -70,4 +70,7 @@ inline void PrintTo(Backend backend, std::ostream* out) {
 // A complete operation row with every column set.
 OperationRecord SampleRecord(const std::string& operation = "write", bool passed = true);
 
+// The ledger's numbers and their states: "000001 written, 000002 released".
+std::string SerialsText(Ledger& ledger);
+
 }  // namespace bw::ledger::test

@@ -107,15 +107,6 @@ int SpoolFiles(const std::optional<std::filesystem::path>& folder) {
     return files;
 }
 
-std::string Serials(Ledger& ledger) {
-    std::string text;
-    for (const SerialRow& s : ledger.serials()) {
-        text += (text.empty() ? "" : ", ") + NumberText(s.reservation.number) + " " +
-                SerialStateName(s.state);
-    }
-    return text;
-}
-
 // A numbered write that passed, up to its row: reserved, sent, then finish() with the
 // ledger locked. False when finish() said the row is not recorded.
 bool PassWhileLocked(StationLedger& station, const LedgerPlace& place) {
@@ -197,7 +188,7 @@ TEST_P(StationStart, RecoveryLeavesAStationThatRunsAlone) {
     EXPECT_NE(
         Thrown([&] { ledger->recover("st-1", nullptr, rules); }).find("does not hold its lease"),
         std::string::npos);
-    EXPECT_EQ(Serials(*ledger), "000001 sending");
+    EXPECT_EQ(SerialsText(*ledger), "000001 sending");
 }
 
 // The start after a crash ends what the crashed run left and says which run that was.
@@ -259,7 +250,7 @@ TEST_P(StationStart, AStopAtTheGateOrInTheRecordSaysWhatTheMouseHolds) {
         facts.factory = fields;
         EXPECT_TRUE(station->finish(station->row(facts), row.recordArrived));
         auto ledger = fresh.open();
-        EXPECT_EQ(Serials(*ledger), row.serial);
+        EXPECT_EQ(SerialsText(*ledger), row.serial);
         EXPECT_NE(ledger->serials()[0].note.value_or("").find(row.note), std::string::npos);
     }
 }
@@ -368,7 +359,7 @@ TEST_P(StationStart, ARowTheLedgerCouldNotTakeGoesFirstAtTheNextStart) {
                       std::string::npos);
         }
         auto ledger = fresh.open();
-        EXPECT_EQ(Serials(*ledger), "000001 written");
+        EXPECT_EQ(SerialsText(*ledger), "000001 written");
         EXPECT_TRUE(ledger->check().empty());
         EXPECT_EQ(SpoolFiles(spool), 0);
     }

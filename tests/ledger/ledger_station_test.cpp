@@ -25,16 +25,6 @@ using ::testing::HasSubstr;
 
 constexpr std::int32_t kType = 0x0005;
 
-// The ledger's numbers and their states: "000001 written, 000002 released".
-std::string Serials(Ledger& ledger) {
-    std::string text;
-    for (const SerialRow& s : ledger.serials()) {
-        text += (text.empty() ? "" : ", ") + NumberText(s.reservation.number) + " " +
-                SerialStateName(s.state);
-    }
-    return text;
-}
-
 class Station : public LedgerBackendTest {
   protected:
     void SetUp() override {
@@ -177,7 +167,7 @@ TEST_P(Station, CommandsTakeTheirNumbersFromTheLedger) {
                 EXPECT_EQ(MouseNumber(), step.mouse);
             }
         }
-        EXPECT_EQ(Serials(*ledger), row.serials);
+        EXPECT_EQ(SerialsText(*ledger), row.serials);
         const auto problems = ledger->check();
         EXPECT_EQ(problems.size(), std::string(row.name).find("another") == 0 ? 1u : 0u);
     }
@@ -340,13 +330,13 @@ TEST(StationOutage, PostgresGoneDuringAMouse) {
         back();
         EXPECT_EQ(result.code, row.code) << result.err;
         EXPECT_THAT(result.err, HasSubstr(row.err));
-        EXPECT_EQ(Serials(*place.open()), row.serials);
+        EXPECT_EQ(SerialsText(*place.open()), row.serials);
         // The mouse's own line: its row was not recorded when it was said.
         EXPECT_THAT(result.out.substr(0, result.out.find('\n')), HasSubstr("\"exit_code\":6"));
         // The next start (the lease of the run that lost its server expired meanwhile).
         admin->exec("DELETE FROM station_leases");
         EXPECT_NO_THROW(OpenStationLedger({url, ""})->start());
-        EXPECT_EQ(Serials(*place.open()), row.restarted);
+        EXPECT_EQ(SerialsText(*place.open()), row.restarted);
         EXPECT_TRUE(place.open()->check().empty());
         admin->exec("DROP OWNED BY " + role);
         admin->exec("DROP ROLE " + role);
