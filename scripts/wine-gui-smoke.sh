@@ -214,7 +214,7 @@ fi
 # the mice in progress end and the window stays; once they ended the next close closes it,
 # and the program ends with the run's exit code (1: a mouse failed).
 gang_smoke() {
-  local id code asked=0
+  local id code asked=0 shown left
   head -c 2048 /dev/urandom >"$work/demo.bin"
   (set +e; cd "$work" && "$wine" "$exe" --gang demo.bin --write-id --sn 1A0 --slots 8 \
     --simulate=slots=8,mice=12,latency-us=1000,handling-ms=800,fault-slot=6,nack=1 \
@@ -222,7 +222,21 @@ gang_smoke() {
   pids+=($!)
   id=$(window_of "MIRQ Binwright gang station" 60)
   [ -n "$id" ] || fail "no gang station window appeared: $(cat "$work/gang.log")"
-  sleep 6.5
+  shown=$(date +%s%N)
+  # A second gang station would fight the first for the mice: it brings the first to the
+  # front, says so and ends with 2, while the first goes on.
+  set +e
+  (cd "$work" && timeout 60 "$wine" "$exe" --gang demo.bin --slots 8 >"$work/gang2.log" 2>&1)
+  code=$?
+  set -e
+  [ $code -eq 2 ] || fail "a second gang station exited with $code, not 2: $(cat "$work/gang2.log")"
+  grep -q "another gang station is open" "$work/gang2.log" ||
+    fail "a second gang station did not say why it ended: $(cat "$work/gang2.log")"
+  [ "$(xdotool search --name '^MIRQ Binwright gang station$' | wc -l)" -eq 1 ] ||
+    fail "a second gang station made a window of its own"
+  # The picture 6.5 s after the window appeared, while the second mice are written.
+  left=$((6500 - ($(date +%s%N) - shown) / 1000000))
+  [ $left -le 0 ] || sleep "$((left / 1000)).$(printf %03d $((left % 1000)))"
   import -window "$id" -frame "$shot_dir/windows-gang-station.png"
   xdotool windowactivate --sync "$id" key --clearmodifiers alt+F4
   sleep 3
@@ -247,7 +261,7 @@ gang_smoke() {
   }
   code=$(cat "$work/gang.code")
   [ "$code" -eq 1 ] || fail "the gang station ended with $code, not 1 (port 6's mice failed)"
-  echo "wine-gui-smoke: the gang station: 8 slots photographed; the first close lets the mice end (asked $asked time(s) before an abort), the next closes with exit code 1: ok"
+  echo "wine-gui-smoke: the gang station: a second one exits 2; 8 slots photographed; the first close lets the mice end (asked $asked time(s) before an abort), the next closes with exit code 1: ok"
   "$wineserver" -k >/dev/null 2>&1 || true
 }
 gang_smoke

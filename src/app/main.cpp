@@ -23,6 +23,7 @@
 #include "ui/message_boxes.h"
 #include "window/line_simulator_model.h"
 #include "window/main_window_model.h"
+#include "window/running_copy.h"
 
 int main(int argc, char** argv) {
     CLI::App options{"The operator's window of Binwright.", "binwright-gui"};
@@ -68,18 +69,13 @@ int main(int argc, char** argv) {
     // The application title captions the message boxes (kApplicationTitle). It is
     // not set as the display name: the toolkit would append it to the window title.
 
-    // A copy already runs: bring its window to the front. A second main window then ends
-    // quietly; the gang station is an instance of its own (its own title), and a second one
-    // would fight the first for the mice: it says so and ends with 2, so that no script reads
-    // "every mouse passed" from a station that never ran.
-    bw::SingleInstance instance(
-        QString::fromUtf8(ganged ? bw::kStationWindowTitle : bw::kMainWindowTitle));
+    // A copy of this window already runs: it comes to the front, and this start ends as the
+    // rule for a second start says.
+    bw::SingleInstance instance(QString::fromUtf8(bw::window::RunningCopyTitle(ganged)));
     if (instance.ActivateRunningCopy()) {
-        if (!ganged) return 0;
-        std::fprintf(stderr,
-                     "binwright-gui: another gang station is open (brought to the front); this "
-                     "one does not start\n");
-        return 2;
+        const bw::window::SecondStart second = bw::window::SecondStartOutcome(ganged);
+        std::fputs(second.message.c_str(), stderr);
+        return second.exitCode;
     }
     instance.Listen();
 

@@ -26,10 +26,11 @@
 #include "ui/hex_edit.h"
 #include "ui/image_label.h"
 #include "window/main_window_view.h"
+#include "window/running_copy.h"
 
 namespace bw {
 
-inline constexpr char kMainWindowTitle[] = "MIRQ Mse Binwright v1.0";
+using window::kMainWindowTitle;
 
 class TFormLoadingUI;
 class TPassDialog;

@@ -11,12 +11,6 @@
 namespace bw {
 namespace {
 
-// Four tiles to a row; a station of more slots than two such rows takes six to a row of
-// smaller tiles, so sixteen fit a 1024 x 768 screen.
-constexpr int kColumns = 4;
-constexpr int kManyColumns = 6;
-constexpr int kFewSlots = 8;
-
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -67,8 +61,7 @@ StationWindow::StationWindow(int slotCount, QWidget* parent) : QWidget(parent) {
     tiles_->setContentsMargins(0, 0, 0, 0);
     tiles_->setSpacing(8);
     layout->addWidget(grid, 1);
-    compactTiles_ = slotCount > kFewSlots;
-    columns_ = compactTiles_ ? kManyColumns : kColumns;
+    grid_ = window::TileGridFor(slotCount);
 
     auto* totals = new QGroupBox(QStringLiteral("Totals"), this);
     auto* row = new QHBoxLayout(totals);
@@ -101,8 +94,8 @@ SlotTile* StationWindow::Tile(int slot) const {
 SlotTile& StationWindow::EnsureTile(int slot) {
     if (SlotTile* known = Tile(slot)) return *known;
     auto* tile = new SlotTile(slot, this);
-    tile->setCompact(compactTiles_);
-    tiles_->addWidget(tile, (slot - 1) / columns_, (slot - 1) % columns_);
+    tile->setGrid(grid_);
+    tiles_->addWidget(tile, (slot - 1) / grid_.columns, (slot - 1) % grid_.columns);
     tileOf_[slot] = tile;
     return *tile;
 }

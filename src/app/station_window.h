@@ -66,8 +66,7 @@ class StationWindow : public QWidget, public window::StationWindowView {
     window::StationWindowEvents* events_ = nullptr;
     bool closing_ = false;
     QGridLayout* tiles_;
-    int columns_ = 4;
-    bool compactTiles_ = false;
+    window::TileGrid grid_{};
     std::map<int, SlotTile*> tileOf_;
     QTimer ticks_;
 };

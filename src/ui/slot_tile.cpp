@@ -6,12 +6,7 @@
 namespace bw {
 namespace {
 
-// "Pass" and "Fail" fill the tile; a phase's label is longer ("Reading back block 3/8").
-constexpr int kResultPoints = 30;
-constexpr int kCompactResultPoints = 20;
-constexpr int kPhasePoints = 13;
-constexpr int kWidth = 220;
-constexpr int kCompactWidth = 150;
+using window::kPhasePoints;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, int points, bool bold = false) {
     auto* label = new QLabel(parent);
@@ -28,14 +23,14 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int points, bool bold = fal
 SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
     setObjectName(QStringLiteral("slot%1").arg(slot));
     setFrameShape(QFrame::Box);
-    setMinimumWidth(kWidth);
+    setMinimumWidth(grid_.tileWidth);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->setSpacing(4);
 
     title = MakeLabel(this, "title", 11, true);
     layout->addWidget(title);
-    result = MakeLabel(this, "result", kResultPoints, true);
+    result = MakeLabel(this, "result", grid_.resultPoints, true);
     result->setAlignment(Qt::AlignCenter);
     // A long phase ("Reading back block 3/8") takes two lines rather than being cut.
     result->setWordWrap(true);
@@ -65,24 +60,20 @@ SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
     show({.slot = slot, .text = "No mouse", .serial = "SN -"});
 }
 
-void SlotTile::setCompact(bool compact) {
-    compact_ = compact;
-    setMinimumWidth(compact ? kCompactWidth : kWidth);
+void SlotTile::setGrid(const window::TileGrid& grid) {
+    grid_ = grid;
+    setMinimumWidth(grid.tileWidth);
     QFont font = result->font();
-    font.setPointSize(resultPoints());
+    font.setPointSize(grid.resultPoints);
     result->setMinimumHeight(QFontMetrics(font).height() + 4);
     if (result->font().pointSize() > kPhasePoints) result->setFont(font);
-}
-
-int SlotTile::resultPoints() const {
-    return compact_ ? kCompactResultPoints : kResultPoints;
 }
 
 void SlotTile::show(const window::SlotTileState& state) {
     title->setText(QString::fromStdString(window::SlotTileTitle(state)));
     result->setText(QString::fromStdString(state.text));
     setResultLook(QColor(state.colour.r, state.colour.g, state.colour.b),
-                  state.large ? resultPoints() : kPhasePoints);
+                  state.large ? grid_.resultPoints : kPhasePoints);
     const QString why = QString::fromStdString(state.detail);
     detail->setText(why);
     detail->setToolTip(why);

@@ -19,8 +19,8 @@ class SlotTile : public QFrame {
     explicit SlotTile(int slot, QWidget* parent = nullptr);
 
     int slot() const { return slot_; }
-    // Smaller type and width, for a station of many slots on a small screen.
-    void setCompact(bool compact);
+    // The least width and the result's type the station's tile grid gives its tiles.
+    void setGrid(const window::TileGrid& grid);
     // The tile as the station's behaviour has it: a large result ("Pass", "Fail") fills
     // the tile, a phase's longer label is smaller; detail: why it failed, whole in the tooltip.
     void show(const window::SlotTileState& state);
@@ -34,10 +34,9 @@ class SlotTile : public QFrame {
 
   private:
     void setResultLook(const QColor& colour, int pointSize);
-    int resultPoints() const;
 
     int slot_;
-    bool compact_ = false;
+    window::TileGrid grid_{};
 };
 
 }  // namespace bw

@@ -12,6 +12,7 @@
 #include "winapp/pass_dialog.h"
 #include "winapp/resource_ids.h"
 #include "winapp/win_text.h"
+#include "window/running_copy.h"
 
 namespace bw::winapp {
 
@@ -58,7 +59,8 @@ TForm1::TForm1(HINSTANCE instance) {
     // gives 0.
     const int left = (GetSystemMetrics(SM_CXSCREEN) - kDesignWidth) / 2;
     const int top = (GetSystemMetrics(SM_CYSCREEN) - kDesignHeight) / 2;
-    window_ = CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kClassName, kMainWindowTitle,
+    window_ = CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kClassName,
+                              Wide(window::kMainWindowTitle).c_str(),
                               WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, left, top,
                               kDesignWidth, kDesignHeight, nullptr, nullptr, instance, nullptr);
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -20,7 +20,6 @@
 
 namespace bw::winapp {
 
-inline constexpr wchar_t kMainWindowTitle[] = L"MIRQ Mse Binwright v1.0";
 inline constexpr wchar_t kApplicationTitle[] = L"MIRQ Binwright";
 
 class TFormLoadingUI;

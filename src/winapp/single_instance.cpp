@@ -1,17 +1,11 @@
 #include "winapp/single_instance.h"
 
-#include "winapp/main_window.h"
-#include "winapp/station_window.h"
+#include "winapp/win_text.h"
 
 namespace bw::winapp {
 
-HWND FindRunningCopy() {
-    // The gang station and the main window drive the same mice: either one running
-    // is the running copy.
-    for (const wchar_t* title : {kMainWindowTitle, kStationWindowTitle}) {
-        if (HWND found = FindWindowW(nullptr, title)) return found;
-    }
-    return nullptr;
+HWND FindRunningCopy(const char* title) {
+    return FindWindowW(nullptr, Wide(title).c_str());
 }
 
 void BringToFront(HWND window) {

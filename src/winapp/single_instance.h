@@ -1,14 +1,13 @@
 #pragma once
-// One running copy: a later start looks for the running copy's window by its title, of
-// any window class, restores it (also from minimised), brings it to the front and ends.
+// One running copy of each window: a later start looks for its window by the title, of any
+// window class, restores it (also from minimised) and brings it to the front.
 
 #include <windows.h>
 
 namespace bw::winapp {
 
-// The window of a running copy: its main window, or its gang station window; null when
-// none runs.
-HWND FindRunningCopy();
+// The window titled `title` (UTF-8) of a running copy; null when none runs.
+HWND FindRunningCopy(const char* title);
 
 // Restores `window` to its normal size and place and brings it to the foreground.
 void BringToFront(HWND window);

@@ -10,6 +10,7 @@
 
 #include "winapp/main_window.h"  // kApplicationTitle, the boxes' caption
 #include "winapp/win_text.h"
+#include "window/station_window_model.h"
 
 namespace bw::winapp {
 
@@ -18,10 +19,8 @@ namespace {
 constexpr wchar_t kClassName[] = L"BinwrightStationWindow";
 constexpr UINT kPostMessage = WM_APP + 1;
 constexpr UINT_PTR kTickTimer = 1;
-constexpr int kColumns = 4;
 constexpr int kMargin = 11;
 constexpr int kSpacing = 8;
-constexpr int kTileWidth = 220;
 constexpr int kTileHeight = 140;
 constexpr int kGroupHeight = 58;
 constexpr int kMessageLines = 4;
@@ -30,16 +29,14 @@ constexpr std::size_t kKeptLines = 200;
 constexpr int kBodyPixels = 12;
 constexpr wchar_t kFace[] = L"Tahoma";
 
-// Points of the tile's texts, as the Qt tile has them: "Pass" and "Fail" fill the tile, a
-// phase's label is longer.
+// Points of the tile's texts, as the Qt tile has them (the result's and a phase's are the
+// tile grid's).
 constexpr int kTitlePoints = 11;
-constexpr int kResultPoints = 30;
-constexpr int kPhasePoints = 13;
 constexpr int kDetailPoints = 9;
 constexpr int kBottomPoints = 10;
 
-int RowsFor(int slots) {
-    return std::max(1, (slots + kColumns - 1) / kColumns);
+int RowsFor(int slots, const window::TileGrid& grid) {
+    return std::max(1, (slots + grid.columns - 1) / grid.columns);
 }
 
 int TilesHeight(int rows) {
@@ -50,10 +47,10 @@ int MessagesHeight() {
     return kMessageLines * kMessageLineHeight + 10;
 }
 
-SIZE ClientSizeFor(int slots) {
-    const int width = 2 * kMargin + kColumns * kTileWidth + (kColumns - 1) * kSpacing;
-    const int height = 2 * kMargin + 2 * kGroupHeight + TilesHeight(RowsFor(slots)) + 3 * kSpacing +
-                       MessagesHeight();
+SIZE ClientSizeFor(int slots, const window::TileGrid& grid) {
+    const int width = 2 * kMargin + grid.columns * grid.tileWidth + (grid.columns - 1) * kSpacing;
+    const int height = 2 * kMargin + 2 * kGroupHeight + TilesHeight(RowsFor(slots, grid)) +
+                       3 * kSpacing + MessagesHeight();
     return {width, height};
 }
 
@@ -63,7 +60,7 @@ void PutText(HDC dc, const std::wstring& text, RECT area, UINT format) {
 
 }  // namespace
 
-StationWindow::StationWindow(HINSTANCE instance, int slots) {
+StationWindow::StationWindow(HINSTANCE instance, int slots) : grid_(window::TileGridFor(slots)) {
     WNDCLASSEXW wc{};
     if (!GetClassInfoExW(instance, kClassName, &wc)) {
         wc.cbSize = sizeof wc;
@@ -74,13 +71,13 @@ StationWindow::StationWindow(HINSTANCE instance, int slots) {
         wc.lpszClassName = kClassName;
         RegisterClassExW(&wc);
     }
-    const SIZE client = ClientSizeFor(slots);
+    const SIZE client = ClientSizeFor(slots, grid_);
     RECT outer{0, 0, client.cx, client.cy};
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     AdjustWindowRectEx(&outer, style, FALSE, 0);
-    window_ = CreateWindowExW(0, kClassName, kStationWindowTitle, style, CW_USEDEFAULT,
-                              CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top,
-                              nullptr, nullptr, instance, this);
+    window_ = CreateWindowExW(0, kClassName, Wide(window::kStationWindowTitle).c_str(), style,
+                              CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
+                              outer.bottom - outer.top, nullptr, nullptr, instance, this);
     messages_ = CreateWindowExW(
         WS_EX_CLIENTEDGE, L"EDIT", L"",
         WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 0,
@@ -267,7 +264,9 @@ void StationWindow::PaintTile(HDC dc, const RECT& area, const window::SlotTileSt
     const RECT result{inner.left, titleRow.bottom + 2, inner.right, detail.top - 2};
 
     SelectObject(
-        dc, fonts_.Get({kFace, PointsToPixels(tile.large ? kResultPoints : kPhasePoints), true}));
+        dc,
+        fonts_.Get(
+            {kFace, PointsToPixels(tile.large ? grid_.resultPoints : window::kPhasePoints), true}));
     SetTextColor(dc, RGB(tile.colour.r, tile.colour.g, tile.colour.b));
     // A long phase ("Reading back block 3/8") takes two lines rather than being cut.
     const std::wstring text = Wide(tile.text);
@@ -305,11 +304,12 @@ void StationWindow::PaintTile(HDC dc, const RECT& area, const window::SlotTileSt
 RECT StationWindow::TileRect(int slot) const {
     const int areaWidth = static_cast<int>(tilesArea_.right - tilesArea_.left);
     const int areaHeight = static_cast<int>(tilesArea_.bottom - tilesArea_.top);
-    const int columnWidth = (areaWidth - (kColumns - 1) * kSpacing) / kColumns;
-    const int rows = RowsFor(tiles_.empty() ? 0 : tiles_.rbegin()->first);
+    const int columns = grid_.columns;
+    const int columnWidth = (areaWidth - (columns - 1) * kSpacing) / columns;
+    const int rows = RowsFor(tiles_.empty() ? 0 : tiles_.rbegin()->first, grid_);
     const int rowHeight = std::max(kTileHeight / 2, (areaHeight - (rows - 1) * kSpacing) / rows);
-    const int left = tilesArea_.left + ((slot - 1) % kColumns) * (columnWidth + kSpacing);
-    const int top = tilesArea_.top + ((slot - 1) / kColumns) * (rowHeight + kSpacing);
+    const int left = tilesArea_.left + ((slot - 1) % columns) * (columnWidth + kSpacing);
+    const int top = tilesArea_.top + ((slot - 1) / columns) * (rowHeight + kSpacing);
     return {left, top, left + columnWidth, top + rowHeight};
 }
 

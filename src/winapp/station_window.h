@@ -16,8 +16,6 @@
 
 namespace bw::winapp {
 
-inline constexpr wchar_t kStationWindowTitle[] = L"MIRQ Binwright gang station";
-
 class StationWindow final : public window::StationWindowView {
   public:
     // Hidden after construction, sized for `slots` tiles (at least one row).
@@ -57,6 +55,7 @@ class StationWindow final : public window::StationWindowView {
     void PaintTile(HDC dc, const RECT& area, const window::SlotTileState& tile);
     void SetToolRect(int tool, const RECT& rect);
 
+    window::TileGrid grid_;  // for the slots known at the start
     HWND window_ = nullptr;
     HWND messages_ = nullptr;
     HWND toolTips_ = nullptr;

@@ -29,6 +29,7 @@
 #include "winapp/win_text.h"
 #include "window/line_simulator_model.h"
 #include "window/main_window_model.h"
+#include "window/running_copy.h"
 
 namespace {
 
@@ -80,10 +81,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     }
     const GuiOptions& options = parsed.options;
 
-    // A copy already runs: bring its window to the front and end quietly.
-    if (HWND running = FindRunningCopy()) {
+    // A copy of this window already runs: it comes to the front, and this start ends as the
+    // rule for a second start says.
+    const bool ganged = options.gang;
+    if (HWND running = FindRunningCopy(bw::window::RunningCopyTitle(ganged))) {
         BringToFront(running);
-        return 0;
+        const bw::window::SecondStart second = bw::window::SecondStartOutcome(ganged);
+        Say(second.message, true);
+        return second.exitCode;
     }
 
     // The main window's log, ledger and line (the simulated one, or the machine's HID

@@ -51,6 +51,12 @@ std::string SlotTileTitle(const SlotTileState& tile) {
     return slot + (tile.port.starts_with("port") ? "   " : "   port ") + tile.port;
 }
 
+TileGrid TileGridFor(int slots) {
+    constexpr int kFewSlots = 8;
+    if (slots <= kFewSlots) return {};
+    return {6, 150, 20};
+}
+
 StationWindowModel::StationWindowModel(HidPlatform& platform, GangStation& station,
                                        StationWindowView& view, OperationHost* waits)
     : platform_(platform),

@@ -29,6 +29,16 @@ struct SlotTileState {
 // says port already (the simulated line's).
 std::string SlotTileTitle(const SlotTileState& tile);
 
+// How the tiles are laid out: four to a row; a station of more slots than two such rows
+// takes six to a row of smaller tiles (a smaller "Pass"), so sixteen fit a 1024 x 768 screen.
+struct TileGrid {
+    int columns = 4;
+    int tileWidth = 220;    // the least width of a tile, pixels
+    int resultPoints = 30;  // "Pass" and "Fail"; a phase's text stays at kPhasePoints
+};
+inline constexpr int kPhasePoints = 13;
+TileGrid TileGridFor(int slots);
+
 // A caption's value and, where there is more to say, its tooltip.
 struct ValueWithTip {
     std::string value{};
