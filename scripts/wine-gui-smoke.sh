@@ -108,7 +108,14 @@ simulator=$(window_of "Line simulator" 20)
 [ -n "$simulator" ] || fail "no Line simulator window beside the main window"
 echo "wine-gui-smoke: the window found by its title, 625x680 at $(position "$main"), the Line simulator beside it: ok"
 sleep 1
-import -window root "$shot_dir/windows-start-up.png"
+# The two windows as the operator sees them at start-up: the part of the screen they take,
+# with their frames.
+read -r x0 y0 x1 y1 < <(for w in "$main" "$simulator"; do
+  xwininfo -id "$w" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+    /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, x + w, y + h}'
+done | awk 'NR == 1 || $1 < a {a = $1} NR == 1 || $2 < b {b = $2} NR == 1 || $3 > c {c = $3}
+  NR == 1 || $4 > d {d = $4} END {m = 8; t = 32; print a - m, b - t, c + m, d + m}')
+import -window root -crop "$((x1 - x0))x$((y1 - y0))+$x0+$y0" +repage "$shot_dir/windows-start-up.png"
 
 # The operator's steps with the mouse, at the controls' places in the window's client area.
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
@@ -176,11 +183,10 @@ kill "${pids[-1]}" 2>/dev/null || true
 # pictures are asked for (SHOT_DIR): they take half a minute, and the views' tests above
 # have checked them.
 if [ -f "$tests" ] && [ "$photograph_views" = 1 ]; then
-  for view in line-simulator loading password file-open file-save station; do
+  for view in line-simulator loading password file-open file-save; do
     (cd "$work" && exec "$wine" "$tests" --gallery "$view" >>"$work/gallery.log" 2>&1) &
     gallery=$!
     case $view in
-      station) title="MIRQ Binwright gang station" ;;
       password) title="MIRQ Binwright " ;;
       file-open) title="Open" ;;
       file-save) title="Save As" ;;
@@ -191,8 +197,6 @@ if [ -f "$tests" ] && [ "$photograph_views" = 1 ]; then
     sleep 2
     main=$(xdotool search --onlyvisible --name '^MIRQ Mse Binwright v1.0$' | head -n 1 || true)
     case $view in
-      # With the window manager's frame.
-      station) import -window "$id" -frame "$shot_dir/windows-gang-station.png" ;;
       # Beside the main window, as the operator sees them.
       line-simulator | file-open | file-save) import -window root "$shot_dir/windows-$view.png" ;;
       # Over the main window: the main window's place on the screen.
@@ -209,10 +213,10 @@ if [ -f "$tests" ] && [ "$photograph_views" = 1 ]; then
 fi
 
 # The gang station window of the program itself, on a simulated line of 8 ports: twelve
-# mice, port 6's do not answer. Photographed while the second mice are written (over the
-# gallery's picture of the view), then closed as an operator closes it: the first close lets
-# the mice in progress end and the window stays; once they ended the next close closes it,
-# and the program ends with the run's exit code (1: a mouse failed).
+# mice, port 6's do not answer. A second gang station is refused while it runs. Photographed
+# while the mice are written, then closed as an operator closes it: the first close lets the
+# mice in progress end and the window stays; once they ended the next close closes it, and
+# the program ends with the run's exit code (1: a mouse failed).
 gang_smoke() {
   local id code asked=0 shown left
   head -c 2048 /dev/urandom >"$work/demo.bin"

@@ -9,7 +9,6 @@
 #include "winapp/main_window.h"
 #include "winapp/main_window_design.h"
 #include "winapp/startup_stand_in.h"
-#include "winapp/station_window.h"
 #include "window/line_simulator_model.h"
 #include "window/main_window_model.h"
 
@@ -54,58 +53,10 @@ void ShowWritePass(TForm1& form) {
     form.Apply(Control::lbl_PassCnt, {.text = "1"});
 }
 
-int ShowStation() {
-    StationWindow station(GetModuleHandleW(nullptr), 8);
-    station.SetHeader({.image = {"demo.bin", "C:\\line\\demo.bin"},
-                       .sha256 = {"e18cd0e14aee", "e18cd0e14aee..."},
-                       .icType = "KVDE31X",
-                       .vidPid = "3A5C:0C21",
-                       .nextSerial = {"1AC", "Counting on from --sn"}});
-    const Rgb lime{0, 255, 0};
-    const Rgb red{255, 0, 0};
-    const Rgb blue{0, 0, 255};
-    const struct {
-        const char* text;
-        Rgb colour;
-        bool large;
-        const char* detail;
-        const char* serial;
-        int done;
-        double elapsed;
-    } tiles[] = {
-        {"Pass", lime, true, "", "SN 1A1", 2048, 7.1},
-        {"Writing 2048 bytes", blue, false, "", "SN 1AA", 600, 1.4},
-        {"Writing 2048 bytes", blue, false, "", "SN 1A8", 700, 1.5},
-        {"Pass", lime, true, "", "SN 1A2", 2048, 7.1},
-        {"Writing 2048 bytes", blue, false, "", "SN 1AB", 600, 1.4},
-        {"Fail", red, true, "No answer", "SN -", 0, 0.4},
-        {"Writing 2048 bytes", blue, false, "", "SN 1A9", 600, 1.5},
-        {"Pass", lime, true, "", "SN 1A5", 2048, 7.1},
-    };
-    for (int i = 0; i < 8; ++i) {
-        const auto& t = tiles[i];
-        station.SetTile({.slot = i + 1,
-                         .port = "port" + std::to_string(i + 1),
-                         .text = t.text,
-                         .colour = t.colour,
-                         .large = t.large,
-                         .detail = t.detail,
-                         .serial = t.serial,
-                         .progressDone = t.done,
-                         .progressTotal = 2048,
-                         .elapsedSeconds = t.elapsed});
-    }
-    station.SetTotals({.mice = 8, .passes = 7, .fails = 1, .yield = "87.5 %", .status = "Running"});
-    station.AppendMessage("slot 6: SN 1A6 was taken but not written (No answer)\n");
-    station.Show(SW_SHOWNORMAL);
-    return Loop(nullptr);
-}
-
 }  // namespace
 
 int ShowGallery(const char* name) {
     const std::string view = name;
-    if (view == "station") return ShowStation();
     if (view != "main-loaded" && view != "write-pass" && view != "line-simulator" &&
         view != "loading" && view != "password" && view != "file-open" && view != "file-save") {
         return 2;
