@@ -9,6 +9,7 @@
 #include <string>
 
 #include "image/ic_types.h"
+#include "winapp/owned_window.h"
 #include "winapp/win_text.h"
 #include "window/window_placement.h"
 
@@ -85,7 +86,7 @@ LineSimulatorWindow::LineSimulatorWindow(HINSTANCE instance) {
     WNDCLASSEXW wc{};
     if (!GetClassInfoExW(instance, kClassName, &wc)) {
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &LineSimulatorWindow::Procedure;
+        wc.lpfnWndProc = &OwnedWindowProcedure<LineSimulatorWindow>;
         wc.hInstance = instance;
         wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
         wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
@@ -298,23 +299,6 @@ void LineSimulatorWindow::StopTicks() {
 void LineSimulatorWindow::Report(SimControl control, SimEvent event) {
     if (events_ == nullptr) return;
     events_->OnSimEvent(control, event);
-}
-
-LRESULT CALLBACK LineSimulatorWindow::Procedure(HWND window, UINT message, WPARAM wParam,
-                                                LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        reinterpret_cast<LineSimulatorWindow*>(create->lpCreateParams)->window_ = window;
-    }
-    auto* self = reinterpret_cast<LineSimulatorWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    try {
-        return self->Handle(message, wParam, lParam);
-    } catch (const std::exception&) {
-        return 0;  // nothing unwinds through the system's frames
-    }
 }
 
 LRESULT LineSimulatorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

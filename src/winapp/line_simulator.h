@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "winapp/gdi_resources.h"
+#include "winapp/owned_window.h"
 #include "window/line_simulator_view.h"
 
 namespace bw::winapp {
@@ -41,7 +42,8 @@ class LineSimulatorWindow final : public window::LineSimulatorView {
     void StopTicks() override;
 
   private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <class Owner>
+    friend LRESULT CALLBACK OwnedWindowProcedure(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls(HINSTANCE instance);
     void ShowValue(window::SimControl control);

@@ -9,6 +9,7 @@
 #include "winapp/field_frames.h"
 #include "winapp/file_dialogs.h"
 #include "winapp/loading_window.h"
+#include "winapp/owned_window.h"
 #include "winapp/pass_dialog.h"
 #include "winapp/resource_ids.h"
 #include "winapp/win_text.h"
@@ -24,7 +25,6 @@ using window::Event;
 
 constexpr wchar_t kClassName[] = L"BinwrightMainWindow";
 constexpr UINT_PTR kDevTimerId = 1;
-constexpr UINT kPostMessage = WM_APP + 1;
 constexpr int kFirstControlId = 1000;
 constexpr int kCornerRadius = 13;
 
@@ -469,11 +469,7 @@ void TForm1::ProcessEvents() {
 }
 
 void TForm1::Post(std::function<void()> work) {
-    auto* posted = new std::function<void()>(std::move(work));
-    if (window_ == nullptr ||
-        !PostMessageW(window_, kPostMessage, 0, reinterpret_cast<LPARAM>(posted))) {
-        delete posted;
-    }
+    PostWork(window_, std::move(work));
 }
 
 void TForm1::Close() {
@@ -596,12 +592,9 @@ LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONUP:
             OnMouseUp(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
             return 0;
-        case kPostMessage: {
-            std::unique_ptr<std::function<void()>> work(
-                reinterpret_cast<std::function<void()>*>(lParam));
-            if (*work) (*work)();
+        case kPostedWork:
+            RunPostedWork(lParam);
             return 0;
-        }
         case WM_CLOSE:
             if (!closing_ && events_ != nullptr && !events_->OnCloseQuery()) return 0;
             closing_ = true;
@@ -614,10 +607,7 @@ LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_NCDESTROY: {
             // Work still posted is dropped with the window.
-            MSG left;
-            while (PeekMessageW(&left, window_, kPostMessage, kPostMessage, PM_REMOVE)) {
-                delete reinterpret_cast<std::function<void()>*>(left.lParam);
-            }
+            DropPostedWork(window_);
             SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
             window_ = nullptr;
             return 0;

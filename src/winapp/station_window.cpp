@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "winapp/main_window.h"  // kApplicationTitle, the boxes' caption
+#include "winapp/owned_window.h"
 #include "winapp/win_text.h"
 #include "window/station_window_model.h"
 
@@ -17,7 +18,6 @@ namespace bw::winapp {
 namespace {
 
 constexpr wchar_t kClassName[] = L"BinwrightStationWindow";
-constexpr UINT kPostMessage = WM_APP + 1;
 constexpr UINT_PTR kTickTimer = 1;
 constexpr int kMargin = 11;
 constexpr int kSpacing = 8;
@@ -64,7 +64,7 @@ StationWindow::StationWindow(HINSTANCE instance, int slots) : grid_(window::Tile
     WNDCLASSEXW wc{};
     if (!GetClassInfoExW(instance, kClassName, &wc)) {
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &StationWindow::Procedure;
+        wc.lpfnWndProc = &OwnedWindowProcedure<StationWindow>;
         wc.hInstance = instance;
         wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
         wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
@@ -175,11 +175,7 @@ void StationWindow::StopTicks() {
 }
 
 void StationWindow::Post(std::function<void()> work) {
-    auto* posted = new std::function<void()>(std::move(work));
-    if (window_ == nullptr ||
-        !PostMessageW(window_, kPostMessage, 0, reinterpret_cast<LPARAM>(posted))) {
-        delete posted;
-    }
+    PostWork(window_, std::move(work));
 }
 
 void StationWindow::Close() {
@@ -356,23 +352,6 @@ void StationWindow::Paint(HDC target) {
     DeleteDC(dc);
 }
 
-LRESULT CALLBACK StationWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        reinterpret_cast<StationWindow*>(create->lpCreateParams)->window_ = window;
-    }
-    auto* self = reinterpret_cast<StationWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    try {
-        return self->Handle(message, wParam, lParam);
-    } catch (const std::exception&) {
-        // Nothing unwinds through the system's frames.
-        return 0;
-    }
-}
-
 LRESULT StationWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_ERASEBKGND:
@@ -408,12 +387,9 @@ LRESULT StationWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == kTickTimer && events_ != nullptr) events_->OnTick();
             return 0;
-        case kPostMessage: {
-            std::unique_ptr<std::function<void()>> work(
-                reinterpret_cast<std::function<void()>*>(lParam));
-            if (*work) (*work)();
+        case kPostedWork:
+            RunPostedWork(lParam);
             return 0;
-        }
         case WM_CLOSE:
             if (!closing_ && events_ != nullptr && !events_->OnCloseQuery()) return 0;
             closing_ = true;
@@ -424,10 +400,7 @@ LRESULT StationWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY: {
-            MSG left;
-            while (PeekMessageW(&left, window_, kPostMessage, kPostMessage, PM_REMOVE)) {
-                delete reinterpret_cast<std::function<void()>*>(left.lParam);
-            }
+            DropPostedWork(window_);
             SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
             window_ = nullptr;
             return 0;

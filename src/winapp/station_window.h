@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "winapp/gdi_resources.h"
+#include "winapp/owned_window.h"
 #include "window/station_window_view.h"
 
 namespace bw::winapp {
@@ -43,7 +44,8 @@ class StationWindow final : public window::StationWindowView {
     void Close() override;
 
   private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <class Owner>
+    friend LRESULT CALLBACK OwnedWindowProcedure(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Layout();
     void Paint(HDC dc);
