@@ -154,6 +154,10 @@ class MainWindowModel : public MainWindowEvents, public OperationHost {
     void LockOperationControls();
     void UnlockOperationControls();
     void SetOperationButtonsEnabled(bool enabled);
+    // An operation begins: the last result goes, the poll stops, the operation buttons are
+    // held; and after a verify or factory read, the other way round.
+    void HoldForOperation();
+    void ReleaseAfterOperation();
     void SetParameterControlsEnabled(bool enabled);
 
     void RecoverAfterFailure();

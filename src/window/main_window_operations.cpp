@@ -157,10 +157,7 @@ void MainWindowModel::btn_WriteClick() {
         throw std::runtime_error(problem);
     }
 
-    Show(Control::lbl_CtrlResult, false);
-    Show(Control::lbl_ResultReason, false);
-    view_.StopTimer();
-    SetOperationButtonsEnabled(false);
+    HoldForOperation();
 
     // With a ledger the record carries the number it reserves; no number, no write.
     const bool numbered = ledger_ != nullptr && ic == 0 && params.writeId;
@@ -199,24 +196,32 @@ void MainWindowModel::btn_WriteClick() {
     state.RecordGate = nullptr;
 }
 
-void MainWindowModel::btn_VerifyClick() {
-    OperationGuard operation(*this);
-    const OperationTiming timing;
-    const int ic = IcTypeIndex();
+void MainWindowModel::HoldForOperation() {
     Show(Control::lbl_CtrlResult, false);
     Show(Control::lbl_ResultReason, false);
     view_.StopTimer();
     SetOperationButtonsEnabled(false);
+}
 
-    const Outcome outcome = VerifyImage(state, ic, *this);
-    ShowResult(ShownView(Operation::Verify, outcome, ic));
-    ShowReason(state.LastReason);
-
+void MainWindowModel::ReleaseAfterOperation() {
     hideLoading();
     processEvents();
     SetOperationButtonsEnabled(true);
     view_.StartTimer();
     processEvents();
+}
+
+void MainWindowModel::btn_VerifyClick() {
+    OperationGuard operation(*this);
+    const OperationTiming timing;
+    const int ic = IcTypeIndex();
+    HoldForOperation();
+
+    const Outcome outcome = VerifyImage(state, ic, *this);
+    ShowResult(ShownView(Operation::Verify, outcome, ic));
+    ShowReason(state.LastReason);
+
+    ReleaseAfterOperation();
     if (outcome != Outcome::Skipped) {
         const std::string notLogged =
             LogOperation(Operation::Verify, outcome, ic, std::nullopt, timing);
@@ -276,21 +281,14 @@ void MainWindowModel::btnReadFactoryClick() {
     OperationGuard operation(*this);
     const OperationTiming timing;
     const int ic = IcTypeIndex();
-    Show(Control::lbl_CtrlResult, false);
-    Show(Control::lbl_ResultReason, false);
-    view_.StopTimer();
-    SetOperationButtonsEnabled(false);
+    HoldForOperation();
 
     const Outcome outcome = ReadFactoryRecord(state, ic, *this);
     if (outcome == Outcome::Pass) SetFactoryFields(DecodeFactoryRecord(state.FactoryRecord));
     ShowResult(ShownView(Operation::ReadFactory, outcome, ic));
     ShowReason(state.LastReason);
 
-    hideLoading();
-    processEvents();
-    SetOperationButtonsEnabled(true);
-    view_.StartTimer();
-    processEvents();
+    ReleaseAfterOperation();
     const std::string notLogged =
         LogOperation(Operation::ReadFactory, outcome, ic, std::nullopt, timing);
     const std::string notRecorded = RecordInLedger(
