@@ -21,11 +21,27 @@ cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-for t in "${targets[@]}"; do
+# The targets fuzz side by side (two targets, two cores), each for the time given; their
+# reports follow one another.
+fuzz_one() {
+  local t=$1 work="$build_dir/corpus-$1"
   # New inputs go to a scratch folder; the corpus in the repository stays as it is.
-  work="$build_dir/corpus-$t"
   mkdir -p "$work"
-  echo "fuzzing $t for ${seconds}s"
   (cd "$build_dir" && "./fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 \
-      -max_len=8192 "corpus-$t" "../fuzz/corpus/$t" 2>&1 | tail -n 12)
+      -max_len=8192 "corpus-$t" "../fuzz/corpus/$t" >"fuzz-$t.log" 2>&1)
+}
+pids=()
+for t in "${targets[@]}"; do
+  echo "fuzzing $t for ${seconds}s"
+  fuzz_one "$t" &
+  pids+=($!)
 done
+failed=0
+for i in "${!targets[@]}"; do
+  rc=0
+  wait "${pids[$i]}" || rc=$?
+  echo "== ${targets[$i]}: exit $rc"
+  tail -n 12 "$build_dir/fuzz-${targets[$i]}.log"
+  [ $rc -eq 0 ] || failed=1
+done
+exit $failed

@@ -11,7 +11,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libudev-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev
   libgcrypt20-dev
-  xvfb xauth
+  xvfb xauth x11-utils openbox xdotool imagemagick fonts-wine fonts-wqy-microhei
   g++-mingw-w64-x86-64 libgcrypt-mingw-w64-dev
   wine wine64 msitools wixl locales make tcl
   dpkg-dev file devscripts lintian systemd zip unzip

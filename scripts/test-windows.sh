@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 build_dir=$(realpath -m "${1:-build-windows}")
 [ -f "$build_dir/CMakeCache.txt" ] || bash scripts/build-windows.sh "$build_dir"
 start=$SECONDS
-cmake --build "$build_dir" --target core_tests ledger_tests console_event -j"${BUILD_JOBS:-$(nproc)}" \
+cmake --build "$build_dir" --target core_tests ledger_tests console_event winapp_tests -j"${BUILD_JOBS:-$(nproc)}" \
   >"$build_dir/tests-build.log" 2>&1 || { tail -n 60 "$build_dir/tests-build.log" >&2; exit 1; }
 built=$SECONDS
 ctest --test-dir "$build_dir" -L windows --output-on-failure --timeout 900 -j2

@@ -31,6 +31,10 @@ step windows-tests bash scripts/test-windows.sh "${build_dir}-windows"
 # ... and the zip and the installer under Wine: round trips, ledger, Chinese names, the
 # service, the real HID binding, the MSI installed and removed.
 step wine-smoke bash scripts/wine-smoke.sh "${build_dir}-windows"
+# ... and the window, binwright-gui.exe from the zip, under Wine in Xvfb with openbox: found
+# by its title, an image loaded through the open dialog, a write by hand and an automatic
+# one on the simulated line read back from its log, the second start (about a minute).
+step wine-gui-smoke bash scripts/wine-gui-smoke.sh "${build_dir}-windows"
 # The Debian package, built with the hardening flags: hardening-check, lintian, the unit
 # verified, installed with apt-get, run from /usr/bin and as the station's user, removed.
 if [ "${CI:-}" = true ] || [ "${PACKAGE_SMOKE:-}" = 1 ]; then

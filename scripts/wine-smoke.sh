@@ -21,7 +21,7 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 work=$(mktemp -d)
 trap '"$wineserver" -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 unzip -q "$zip" -d "$work/bundle"
-for f in binwright.exe README-windows.txt LICENSE.txt; do
+for f in binwright.exe binwright-gui.exe README-windows.txt LICENSE.txt; do
   [ -f "$work/bundle/$f" ] || { echo "wine-smoke: FAIL: $f is not in $(basename "$zip")" >&2; exit 1; }
 done
 exe="$work/bundle/binwright.exe"
@@ -181,12 +181,13 @@ echo "wine-smoke: service install, sc start ($(($(lines) - 1)) mice written), sc
 # The installer: its files and shortcuts, then installed and removed under Wine.
 [ -f "$msi" ] || fail "$msi not built"
 files=$(msiinfo export "$msi" File)
-for f in binwright.exe README-windows.txt LICENSE.txt; do
+for f in binwright.exe binwright-gui.exe README-windows.txt LICENSE.txt; do
   echo "$files" | grep -q "$f" || fail "the MSI does not hold $f"
 done
 # (Whole tables first: grep -q would end the pipe early.)
 shortcuts=$(msiinfo export "$msi" Shortcut) properties=$(msiinfo export "$msi" Property)
 echo "$shortcuts" | grep -q "Binwright command line" || fail "the MSI has no Start-menu entry"
+echo "$shortcuts" | grep -q "binwright-gui.exe" || fail "the MSI has no Start-menu entry for the window"
 echo "$properties" | grep -q "^ARPPRODUCTICON" || fail "the MSI has no icon of its own"
 "$wine" msiexec /i "$msi" /qn >/dev/null 2>&1 || fail "msiexec /i"
 installed="$WINEPREFIX/drive_c/Program Files/Binwright"

@@ -8,102 +8,77 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
+#include <utility>
 
 #include "image/ic_types.h"
-#include "sim/sim_platform.h"
 #include "ui/frame_placement.h"
+#include "window/window_placement.h"
 
 namespace bw {
 
 namespace {
 
-QSpinBox* MakeSpin(QWidget* parent, int low, int high, int value, int base = 10) {
+// A spin field in its range, hexadecimal ones with their prefix.
+QSpinBox* MakeSpin(QWidget* parent, window::SimControl control) {
     auto* spin = new QSpinBox(parent);
-    spin->setRange(low, high);
-    spin->setDisplayIntegerBase(base);
-    if (base == 16) spin->setPrefix(QStringLiteral("0x"));
-    spin->setValue(value);
-    return spin;
-}
-
-// The nearest position from `wanted` that keeps `length` inside [low, high).
-int Clamp(int wanted, int length, int low, int high) {
-    return std::max(low, std::min(wanted, high - length));
-}
-
-struct Placement {
-    QPoint origin;
-    bool fits = false;
-};
-
-Placement Place(const QRect& main, const QSize& own, const QRect& available, int keep) {
-    const int availableEnd = available.left() + available.width();
-    const int availableBottom = available.top() + available.height();
-    const QRect kept(main.topLeft(), QSize(main.width(), std::min(keep, main.height())));
-    const int top = Clamp(main.top(), own.height(), available.top(), availableBottom);
-    const int overX = Clamp(main.left() + main.width() - own.width(), own.width(), available.left(),
-                            availableEnd);
-    const QPoint candidates[] = {
-        {main.left() + main.width() + kSimulatorGap, top},
-        {main.left() - kSimulatorGap - own.width(), top},
-        {Clamp(main.left(), own.width(), available.left(), availableEnd),
-         main.top() + main.height() + kSimulatorGap},
-        {overX, availableBottom - own.height()},
-    };
-    for (const QPoint& at : candidates) {
-        const QRect placed(at, own);
-        if (available.contains(placed) && !placed.intersects(kept)) return {at, true};
+    for (const window::SimSpinRange& range : window::kSimSpinRanges) {
+        if (range.control != control) continue;
+        spin->setRange(range.low, range.high);
+        spin->setDisplayIntegerBase(range.base);
+        if (range.base == 16) spin->setPrefix(QStringLiteral("0x"));
     }
-    return {{overX, Clamp(main.top() + keep, own.height(), available.top(), availableBottom)},
-            false};
+    return spin;
 }
 
 }  // namespace
 
 QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& available, int keep) {
-    return Place(main, own, available, keep).origin;
+    const window::Point origin = window::SimulatorOrigin(
+        {main.x(), main.y(), main.width(), main.height()}, own.width(), own.height(),
+        {available.x(), available.y(), available.width(), available.height()}, keep);
+    return {origin.x, origin.y};
 }
 
 bool SimulatorFits(const QRect& main, const QSize& own, const QRect& available, int keep) {
-    return Place(main, own, available, keep).fits;
+    return window::SimulatorFits(
+        {main.x(), main.y(), main.width(), main.height()}, own.width(), own.height(),
+        {available.x(), available.y(), available.width(), available.height()}, keep);
 }
 
-LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
-    : QWidget(parent), line_(line) {
+LineSimulator::LineSimulator(QWidget* parent) : QWidget(parent) {
+    using window::SimControl;
+    using window::SimEvent;
     setObjectName(QStringLiteral("LineSimulator"));
     setWindowTitle(QStringLiteral("Line simulator"));
     auto* layout = new QVBoxLayout(this);
 
     auto* devices = new QGroupBox(QStringLiteral("Devices"), this);
     auto* grid = new QGridLayout(devices);
+    const auto button = [this, devices](const QString& text, SimControl control) {
+        auto* made = new QPushButton(text, devices);
+        connect(made, &QPushButton::clicked, this,
+                [this, control] { Report(control, window::SimEvent::Click); });
+        return made;
+    };
     for (int ic = 0; ic < static_cast<int>(kIcTypes.size()); ++ic) {
         const std::string_view row = kIcTypes[static_cast<std::size_t>(ic)].rowText;
-        auto* plug = new QPushButton(
-            QStringLiteral("Plug %1 mouse")
-                .arg(QString::fromLatin1(row.data(), static_cast<qsizetype>(row.size()))),
-            devices);
-        connect(plug, &QPushButton::clicked, this, [this, ic] { PlugMouse(ic); });
+        auto* plug =
+            button(QStringLiteral("Plug %1 mouse")
+                       .arg(QString::fromLatin1(row.data(), static_cast<qsizetype>(row.size()))),
+                   static_cast<SimControl>(static_cast<int>(SimControl::PlugMouse0) + ic));
         grid->addWidget(plug, 0, ic);
         plugMouseButtons << plug;
     }
-    pullMouseButton = new QPushButton(QStringLiteral("Pull mouse"), devices);
-    connect(pullMouseButton, &QPushButton::clicked, this, [this] { PullMouse(); });
+    pullMouseButton = button(QStringLiteral("Pull mouse"), SimControl::PullMouse);
     grid->addWidget(pullMouseButton, 1, 0);
-    plugOtherButton = new QPushButton(QStringLiteral("Plug other HID device"), devices);
-    connect(plugOtherButton, &QPushButton::clicked, this, [this] { PlugOther(); });
+    plugOtherButton = button(QStringLiteral("Plug other HID device"), SimControl::PlugOther);
     grid->addWidget(plugOtherButton, 1, 1);
-    pullOtherButton = new QPushButton(QStringLiteral("Pull other HID device"), devices);
-    connect(pullOtherButton, &QPushButton::clicked, this, [this] { PullOther(); });
+    pullOtherButton = button(QStringLiteral("Pull other HID device"), SimControl::PullOther);
     grid->addWidget(pullOtherButton, 1, 2);
     presence = new QLabel(devices);
     grid->addWidget(presence, 2, 0, 1, 2);
-    detailsButton = new QPushButton(devices);
+    detailsButton = button(QString(), SimControl::Details);
     detailsButton->setCheckable(true);
-    connect(detailsButton, &QPushButton::clicked, this, [this](bool shown) {
-        detailsChosen_ = true;
-        ShowDetails(shown);
-    });
     grid->addWidget(detailsButton, 2, 2);
     layout->addWidget(devices);
 
@@ -113,7 +88,6 @@ LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
     detailsLayout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(details);
 
-    const Faults& now = line_.faults();
     auto* faults = new QGroupBox(QStringLiteral("Faults"), details);
     auto* form = new QFormLayout(faults);
     const auto row = [faults](QCheckBox* on, QSpinBox* value) {
@@ -125,106 +99,125 @@ LineSimulator::LineSimulator(SimulatedPlatform& line, QWidget* parent)
         return box;
     };
     nackOn = new QCheckBox(QStringLiteral("on"), faults);
-    nackOn->setChecked(now.nack >= 0);
-    nackCommand = MakeSpin(faults, 0, 255, now.nack >= 0 ? now.nack : 1);
+    nackCommand = MakeSpin(faults, SimControl::NackCommand);
     form->addRow(QStringLiteral("Never acknowledge command"), row(nackOn, nackCommand));
-    ackAfter = MakeSpin(faults, 1, 100, now.ackAfter);
+    ackAfter = MakeSpin(faults, SimControl::AckAfter);
     form->addRow(QStringLiteral("Acknowledge on poll"), ackAfter);
     losePieceOn = new QCheckBox(QStringLiteral("on"), faults);
-    losePieceOn->setChecked(now.losePiece > 0);
-    losePiece = MakeSpin(faults, 1, 300, now.losePiece > 0 ? now.losePiece : 1);
+    losePiece = MakeSpin(faults, SimControl::LosePiece);
     form->addRow(QStringLiteral("Lose read piece"), row(losePieceOn, losePiece));
     failAfterOn = new QCheckBox(QStringLiteral("on"), faults);
-    failAfterOn->setChecked(now.failAfter >= 0);
-    failAfter = MakeSpin(faults, 0, 1000000, now.failAfter >= 0 ? now.failAfter : 100);
+    failAfter = MakeSpin(faults, SimControl::FailAfter);
     form->addRow(QStringLiteral("Fail transfers after (from now)"), row(failAfterOn, failAfter));
-    latencyUs = MakeSpin(faults, 0, 100000, now.latencyUs);
+    latencyUs = MakeSpin(faults, SimControl::LatencyUs);
     latencyUs->setSuffix(QStringLiteral(" us"));
     form->addRow(QStringLiteral("Latency per transfer"), latencyUs);
     detailsLayout->addWidget(faults);
 
     auto* next = new QGroupBox(QStringLiteral("Status reply of the next mouse"), details);
     auto* nextForm = new QFormLayout(next);
-    status1 = MakeSpin(next, 0, 255, 0xAA, 16);
-    status2 = MakeSpin(next, 0, 255, 0x04, 16);
-    chip = MakeSpin(next, 0, 255, 0x35, 16);
+    status1 = MakeSpin(next, SimControl::Status1);
+    status2 = MakeSpin(next, SimControl::Status2);
+    chip = MakeSpin(next, SimControl::Chip);
     nextForm->addRow(QStringLiteral("Status byte 1"), status1);
     nextForm->addRow(QStringLiteral("Status byte 2"), status2);
     nextForm->addRow(QStringLiteral("Chip code"), chip);
     detailsLayout->addWidget(next);
-    ShowDetails(true);
 
-    for (QCheckBox* box : {nackOn, losePieceOn, failAfterOn}) {
-        connect(box, &QCheckBox::toggled, this, [this] { ApplyFaults(); });
+    const std::pair<QCheckBox*, SimControl> switches[] = {{nackOn, SimControl::NackOn},
+                                                          {losePieceOn, SimControl::LosePieceOn},
+                                                          {failAfterOn, SimControl::FailAfterOn}};
+    for (const auto& [box, control] : switches) {
+        connect(box, &QCheckBox::toggled, this,
+                [this, control] { Report(control, SimEvent::Change); });
     }
-    for (QSpinBox* spin : {nackCommand, ackAfter, losePiece, failAfter, latencyUs}) {
-        connect(spin, &QSpinBox::valueChanged, this, [this] { ApplyFaults(); });
+    for (const window::SimSpinRange& range : window::kSimSpinRanges) {
+        const SimControl control = range.control;
+        connect(Spin(control), &QSpinBox::valueChanged, this,
+                [this, control] { Report(control, SimEvent::Change); });
     }
-    // The automatic line plugs and pulls mice by itself.
-    auto* refresh = new QTimer(this);
-    connect(refresh, &QTimer::timeout, this, [this] { RefreshPresence(); });
-    refresh->start(500);
-    RefreshPresence();
+    connect(&ticks_, &QTimer::timeout, this,
+            [this] { Report(SimControl::Presence, SimEvent::Tick); });
 }
 
-int LineSimulator::PlugMouse(int icType) {
-    const int id = line_.plugMouse(icType);
-    if (SimulatedMouse* mouse = line_.mouse(id)) {
-        mouse->status() = {static_cast<std::uint8_t>(status1->value()),
-                           static_cast<std::uint8_t>(status2->value()),
-                           static_cast<std::uint8_t>(chip->value())};
+QSpinBox* LineSimulator::Spin(window::SimControl control) const {
+    using window::SimControl;
+    switch (control) {
+        case SimControl::NackCommand:
+            return nackCommand;
+        case SimControl::AckAfter:
+            return ackAfter;
+        case SimControl::LosePiece:
+            return losePiece;
+        case SimControl::FailAfter:
+            return failAfter;
+        case SimControl::LatencyUs:
+            return latencyUs;
+        case SimControl::Status1:
+            return status1;
+        case SimControl::Status2:
+            return status2;
+        case SimControl::Chip:
+            return chip;
+        default:
+            return nullptr;
     }
-    RefreshPresence();
-    return id;
 }
 
-bool LineSimulator::PullMouse() {
-    const std::vector<int> present = line_.devices();
-    for (auto it = present.rbegin(); it != present.rend(); ++it) {
-        if (line_.mouse(*it) == nullptr) continue;
-        line_.unplug(*it);
-        RefreshPresence();
-        return true;
+QCheckBox* LineSimulator::Switch(window::SimControl control) const {
+    using window::SimControl;
+    switch (control) {
+        case SimControl::NackOn:
+            return nackOn;
+        case SimControl::LosePieceOn:
+            return losePieceOn;
+        case SimControl::FailAfterOn:
+            return failAfterOn;
+        default:
+            return nullptr;
     }
-    return false;
 }
 
-int LineSimulator::PlugOther() {
-    const int id = line_.plugOther();
-    RefreshPresence();
-    return id;
+void LineSimulator::Report(window::SimControl control, window::SimEvent event) {
+    if (events_ != nullptr && !setting_) events_->OnSimEvent(control, event);
 }
 
-bool LineSimulator::PullOther() {
-    const std::vector<int> present = line_.devices();
-    for (auto it = present.rbegin(); it != present.rend(); ++it) {
-        if (line_.mouse(*it) != nullptr) continue;
-        line_.unplug(*it);
-        RefreshPresence();
-        return true;
+void LineSimulator::SetValue(window::SimControl control, int value) {
+    setting_ = true;
+    if (control == window::SimControl::Details) {
+        const bool shown = value != 0;
+        details->setVisible(shown);
+        detailsButton->setChecked(shown);
+        // The window takes the size of what it shows.
+        layout()->activate();
+        resize(sizeHint());
+    } else if (QCheckBox* box = Switch(control)) {
+        box->setChecked(value != 0);
+    } else if (QSpinBox* spin = Spin(control)) {
+        spin->setValue(value);
     }
-    return false;
+    setting_ = false;
 }
 
-void LineSimulator::ApplyFaults() {
-    Faults& faults = line_.faults();
-    faults.nack = nackOn->isChecked() ? nackCommand->value() : -1;
-    faults.ackAfter = ackAfter->value();
-    faults.losePiece = losePieceOn->isChecked() ? losePiece->value() : 0;
-    // Counted from the moment the fault is switched on.
-    faults.failAfter = failAfterOn->isChecked()
-                           ? static_cast<int>(line_.transferCount()) + failAfter->value()
-                           : -1;
-    faults.latencyUs = latencyUs->value();
+int LineSimulator::Value(window::SimControl control) const {
+    if (control == window::SimControl::Details) return detailsButton->isChecked() ? 1 : 0;
+    if (const QCheckBox* box = Switch(control)) return box->isChecked() ? 1 : 0;
+    if (const QSpinBox* spin = Spin(control)) return spin->value();
+    return 0;
 }
 
-void LineSimulator::ShowDetails(bool shown) {
-    details->setVisible(shown);
-    detailsButton->setChecked(shown);
-    detailsButton->setText(shown ? QStringLiteral("Fewer controls") : QStringLiteral("Faults..."));
-    // The window takes the size of what it shows.
-    layout()->activate();
-    resize(sizeHint());
+void LineSimulator::SetText(window::SimControl control, std::string_view text) {
+    const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (control == window::SimControl::Presence) presence->setText(shown);
+    if (control == window::SimControl::Details) detailsButton->setText(shown);
+}
+
+void LineSimulator::StartTicks(int periodMs) {
+    ticks_.start(periodMs);
+}
+
+void LineSimulator::StopTicks() {
+    ticks_.stop();
 }
 
 void LineSimulator::FollowBeside(QWidget& main, int keep) {
@@ -252,23 +245,18 @@ void LineSimulator::PlaceBeside(const QWidget& main) {
         MoveFrameTo(*this, main.frameGeometry().topRight() + QPoint(kSimulatorGap, 0), frame);
         return;
     }
-    // Whole where that finds a place, folded where only that does, unless the operator chose.
-    if (!detailsChosen_) {
+    // Whether the whole window finds a place: the behaviour folds the details where not.
+    if (events_ != nullptr) {
+        const bool folded = details->isHidden();
         details->show();
         layout()->activate();
         const QSize whole = sizeHint().grownBy(frame);
-        ShowDetails(SimulatorFits(main.frameGeometry(), whole, available, keep));
+        details->setHidden(folded);
+        layout()->activate();
+        events_->OnPlaced(SimulatorFits(main.frameGeometry(), whole, available, keep));
     }
     const QSize own = size().grownBy(frame);
     MoveFrameTo(*this, SimulatorOrigin(main.frameGeometry(), own, available, keep), frame);
-}
-
-void LineSimulator::RefreshPresence() {
-    int mice = 0;
-    int others = 0;
-    for (const int id : line_.devices()) ++(line_.mouse(id) != nullptr ? mice : others);
-    presence->setText(
-        QStringLiteral("Present: %1 mouse/mice, %2 other device(s)").arg(mice).arg(others));
 }
 
 }  // namespace bw

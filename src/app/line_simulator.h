@@ -1,7 +1,8 @@
 #pragma once
-// The "Line simulator" window beside the main window on the simulated line: a
-// trainer plugs and pulls mice of each IC type and unrelated HID devices, and
-// switches the faults of the simulated controller on and off.
+// The "Line simulator" window beside the main window on the simulated line: buttons that
+// plug and pull mice of each IC type and unrelated HID devices, the faults of the simulated
+// controller, the status reply of the next mouse, the presence line. What they do is the
+// Line simulator's behaviour (window::LineSimulatorModel), which drives it as its view.
 
 #include <QCheckBox>
 #include <QLabel>
@@ -11,14 +12,16 @@
 #include <QRect>
 #include <QSize>
 #include <QSpinBox>
+#include <QTimer>
 #include <QWidget>
+
+#include "window/line_simulator_view.h"
+#include "window/window_placement.h"
 
 namespace bw {
 
-class SimulatedPlatform;
-
 // Gap between the main window and the Line simulator beside it.
-inline constexpr int kSimulatorGap = 12;
+using window::kSimulatorGap;
 
 // Top-left of a window of outer size `own` by the main window's frame `main`, wholly inside
 // `available` (the screen less its panels) and off the main window's first `keep` pixels
@@ -30,30 +33,25 @@ QPoint SimulatorOrigin(const QRect& main, const QSize& own, const QRect& availab
 // Whether one of those places fits a window of that size.
 bool SimulatorFits(const QRect& main, const QSize& own, const QRect& available, int keep);
 
-class LineSimulator : public QWidget {
+class LineSimulator : public QWidget, public window::LineSimulatorView {
     Q_OBJECT
   public:
-    explicit LineSimulator(SimulatedPlatform& line, QWidget* parent = nullptr);
-
-    // Plugs a mouse of an IC type (0..2) with the status bytes set below; its device id.
-    int PlugMouse(int icType);
-    // Pulls the mouse plugged last that is still present; false when none is.
-    bool PullMouse();
-    int PlugOther();
-    // Pulls the unrelated device plugged last that is still present.
-    bool PullOther();
-    // Copies the fault controls into the simulated line.
-    void ApplyFaults();
-    void RefreshPresence();
+    explicit LineSimulator(QWidget* parent = nullptr);
 
     // Places the window by `main` on its screen, off its first `keep` pixels of client area
     // (the status and the result), and again whenever the window manager's frame of either
-    // window becomes known. Where the whole simulator finds no such place, it opens with
-    // its fault controls folded away (the operator unfolds them).
+    // window becomes known. Tells the behaviour whether the whole window finds such a place
+    // (where it does not, the fault controls open folded away).
     void FollowBeside(QWidget& main, int keep);
     void PlaceBeside(const QWidget& main);
-    // The fault and next-mouse controls shown or folded away.
-    void ShowDetails(bool shown);
+
+    // LineSimulatorView.
+    void SetEvents(window::LineSimulatorEvents* events) override { events_ = events; }
+    void SetValue(window::SimControl control, int value) override;
+    int Value(window::SimControl control) const override;
+    void SetText(window::SimControl control, std::string_view text) override;
+    void StartTicks(int periodMs) override;
+    void StopTicks() override;
 
     QList<QPushButton*> plugMouseButtons;  // one per IC type, in table order
     QPushButton* pullMouseButton;
@@ -78,9 +76,14 @@ class LineSimulator : public QWidget {
     QWidget* details;
 
   private:
-    SimulatedPlatform& line_;
+    void Report(window::SimControl control, window::SimEvent event);
+    QSpinBox* Spin(window::SimControl control) const;
+    QCheckBox* Switch(window::SimControl control) const;
+
+    window::LineSimulatorEvents* events_ = nullptr;
+    QTimer ticks_;
+    bool setting_ = false;  // a value set by the behaviour raises no event
     int keep_ = 0;
-    bool detailsChosen_ = false;  // the operator folded or unfolded them
 };
 
 }  // namespace bw

@@ -2,30 +2,35 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QStyle>
+#include <algorithm>
+#include <utility>
 
 #include "production/lang.h"
 #include "ui/form_loading.h"
 #include "ui/frame_placement.h"
 #include "ui/message_boxes.h"
+#include "ui/pass_dialog.h"
 
 namespace bw {
 
 namespace {
 
-QString Caption(std::uint8_t index, std::uint8_t language) {
-    const std::string_view text = GetCaption(index, language);
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+using window::Control;
+using window::Event;
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
 
-TForm1::TForm1(HidPlatform& platform, QWidget* parent)
-    : QWidget(parent),
-      state(platform),
-      guard_(this, {[this] { hideLoading(); }, [this] { RecoverAfterFailure(); }}) {
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kMainWindowTitle));
     // Fixed dialog border: system menu, minimise and close, no maximise.
@@ -33,29 +38,21 @@ TForm1::TForm1(HidPlatform& platform, QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     CreateControls();
+    for (const window::ControlInfo& info : window::kControls) {
+        if (info.kind == window::ControlKind::Timer) continue;
+        widgets_[static_cast<std::size_t>(info.control)] = findChild<QWidget*>(
+            QString::fromLatin1(info.name.data(), static_cast<qsizetype>(info.name.size())));
+    }
     ApplyLook();
     SetKeyboardOrder();
     WireEvents();
-    FormCreate();
+    CentreOnScreen();
+    setFixedSize(DesignWidth, DesignHeight);
     // Centred again by the outer size once the window manager's frame is known.
     new FramePlacement(*this, [this] { CentreOnScreen(); });
 }
 
 TForm1::~TForm1() = default;
-
-void TForm1::FormCreate() {
-    station.forgetImage(state);
-    state.VerifyMismatch = false;
-    lbl_PassCnt->setText(QStringLiteral("0"));
-    station.PassCount = 0;
-
-    CentreOnScreen();
-    setFixedSize(DesignWidth, DesignHeight);
-
-    SelectUiLanguage();
-    state.link.ForgetHandles();
-    update();
-}
 
 void TForm1::CentreOnScreen() {
     QSize screen(DesignWidth, DesignHeight);
@@ -71,118 +68,12 @@ void TForm1::CentreOnScreen() {
     move(CentredOrigin(screen.width(), outerWidth), CentredOrigin(screen.height(), outerHeight));
 }
 
-void TForm1::SelectUiLanguage() {
-    SelectUiLanguage(WindowsLocaleId(QLocale::system()));
-}
-
-void TForm1::SelectUiLanguage(std::uint32_t localeId) {
-    UiLanguage = UiLanguageForLocale(localeId);
-    ApplyCaptions();
-}
-
-void TForm1::ApplyCaptions() {
-    const QString face =
-        QString::fromLatin1(CaptionFontFace(UiLanguage).data(),
-                            static_cast<qsizetype>(CaptionFontFace(UiLanguage).size()));
-    const QList<QWidget*> faced{lbl_DevStatus,
-                                lbl_ICType,
-                                cb_ICType,
-                                lbl_VID,
-                                edt_VID,
-                                lbl_PID,
-                                edt_PID,
-                                lbl_AutoMode,
-                                cb_AutoRun,
-                                lbl_BinFile,
-                                edt_BinFile,
-                                btn_Load,
-                                btn_Write,
-                                btnReadFactory,
-                                btn_Verify,
-                                btn_Save,
-                                gbResult,
-                                lbl_BINDevError,
-                                lbl_BINICTypeError,
-                                lbl_CtrlResult,
-                                lbl_Result,
-                                lbl_PassNum,
-                                lbl_PassCnt,
-                                gbWriteConfig,
-                                lbl_WriteCount,
-                                lbl_RetryCount,
-                                lbl_WriteType,
-                                lbl_sleepTime,
-                                lbl_RetryMode,
-                                cb_WriteID,
-                                gbFactoryConfig,
-                                lbl_FactoryType,
-                                lbl_FactoryDate,
-                                lbl_FactoryNum,
-                                lbl_Factory,
-                                Label2,
-                                Label3};
-    for (QWidget* control : faced) {
-        QFont font = control->font();
-        font.setFamily(face);
-        control->setFont(font);
-    }
-
-    const auto label = [this](std::uint8_t index, QLabel* control) {
-        control->setText(Caption(index, UiLanguage));
-    };
-    const auto button = [this](std::uint8_t index, QAbstractButton* control) {
-        control->setText(Caption(index, UiLanguage));
-    };
-    const auto group = [this](std::uint8_t index, QGroupBox* control) {
-        control->setTitle(Caption(index, UiLanguage));
-    };
-    label(0, lbl_DevStatus);
-    label(2, lbl_ICType);
-    label(3, lbl_VID);
-    label(4, lbl_PID);
-    label(5, lbl_AutoMode);
-    button(6, cb_AutoRun);
-    label(7, lbl_BinFile);
-    button(8, btn_Load);
-    button(9, btn_Write);
-    button(37, btnReadFactory);
-    button(10, btn_Verify);
-    button(11, btn_Save);
-    group(18, gbResult);
-    label(19, lbl_BINDevError);
-    label(20, lbl_BINICTypeError);
-    label(21, lbl_Result);
-    label(23, lbl_PassNum);
-    group(24, gbWriteConfig);
-    label(26, lbl_RetryCount);
-    label(25, lbl_WriteCount);
-    label(27, lbl_WriteType);
-    label(28, lbl_RetryMode);
-    button(29, cb_WriteID);
-    group(30, gbFactoryConfig);
-    label(31, lbl_FactoryType);
-    label(32, lbl_FactoryDate);
-    label(33, lbl_FactoryNum);
-    label(34, lbl_Factory);
-    label(35, Label2);
-    label(36, Label3);
-}
-
 QList<QWidget*> TForm1::OperationButtons() const {
     return {btn_Write, btnReadFactory, btn_Verify, btn_Save};
 }
 
-QList<QWidget*> TForm1::ParameterControls() const {
-    return {edt_AllCnt, edt_RetryCnt, rb_CmdByte2K, rb_CmdByte256, edt_Write256Count,
-            lbl_VID,    edt_VID,      lbl_PID,      edt_PID};
-}
-
 QList<QWidget*> TForm1::ResultLabels() const {
     return {lbl_Result, lbl_BINDevError, lbl_BINICTypeError, lbl_CtrlResult, lbl_ResultReason};
-}
-
-QList<QWidget*> TForm1::IdentityControls() const {
-    return {lbl_VID, edt_VID, lbl_PID, edt_PID};
 }
 
 QList<QWidget*> TForm1::KeyboardOrder() const {
@@ -195,173 +86,228 @@ QList<QWidget*> TForm1::KeyboardOrder() const {
             cb_FactoryLine, cb_FactoryStation, btnReadFactory};
 }
 
-int TForm1::IcTypeIndex() const {
-    const int index = cb_ICType->currentIndex();
-    if (index >= 0 && cb_ICType->itemText(index) == cb_ICType->currentText()) return index;
-    return cb_ICType->findText(cb_ICType->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+void TForm1::Report(Control control, Event event) {
+    if (events_ != nullptr) events_->OnEvent(control, event);
 }
 
-void TForm1::ShowClosing() {
-    // Longer than the status captions: two smaller lines in the same place.
-    QFont font = lbl_DevStatus->font();
-    font.setPixelSize(17);
-    lbl_DevStatus->setFont(font);
-    lbl_DevStatus->setWordWrap(true);
-    lbl_DevStatus->setText(writeDepth_ > 0 ? QStringLiteral("Closing when this write ends")
-                                           : QStringLiteral("Closing when this operation ends"));
-}
-
-void TForm1::ShowDevStatus(std::uint8_t captionIndex) {
-    // A close that waits for the operation keeps saying so until the window goes.
-    if (closeRequested_) return;
-    lbl_DevStatus->setText(Caption(captionIndex, UiLanguage));
-}
-
-void TForm1::ShowDeviceFound() {
-    Img_Find->show();
-    ShowDevStatus(1);
-    Img_NoFind->hide();
-    SetUsable(cb_ICType, false);
-    SetUsable(cb_AutoRun, false);
-    processEvents();
-}
-
-void TForm1::LockOperationControls() {
-    for (QWidget* control : OperationButtons()) SetUsable(control, false);
-    for (QWidget* control : ParameterControls()) SetUsable(control, false);
-    SetUsable(cb_AutoRun, false);
-    for (QWidget* label : ResultLabels()) label->hide();
-    SetLoadUsable(true);
-}
-
-QList<QWidget*> TForm1::BusyLockedControls() const {
-    // A file dialog over a running write would stall it (and after a cancel no image would
-    // count as loaded); a second operation would share the mouse and the count.
-    return OperationButtons() + ParameterControls() +
-           QList<QWidget*>{btn_Load,        cb_ICType,        cb_WriteID,     edt_sleepTime,
-                           edt_FactoryType, edt_FactoryDate,  edt_FactoryNum, cb_Factory,
-                           cb_FactoryLine,  cb_FactoryStation};
-}
-
-void TForm1::SetUsable(QWidget* control, bool usable) {
-    if (DeviceOperationRunning() && wantedUsable_.count(control) > 0) {
-        wantedUsable_[control] = usable;
-        return;
+void TForm1::WireEvents() {
+    const auto report = [this](Control control, Event event) {
+        return [this, control, event] { Report(control, event); };
+    };
+    connect(Img_MIRQLog, &TImage::doubleClicked, this,
+            report(Control::Img_MIRQLog, Event::DoubleClick));
+    for (const window::ControlInfo& info : window::kControls) {
+        QWidget* widget = Widget(info.control);
+        switch (info.kind) {
+            case window::ControlKind::Button:
+            case window::ControlKind::CheckBox:
+            case window::ControlKind::RadioButton:
+                connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, this,
+                        report(info.control, Event::Click));
+                break;
+            case window::ControlKind::HexField:
+            case window::ControlKind::IntField:
+                connect(static_cast<QLineEdit*>(widget), &QLineEdit::textChanged, this,
+                        report(info.control, Event::Change));
+                break;
+            case window::ControlKind::List: {
+                // A row chosen from the list or text typed into it.
+                auto* list = static_cast<QComboBox*>(widget);
+                connect(list, &QComboBox::activated, this, report(info.control, Event::Change));
+                connect(list->lineEdit(), &QLineEdit::textEdited, this,
+                        report(info.control, Event::Change));
+                break;
+            }
+            default:
+                break;
+        }
     }
-    control->setEnabled(usable);
+    connect(DevTimer, &QTimer::timeout, this, report(Control::DevTimer, Event::Tick));
 }
 
-void TForm1::LockWhileBusy() {
-    wantedUsable_.clear();
-    for (QWidget* control : BusyLockedControls()) {
-        wantedUsable_[control] = control->isEnabled();
-        control->setEnabled(false);
+void TForm1::Apply(Control control, const window::ControlChange& change) {
+    if (control == Control::DevTimer) return;
+    QWidget* widget = Widget(control);
+    if (change.enabled) widget->setEnabled(*change.enabled);
+    if (change.fontFace || change.fontPixels || change.fontPoints || change.bold) {
+        QFont font = widget->font();
+        if (change.fontFace) font.setFamily(FromUtf8(*change.fontFace));
+        if (change.fontPixels) font.setPixelSize(*change.fontPixels);
+        if (change.fontPoints) font.setPointSize(*change.fontPoints);
+        if (change.bold) font.setBold(*change.bold);
+        widget->setFont(font);
+    }
+    auto* label = qobject_cast<QLabel*>(widget);
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    auto* list = qobject_cast<QComboBox*>(widget);
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    if (change.wordWrap && label != nullptr) label->setWordWrap(*change.wordWrap);
+    if (change.textColour) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::WindowText,
+                         QColor(change.textColour->r, change.textColour->g, change.textColour->b));
+        widget->setPalette(palette);
+    }
+    if (change.readOnly && edit != nullptr) {
+        edit->setReadOnly(*change.readOnly);
+        // The style sheet looks at the property: shown like the path while read-only.
+        edit->style()->unpolish(edit);
+        edit->style()->polish(edit);
+    }
+    if (change.maxLength && edit != nullptr) edit->setMaxLength(*change.maxLength);
+    if (change.checked && button != nullptr) button->setChecked(*change.checked);
+    if (change.selectedRow && list != nullptr) {
+        const int row = *change.selectedRow;
+        list->setCurrentIndex(row >= 0 && row < list->count() ? row : -1);
+    }
+    if (change.text) {
+        const QString text = FromUtf8(*change.text);
+        if (control == Control::edt_BinFile) {
+            ShowBinFilePath(text);
+        } else if (control == Control::lbl_ResultReason) {
+            ShowReasonText(text);
+        } else if (label != nullptr) {
+            label->setText(text);
+        } else if (edit != nullptr) {
+            edit->setText(text);
+        } else if (list != nullptr) {
+            list->setCurrentIndex(list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+            list->setEditText(text);
+        } else if (button != nullptr) {
+            button->setText(text);
+        } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+            group->setTitle(text);
+        }
+    }
+    if (change.toolTip) widget->setToolTip(FromUtf8(*change.toolTip));
+    if (change.visible) {
+        widget->setVisible(*change.visible);
+        if (control == Control::lbl_BinIdentity) {
+            // The path's text stops short of the identity while it shows.
+            edt_BinFile->setTextMargins(0, 0, *change.visible ? lbl_BinIdentity->width() + 4 : 0,
+                                        0);
+        }
     }
 }
 
-void TForm1::UnlockAfterBusy() {
-    const std::map<const QWidget*, bool> wanted = std::move(wantedUsable_);
-    wantedUsable_.clear();
-    for (QWidget* control : BusyLockedControls()) {
-        const auto it = wanted.find(control);
-        if (it != wanted.end()) control->setEnabled(it->second);
+void TForm1::ShowBinFilePath(const QString& path) {
+    // The field's frame, padding and the line edit's own margin take 8 pixels.
+    const int room = edt_BinFile->width() - edt_BinFile->textMargins().right() - 8;
+    edt_BinFile->setText(
+        QFontMetrics(edt_BinFile->font()).elidedText(path, Qt::ElideMiddle, std::max(room, 0)));
+    edt_BinFile->setCursorPosition(0);
+}
+
+void TForm1::ShowReasonText(const QString& text) {
+    // Whole, wrapped; only a text longer than the two lines there is room for is cut.
+    lbl_ResultReason->setText(text);
+    if (lbl_ResultReason->heightForWidth(lbl_ResultReason->width()) > lbl_ResultReason->height()) {
+        const QFontMetrics metrics(lbl_ResultReason->font());
+        lbl_ResultReason->setText(
+            metrics.elidedText(text, Qt::ElideRight, 2 * lbl_ResultReason->width() - 40));
     }
 }
 
-void TForm1::UnlockOperationControls() {
-    for (QWidget* control : OperationButtons()) SetUsable(control, true);
-    for (QWidget* control : ParameterControls()) SetUsable(control, true);
-    SetUsable(cb_AutoRun, true);
+std::string TForm1::Text(Control control) const {
+    const QWidget* widget = Widget(control);
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text().toStdString();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget))
+        return edit->text().toStdString();
+    if (const auto* list = qobject_cast<const QComboBox*>(widget))
+        return list->currentText().toStdString();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text().toStdString();
+    if (const auto* group = qobject_cast<const QGroupBox*>(widget))
+        return group->title().toStdString();
+    return {};
 }
 
-void TForm1::BeginOperation(Work work) {
-    ++operationDepth_;
-    if (work == Work::PollTick) return;
-    if (work == Work::Write) ++writeDepth_;
-    if (closeRequested_) ShowClosing();
-    if (deviceDepth_++ == 0) LockWhileBusy();
+int TForm1::SelectedRow(Control control) const {
+    const auto* list = qobject_cast<const QComboBox*>(Widget(control));
+    if (list == nullptr) return -1;
+    const int index = list->currentIndex();
+    if (index >= 0 && list->itemText(index) == list->currentText()) return index;
+    return list->findText(list->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
 }
 
-void TForm1::EndOperation(Work work) {
-    if (operationDepth_ > 0) --operationDepth_;
-    if (work == Work::Write && writeDepth_ > 0) --writeDepth_;
-    if (work != Work::PollTick && deviceDepth_ > 0 && --deviceDepth_ == 0) UnlockAfterBusy();
-    if (operationDepth_ > 0) return;
-    if (closeRequested_) {
-        // Close once the handler that ended the operation has returned.
-        QMetaObject::invokeMethod(
-            this, [this] { close(); }, Qt::QueuedConnection);
-    } else if (autoRunClicked_) {
-        // "Auto Write" switched meanwhile takes effect now, after the handler has returned.
-        autoRunClicked_ = false;
-        QMetaObject::invokeMethod(
-            this, [this] { RunHandler([this] { cb_AutoRunClick(); }); }, Qt::QueuedConnection);
-    }
+bool TForm1::Checked(Control control) const {
+    const auto* button = qobject_cast<const QAbstractButton*>(Widget(control));
+    return button != nullptr && button->isChecked();
 }
 
-bool TForm1::RunHandler(const std::function<void()>& handler) {
-    return guard_.Run(handler);
+std::int32_t TForm1::GetValue(Control field) const {
+    const auto* edit = qobject_cast<const THexEdit*>(Widget(field));
+    return edit != nullptr ? edit->GetValue() : 0;
 }
 
-void TForm1::RecoverAfterFailure() {
-    // The failed handler has unwound: nothing runs any more.
-    station.PollBusy = false;
-    operationDepth_ = 0;
-    if (deviceDepth_ > 0) UnlockAfterBusy();
-    deviceDepth_ = 0;
-    writeDepth_ = 0;
-    if (closeRequested_) {
-        close();
-        return;
-    }
-    // Usable again: loading always, the operations when a mouse is ready for the
-    // loaded image in manual mode, and polling whenever an image is loaded.
-    SetLoadUsable(true);
-    if (station.ImageLoaded && state.link.AnyDeviceOpen() && !cb_AutoRun->isChecked()) {
-        UnlockOperationControls();
-    }
-    if (station.ImageLoaded) DevTimer->start();
+void TForm1::SetValue(Control field, std::int32_t value) {
+    if (auto* edit = qobject_cast<THexEdit*>(Widget(field))) edit->SetValue(value);
 }
 
-void TForm1::showLoading() {
+void TForm1::StartTimer() {
+    DevTimer->start();
+}
+
+void TForm1::StopTimer() {
+    DevTimer->stop();
+}
+
+bool TForm1::TimerRunning() const {
+    return DevTimer->isActive();
+}
+
+std::optional<std::string> TForm1::ChooseOpenFile() {
+    const QString path = chooseOpenFile ? chooseOpenFile() : OpenDialog1.GetOpenFileName(this);
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+std::optional<std::string> TForm1::ChooseSaveFile() {
+    const QString path = chooseSaveFile ? chooseSaveFile() : SaveDialog1.GetSaveFileName(this);
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+void TForm1::ShowMessage(std::string_view text) {
+    bw::ShowMessage(this, FromUtf8(text));
+}
+
+void TForm1::ShowError(std::string_view message) {
+    ShowErrorBox(this, FromUtf8(message));
+}
+
+std::optional<std::string> TForm1::AskPassword(std::string_view lastEntry) {
+    dlgPass->ValueText = FromUtf8(lastEntry);
+    if (dlgPass->Execute(this) != QDialog::Accepted) return std::nullopt;
+    return dlgPass->ValueText.toStdString();
+}
+
+void TForm1::ShowLoading() {
     if (loading_ != nullptr) loading_->ShowOver(frameGeometry());
 }
 
-void TForm1::hideLoading() {
+void TForm1::HideLoading() {
     if (loading_ != nullptr) loading_->hide();
 }
 
-void TForm1::processEvents() {
+void TForm1::ProcessEvents() {
     QCoreApplication::processEvents();
 }
 
-void TForm1::sleepMs(int ms) {
-    if (clock_ != nullptr) {
-        clock_->sleepMs(ms);
-    } else {
-        OperationHost::sleepMs(ms);
-    }
+void TForm1::Post(std::function<void()> work) {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
 }
 
-void TForm1::delayUs(int us) {
-    if (clock_ != nullptr) {
-        clock_->delayUs(us);
-    } else {
-        OperationHost::delayUs(us);
-    }
+void TForm1::Close() {
+    closingForGood_ = true;
+    close();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (OperationRunning()) {
-        // Closing now could leave a mouse half written; close when the operation ends,
-        // and say so, or a long write looks like a hang.
-        closeRequested_ = true;
-        ShowClosing();
+    if (!closingForGood_ && events_ != nullptr && !events_->OnCloseQuery()) {
         event->ignore();
         return;
     }
-    DevTimer->stop();
-    state.link.ForgetHandles();
     event->accept();
     emit closed();
 }

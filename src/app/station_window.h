@@ -1,63 +1,32 @@
 #pragma once
-// The gang station window (binwright-gui --gang IMAGE): the settings on top, one tile per
-// slot, the totals and first-pass yield below. The gang runner works on a thread of its
-// own; what it says reaches the window as queued calls (app/station_observer.h). Closing
-// the window asks the runner to finish (the mice in progress end, no further one starts);
-// the window stays with their results and a summary of what ended how, and the next close
-// closes it. A close while mice are still being written asks before it aborts them and
-// names the slots it aborted. SIGTERM and Ctrl-C (WatchSignals) close as the first close
-// does, and the window then goes by itself once the mice ended.
+// The gang station window (binwright-gui --gang IMAGE) in Qt: the settings on top, one tile
+// per slot, the totals and first-pass yield below, then the station's messages. A view of
+// window::StationWindowModel, which holds the behaviour (the runner's thread, the close
+// rules); the window draws what the model says and hands it the close and the tick.
 
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QString>
 #include <QTimer>
 #include <QWidget>
-#include <chrono>
-#include <cstdint>
 #include <map>
-#include <memory>
-#include <optional>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "app/stop_switch.h"
-#include "device/hid_platform.h"
-#include "station/gang_runner.h"
 #include "ui/slot_tile.h"
+#include "window/station_window_model.h"
+#include "window/station_window_view.h"
 
 namespace bw {
 
-class GangStation;
-class InterruptFlag;
-class StationObserver;
+using window::kStationWindowTitle;
 
-inline constexpr char kStationWindowTitle[] = "MIRQ Binwright gang station";
-
-class StationWindow : public QWidget {
+class StationWindow : public QWidget, public window::StationWindowView {
     Q_OBJECT
   public:
-    using Clock = std::chrono::steady_clock;
+    // slotCount: the tiles known from the start (StationWindowModel::KnownSlots); more than two
+    // rows of four make the tiles smaller, six to a row.
+    explicit StationWindow(int slotCount, QWidget* parent = nullptr);
 
-    // station: loaded (GangStation::load); it and the platform outlive the window. waits:
-    // null, the real clock; else a test's virtual clock for every worker.
-    StationWindow(HidPlatform& platform, GangStation& station, OperationHost* waits = nullptr,
-                  QWidget* parent = nullptr);
-    // A runner still running is asked to abort and waited for.
-    ~StationWindow() override;
-
-    // Starts the runner's thread.
-    void Start();
-    // SIGTERM or Ctrl-C caught by `flag` (it outlives the window): a close that lets the mice
-    // in progress end and then closes the window; a second Ctrl-C within 3 s aborts them.
-    // The exit code is then 143 or 130.
-    void WatchSignals(InterruptFlag& flag);
-    bool Running() const { return thread_.joinable(); }
-    // The exit code of the run (as `binwright run --gang`); 0 before it ended.
-    int ExitCode() const { return exitCode_; }
     // The tile of a slot (1-based); null when the slot has none yet.
     SlotTile* Tile(int slot) const;
 
@@ -73,66 +42,33 @@ class StationWindow : public QWidget {
     QLabel* status;
     QPlainTextEdit* messages;
 
-    // On the GUI thread, from what the observer posts.
-    void SlotAssigned(int slot, const QString& port);
-    void MousePlugged(int slot, Clock::time_point at);
-    // The slot's mouse already holds its number from an interrupted run: not written.
-    void MouseHeld(int slot, std::int32_t number, const std::string& said);
-    void MouseStarted(int slot, std::optional<std::int32_t> number);
-    void Phase(int slot, const QString& label, int bytes);
-    void Progress(int slot, int done, int total);
-    void MouseFinished(const station::GangResult& result, const std::string& said);
-    void Say(const std::string& lines);
-    void NumberingStarted();
-    void RunEnded(int exitCode, const std::string& said);
+    // StationWindowView.
+    void SetEvents(window::StationWindowEvents* events) override { events_ = events; }
+    void SetHeader(const window::StationHeader& header) override;
+    void SetTile(const window::SlotTileState& tile) override;
+    void SetTotals(const window::StationTotals& totals) override;
+    void AppendMessage(std::string_view lines) override;
+    bool AskQuestion(const std::string& question) override;
+    void StartTicks(int periodMs) override;
+    void StopTicks() override;
+    void Post(std::function<void()> work) override;
+    void Close() override;
 
   signals:
-    void finished();  // the runner's thread ended
-    void closed();    // the window closed for good
+    void closed();  // the window closed for good
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void CreateHeader(QWidget* header);
     SlotTile& EnsureTile(int slot);
-    void ShowTotals();
-    void ShowNextSerial();
-    void ShowElapsed();
-    void Work();
-    // The first close (or a signal): no further mouse, the mice in progress end.
-    void Finish(bool bySignal);
-    // Slots whose mouse is being written now, as "1, 2".
-    QString BusySlots() const;
-    // What ended how since the close, for the status and the messages.
-    void ShowStopped();
 
-    HidPlatform& platform_;
-    GangStation& station_;
-    OperationHost* waits_;
-    StopSwitch stop_;
-    std::unique_ptr<StationObserver> observer_;
-    std::thread thread_;
-    int exitCode_ = 0;
-    bool numberingDone_ = false;
-    bool closeAsked_ = false;      // a close or a signal asked the runner to finish
-    bool closeWhenEnded_ = false;  // a signal: the window goes once the mice ended
-    bool aborting_ = false;
-    InterruptFlag* signals_ = nullptr;
-    QTimer signalTimer_;
-    // Since the close: the mice that ended, passed and were aborted (the slots cut by it).
-    int miceAfterClose_ = 0;
-    int passesAfterClose_ = 0;
-    std::vector<int> abortedSlots_;
-
+    window::StationWindowEvents* events_ = nullptr;
+    bool closing_ = false;
     QGridLayout* tiles_;
-    int columns_ = 4;
-    bool compactTiles_ = false;
+    window::TileGrid grid_{};
     std::map<int, SlotTile*> tileOf_;
-    std::map<int, Clock::time_point> busySince_;  // slots writing now, from the plug
-    QTimer elapsedTimer_;
-    int mice_ = 0;
-    int passes_ = 0;
+    QTimer ticks_;
 };
 
 }  // namespace bw

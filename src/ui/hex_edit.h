@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "production/number_text.h"
+
 namespace bw {
 
 class TMIRQEdit : public QLineEdit {
@@ -28,12 +30,12 @@ class TMIRQEdit : public QLineEdit {
 class DigitValidator : public QValidator {
     Q_OBJECT
   public:
-    DigitValidator(QString allowed, QObject* parent);
+    DigitValidator(NumberBase base, QObject* parent);
     void SetEnabled(bool on) { enabled_ = on; }
     State validate(QString& input, int& pos) const override;
 
   private:
-    QString allowed_;
+    NumberBase base_;
     bool enabled_ = true;
 };
 
@@ -52,7 +54,7 @@ class THexEdit : public TMIRQEdit {
     virtual void SetValue(std::int32_t value);
 
   protected:
-    THexEdit(QWidget* parent, const QString& allowed);
+    THexEdit(QWidget* parent, NumberBase base);
 
   private:
     bool isFilter_ = true;
@@ -67,11 +69,5 @@ class TIntEdit : public THexEdit {
     std::int32_t GetValue() const override;
     void SetValue(std::int32_t value) override;
 };
-
-// Conversions behind the fields, usable without a widget.
-std::int32_t HexTextValue(const QString& text);
-std::int32_t DecimalTextValue(const QString& text);
-QString HexValueText(std::int32_t value);
-QString DecimalValueText(std::int32_t value);
 
 }  // namespace bw

@@ -6,6 +6,8 @@
 #include <QSpacerItem>
 #include <utility>
 
+#include "production/error_box_message.h"
+
 namespace bw {
 
 namespace {
@@ -54,10 +56,7 @@ void ShowBox(QWidget* parent, BoxKind kind, const QString& text) {
 }  // namespace
 
 QString ErrorBoxText(const QString& message) {
-    if (!message.isEmpty() && message.back() > QLatin1Char('.')) {
-        return message + QLatin1Char('.');
-    }
-    return message;
+    return QString::fromStdString(ErrorBoxMessage(message.toStdString()));
 }
 
 void ShowErrorBox(QWidget* parent, const QString& message) {

@@ -7,15 +7,18 @@
 #include <QSize>
 #include <algorithm>
 
+#include "window/window_placement.h"
+
 namespace bw {
 
 // Extra downward offset of the loading window when it is first created.
-inline constexpr int kCreationOffsetY = 40;
+using window::kCreationOffsetY;
 
 // Top-left that centres a window of size `own` over `main` (frame geometry).
 inline QPoint CentredOver(const QRect& main, const QSize& own) {
-    return {main.left() + (main.width() - own.width()) / 2,
-            main.top() + (main.height() - own.height()) / 2};
+    const window::Point at = window::CentredOver({main.x(), main.y(), main.width(), main.height()},
+                                                 own.width(), own.height());
+    return {at.x, at.y};
 }
 
 // CentredOver, moved just as far as it takes to lie wholly inside `screen` (the available

@@ -6,14 +6,7 @@
 namespace bw {
 namespace {
 
-// "Pass" and "Fail" fill the tile; a phase's label is longer ("Reading back block 3/8").
-constexpr int kResultPoints = 30;
-constexpr int kCompactResultPoints = 20;
-constexpr int kPhasePoints = 13;
-constexpr int kWidth = 220;
-constexpr int kCompactWidth = 150;
-const QColor kPhaseColour(0, 0, 255);  // the main window's status colour
-const QColor kIdleColour(128, 128, 128);
+using window::kPhasePoints;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, int points, bool bold = false) {
     auto* label = new QLabel(parent);
@@ -30,14 +23,14 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int points, bool bold = fal
 SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
     setObjectName(QStringLiteral("slot%1").arg(slot));
     setFrameShape(QFrame::Box);
-    setMinimumWidth(kWidth);
+    setMinimumWidth(grid_.tileWidth);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->setSpacing(4);
 
     title = MakeLabel(this, "title", 11, true);
     layout->addWidget(title);
-    result = MakeLabel(this, "result", kResultPoints, true);
+    result = MakeLabel(this, "result", grid_.resultPoints, true);
     result->setAlignment(Qt::AlignCenter);
     // A long phase ("Reading back block 3/8") takes two lines rather than being cut.
     result->setWordWrap(true);
@@ -64,72 +57,34 @@ SlotTile::SlotTile(int slot, QWidget* parent) : QFrame(parent), slot_(slot) {
     bottom->addWidget(elapsed);
     layout->addLayout(bottom);
 
-    setPort(QString());
-    showEmpty();
+    show({.slot = slot, .text = "No mouse", .serial = "SN -"});
 }
 
-void SlotTile::setPort(const QString& port) {
-    const bool named = port.startsWith(QStringLiteral("port"));
-    title->setText(port.isEmpty() ? QStringLiteral("Slot %1").arg(slot_)
-                   : named        ? QStringLiteral("Slot %1   %2").arg(slot_).arg(port)
-                                  : QStringLiteral("Slot %1   port %2").arg(slot_).arg(port));
-}
-
-void SlotTile::setCompact(bool compact) {
-    compact_ = compact;
-    setMinimumWidth(compact ? kCompactWidth : kWidth);
+void SlotTile::setGrid(const window::TileGrid& grid) {
+    grid_ = grid;
+    setMinimumWidth(grid.tileWidth);
     QFont font = result->font();
-    font.setPointSize(resultPoints());
+    font.setPointSize(grid.resultPoints);
     result->setMinimumHeight(QFontMetrics(font).height() + 4);
     if (result->font().pointSize() > kPhasePoints) result->setFont(font);
 }
 
-int SlotTile::resultPoints() const {
-    return compact_ ? kCompactResultPoints : kResultPoints;
-}
-
-void SlotTile::showEmpty() {
-    result->setText(QStringLiteral("No mouse"));
-    setResultLook(kIdleColour, kPhasePoints);
-    detail->clear();
-    serial->setText(QStringLiteral("SN -"));
-    elapsed->clear();
-    progress->setRange(0, 1);
-    progress->setValue(0);
-}
-
-void SlotTile::showPhase(const QString& phase, int bytes) {
-    result->setText(phase);
-    setResultLook(kPhaseColour, kPhasePoints);
-    detail->clear();
-    detail->setToolTip(QString());
-    progress->setRange(0, bytes > 0 ? bytes : 1);
-    progress->setValue(0);
-}
-
-void SlotTile::showProgress(int done, int total) {
-    if (total > 0 && progress->maximum() != total) progress->setRange(0, total);
-    progress->setValue(done);
-}
-
-void SlotTile::showResult(const QString& text, const QColor& colour, const QString& why) {
-    result->setText(text);
-    setResultLook(colour, resultPoints());
+void SlotTile::show(const window::SlotTileState& state) {
+    title->setText(QString::fromStdString(window::SlotTileTitle(state)));
+    result->setText(QString::fromStdString(state.text));
+    setResultLook(QColor(state.colour.r, state.colour.g, state.colour.b),
+                  state.large ? grid_.resultPoints : kPhasePoints);
+    const QString why = QString::fromStdString(state.detail);
     detail->setText(why);
     detail->setToolTip(why);
-}
-
-void SlotTile::showSerial(const QString& text) {
-    serial->setText(text);
-}
-
-void SlotTile::showDetail(const QString& text) {
-    detail->setText(text);
-    detail->setToolTip(text);
-}
-
-void SlotTile::showElapsed(double seconds) {
-    elapsed->setText(QStringLiteral("%1 s").arg(seconds, 0, 'f', 1));
+    serial->setText(QString::fromStdString(state.serial));
+    progress->setRange(0, state.progressTotal > 0 ? state.progressTotal : 1);
+    progress->setValue(state.progressTotal > 0 ? state.progressDone : 0);
+    if (state.elapsedSeconds) {
+        elapsed->setText(QStringLiteral("%1 s").arg(*state.elapsedSeconds, 0, 'f', 1));
+    } else {
+        elapsed->clear();
+    }
 }
 
 void SlotTile::setResultLook(const QColor& colour, int pointSize) {

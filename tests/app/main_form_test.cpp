@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
@@ -10,6 +12,7 @@
 
 #include "app/null_platform.h"
 #include "ui/message_boxes.h"
+#include "window/main_window_model.h"
 
 namespace bw {
 namespace {
@@ -23,7 +26,8 @@ class MainFormTest : public ::testing::Test {
     void TearDown() override { SetMessageBoxHook({}); }
 
     NullPlatform platform;
-    TForm1 form{platform};
+    TForm1 form;
+    window::MainWindowModel model{platform, form};
     QStringList boxes;
 };
 
@@ -44,7 +48,7 @@ QString TextOf(QWidget* w) {
 }
 
 TEST_F(MainFormTest, EveryControlStartsInItsDesignStateWithEnglishCaptions) {
-    form.SelectUiLanguage(1033);
+    model.FormCreate(1033);
     const std::vector<ControlState> expected{
         {"Img_MIRQLog", "", true, false},
         {"Img_Find", "", true, true},
@@ -205,31 +209,6 @@ TEST(WindowPosition, OnlyChineseAsUsedInChinaIs2052) {
     EXPECT_NE(WindowsLocaleId(QLocale(QLocale::German, QLocale::Germany)), 2052u);
 }
 
-TEST_F(MainFormTest, CaptionLanguageChangesOneCaptionAndTheFace) {
-    form.SelectUiLanguage(2052);
-    EXPECT_EQ(form.UiLanguage, 2);
-    EXPECT_EQ(form.lbl_ICType->text(), "MIRQ IC Type");
-    EXPECT_EQ(form.lbl_VID->text(), "VID:");
-    for (QWidget* w : {static_cast<QWidget*>(form.lbl_ICType), static_cast<QWidget*>(form.edt_VID),
-                       static_cast<QWidget*>(form.Label3), static_cast<QWidget*>(form.lbl_PassCnt),
-                       static_cast<QWidget*>(form.lbl_sleepTime)}) {
-        EXPECT_EQ(w->font().family(), "Microsoft JhengHei") << w->objectName().toStdString();
-    }
-    // Controls outside the 37 keep their design face.
-    EXPECT_EQ(form.edt_AllCnt->font().family(), "MS Sans Serif");
-    EXPECT_EQ(form.cb_Factory->font().family(), "Tahoma");
-
-    form.SelectUiLanguage(1033);
-    EXPECT_EQ(form.UiLanguage, 0);
-    EXPECT_EQ(form.lbl_ICType->text(), "MIRQ IC Type:");
-    EXPECT_EQ(form.lbl_ICType->font().family(), "MS Sans Serif");
-    // Only the face changes: size and weight stay.
-    EXPECT_EQ(form.lbl_DevStatus->font().pixelSize(), 21);
-    EXPECT_TRUE(form.lbl_DevStatus->font().bold());
-    EXPECT_EQ(form.cb_AutoRun->text(), "Auto Write");
-    EXPECT_EQ(form.lbl_sleepTime->text(), "Sleep Time:");
-}
-
 TEST_F(MainFormTest, KeyboardOrderFollowsTheBands) {
     const QList<QWidget*> order = form.KeyboardOrder();
     ASSERT_EQ(order.first(), form.cb_ICType);
@@ -252,19 +231,39 @@ TEST_F(MainFormTest, KeyboardOrderFollowsTheBands) {
     EXPECT_EQ(form.edt_BinFile->focusPolicy(), Qt::NoFocus);
 }
 
-TEST_F(MainFormTest, BlockCountIsHeldBetweenOneAndEight) {
-    QLineEdit* f = form.edt_Write256Count;
-    f->clear();
-    EXPECT_EQ(f->text(), "1");
-    f->setText("0");
-    EXPECT_EQ(f->text(), "1");
-    f->setText("12");
-    EXPECT_EQ(f->text(), "8");
-    f->setText("5");
-    EXPECT_EQ(f->text(), "5");
+// The view copies the window's changes onto its widgets and reports what the operator does.
+TEST_F(MainFormTest, TheViewAppliesChangesAndReportsTheOperatorsEvents) {
+    using window::Control;
+    form.Apply(Control::lbl_CtrlResult, {.text = "Write Pass",
+                                         .visible = true,
+                                         .textColour = kLime,
+                                         .fontPoints = 36,
+                                         .toolTip = "why"});
+    EXPECT_EQ(form.lbl_CtrlResult->text(), "Write Pass");
+    EXPECT_FALSE(form.lbl_CtrlResult->isHidden());
+    EXPECT_EQ(form.lbl_CtrlResult->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+    EXPECT_EQ(form.lbl_CtrlResult->font().pointSize(), 36);
+    EXPECT_EQ(form.lbl_CtrlResult->toolTip(), "why");
+    form.Apply(Control::btn_Write, {.enabled = true});
+    EXPECT_TRUE(form.btn_Write->isEnabled());
+    form.Apply(Control::gbResult, {.text = "Result:", .fontFace = "Courier"});
+    EXPECT_EQ(form.gbResult->title(), "Result:");
+    EXPECT_EQ(form.gbResult->font().family(), "Courier");
+    form.Apply(Control::edt_FactoryNum, {.readOnly = true});
+    EXPECT_TRUE(form.edt_FactoryNum->isReadOnly());
+    form.Apply(Control::cb_FactoryLine, {.selectedRow = 3});
+    EXPECT_EQ(form.cb_FactoryLine->currentText(), "D");
+    form.Apply(Control::cb_FactoryLine, {.selectedRow = 40});
+    EXPECT_EQ(form.cb_FactoryLine->currentIndex(), -1);
+    form.Apply(Control::rb_CmdByte256, {.checked = true});
+    EXPECT_FALSE(form.rb_CmdByte2K->isChecked());
+    form.SetValue(Control::edt_FactoryNum, 0x1000000);
+    EXPECT_EQ(form.edt_FactoryNum->text(), "1000000");
+    EXPECT_EQ(form.GetValue(Control::edt_FactoryNum), 0x1000000);
 
-    // Typed: select all, type 12, the second digit makes it 8.
+    // Typed: select all, type 12, the second digit makes it 8 (the behaviour hears each key).
     form.show();
+    QLineEdit* f = form.edt_Write256Count;
     f->setFocus();
     f->selectAll();
     QTest::keyClicks(f, "12");
@@ -272,90 +271,71 @@ TEST_F(MainFormTest, BlockCountIsHeldBetweenOneAndEight) {
     QTest::keyClick(f, Qt::Key_Backspace);
     EXPECT_EQ(f->text(), "1");
     EXPECT_TRUE(boxes.isEmpty());
+
+    // The timer's tick and a close go to the behaviour, which keeps the window open during an
+    // operation.
+    QSignalSpy closed(&form, &TForm1::closed);
+    {
+        window::MainWindowModel::OperationGuard operation(model);
+        EXPECT_FALSE(form.close());
+        EXPECT_EQ(form.lbl_DevStatus->text(), "Closing when this operation ends");
+        EXPECT_EQ(form.lbl_DevStatus->font().pixelSize(), 17);
+    }
+    EXPECT_EQ(closed.count(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(MainFormTest, FieldThatDoesNotConvertEndsTheHandlerWithTheErrorBox) {
-    form.edt_Write256Count->setText("1x");
-    ASSERT_EQ(boxes.size(), 1);
-    EXPECT_EQ(boxes.front(), "'01x' is not a valid integer value.");
-    EXPECT_EQ(form.edt_Write256Count->text(), "1x");
+// A path longer than the field is shortened in the middle, never cut inside a letter; the
+// identity beside it takes its room.
+TEST_F(MainFormTest, ALongBinPathIsShortenedInTheMiddle) {
+    using window::Control;
+    const QString path = QString(70, QLatin1Char('a')) + QLatin1Char('/') +
+                         QString(70, QLatin1Char('b')) + "/line-image.bin";
+    form.Apply(Control::lbl_BinIdentity, {.text = "3f2a9c1e", .visible = true});
+    form.Apply(Control::edt_BinFile, {.text = path.toStdString(), .toolTip = "whole"});
+    const QString shown = form.edt_BinFile->text();
+    EXPECT_TRUE(shown.endsWith("line-image.bin")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    EXPECT_GT(form.edt_BinFile->textMargins().right(), 0);
+    const int room = form.edt_BinFile->width() - form.edt_BinFile->textMargins().right() - 8;
+    EXPECT_LE(QFontMetrics(form.edt_BinFile->font()).horizontalAdvance(shown), room);
+    EXPECT_EQ(form.edt_BinFile->toolTip(), "whole");
+    form.Apply(Control::lbl_BinIdentity, {.visible = false});
+    EXPECT_EQ(form.edt_BinFile->textMargins().right(), 0);
+}
+
+// Why an operation did not pass: in small type under the result, left of the pass counter,
+// wrapped within its place, cut only where longer than its two lines.
+TEST_F(MainFormTest, TheReasonStandsSmallUnderTheResult) {
+    using window::Control;
+    QLabel* small = form.lbl_ResultReason;
+    EXPECT_LT(QFontInfo(small->font()).pixelSize(),
+              QFontInfo(form.lbl_CtrlResult->font()).pixelSize());
+    EXPECT_TRUE(form.gbResult->rect().contains(small->geometry()));
+    EXPECT_FALSE(small->geometry().intersects(form.lbl_PassNum->geometry()));
+    EXPECT_TRUE(small->wordWrap());
+    const std::string shortText = "the mouse did not answer (no-answer) at block 3, piece 2";
+    form.Apply(Control::lbl_ResultReason, {.text = shortText, .visible = true});
+    EXPECT_EQ(small->text().toStdString(), shortText);
+    EXPECT_LE(small->heightForWidth(small->width()), small->height());
+    std::string longText;
+    while (longText.size() < 400) longText += "the read-back differs ";
+    form.Apply(Control::lbl_ResultReason, {.text = longText});
+    EXPECT_LT(small->text().size(), static_cast<qsizetype>(longText.size()));
+    EXPECT_TRUE(small->text().endsWith(QChar(0x2026)));
 }
 
 TEST_F(MainFormTest, IcTypeIndexFollowsTheListText) {
-    EXPECT_EQ(form.IcTypeIndex(), 0);
+    using window::Control;
+    EXPECT_EQ(form.SelectedRow(Control::cb_ICType), 0);
     form.cb_ICType->setCurrentIndex(2);
-    EXPECT_EQ(form.IcTypeIndex(), 2);
+    EXPECT_EQ(form.SelectedRow(Control::cb_ICType), 2);
     form.cb_ICType->setEditText("KVDE9");
-    EXPECT_EQ(form.IcTypeIndex(), -1);
+    EXPECT_EQ(form.SelectedRow(Control::cb_ICType), -1);
     form.cb_ICType->setEditText("KVDE52xx");
-    EXPECT_EQ(form.IcTypeIndex(), 1);
-}
-
-TEST_F(MainFormTest, ControlSetsSwitchTogether) {
-    EXPECT_EQ(form.OperationButtons(), (QList<QWidget*>{form.btn_Write, form.btnReadFactory,
-                                                        form.btn_Verify, form.btn_Save}));
-    form.UnlockOperationControls();
-    for (QWidget* w : form.OperationButtons()) EXPECT_TRUE(w->isEnabled());
-    form.lbl_CtrlResult->show();
-    form.btn_Load->setEnabled(false);
-    form.LockOperationControls();
-    for (QWidget* w : form.OperationButtons() + form.ParameterControls()) {
-        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-    }
-    for (QWidget* w : form.ResultLabels()) EXPECT_TRUE(w->isHidden());
-    EXPECT_FALSE(form.cb_AutoRun->isEnabled());
-    EXPECT_TRUE(form.btn_Load->isEnabled());
-
-    form.ShowDeviceFound();
-    EXPECT_FALSE(form.Img_Find->isHidden());
-    EXPECT_TRUE(form.Img_NoFind->isHidden());
-    EXPECT_EQ(form.lbl_DevStatus->text(), "Mouse Ready");
-    EXPECT_FALSE(form.cb_ICType->isEnabled());
-}
-
-TEST_F(MainFormTest, CloseWithoutOperationClosesAtOnce) {
-    form.show();
-    QSignalSpy closed(&form, &TForm1::closed);
-    EXPECT_TRUE(form.close());
-    EXPECT_EQ(closed.count(), 1);
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(form.state.link.AnyDeviceOpen());
-}
-
-TEST_F(MainFormTest, CloseDuringAnOperationWaitsForItsEnd) {
-    form.show();
-    QSignalSpy closed(&form, &TForm1::closed);
-    {
-        TForm1::OperationGuard outer(form);
-        {
-            TForm1::OperationGuard inner(form);
-            EXPECT_FALSE(form.close());
-        }
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(form.isVisible());  // the outer operation still runs
-        EXPECT_TRUE(form.CloseRequested());
-        EXPECT_EQ(closed.count(), 0);
-    }
-    EXPECT_FALSE(form.OperationRunning());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(closed.count(), 1);
-    EXPECT_FALSE(form.isVisible());
-}
-
-TEST_F(MainFormTest, FailingOperationStillCarriesOutTheDeferredClose) {
-    form.show();
-    QSignalSpy closed(&form, &TForm1::closed);
-    const bool ok = form.RunHandler([this] {
-        form.BeginOperation();  // never ended: the handler fails first
-        form.close();
-        throw std::runtime_error("device gone");
-    });
-    EXPECT_FALSE(ok);
-    ASSERT_EQ(boxes.size(), 1);
-    EXPECT_EQ(boxes.front(), "device gone.");
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(form.OperationRunning());
-    EXPECT_EQ(closed.count(), 1);
+    EXPECT_EQ(form.SelectedRow(Control::cb_ICType), 1);
 }
 
 }  // namespace

@@ -56,8 +56,7 @@ TEST_F(SingleInstanceTest, SecondCopyAsksTheFirstToRestore) {
 }
 
 TEST_F(SingleInstanceTest, RestoreBringsBackAMinimisedWindow) {
-    NullPlatform platform;
-    TForm1 form(platform);
+    TForm1 form;
     form.showMinimized();
     QCoreApplication::processEvents();
     BringToFront(form);

@@ -23,57 +23,6 @@ std::string ConversionMessage(const std::function<void()>& read) {
     return "no error";
 }
 
-TEST(HexTextValue, ReadsHexadecimalAsSigned32BitPattern) {
-    EXPECT_EQ(HexTextValue(""), 0);
-    EXPECT_EQ(HexTextValue("3a5c"), 0x3A5C);
-    EXPECT_EQ(HexTextValue("3A5C"), 0x3A5C);
-    EXPECT_EQ(HexTextValue("FFFFFFFF"), -1);
-    EXPECT_EQ(HexTextValue("80000000"), std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(HexTextValue("7fffffff"), std::numeric_limits<std::int32_t>::max());
-    // Leading zeros are not significant digits.
-    EXPECT_EQ(HexTextValue("000000000001"), 1);
-}
-
-TEST(HexTextValue, RejectsNonNumbersWithThePrefixedText) {
-    EXPECT_EQ(ConversionMessage([] { HexTextValue("123456789"); }),
-              "'$0123456789' is not a valid integer value");
-    EXPECT_EQ(ConversionMessage([] { HexTextValue("12g"); }),
-              "'$012g' is not a valid integer value");
-    EXPECT_EQ(ConversionMessage([] { HexTextValue("-1"); }), "'$0-1' is not a valid integer value");
-    EXPECT_EQ(ConversionMessage([] { HexTextValue(" 1"); }), "'$0 1' is not a valid integer value");
-}
-
-TEST(DecimalTextValue, ReadsUpToInt32Max) {
-    EXPECT_EQ(DecimalTextValue(""), 0);
-    EXPECT_EQ(DecimalTextValue("0100"), 100);
-    EXPECT_EQ(DecimalTextValue("2147483647"), 2147483647);
-    EXPECT_EQ(ConversionMessage([] { DecimalTextValue("2147483648"); }),
-              "'02147483648' is not a valid integer value");
-    EXPECT_EQ(ConversionMessage([] { DecimalTextValue("12a"); }),
-              "'012a' is not a valid integer value");
-    EXPECT_EQ(ConversionMessage([] { DecimalTextValue("-3"); }),
-              "'0-3' is not a valid integer value");
-}
-
-TEST(ValueText, HexHasNoLeadingZerosAndNothingForZeroOrLess) {
-    EXPECT_EQ(HexValueText(5), "5");
-    EXPECT_EQ(HexValueText(15), "F");
-    EXPECT_EQ(HexValueText(16), "10");
-    EXPECT_EQ(HexValueText(255), "FF");
-    EXPECT_EQ(HexValueText(4096), "1000");
-    EXPECT_EQ(HexValueText(0xC21), "C21");
-    EXPECT_EQ(HexValueText(0x20200527), "20200527");
-    EXPECT_EQ(HexValueText(0), "");
-    EXPECT_EQ(HexValueText(-1), "");
-    EXPECT_EQ(HexValueText(std::numeric_limits<std::int32_t>::max()), "7FFFFFFF");
-}
-
-TEST(ValueText, DecimalPositiveOnly) {
-    EXPECT_EQ(DecimalValueText(42), "42");
-    EXPECT_EQ(DecimalValueText(0), "");
-    EXPECT_EQ(DecimalValueText(-7), "");
-}
-
 class NumberFieldTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -43,3 +43,20 @@ foreach(program core_tests ledger_tests)
 endforeach()
 set_tests_properties(core_tests_windows PROPERTIES FIXTURES_REQUIRED wine)
 set_tests_properties(ledger_tests_windows PROPERTIES FIXTURES_REQUIRED "wine;pg")
+
+# The Windows views on real windows: they need a display, so scripts/wine-gui-smoke.sh runs
+# them under Xvfb (with --gallery NAME it shows one view in a state to photograph).
+if(TARGET bw_winapp)
+  file(GLOB BW_WINAPP_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../winapp/*.cpp)
+  # With the program's pictures (the loading animation's frames are counted).
+  add_executable(winapp_tests ${BW_WINAPP_TEST_SOURCES} ${CMAKE_BINARY_DIR}/windows/winapp.rc)
+  target_include_directories(winapp_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
+  target_link_libraries(winapp_tests PRIVATE bw_winapp GTest::gtest)
+  target_compile_options(winapp_tests PRIVATE -g0)
+  target_link_options(winapp_tests PRIVATE -static -s)
+  # What needs no window runs with the other Windows tests.
+  add_test(NAME winapp_tests_windows COMMAND winapp_tests
+    --gtest_filter=GuiOptions*:DialogFilter* --gtest_brief=1)
+  set_tests_properties(winapp_tests_windows PROPERTIES LABELS windows FIXTURES_REQUIRED wine
+    TIMEOUT 300 ENVIRONMENT "WINEPREFIX=${BW_WINE_PREFIX}")
+endif()
