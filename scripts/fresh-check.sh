@@ -16,8 +16,11 @@ if ! command -v debootstrap >/dev/null; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq && apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
 fi
+# The Debian mirror this machine's apt uses (a deb822 file, or the one-line list).
 mirror=$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)$/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n 1)
-mirror=${mirror:-http://deb.debian.org/debian}
+[ -n "$mirror" ] ||
+  mirror=$(sed -n 's/^deb  *\(http[^ ]*\/debian\)  *bookworm .*/\1/p' /etc/apt/sources.list 2>/dev/null | head -n 1)
+[ -n "$mirror" ] || { echo "fresh-check: this machine's apt names no Debian mirror" >&2; exit 1; }
 
 mkdir -p "$work"
 base="$work/base"
