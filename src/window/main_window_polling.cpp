@@ -1,8 +1,8 @@
 // Device polling and automatic mode of the main window: the poll tick applies the
 // shared presence decision to the window's display and controls.
 
-#include "production/polling.h"
 #include "production/lang.h"
+#include "production/polling.h"
 #include "window/main_window_model.h"
 
 namespace bw::window {

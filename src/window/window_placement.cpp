@@ -23,9 +23,8 @@ bool Contains(const Rect& outer, const Rect& inner) {
 }
 
 bool Intersects(const Rect& a, const Rect& b) {
-    return a.width > 0 && a.height > 0 && b.width > 0 && b.height > 0 &&
-           a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
-           b.y < a.y + a.height;
+    return a.width > 0 && a.height > 0 && b.width > 0 && b.height > 0 && a.x < b.x + b.width &&
+           b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
 }
 
 Placement Place(const Rect& main, int width, int height, const Rect& available, int keep) {
