@@ -39,20 +39,20 @@ int PointsToPixels(int points) {
 }
 
 FontCache::~FontCache() {
-    for (const auto& [spec, font] : fonts_) DeleteObject(font);
+    for (const auto& entry : fonts_) DeleteObject(entry.second);
 }
 
-HFONT FontCache::Get(const FontSpec& spec) {
-    if (const auto it = fonts_.find(spec); it != fonts_.end()) return it->second;
+HFONT FontCache::Get(const FontKey& key) {
+    if (const auto it = fonts_.find(key); it != fonts_.end()) return it->second;
     LOGFONTW logFont{};
-    logFont.lfHeight = -spec.pixels;
-    logFont.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    logFont.lfHeight = -key.pixels;
+    logFont.lfWeight = key.bold ? FW_BOLD : FW_NORMAL;
     logFont.lfCharSet = DEFAULT_CHARSET;
     logFont.lfQuality = CLEARTYPE_QUALITY;
     logFont.lfOutPrecision = OUT_TT_PRECIS;
-    lstrcpynW(logFont.lfFaceName, spec.face.c_str(), LF_FACESIZE);
+    lstrcpynW(logFont.lfFaceName, key.face.c_str(), LF_FACESIZE);
     HFONT font = CreateFontIndirectW(&logFont);
-    fonts_.emplace(spec, font);
+    fonts_.emplace(key, font);
     return font;
 }
 

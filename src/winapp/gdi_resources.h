@@ -52,11 +52,11 @@ class Picture {
 // Pixels of a font size in points on this screen.
 int PointsToPixels(int points);
 
-struct FontSpec {
+struct FontKey {
     std::wstring face;
     int pixels = 12;  // character height
     bool bold = false;
-    auto operator<=>(const FontSpec&) const = default;
+    auto operator<=>(const FontKey&) const = default;
 };
 
 class FontCache {
@@ -66,10 +66,10 @@ class FontCache {
     FontCache(const FontCache&) = delete;
     FontCache& operator=(const FontCache&) = delete;
 
-    HFONT Get(const FontSpec& spec);
+    HFONT Get(const FontKey& key);
 
   private:
-    std::map<FontSpec, HFONT> fonts_;
+    std::map<FontKey, HFONT> fonts_;
 };
 
 class BrushCache {

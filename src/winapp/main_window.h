@@ -75,7 +75,7 @@ class TForm1 final : public window::MainWindowView {
         bool enabled = true;
         bool wordWrap = false;
         std::optional<Rgb> colour;
-        FontSpec font;
+        FontKey font;
         bool readOnly = false;
         std::wstring toolTip;
         std::unique_ptr<THexEdit> field;
